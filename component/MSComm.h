@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+// Raised when a port cannot be opened; what() names the device and the reason.
+class SerialPortError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Number of waiting characters as the 16-bit count the viewer reads:
+// counts beyond 32767 saturate instead of wrapping to a negative number.
+std::int16_t saturatedCharCount(qint64 count);
+
+// The serial communications control: a polled receive-only port with the
+// stored line settings (115200 baud, 8N1, no flow control).
+class MSComm : public QObject {
+    Q_OBJECT
+public:
+    explicit MSComm(QObject* parent = nullptr);
+    ~MSComm() override;
+
+    void setCommPort(int n);                 // COMn -> /dev/ttyS(n-1)
+    void setDevicePath(const QString& path); // any device instead
+    QString devicePath() const;
+
+    bool PortOpen() const;
+    void setPortOpen(bool open);
+
+    std::int16_t InBufferCount();
+    std::string Input();
+
+    // Stored settings. The buffer sizes are kept as numbers only: the
+    // control's own receive buffer grows as needed so no character is lost.
+    static constexpr qint32 BaudRate = 115200;
+    static constexpr int InBufferSize = 1024;
+    static constexpr int OutBufferSize = 512;
+    static constexpr int InputLen = 0; // 0: Input returns everything waiting
+
+signals:
+    // The open port failed (device unplugged, pseudo-terminal closed).
+    // Emitted once; the port is closed by then.
+    void portFailed(const QString& message);
+
+private:
+    void open();
+    std::string openFailureReason() const;
+    void close();
+    void collectArrived();
+    void onErrorOccurred(QSerialPort::SerialPortError error);
+    void finishFailure();
+
+    QSerialPort port_;
+    QString path_;
+    QByteArray received_;
+    QString failureMessage_;
+};

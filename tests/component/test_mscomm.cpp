@@ -1,0 +1,266 @@
+// The serial control over real pseudo-terminal pairs.
+#include "MSComm.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTemporaryFile>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace {
+
+QCoreApplication& app()
+{
+    static int argc = 1;
+    static char name[] = "test_mscomm";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication instance(argc, argv);
+    return instance;
+}
+
+// A raw pseudo-terminal pair: the test writes on the master side, the
+// control reads the slave by its path.
+struct Pty {
+    int master = -1;
+    int slave = -1;
+    QString slavePath;
+
+    Pty()
+    {
+        char name[128] = {};
+        termios raw{};
+        cfmakeraw(&raw);
+        if (openpty(&master, &slave, name, &raw, nullptr) != 0)
+            throw std::runtime_error("openpty failed");
+        slavePath = QString::fromLocal8Bit(name);
+    }
+    ~Pty()
+    {
+        closeMaster();
+        if (slave >= 0)
+            ::close(slave);
+    }
+    void send(const std::string& text) const
+    {
+        std::size_t done = 0;
+        while (done < text.size()) {
+            const ssize_t n = ::write(master, text.data() + done, text.size() - done);
+            ASSERT_GT(n, 0);
+            done += static_cast<std::size_t>(n);
+        }
+    }
+    void closeMaster()
+    {
+        if (master >= 0)
+            ::close(master);
+        master = -1;
+    }
+};
+
+// Polls until at least `expected` characters wait, as the viewer's timer would.
+std::int16_t waitForCount(MSComm& comm, int expected)
+{
+    std::int16_t count = 0;
+    for (int tick = 0; tick < 200 && (count = comm.InBufferCount()) < expected; ++tick) {
+        QCoreApplication::processEvents();
+        usleep(10000);
+    }
+    return count;
+}
+
+class MSCommTest : public ::testing::Test {
+protected:
+    void SetUp() override { app(); }
+};
+
+TEST_F(MSCommTest, ReceivesBytesInOrderAcrossReads)
+{
+    Pty pty;
+    MSComm comm;
+    comm.setDevicePath(pty.slavePath);
+    comm.setPortOpen(true);
+    ASSERT_TRUE(comm.PortOpen());
+    EXPECT_EQ(comm.InBufferCount(), 0);
+    EXPECT_EQ(comm.Input(), "");
+
+    const std::string first = "<66,66,70; 100,100,10;";
+    pty.send(first);
+    // No event loop has run: the poll itself must see what reached the device.
+    EXPECT_EQ(waitForCount(comm, int(first.size())), std::int16_t(first.size()));
+    pty.send(" 1,66,10>");
+    EXPECT_EQ(waitForCount(comm, int(first.size()) + 9), std::int16_t(first.size() + 9));
+    EXPECT_EQ(comm.Input(), "<66,66,70; 100,100,10; 1,66,10>");
+    EXPECT_EQ(comm.InBufferCount(), 0);
+    EXPECT_EQ(comm.Input(), "");
+
+    // Every byte value passes unchanged through the raw line.
+    std::string all;
+    for (int c = 0; c < 256; ++c)
+        all.push_back(char(c));
+    pty.send(all);
+    std::string got;
+    for (int tick = 0; tick < 200 && got.size() < all.size(); ++tick) {
+        got += comm.Input();
+        usleep(5000);
+    }
+    EXPECT_EQ(got, all);
+
+    comm.setPortOpen(false);
+    EXPECT_FALSE(comm.PortOpen());
+    comm.setPortOpen(false); // closing a closed port is harmless
+    EXPECT_EQ(comm.InBufferCount(), 0);
+}
+
+TEST_F(MSCommTest, OpeningTwiceKeepsWaitingData)
+{
+    Pty pty;
+    MSComm comm;
+    comm.setDevicePath(pty.slavePath);
+    comm.setPortOpen(true);
+    pty.send("abc");
+    waitForCount(comm, 3);
+    comm.setPortOpen(true);
+    EXPECT_TRUE(comm.PortOpen());
+    EXPECT_EQ(comm.Input(), "abc");
+}
+
+TEST_F(MSCommTest, ComPortNumbersMapToTtyS)
+{
+    MSComm comm;
+    comm.setCommPort(1);
+    EXPECT_EQ(comm.devicePath(), "/dev/ttyS0");
+    comm.setCommPort(2);
+    EXPECT_EQ(comm.devicePath(), "/dev/ttyS1");
+    comm.setCommPort(12);
+    EXPECT_EQ(comm.devicePath(), "/dev/ttyS11");
+    EXPECT_THROW(comm.setCommPort(0), SerialPortError);
+}
+
+std::string openError(MSComm& comm)
+{
+    try {
+        comm.setPortOpen(true);
+    } catch (const SerialPortError& e) {
+        return e.what();
+    }
+    return "(opened)";
+}
+
+TEST_F(MSCommTest, OpenFailuresNameTheDeviceAndReason)
+{
+    MSComm missing;
+    missing.setDevicePath("/dev/no-such-serial-device");
+    EXPECT_EQ(openError(missing), "cannot open /dev/no-such-serial-device: No such file or directory");
+    EXPECT_FALSE(missing.PortOpen());
+
+    MSComm devNull;
+    devNull.setDevicePath("/dev/null");
+    EXPECT_EQ(openError(devNull).rfind("cannot open /dev/null: not a serial device", 0), 0u);
+    EXPECT_FALSE(devNull.PortOpen());
+
+    QTemporaryFile file;
+    ASSERT_TRUE(file.open());
+    MSComm regular;
+    regular.setDevicePath(file.fileName());
+    EXPECT_EQ(openError(regular).rfind("cannot open " + file.fileName().toStdString() + ": not a serial device", 0), 0u);
+    EXPECT_FALSE(regular.PortOpen());
+}
+
+TEST_F(MSCommTest, BusyDeviceIsRefusedWithItsName)
+{
+    Pty pty;
+    MSComm first;
+    first.setDevicePath(pty.slavePath);
+    first.setPortOpen(true);
+
+    MSComm second;
+    second.setDevicePath(pty.slavePath);
+    EXPECT_EQ(openError(second), "cannot open " + pty.slavePath.toStdString()
+                                     + ": device is busy (another program has it open)");
+    EXPECT_FALSE(second.PortOpen());
+
+    // The first holder still works.
+    pty.send("ok");
+    EXPECT_EQ(waitForCount(first, 2), 2);
+}
+
+TEST_F(MSCommTest, LostLineIsReportedOnceAndLaterReadsAreSafe)
+{
+    Pty pty;
+    MSComm comm;
+    QSignalSpy failed(&comm, &MSComm::portFailed);
+    comm.setDevicePath(pty.slavePath);
+    comm.setPortOpen(true);
+    pty.send("<1,2,3;");
+    waitForCount(comm, 7);
+
+    ::close(pty.slave);
+    pty.slave = -1;
+    pty.closeMaster();
+    for (int tick = 0; tick < 100 && failed.isEmpty(); ++tick) {
+        comm.InBufferCount();
+        QCoreApplication::processEvents();
+        usleep(10000);
+    }
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_TRUE(failed.at(0).at(0).toString().contains(pty.slavePath));
+    EXPECT_FALSE(comm.PortOpen());
+
+    // What arrived before the failure is still handed out, then nothing.
+    EXPECT_EQ(comm.Input(), "<1,2,3;");
+    for (int tick = 0; tick < 5; ++tick) {
+        QCoreApplication::processEvents();
+        EXPECT_EQ(comm.InBufferCount(), 0);
+        EXPECT_EQ(comm.Input(), "");
+    }
+    comm.setPortOpen(false);
+    EXPECT_EQ(failed.size(), 1);
+}
+
+TEST_F(MSCommTest, LostLineIsReportedFromTheEventLoopAlone)
+{
+    Pty pty;
+    MSComm comm;
+    QSignalSpy failed(&comm, &MSComm::portFailed);
+    comm.setDevicePath(pty.slavePath);
+    comm.setPortOpen(true);
+    ::close(pty.slave);
+    pty.slave = -1;
+    pty.closeMaster();
+    EXPECT_TRUE(failed.wait(2000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(failed.size(), 1);
+    EXPECT_FALSE(comm.PortOpen());
+}
+
+TEST_F(MSCommTest, WaitingCountSaturatesAt32767)
+{
+    EXPECT_EQ(saturatedCharCount(0), 0);
+    EXPECT_EQ(saturatedCharCount(32767), 32767);
+    EXPECT_EQ(saturatedCharCount(32768), 32767);
+    EXPECT_EQ(saturatedCharCount(1 << 20), 32767);
+
+    // Through the line: the control keeps buffering between the writer's
+    // chunks (a pseudo-terminal holds only a few kilobytes itself).
+    Pty pty;
+    MSComm comm;
+    comm.setDevicePath(pty.slavePath);
+    comm.setPortOpen(true);
+    const std::string chunk(1000, 'x');
+    for (int i = 0; i < 40; ++i) {
+        pty.send(chunk);
+        waitForCount(comm, (i + 1) * 1000 > 32767 ? 32767 : (i + 1) * 1000);
+    }
+    EXPECT_EQ(comm.InBufferCount(), 32767);
+    EXPECT_EQ(comm.Input().size(), 40000u);
+    EXPECT_EQ(comm.InBufferCount(), 0);
+}
+
+} // namespace
