@@ -1,0 +1,111 @@
+#include "SerialInput.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DecimalNumber.h"
+#include "Interpolation.h"
+#include "StatusText.h"
+
+namespace meshscope {
+
+namespace {
+
+std::vector<std::string_view> split(std::string_view text, char separator)
+{
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(separator, start);
+        if (end == std::string_view::npos) {
+            parts.push_back(text.substr(start));
+            return parts;
+        }
+        parts.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+// Reads one item's first three fields into point k; false when the item is bad.
+bool readPoint(ViewerState& state, std::size_t k, std::string_view item)
+{
+    const auto fields = split(item, ',');
+    if (fields.size() < 3) return false;
+    std::optional<double> values[3];
+    for (int f = 0; f < 3; ++f) {
+        values[f] = parseDecimal(fields[f]);
+        if (!values[f]) return false;
+    }
+    const auto x = roundToInt16(*values[0]);
+    const auto y = roundToInt16(*values[1]);
+    const auto z = roundToInt16(*values[2]);
+    if (!x || !y || !z) return false;
+    state.ptX[k] = *x;
+    state.ptY[k] = *y;
+    state.ptZ[k] = *z;
+    return true;
+}
+
+// Cuts the frame text out of rxBuffer and trims the buffer to its last "<".
+// Empty when the buffer holds no "<" or no ">" (buffer left unchanged).
+std::optional<std::string> cutFrame(std::string& buffer)
+{
+    const std::size_t open = buffer.find('<');
+    const std::size_t close = buffer.find('>');
+    if (open == std::string::npos || close == std::string::npos) return std::nullopt;
+    // The frame is as long as the distance to the first ">" from the buffer's
+    // start, counted from the first "<".
+    std::string frame = buffer.substr(open, close + 1);
+    buffer.erase(0, buffer.rfind('<'));
+    return frame;
+}
+
+}  // namespace
+
+bool takeOneFrame(ViewerState& state, ViewerHost& host)
+{
+    const auto frame = cutFrame(state.rxBuffer);
+    if (!frame) return false;
+    // A ">" first in the buffer gives a frame too short to hold "<" and ">".
+    if (frame->size() < 2) return false;
+
+    const std::string_view inner = std::string_view(*frame).substr(1, frame->size() - 2);
+    const auto items = inner.empty() ? std::vector<std::string_view>{} : split(inner, ';');
+    if (items.size() > static_cast<std::size_t>(kMaxPoints)) return false;
+    state.lastPoint = static_cast<std::int16_t>(static_cast<int>(items.size()) - 1);
+    if (items.size() < 2) return false;
+
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        if (!readPoint(state, k, items[k])) return false;
+    }
+
+    // The counters stop at their largest value rather than overflow.
+    if (state.interpCount < INT32_MAX) ++state.interpCount;
+    if (*frame == kReferenceFrame && state.okCount < INT32_MAX) ++state.okCount;
+    DoInterpolation(state, host);
+    return true;
+}
+
+void appendReceived(ViewerState& state, std::string_view text)
+{
+    std::string& buffer = state.rxBuffer;
+    buffer.append(text);
+    if (buffer.size() <= kRxBufferLimit) return;
+    const std::size_t lastOpen = buffer.rfind('<');
+    if (lastOpen == std::string::npos || buffer.size() - lastOpen > kRxBufferLimit) {
+        buffer.clear();
+    } else {
+        buffer.erase(0, lastOpen);
+    }
+}
+
+void serialPollTick(ViewerState& state, ViewerHost& host)
+{
+    if (host.InBufferCount() > 0) appendReceived(state, host.Input());
+    takeOneFrame(state, host);
+    updateStatus(state, host);
+}
+
+}  // namespace meshscope

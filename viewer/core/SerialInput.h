@@ -1,0 +1,30 @@
+// Sample frames from the serial line: the receive buffer, the frame parser
+// and the poll tick.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "ViewerHost.h"
+#include "ViewerState.h"
+
+namespace meshscope {
+
+// The frame the device sends when it works; accepted copies are counted apart.
+constexpr std::string_view kReferenceFrame = "<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>";
+
+// Past this size the receive buffer keeps only its text from the last "<".
+constexpr std::size_t kRxBufferLimit = 64 * 1024;
+
+// Takes at most one frame out of rxBuffer; an accepted frame sets the points,
+// grows the counters and runs DoInterpolation. Returns true when accepted.
+bool takeOneFrame(ViewerState& state, ViewerHost& host);
+
+// Appends text to rxBuffer and keeps it within kRxBufferLimit.
+void appendReceived(ViewerState& state, std::string_view text);
+
+// One tick of the serial poll timer: read what waits at the port, take one
+// frame, refresh the status line.
+void serialPollTick(ViewerState& state, ViewerHost& host);
+
+}  // namespace meshscope

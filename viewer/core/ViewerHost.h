@@ -1,0 +1,30 @@
+// What the core needs from the window: its viewport, serial control and timers.
+#pragma once
+
+#include <string>
+
+namespace meshscope {
+
+class ViewerHost {
+public:
+    virtual ~ViewerHost() = default;
+
+    // Re-runs the viewport's scene set-up (projection, lights, animation timer).
+    virtual void sceneSetup() = 0;
+    // Asks the viewport to paint again.
+    virtual void RequestRedraw() = 0;
+
+    // The serial control: characters waiting, and all of them taken as text.
+    virtual int InBufferCount() = 0;
+    virtual std::string Input() = 0;
+
+    // The serial poll timer's enabled flag.
+    virtual bool pollTimerEnabled() const = 0;
+    virtual void setPollTimerEnabled(bool enabled) = 0;
+
+    virtual void setStatusText(const std::string& text) = 0;
+    // A one-line problem (e.g. an unreadable data file) for standard error.
+    virtual void reportProblem(const std::string& message) = 0;
+};
+
+}  // namespace meshscope

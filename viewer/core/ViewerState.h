@@ -1,0 +1,68 @@
+// The state of the meshscope window: every value its routines share.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace meshscope {
+
+// A 16-bit flag: 0 is false, -1 is true; toggled by bitwise negation.
+using Flag = std::int16_t;
+constexpr Flag kFalse = 0;
+constexpr Flag kTrue = -1;
+
+constexpr int kGridSize = 201;   // indexes 0..200 in both directions
+constexpr int kMaxPoints = 21;   // a frame holds at most 21 points
+
+// A height grid addressed grid[x][y], x the column and y the row.
+using HeightGrid = std::array<std::array<float, kGridSize>, kGridSize>;
+using Rgba = std::array<float, 4>;
+
+struct ViewerState {
+    std::array<float, 4> rotation{};  // degrees about x, y, z; [3] is the idle slot
+    std::int16_t animAxis = 0;
+    std::int16_t animStep = 0;
+    std::int32_t interpCount = 0;
+    std::int32_t okCount = 0;
+
+    Rgba matSpecular{};
+    Rgba matDiffuse{};
+    Rgba matAmbient{};
+    float shininess = 0;
+    Rgba lightAmbient{};
+    Rgba lightDiffuse{};
+    Rgba lightSpecular{};
+    Rgba lightPosition{};
+
+    HeightGrid rawHeights{};
+    HeightGrid heights{};
+    std::int16_t smoothLevel = 0;
+    std::int16_t minX = 0, maxX = 0, minY = 0, maxY = 0;
+    std::int16_t drawMinX = 0, drawMaxX = 0, drawMinY = 0, drawMaxY = 0;
+
+    double viewLeft = 0;
+    double viewRight = 0;
+    Flag orthographic = kFalse;
+    double zoom = 0;
+    Flag borderOn = kFalse;
+    std::int16_t colorMode = 0;
+
+    std::string rxBuffer;
+    std::int16_t lastPoint = 0;
+    std::array<std::int16_t, kMaxPoints> ptX{};
+    std::array<std::int16_t, kMaxPoints> ptY{};
+    std::array<std::int16_t, kMaxPoints> ptZ{};
+};
+
+// Sets the start values the window's load gives the state (zoom, smoothing,
+// colour mode, materials, light, rotation, animation) and zeroes the counters.
+void applyStartValues(ViewerState& state);
+
+// The fixed help text of the commands box, lines ended by CR LF.
+extern const char* const kCommandsHelpText;
+
+// The data file the window reads at load and on "f".
+extern const char* const kDataFileName;
+
+}  // namespace meshscope
