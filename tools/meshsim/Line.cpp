@@ -1,0 +1,205 @@
+#include "Line.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+sigset_t waitMask; // the mask in force while waiting: stop signals let through
+
+void onStopSignal(int)
+{
+    stopRequested = 1;
+}
+
+std::system_error systemError(const std::string& what)
+{
+    return std::system_error(errno, std::generic_category(), what);
+}
+
+termios rawSettings()
+{
+    termios settings{};
+    cfmakeraw(&settings);
+    settings.c_cflag |= CLOCAL | CREAD;
+    cfsetspeed(&settings, B115200);
+    return settings;
+}
+
+long long nanosecondsUntil(const timespec& deadline)
+{
+    const timespec now = monotonicNow();
+    return (deadline.tv_sec - now.tv_sec) * 1'000'000'000LL + (deadline.tv_nsec - now.tv_nsec);
+}
+
+// Waits for `events` on fd (or just sleeps when fd < 0) with stop signals let through.
+int waitFor(int fd, short events, long long timeoutNs, short& revents)
+{
+    pollfd entry{fd, events, 0};
+    const timespec timeout{time_t(timeoutNs / 1'000'000'000LL), long(timeoutNs % 1'000'000'000LL)};
+    const int ready = ppoll(fd >= 0 ? &entry : nullptr, fd >= 0 ? 1 : 0, &timeout, &waitMask);
+    revents = entry.revents;
+    return ready;
+}
+
+bool isHangUp(int error)
+{
+    return error == EIO || error == EPIPE || error == ENXIO;
+}
+
+} // namespace
+
+void installStopSignals()
+{
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&stopSignals, signal);
+    sigprocmask(SIG_BLOCK, &stopSignals, &waitMask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigdelset(&waitMask, signal);
+
+    struct sigaction action{};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+timespec monotonicNow()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now;
+}
+
+timespec addNanoseconds(timespec t, long long ns)
+{
+    const long long total = t.tv_nsec + ns;
+    t.tv_sec += time_t(total / 1'000'000'000LL);
+    t.tv_nsec = long(total % 1'000'000'000LL);
+    return t;
+}
+
+Line::Line(int fd, std::string path, bool pseudoTerminal)
+    : fd_(fd), path_(std::move(path)), pseudoTerminal_(pseudoTerminal)
+{
+}
+
+Line::Line(Line&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), pseudoTerminal_(other.pseudoTerminal_)
+{
+}
+
+Line::~Line()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+Line Line::openPseudoTerminal()
+{
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    termios settings = rawSettings();
+    if (openpty(&master, &slave, name, &settings, nullptr) != 0)
+        throw systemError("cannot open a pseudo-terminal");
+    // Only the reader holds the slave open, so the master sees it come and go.
+    ::close(slave);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    return Line(master, name, true);
+}
+
+Line Line::openDevice(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw systemError("cannot open " + path);
+    Line line(fd, path, false);
+    if (!isatty(fd))
+        throw std::runtime_error("cannot use " + path + ": not a terminal device");
+    const termios settings = rawSettings();
+    if (tcsetattr(fd, TCSANOW, &settings) != 0)
+        throw systemError("cannot set " + path + " raw at 115200 baud");
+    return line;
+}
+
+bool Line::readerGone() const
+{
+    pollfd entry{fd_, 0, 0};
+    return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+Outcome Line::waitForReader()
+{
+    if (!pseudoTerminal_)
+        return Outcome::Done;
+    // The master reports a hang-up for as long as no one has the slave open.
+    while (readerGone()) {
+        if (stopRequested)
+            return Outcome::Stopped;
+        short revents = 0;
+        waitFor(-1, 0, 20'000'000, revents);
+    }
+    return stopRequested ? Outcome::Stopped : Outcome::Done;
+}
+
+Outcome Line::send(const std::string& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        if (stopRequested)
+            return Outcome::Stopped;
+        if (readerGone())
+            return Outcome::HungUp;
+        const ssize_t written = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (written > 0) {
+            done += std::size_t(written);
+            continue;
+        }
+        if (errno == EINTR)
+            continue;
+        if (isHangUp(errno))
+            return Outcome::HungUp;
+        if (errno != EAGAIN)
+            throw systemError("cannot write to " + path_);
+        short revents = 0;
+        waitFor(fd_, POLLOUT, 100'000'000, revents);
+    }
+    return Outcome::Done;
+}
+
+Outcome Line::waitUntil(const timespec& deadline)
+{
+    for (;;) {
+        if (stopRequested)
+            return Outcome::Stopped;
+        const long long remaining = nanosecondsUntil(deadline);
+        if (remaining <= 0)
+            return Outcome::Done;
+        short revents = 0;
+        if (waitFor(fd_, POLLIN, remaining, revents) <= 0)
+            continue;
+        if (revents & (POLLHUP | POLLERR))
+            return Outcome::HungUp;
+        if (revents & POLLIN) {
+            char discard[512];
+            if (::read(fd_, discard, sizeof discard) < 0 && isHangUp(errno))
+                return Outcome::HungUp;
+        }
+    }
+}

@@ -1,0 +1,106 @@
+#include "Options.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+template <typename T>
+T parseNumber(const std::string& option, const std::string& text, T low, T high)
+{
+    T value{};
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || stop != end || !(value >= low && value <= high))
+        throw UsageError(option + " wants a number from " + std::to_string(low) + " to "
+                         + std::to_string(high) + ", not '" + text + "'");
+    return value;
+}
+
+Pattern parsePattern(const std::string& text)
+{
+    if (text == "reference")
+        return Pattern::Reference;
+    if (text == "wave")
+        return Pattern::Wave;
+    if (text == "random")
+        return Pattern::Random;
+    throw UsageError("unknown pattern '" + text + "' (use reference, wave or random)");
+}
+
+} // namespace
+
+Options parseOptions(const std::vector<std::string>& args)
+{
+    Options options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> inlineValue;
+        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inlineValue = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        auto value = [&]() -> std::string {
+            if (inlineValue)
+                return *inlineValue;
+            if (i + 1 >= args.size())
+                throw UsageError(name + " needs a value (see --help)");
+            return args[++i];
+        };
+        if (name == "--help" || name == "-h")
+            options.help = true;
+        else if (name == "--version")
+            options.version = true;
+        else if (name == "--rate")
+            options.rate = parseNumber<double>(name, value(), 0.01, 1000.0);
+        else if (name == "--pattern")
+            options.pattern = parsePattern(value());
+        else if (name == "--points")
+            options.points = parseNumber<int>(name, value(), 2, 21);
+        else if (name == "--count")
+            options.count = parseNumber<long long>(name, value(), 0, 1'000'000'000'000LL);
+        else if (name == "--replay")
+            options.replayFile = value();
+        else if (name == "--device")
+            options.devicePath = value();
+        else if (name == "--seed")
+            options.seed = parseNumber<std::uint32_t>(name, value(), 0, UINT32_MAX);
+        else
+            throw UsageError("unknown option '" + args[i] + "' (see --help)");
+        if (inlineValue && (name == "--help" || name == "-h" || name == "--version"))
+            throw UsageError(name + " takes no value");
+    }
+    return options;
+}
+
+const char* helpText()
+{
+    return R"(Usage: meshsim [OPTION]...
+Sends sample frames like the measuring device, so the viewer can run without it.
+
+By default meshsim opens a pseudo-terminal, prints its path on one line
+("meshsim: sending on /dev/pts/N") and waits until a reader opens that path;
+only then does it start sending, so no frame is lost into a line nobody reads.
+It stops when the reader closes the line, on SIGINT or SIGTERM, or after --count
+frames (then it lingers up to one second, or until the reader closes, so the
+last frame can still be read).
+
+  --pattern NAME   reference  the reference frame "<66,66,70; 100,100,10; ...>"
+                   wave       points on a smooth moving surface (default points: 9)
+                   random     random valid frames of 2 to 21 points
+                   (default: reference)
+  --points N       points per wave frame, 2 to 21
+  --rate R         frames per second (default 10)
+  --count N        stop after N frames (default: run until stopped)
+  --replay FILE    send FILE's bytes unchanged instead of a pattern, cut after
+                   each '>', one piece per period; stops at the end of the file
+  --device PATH    write to this terminal device instead of a new pseudo-terminal;
+                   stops when writing fails because the other end went away
+  --seed N         seed of the random pattern (default: from the clock)
+  --help           show this text
+  --version        show the version
+
+Exit status: 0 when stopped as above, 1 when the line or file cannot be used,
+2 for a bad command line.
+)";
+}

@@ -1,0 +1,137 @@
+// meshsim: a stand-in for the measuring device. Sends sample frames on a
+// pseudo-terminal (or a named terminal device) at a steady rate.
+#include "Frames.h"
+#include "Line.h"
+#include "Options.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+
+namespace {
+
+// Hands out the frames to send, in order, up to --count.
+class FrameSource {
+public:
+    explicit FrameSource(const Options& options)
+        : options_(options)
+        , generator_(options.seed.value_or(
+              std::uint32_t(std::chrono::steady_clock::now().time_since_epoch().count())))
+    {
+        if (!options.replayFile.empty())
+            pieces_ = replayPieces(readFile(options.replayFile));
+    }
+
+    std::optional<std::string> next()
+    {
+        if (options_.count && sent_ >= *options_.count)
+            return std::nullopt;
+        std::optional<std::string> frame = make();
+        if (frame)
+            ++sent_;
+        return frame;
+    }
+
+    bool exhaustedAfter(long long sent) const
+    {
+        if (options_.count && sent >= *options_.count)
+            return true;
+        return !options_.replayFile.empty() && sent >= (long long)pieces_.size();
+    }
+
+private:
+    static std::string readFile(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    std::optional<std::string> make()
+    {
+        if (!options_.replayFile.empty()) {
+            if (sent_ >= (long long)pieces_.size())
+                return std::nullopt;
+            return pieces_[std::size_t(sent_)];
+        }
+        switch (options_.pattern) {
+        case Pattern::Wave:
+            return waveFrame(sent_, options_.points);
+        case Pattern::Random:
+            return randomFrame(generator_);
+        case Pattern::Reference:
+            break;
+        }
+        return std::string(kReferenceFrame);
+    }
+
+    const Options& options_;
+    std::mt19937 generator_;
+    std::vector<std::string> pieces_;
+    long long sent_ = 0;
+};
+
+// Sends until the frames run out, the reader hangs up or a stop signal comes.
+void run(Line& line, FrameSource& source, double rate)
+{
+    if (line.waitForReader() != Outcome::Done)
+        return;
+    const long long period = (long long)(1e9 / rate);
+    timespec next = monotonicNow();
+    long long sent = 0;
+    while (std::optional<std::string> frame = source.next()) {
+        if (line.send(*frame) != Outcome::Done)
+            return;
+        ++sent;
+        if (source.exhaustedAfter(sent))
+            break;
+        next = addNanoseconds(next, period);
+        const timespec now = monotonicNow();
+        // After a stall (a reader that stopped reading) resume the rate instead of bursting.
+        if (now.tv_sec > next.tv_sec + 1)
+            next = now;
+        if (line.waitUntil(next) != Outcome::Done)
+            return;
+    }
+    // Closing the master would discard what the reader has not taken yet.
+    if (line.isPseudoTerminal())
+        line.waitUntil(addNanoseconds(monotonicNow(), 1'000'000'000LL));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    try {
+        options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const UsageError& e) {
+        std::cerr << "meshsim: " << e.what() << '\n';
+        return 2;
+    }
+    if (options.help) {
+        std::cout << helpText();
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "meshsim " << MESHSIM_VERSION << '\n';
+        return 0;
+    }
+    try {
+        FrameSource source(options);
+        installStopSignals();
+        Line line = options.devicePath.empty() ? Line::openPseudoTerminal() : Line::openDevice(options.devicePath);
+        std::cout << "meshsim: sending on " << line.path() << std::endl;
+        run(line, source, options.rate);
+    } catch (const std::exception& e) {
+        std::cerr << "meshsim: " << e.what() << '\n';
+        return 1;
+    }
+    return 0;
+}
