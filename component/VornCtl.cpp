@@ -1,0 +1,272 @@
+#include "VornCtl.h"
+
+#include "TextBitmap.h"
+
+#include <QCoreApplication>
+#include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
+#include <QOpenGLFramebufferObject>
+#include <QSurfaceFormat>
+
+#include <cmath>
+#include <exception>
+#include <iostream>
+
+namespace {
+
+QSurfaceFormat compatibilityFormat()
+{
+    QSurfaceFormat format;
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    format.setDepthBufferSize(24);
+    format.setStencilBufferSize(8);
+    return format;
+}
+
+// Keeps the GL state a program can see while the control clears a buffer of its own.
+void clearBoundFramebuffer()
+{
+    ::glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT | GL_SCISSOR_BIT);
+    ::glDisable(GL_SCISSOR_TEST);
+    ::glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    ::glDepthMask(GL_TRUE);
+    ::glStencilMask(~0u);
+    ::glClearColor(0, 0, 0, 1);
+    ::glClearDepth(1);
+    ::glClearStencil(0);
+    ::glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    ::glPopAttrib();
+}
+
+} // namespace
+
+VornCtl::VornCtl(QWidget* parent) : QOpenGLWidget(parent)
+{
+    setFormat(compatibilityFormat());
+    // The widget's framebuffer holds the presented picture; Qt must not discard it.
+    setUpdateBehavior(QOpenGLWidget::PartialUpdate);
+    connect(this, &QOpenGLWidget::frameSwapped, this, [this] {
+        if (presentPending_) {
+            presentPending_ = false;
+            emit framePresented();
+        }
+    });
+}
+
+VornCtl::~VornCtl()
+{
+    if (context()) {
+        makeCurrent();
+        releaseFramebuffers();
+        doneCurrent();
+    }
+}
+
+// ---- events ----------------------------------------------------------------
+
+void VornCtl::initializeGL()
+{
+    // Qt recreates the context when the widget moves to another window.
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
+        makeCurrent();
+        releaseFramebuffers();
+        doneCurrent();
+    }, Qt::UniqueConnection);
+    createFramebuffers();
+    raiseEvent(&VornCtl::initialization, "initialization");
+}
+
+void VornCtl::resizeGL(int, int)
+{
+    composeOnly_ = false;
+    createFramebuffers();
+    // Qt made a new widget framebuffer: show black until a frame is presented.
+    clearWidgetFramebuffer();
+    restoreProgramViewport();
+}
+
+void VornCtl::paintGL()
+{
+    if (composeOnly_) {   // PresentFrame outside a paint already filled the widget's framebuffer
+        composeOnly_ = false;
+        return;
+    }
+    raiseEvent(&VornCtl::paint, "paint");
+}
+
+void VornCtl::raiseEvent(void (VornCtl::*event)(), const char* eventName)
+{
+    bindWorkFramebuffer();
+    restoreProgramViewport();
+    inEvent_ = true;
+    try {
+        emit (this->*event)();
+    } catch (const std::exception& error) {
+        reportError(eventName, QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        reportError(eventName, QStringLiteral("unknown error"));
+    }
+    if (inBeginEnd_) {   // a handler that stopped between glBegin and glEnd
+        ::glEnd();
+        inBeginEnd_ = false;
+    }
+    inEvent_ = false;
+}
+
+void VornCtl::reportError(const char* eventName, const QString& what) const
+{
+    const QString program = QCoreApplication::instance() ? QCoreApplication::applicationName() : QStringLiteral("vorn");
+    const QString name = objectName().isEmpty() ? QStringLiteral("VornCtl") : objectName();
+    QString line = QStringLiteral("%1: error in %2 %3: %4").arg(program, name, QLatin1String(eventName), what);
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::cerr << line.toStdString() << std::endl;
+}
+
+// ---- framebuffers ----------------------------------------------------------
+
+void VornCtl::createFramebuffers()
+{
+    const QSize size = QSize(width(), height()) * devicePixelRatio();
+    if (workFbo_ && workFbo_->size() == size)
+        return;
+    auto fresh = std::make_unique<QOpenGLFramebufferObject>(size.expandedTo(QSize(1, 1)),
+                                                            QOpenGLFramebufferObject::CombinedDepthStencil);
+    fresh->bind();
+    clearBoundFramebuffer();
+    if (workFbo_) {   // keep what was drawn where the old and new sizes overlap
+        const QRect common(QPoint(0, 0), workFbo_->size().boundedTo(size));
+        ::glPushAttrib(GL_SCISSOR_BIT);
+        ::glDisable(GL_SCISSOR_TEST);
+        QOpenGLFramebufferObject::blitFramebuffer(fresh.get(), common, workFbo_.get(), common);
+        ::glPopAttrib();
+    }
+    workFbo_ = std::move(fresh);
+    accum_.resize(size.width(), size.height());
+}
+
+void VornCtl::clearWidgetFramebuffer()
+{
+    if (defaultFramebufferObject() == 0)
+        return;
+    QOpenGLContext::currentContext()->extraFunctions()->glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebufferObject());
+    clearBoundFramebuffer();
+    bindWorkFramebuffer();
+}
+
+void VornCtl::releaseFramebuffers()
+{
+    workFbo_.reset();
+}
+
+void VornCtl::bindWorkFramebuffer()
+{
+    if (workFbo_)
+        workFbo_->bind();
+}
+
+bool VornCtl::bindForOutsideCall()
+{
+    if (QOpenGLContext::currentContext() != context())
+        makeCurrent();   // binds the widget's framebuffer; the program draws into ours
+    bindWorkFramebuffer();
+    return true;
+}
+
+void VornCtl::copyWorkToWidget()
+{
+    auto* gl = QOpenGLContext::currentContext()->extraFunctions();
+    const QSize size = workFbo_->size();
+    ::glPushAttrib(GL_SCISSOR_BIT);
+    ::glDisable(GL_SCISSOR_TEST);   // blits obey the scissor box
+    gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, workFbo_->handle());
+    gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, defaultFramebufferObject());
+    gl->glBlitFramebuffer(0, 0, size.width(), size.height(), 0, 0, size.width(), size.height(),
+                          GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    ::glPopAttrib();
+    bindWorkFramebuffer();
+}
+
+void VornCtl::restoreProgramViewport()
+{
+    // Qt resets the viewport to the whole widget before each paint; keep the program's.
+    if (hasProgramViewport_ && workFbo_)
+        ::glViewport(programViewport_[0], programViewport_[1], programViewport_[2], programViewport_[3]);
+}
+
+// ---- own members -----------------------------------------------------------
+
+void VornCtl::RequestRedraw()
+{
+    composeOnly_ = false;
+    update();
+}
+
+void VornCtl::PresentFrame()
+{
+    if (!beginCall())
+        return;
+    ::glFlush();
+    copyWorkToWidget();
+    presentPending_ = true;
+    if (!inEvent_) {   // outside the events: let Qt show the frame without a paint
+        composeOnly_ = true;
+        update();
+    }
+}
+
+void VornCtl::SetTextFont(const QString& face, double size, std::int16_t option)
+{
+    textFont_ = makeTextFont(face, size, option, logicalDpiY());
+}
+
+void VornCtl::DrawTextAt(double x, double y, const QString& text)
+{
+    if (!beginCall())
+        return;
+    const TextBitmap bitmap = renderTextBitmap(textFont_, text);
+    ::glRasterPos2d(x, y);   // takes the current colour, as bitmap text does
+    if (bitmap.bits.empty())
+        return;
+    ::glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    ::glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    ::glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    ::glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    ::glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    ::glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
+    ::glBitmap(bitmap.width, bitmap.height, static_cast<GLfloat>(bitmap.originX), static_cast<GLfloat>(bitmap.originY),
+               static_cast<GLfloat>(bitmap.advance), 0, bitmap.bits.data());
+    ::glPopClientAttrib();
+}
+
+DataBufferRef VornCtl::CreateDataBuffer(GLenum type, std::span<const double> values)
+{
+    return std::make_shared<DataBuffer>(type, values);
+}
+
+std::int32_t VornCtl::ReadDataBuffer(GLenum type, const void* address, std::span<double> values) const
+{
+    return DataBuffer::read(type, address, values);
+}
+
+// ---- placement -------------------------------------------------------------
+
+int VornCtl::toPixels(double units) const
+{
+    return static_cast<int>(std::nearbyint(units / unitsPerPixel_));
+}
+
+double VornCtl::Left() const { return x() * unitsPerPixel_; }
+double VornCtl::Top() const { return y() * unitsPerPixel_; }
+double VornCtl::Width() const { return width() * unitsPerPixel_; }
+double VornCtl::Height() const { return height() * unitsPerPixel_; }
+void VornCtl::setLeft(double value) { move(toPixels(value), y()); }
+void VornCtl::setTop(double value) { move(x(), toPixels(value)); }
+void VornCtl::setWidth(double value) { resize(std::max(0, toPixels(value)), height()); }
+void VornCtl::setHeight(double value) { resize(width(), std::max(0, toPixels(value))); }
+
+void VornCtl::setScaleUnitsPerPixel(double unitsPerPixel)
+{
+    if (unitsPerPixel > 0 && std::isfinite(unitsPerPixel))
+        unitsPerPixel_ = unitsPerPixel;
+}

@@ -1,0 +1,130 @@
+#pragma once
+// VornCtl, the viewport control: an OpenGL widget whose methods are the OpenGL 1.1,
+// GLU and GLUT shape functions, plus a few members of its own (redraw, present,
+// bitmap text, data buffers) and two events (initialisation, paint).
+//
+// Programs draw into a framebuffer the control owns; PresentFrame copies the
+// finished frame to the widget's own framebuffer, which is what the window shows.
+// So a paint that ends early leaves the last presented picture on screen, and
+// the working picture persists from one paint to the next.
+
+#include "AccumBuffer.h"
+#include "DataBuffer.h"
+
+#include <QFont>
+#include <QOpenGLWidget>
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+#include <vector>
+
+class QOpenGLFramebufferObject;
+
+class VornCtl : public QOpenGLWidget {
+    Q_OBJECT
+    Q_PROPERTY(bool booleanProperty1 READ booleanProperty1 WRITE setBooleanProperty1)
+
+public:
+    explicit VornCtl(QWidget* parent = nullptr);
+    ~VornCtl() override;
+
+#define VORN_GL(ret, name, params, args) ret name params;
+#define VORN_GL_OWN(ret, name, params, args) ret name params;
+#define VORN_GLU(ret, name, params, args) ret name params;
+#define VORN_GLU_FREE(ret, name, params, args) ret name params;
+#define VORN_GLU_OWN(ret, name, params, args) ret name params;
+#define VORN_GLUT(name, params, args) void name params;
+#include "GlFunctions.def"
+#include "GluFunctions.def"
+#include "GlutShapes.def"
+#undef VORN_GL
+#undef VORN_GL_OWN
+#undef VORN_GLU
+#undef VORN_GLU_FREE
+#undef VORN_GLU_OWN
+#undef VORN_GLUT
+
+    // Data-buffer forms of the functions that take a data pointer.
+    void glDrawPixels(GLsizei width, GLsizei height, GLenum format, GLenum type, const DataBufferRef& pixels);
+    // The buffer's address is what the vertex callback receives; the control keeps
+    // the buffer alive until the polygon ends or the tessellator is deleted.
+    void gluTessVertex(GLUtesselator* tess, GLdouble location[3], const DataBufferRef& data);
+
+    bool booleanProperty1() const { return booleanProperty1_; }
+    void setBooleanProperty1(bool value) { booleanProperty1_ = value; }
+
+    void RequestRedraw();
+    void PresentFrame();
+    // size in points at the screen's logical DPI; option: TextFontOption bit flags
+    void SetTextFont(const QString& face, double size, std::int16_t option);
+    // Draws text with its baseline starting at (x, y) in current GL coordinates,
+    // in the current colour, and advances the raster position as bitmap text does.
+    void DrawTextAt(double x, double y, const QString& text);
+    // Element types: GL_BYTE, GL_UNSIGNED_BYTE, GL_SHORT, GL_UNSIGNED_SHORT,
+    // GL_INT, GL_UNSIGNED_INT, GL_FLOAT, GL_DOUBLE.
+    DataBufferRef CreateDataBuffer(GLenum type, std::span<const double> values);
+    std::int32_t ReadDataBuffer(GLenum type, const void* address, std::span<double> values) const;
+
+    // Placement on the parent in the form's scale units.
+    double Left() const;
+    double Top() const;
+    double Width() const;
+    double Height() const;
+    void setLeft(double value);
+    void setTop(double value);
+    void setWidth(double value);
+    void setHeight(double value);
+    void setScaleUnitsPerPixel(double unitsPerPixel);
+
+signals:
+    void initialization();
+    void paint();
+    void framePresented();
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int w, int h) override;
+    void paintGL() override;
+
+private:
+    // Makes the control's context current and its working framebuffer bound for a
+    // call made outside the events; false while there is no context yet.
+    bool beginCall()
+    {
+        return inEvent_ || (workFbo_ && bindForOutsideCall());
+    }
+    bool bindForOutsideCall();
+    void bindWorkFramebuffer();
+    void createFramebuffers();
+    void releaseFramebuffers();
+    void clearWidgetFramebuffer();
+    void copyWorkToWidget();
+    void raiseEvent(void (VornCtl::*event)(), const char* eventName);
+    void reportError(const char* eventName, const QString& what) const;
+    void restoreProgramViewport();
+    void ensureGlut();
+
+    PixelRect accumArea() const;
+    std::vector<float> readColours(PixelRect area) const;
+    void writeColours(PixelRect area, const std::vector<float>& colours);
+
+    int toPixels(double units) const;
+
+    std::unique_ptr<QOpenGLFramebufferObject> workFbo_;
+    AccumBuffer accum_;
+    bool inEvent_ = false;
+    bool inBeginEnd_ = false;
+    bool composeOnly_ = false;
+    bool presentPending_ = false;
+    bool booleanProperty1_ = false;
+    bool hasProgramViewport_ = false;
+    GLint programViewport_[4] = {0, 0, 0, 0};
+    double unitsPerPixel_ = 1.0;
+    QFont textFont_;
+    std::map<GLUtesselator*, std::vector<DataBufferRef>> tessData_;
+};

@@ -1,0 +1,312 @@
+// The OpenGL, GLU and GLUT methods of VornCtl. Most are plain wrappers that make
+// the control's context current and call the library; the rest add what a
+// framebuffer object lacks (the accumulation buffer) or keep the control's state.
+
+#include "VornCtl.h"
+
+#include <QGuiApplication>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+
+#include <GL/freeglut.h>
+
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+
+namespace {
+
+// The result a call gives while there is no context: nothing, zero or null.
+template <typename T>
+T noResult()
+{
+    if constexpr (!std::is_void_v<T>)
+        return T{};
+}
+
+bool isAccumBitsQuery(GLenum pname)
+{
+    return pname == GL_ACCUM_RED_BITS || pname == GL_ACCUM_GREEN_BITS || pname == GL_ACCUM_BLUE_BITS
+        || pname == GL_ACCUM_ALPHA_BITS;
+}
+
+// Window-system names of colour buffers mean the one colour attachment here.
+GLenum colourAttachmentFor(GLenum mode)
+{
+    switch (mode) {
+    case GL_FRONT: case GL_BACK: case GL_LEFT: case GL_FRONT_LEFT: case GL_BACK_LEFT: case GL_FRONT_AND_BACK:
+        return GL_COLOR_ATTACHMENT0;
+    }
+    return mode;
+}
+
+// Bytes glDrawPixels reads for the image under the current unpack settings.
+std::size_t unpackedImageBytes(GLsizei width, GLsizei height, GLenum format, GLenum type)
+{
+    std::size_t components = 0;
+    switch (format) {
+    case GL_RED: case GL_GREEN: case GL_BLUE: case GL_ALPHA: case GL_LUMINANCE:
+    case GL_COLOR_INDEX: case GL_STENCIL_INDEX: case GL_DEPTH_COMPONENT: components = 1; break;
+    case GL_LUMINANCE_ALPHA: components = 2; break;
+    case GL_RGB: case GL_BGR: components = 3; break;
+    case GL_RGBA: case GL_BGRA: components = 4; break;
+    default: return 0;
+    }
+    const std::size_t elementBytes = DataBuffer::elementSize(type);
+    if (elementBytes == 0 || width <= 0 || height <= 0)
+        return 0;
+    GLint rowLength = 0, skipRows = 0, skipPixels = 0, alignment = 4;
+    ::glGetIntegerv(GL_UNPACK_ROW_LENGTH, &rowLength);
+    ::glGetIntegerv(GL_UNPACK_SKIP_ROWS, &skipRows);
+    ::glGetIntegerv(GL_UNPACK_SKIP_PIXELS, &skipPixels);
+    ::glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    const std::size_t pixelsPerRow = rowLength > 0 ? rowLength : width;
+    std::size_t rowBytes = pixelsPerRow * components * elementBytes;
+    if (elementBytes < static_cast<std::size_t>(alignment))
+        rowBytes = (rowBytes + alignment - 1) / alignment * alignment;
+    return (skipRows + height - 1) * rowBytes + (skipPixels + width) * components * elementBytes;
+}
+
+} // namespace
+
+// ---- generated wrappers ----------------------------------------------------
+
+#define VORN_GL(ret, name, params, args)                                                                     \
+    ret VornCtl::name params                                                                                 \
+    {                                                                                                        \
+        if (!beginCall())                                                                                    \
+            return noResult<ret>();                                                                          \
+        return ::name args;                                                                                  \
+    }
+#define VORN_GL_OWN(ret, name, params, args)
+#define VORN_GLU(ret, name, params, args) VORN_GL(ret, name, params, args)
+#define VORN_GLU_FREE(ret, name, params, args)                                                               \
+    ret VornCtl::name params { return ::name args; }
+#define VORN_GLU_OWN(ret, name, params, args)
+#define VORN_GLUT(name, params, args)                                                                        \
+    void VornCtl::name params                                                                                \
+    {                                                                                                        \
+        if (!beginCall())                                                                                    \
+            return;                                                                                          \
+        ensureGlut();                                                                                        \
+        ::name args;                                                                                         \
+    }
+#include "GlFunctions.def"
+#include "GluFunctions.def"
+#include "GlutShapes.def"
+#undef VORN_GL
+#undef VORN_GL_OWN
+#undef VORN_GLU
+#undef VORN_GLU_FREE
+#undef VORN_GLU_OWN
+#undef VORN_GLUT
+
+void VornCtl::ensureGlut()
+{
+    static bool initialised = false;
+    if (initialised)
+        return;
+    // freeglut talks to the X server itself and would end the process without one.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        throw std::runtime_error("GLUT shapes need the X11 platform (start the program with -platform xcb)");
+    int argc = 1;
+    char name[] = "vorn";
+    char* argv[] = {name, nullptr};
+    ::glutInit(&argc, argv);
+    initialised = true;
+}
+
+// ---- calls with state of the control -------------------------------------
+
+void VornCtl::glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
+{
+    if (!beginCall())
+        return;
+    ::glViewport(x, y, width, height);
+    if (width >= 0 && height >= 0) {
+        hasProgramViewport_ = true;
+        programViewport_[0] = x;
+        programViewport_[1] = y;
+        programViewport_[2] = width;
+        programViewport_[3] = height;
+    }
+}
+
+void VornCtl::glBegin(GLenum mode)
+{
+    if (!beginCall())
+        return;
+    ::glBegin(mode);
+    inBeginEnd_ = true;
+}
+
+void VornCtl::glEnd()
+{
+    if (!beginCall())
+        return;
+    ::glEnd();
+    inBeginEnd_ = false;
+}
+
+void VornCtl::glDrawBuffer(GLenum mode)
+{
+    if (beginCall())
+        ::glDrawBuffer(colourAttachmentFor(mode));
+}
+
+void VornCtl::glReadBuffer(GLenum mode)
+{
+    if (beginCall())
+        ::glReadBuffer(colourAttachmentFor(mode));
+}
+
+void VornCtl::glGetIntegerv(GLenum pname, GLint* params)
+{
+    if (!beginCall())
+        return;
+    if (isAccumBitsQuery(pname))
+        *params = 32;   // one float per channel
+    else
+        ::glGetIntegerv(pname, params);
+}
+
+void VornCtl::glDrawPixels(GLsizei width, GLsizei height, GLenum format, GLenum type, const DataBufferRef& pixels)
+{
+    if (!beginCall())
+        return;
+    if (!pixels)
+        throw std::invalid_argument("glDrawPixels: no data buffer given (create one with CreateDataBuffer)");
+    const std::size_t needed = unpackedImageBytes(width, height, format, type);
+    if (needed > pixels->byteSize())
+        throw std::length_error("glDrawPixels: a " + std::to_string(width) + " x " + std::to_string(height)
+                                + " image needs " + std::to_string(needed) + " bytes but the data buffer holds "
+                                + std::to_string(pixels->byteSize()) + " (make the buffer larger)");
+    ::glDrawPixels(width, height, format, type, pixels->data());
+}
+
+// ---- accumulation buffer ---------------------------------------------------
+
+void VornCtl::glClearAccum(GLfloat red, GLfloat green, GLfloat blue, GLfloat alpha)
+{
+    accum_.setClearValue(red, green, blue, alpha);
+}
+
+void VornCtl::glClear(GLbitfield mask)
+{
+    if (!beginCall())
+        return;
+    if (mask & GL_ACCUM_BUFFER_BIT)
+        accum_.clear(accumArea());
+    if (mask != GL_ACCUM_BUFFER_BIT)
+        ::glClear(mask & ~GL_ACCUM_BUFFER_BIT);
+}
+
+void VornCtl::glAccum(GLenum op, GLfloat value)
+{
+    if (!beginCall())
+        return;
+    const PixelRect area = accumArea();
+    switch (op) {
+    case GL_ACCUM: accum_.accumulate(area, readColours(area).data(), value); break;
+    case GL_LOAD: accum_.load(area, readColours(area).data(), value); break;
+    case GL_ADD: accum_.add(area, value); break;
+    case GL_MULT: accum_.multiply(area, value); break;
+    case GL_RETURN: writeColours(area, accum_.returned(area, value)); break;
+    default: ::glAccum(op, value);   // lets GL record the invalid operation
+    }
+}
+
+// The whole buffer, or the scissor box while the scissor test is on, as in GL.
+PixelRect VornCtl::accumArea() const
+{
+    PixelRect area{0, 0, accum_.width(), accum_.height()};
+    if (::glIsEnabled(GL_SCISSOR_TEST)) {
+        GLint box[4];
+        ::glGetIntegerv(GL_SCISSOR_BOX, box);
+        area = {box[0], box[1], box[2], box[3]};
+    }
+    return accum_.clip(area);
+}
+
+// Pixel transfer settings would change what glAccum sees; use the identity.
+static void resetPixelTransfer()
+{
+    for (GLenum scale : {GL_RED_SCALE, GL_GREEN_SCALE, GL_BLUE_SCALE, GL_ALPHA_SCALE})
+        ::glPixelTransferf(scale, 1.0f);
+    for (GLenum bias : {GL_RED_BIAS, GL_GREEN_BIAS, GL_BLUE_BIAS, GL_ALPHA_BIAS})
+        ::glPixelTransferf(bias, 0.0f);
+    ::glPixelTransferi(GL_MAP_COLOR, GL_FALSE);
+}
+
+static void resetPixelStore(GLenum alignment, GLenum rowLength, GLenum skipRows, GLenum skipPixels)
+{
+    ::glPixelStorei(alignment, 4);
+    ::glPixelStorei(rowLength, 0);
+    ::glPixelStorei(skipRows, 0);
+    ::glPixelStorei(skipPixels, 0);
+}
+
+std::vector<float> VornCtl::readColours(PixelRect area) const
+{
+    std::vector<float> colours(static_cast<std::size_t>(area.width) * area.height * 4);
+    if (colours.empty())
+        return colours;
+    ::glPushAttrib(GL_PIXEL_MODE_BIT);
+    ::glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    resetPixelTransfer();
+    resetPixelStore(GL_PACK_ALIGNMENT, GL_PACK_ROW_LENGTH, GL_PACK_SKIP_ROWS, GL_PACK_SKIP_PIXELS);
+    ::glReadPixels(area.x, area.y, area.width, area.height, GL_RGBA, GL_FLOAT, colours.data());
+    ::glPopClientAttrib();
+    ::glPopAttrib();
+    return colours;
+}
+
+// Draws the returned colours as an image: fragment operations that GL skips for
+// an accumulation return are switched off; colour mask and scissor still apply.
+void VornCtl::writeColours(PixelRect area, const std::vector<float>& colours)
+{
+    if (colours.empty())
+        return;
+    using WindowPos2i = void (*)(GLint, GLint);
+    static const auto windowPos2i = reinterpret_cast<WindowPos2i>(context()->getProcAddress("glWindowPos2i"));
+    ::glPushAttrib(GL_ALL_ATTRIB_BITS);
+    ::glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    for (GLenum cap : {GL_LIGHTING, GL_TEXTURE_1D, GL_TEXTURE_2D, GL_FOG, GL_DEPTH_TEST, GL_BLEND, GL_ALPHA_TEST,
+                       GL_STENCIL_TEST, GL_COLOR_LOGIC_OP, GL_INDEX_LOGIC_OP})
+        ::glDisable(cap);
+    resetPixelTransfer();
+    resetPixelStore(GL_UNPACK_ALIGNMENT, GL_UNPACK_ROW_LENGTH, GL_UNPACK_SKIP_ROWS, GL_UNPACK_SKIP_PIXELS);
+    ::glPixelZoom(1.0f, 1.0f);
+    windowPos2i(area.x, area.y);
+    ::glDrawPixels(area.width, area.height, GL_RGBA, GL_FLOAT, colours.data());
+    ::glPopClientAttrib();
+    ::glPopAttrib();
+}
+
+// ---- tessellation with data buffers ----------------------------------------
+
+void VornCtl::gluTessVertex(GLUtesselator* tess, GLdouble location[3], const DataBufferRef& data)
+{
+    // GLU hands the address back only inside gluTessEndPolygon: hold the buffer until then.
+    if (data)
+        tessData_[tess].push_back(data);
+    ::gluTessVertex(tess, location, data ? data->data() : nullptr);
+}
+
+void VornCtl::gluTessBeginPolygon(GLUtesselator* tess, GLvoid* data)
+{
+    tessData_.erase(tess);
+    ::gluTessBeginPolygon(tess, data);
+}
+
+void VornCtl::gluTessEndPolygon(GLUtesselator* tess)
+{
+    ::gluTessEndPolygon(tess);
+    tessData_.erase(tess);
+}
+
+void VornCtl::gluDeleteTess(GLUtesselator* tess)
+{
+    ::gluDeleteTess(tess);
+    tessData_.erase(tess);
+}
