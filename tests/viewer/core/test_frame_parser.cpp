@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "RecordingHost.h"
+#include "SerialInput.h"
+
+namespace meshscope {
+namespace {
+
+using testing::RecordingHost;
+using testing::startedState;
+
+const std::string kReference(kReferenceFrame);
+const std::string kReferenceNoBlanks = "<66,66,70;100,100,10;1,66,10;100,33,10;66,100,10>";
+
+class FrameParser : public ::testing::Test {
+protected:
+    std::unique_ptr<ViewerState> state = startedState();
+    RecordingHost host;
+
+    void tick(const std::string& arriving = {})
+    {
+        host.waiting += arriving;
+        serialPollTick(*state, host);
+    }
+};
+
+TEST_F(FrameParser, ReferenceFrameIsAcceptedAndCountedAsReference)
+{
+    tick(kReference);
+    EXPECT_EQ(state->lastPoint, 4);
+    const std::int16_t xs[] = {66, 100, 1, 100, 66}, ys[] = {66, 100, 66, 33, 100}, zs[] = {70, 10, 10, 10, 10};
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_EQ(state->ptX[k], xs[k]);
+        EXPECT_EQ(state->ptY[k], ys[k]);
+        EXPECT_EQ(state->ptZ[k], zs[k]);
+    }
+    EXPECT_EQ(state->interpCount, 1);
+    EXPECT_EQ(state->okCount, 1);
+    EXPECT_EQ(state->rawHeights[66][66], 70.0f);
+    EXPECT_EQ(host.statusTexts.size(), 1u);
+}
+
+TEST_F(FrameParser, SamePointsWithoutBlanksAreNotTheReference)
+{
+    tick(kReferenceNoBlanks);
+    EXPECT_EQ(state->interpCount, 1);
+    EXPECT_EQ(state->okCount, 0);
+    EXPECT_EQ(state->ptX[4], 66);
+}
+
+TEST_F(FrameParser, CompleteLastFrameIsRetakenEveryQuietTick)
+{
+    tick(kReference);
+    tick();
+    tick();
+    EXPECT_EQ(state->interpCount, 3);
+    EXPECT_EQ(state->okCount, 3);
+    EXPECT_EQ(host.statusTexts.size(), 3u);
+    EXPECT_EQ(state->rxBuffer, kReference);
+}
+
+TEST_F(FrameParser, FrameSplitOverTicksIsTakenWhenItsEndArrives)
+{
+    tick("<66,66,70; 100,1");
+    tick("00,10; 1,66,10; 100,");
+    EXPECT_EQ(state->interpCount, 0);
+    EXPECT_EQ(host.statusTexts.size(), 2u);  // quiet or not, every tick refreshes the status
+    tick("33,10; 66,100,10>");
+    EXPECT_EQ(state->interpCount, 1);
+    EXPECT_EQ(state->okCount, 1);
+}
+
+TEST_F(FrameParser, TwoFramesInOneTickAreTakenOnePerTick)
+{
+    tick("<1,1,5;2,2,6><3,3,7;4,4,8>");
+    EXPECT_EQ(state->interpCount, 1);
+    EXPECT_EQ(state->ptX[0], 1);
+    EXPECT_EQ(state->rxBuffer, "<3,3,7;4,4,8>");
+    tick();
+    EXPECT_EQ(state->interpCount, 2);
+    EXPECT_EQ(state->ptX[0], 3);
+}
+
+TEST_F(FrameParser, MiddleOfThreeFramesIsDiscardedUntaken)
+{
+    tick("<1,1,5;2,2,6>" + kReference + "<3,3,7;4,4,8>");
+    tick();
+    EXPECT_EQ(state->interpCount, 2);
+    EXPECT_EQ(state->okCount, 0);
+    EXPECT_EQ(state->ptX[0], 3);
+}
+
+TEST_F(FrameParser, FrameNotAtBufferStartIsCutToTheFirstCloseOffset)
+{
+    // The text counted from "<" is as long as the distance to ">" from the
+    // buffer's start, so leading noise makes it run past the ">".
+    tick("ab<1,1,5;2,2,6><3,3,7;4,4,8>");
+    EXPECT_EQ(state->interpCount, 0);
+    EXPECT_EQ(state->rxBuffer, "<3,3,7;4,4,8>");
+    tick();
+    EXPECT_EQ(state->interpCount, 1);
+    EXPECT_EQ(state->ptX[0], 3);
+}
+
+TEST_F(FrameParser, BadFramesChangeNeitherCountersNorGrids)
+{
+    const char* bad[] = {
+        "<5,5,5>",                 // a single item
+        "<>",                      // no items
+        "<1,1,5;2,2>",             // an item with two fields
+        "<1,1,5;2,2,x>",           // a field that is not a number
+        "<1,1,5;2,2,32768>",       // beyond 16 bits
+        "<1,1,5;2,2,-32768.6>",    // beyond 16 bits once rounded
+        "<1,1,5;2,2,nan>",
+        "<1,1,5;2,2,inf>",
+        "<1,1,5;2,2,1e999>",       // overflows a double
+        "<1,1,5;2,2,0x10>",        // only plain decimal counts
+        "<1,1,5;2,2,>",
+        "<1,1,5;2,2,1e>",
+        "<1,1,5;2,2,.>",
+    };
+    for (const char* frame : bad) {
+        SCOPED_TRACE(frame);
+        state->rxBuffer.clear();
+        tick(frame);
+        EXPECT_EQ(state->interpCount, 0);
+        EXPECT_EQ(host.sceneSetups, 0);
+        EXPECT_EQ(state->rawHeights[1][1], 0.0f);
+    }
+}
+
+TEST_F(FrameParser, RejectedItemKeepsPointsWrittenBeforeIt)
+{
+    tick("<7,8,9;1,2,x>");
+    EXPECT_EQ(state->lastPoint, 1);
+    EXPECT_EQ(state->ptX[0], 7);
+    EXPECT_EQ(state->ptZ[0], 9);
+    EXPECT_EQ(host.sceneSetups, 0);
+}
+
+TEST_F(FrameParser, MoreThanTwentyOneItemsAreRejected)
+{
+    std::string frame = "<";
+    for (int k = 0; k < 22; ++k) frame += (k ? ";" : "") + std::to_string(k + 1) + ",1,1";
+    tick(frame + ">");
+    EXPECT_EQ(state->interpCount, 0);
+    EXPECT_EQ(state->lastPoint, 0);
+
+    state->rxBuffer.clear();
+    frame = "<";
+    for (int k = 0; k < 21; ++k) frame += (k ? ";" : "") + std::to_string(k + 1) + ",1,1";
+    tick(frame + ">");
+    EXPECT_EQ(state->interpCount, 1);
+    EXPECT_EQ(state->lastPoint, 20);
+}
+
+TEST_F(FrameParser, FieldsReadWithBlanksSignsAndHalfToEven)
+{
+    tick("< 100, +3 ,12.5; 1e1,-0,13.5 ;2.5,3.5,-2.5>");
+    ASSERT_EQ(state->interpCount, 1);
+    EXPECT_EQ(state->ptX[0], 100);
+    EXPECT_EQ(state->ptY[0], 3);
+    EXPECT_EQ(state->ptZ[0], 12);
+    EXPECT_EQ(state->ptX[1], 10);
+    EXPECT_EQ(state->ptY[1], 0);
+    EXPECT_EQ(state->ptZ[1], 14);
+    EXPECT_EQ(state->ptX[2], 2);
+    EXPECT_EQ(state->ptY[2], 4);
+    EXPECT_EQ(state->ptZ[2], -2);
+}
+
+TEST_F(FrameParser, CloseWithoutOpenLeavesBufferUnchanged)
+{
+    tick("1,2,3>");
+    EXPECT_EQ(state->rxBuffer, "1,2,3>");
+    EXPECT_EQ(state->interpCount, 0);
+}
+
+TEST_F(FrameParser, CloseFirstInBufferIsRejectedSafely)
+{
+    tick(">" + kReference);
+    EXPECT_EQ(state->interpCount, 0);
+    EXPECT_EQ(state->rxBuffer, kReference);
+    tick();
+    EXPECT_EQ(state->interpCount, 1);
+}
+
+TEST_F(FrameParser, BufferStaysBoundedAgainstNoise)
+{
+    tick(std::string(kRxBufferLimit + 10, 'x'));
+    EXPECT_TRUE(state->rxBuffer.empty());
+
+    // Noise before a frame is dropped; the frame survives and is taken.
+    tick(std::string(kRxBufferLimit, 'x') + kReference);
+    EXPECT_EQ(state->interpCount, 1);
+
+    // An open frame that alone passes the bound is dropped too.
+    state->rxBuffer.clear();
+    tick("<" + std::string(kRxBufferLimit + 1, '1'));
+    EXPECT_TRUE(state->rxBuffer.empty());
+}
+
+TEST_F(FrameParser, LargestFrameArrivingByteByByteIsNeverCut)
+{
+    std::string frame = "<";
+    for (int k = 0; k < 21; ++k) frame += (k ? "; " : "") + std::string("-32768.4,+32767.0,-32768");
+    frame += ">";
+    state->rxBuffer = std::string(kRxBufferLimit - 10, 'x');
+    for (char c : frame) appendReceived(*state, std::string(1, c));
+    EXPECT_EQ(state->rxBuffer, frame);
+
+    // Points this far from the block still interpolate without overflow.
+    ASSERT_TRUE(takeOneFrame(*state, host));
+    EXPECT_EQ(state->heights[1][1], -32768.0f);
+    EXPECT_EQ(state->rawHeights[100][100], -32768.0f);
+}
+
+}  // namespace
+}  // namespace meshscope
