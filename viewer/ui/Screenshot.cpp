@@ -1,0 +1,55 @@
+#include "Screenshot.h"
+
+#include "VornCtl.h"
+#include "frmVimo.h"
+
+#include <QCoreApplication>
+#include <QImageWriter>
+#include <QPixmap>
+#include <QPointer>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace meshscope {
+
+namespace {
+
+void writeAndQuit(frmVimo& window, const QString& path)
+{
+    const QPixmap picture = window.grab();
+    QImageWriter writer(path, "png");
+    if (writer.write(picture.toImage())) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    std::fprintf(stderr, "%s: cannot write the screenshot %s: %s (choose a writable path)\n",
+                 QCoreApplication::applicationName().toLocal8Bit().constData(),
+                 path.toLocal8Bit().constData(), writer.errorString().toLocal8Bit().constData());
+    QCoreApplication::exit(1);
+}
+
+void grabNextFrame(frmVimo& window, const QString& path)
+{
+    QObject::connect(
+        window.viewport(), &VornCtl::framePresented, &window,
+        [&window, path] {
+            // Leave the presenting event first so the window holds the new frame.
+            QTimer::singleShot(0, &window, [&window, path] { writeAndQuit(window, path); });
+        },
+        Qt::SingleShotConnection);
+    window.RequestRedraw();
+}
+
+} // namespace
+
+void takeScreenshotWhenShown(frmVimo& window, const QString& path, int delayMs)
+{
+    QPointer<frmVimo> guard(&window);
+    QTimer::singleShot(delayMs, &window, [guard, path] {
+        if (guard)
+            grabNextFrame(*guard, path);
+    });
+}
+
+} // namespace meshscope

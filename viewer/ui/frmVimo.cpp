@@ -1,0 +1,285 @@
+#include "frmVimo.h"
+
+#include "DataFile.h"
+#include "Commands.h"
+#include "SceneColor.h"
+#include "ScenePaint.h"
+#include "SceneSetup.h"
+#include "SerialInput.h"
+#include "VornCtl.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QStyle>
+
+#include <cstdio>
+#include <exception>
+
+namespace meshscope {
+
+namespace {
+
+QString programName()
+{
+    const QString name = QCoreApplication::applicationName();
+    return name.isEmpty() ? QStringLiteral("meshscope") : name;
+}
+
+void writeErrorLine(const QString& text)
+{
+    const QByteArray line = (programName() + QStringLiteral(": ") + text + QLatin1Char('\n')).toLocal8Bit();
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+    std::fflush(stderr);
+}
+
+// Colours of the text boxes: dark ground like the system's menu text, with the
+// menu colour for the status and the inactive-caption grey for the help.
+void paintTextBox(QWidget* box, const QColor& ground, const QColor& text)
+{
+    QPalette palette = box->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        palette.setColor(group, QPalette::Base, ground);
+        palette.setColor(group, QPalette::Text, text);
+    }
+    box->setPalette(palette);
+    box->setAutoFillBackground(true);
+}
+
+} // namespace
+
+void enableTimer(QTimer& timer, int intervalMs)
+{
+    // QTimer::setInterval and QTimer::start both restart a running countdown.
+    if (timer.interval() != intervalMs)
+        timer.setInterval(intervalMs);
+    if (!timer.isActive())
+        timer.start();
+}
+
+frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
+    : QWidget(parent)
+{
+    setWindowTitle(QStringLiteral("Interpolation Visualization"));
+    resize(designWidth, designHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()));
+
+    ms_Comm.setCommPort(commPort);
+    if (!devicePath.isEmpty())
+        ms_Comm.setDevicePath(devicePath);
+    connect(&ms_Comm, &MSComm::portFailed, this, &frmVimo::onPortFailed);
+
+    tmrCommPort.setInterval(10);
+    tmrAnimate.setInterval(1);
+    connect(&tmrCommPort, &QTimer::timeout, this, &frmVimo::onPollTick);
+    connect(&tmrAnimate, &QTimer::timeout, this, &frmVimo::onAnimationTick);
+
+    createControls();
+    qApp->installEventFilter(this);
+}
+
+frmVimo::~frmVimo()
+{
+    qApp->removeEventFilter(this);
+}
+
+void frmVimo::createControls()
+{
+    // Black behind the viewport, so its cleared (transparent) background
+    // looks black wherever the window is composed or grabbed.
+    QPalette ground = palette();
+    ground.setColor(QPalette::Window, Qt::black);
+    setPalette(ground);
+    setAutoFillBackground(true);
+
+    VornCtl1 = new VornCtl(this);
+    VornCtl1->setObjectName(QStringLiteral("VornCtl1"));
+    VornCtl1->setGeometry(216, 104, 481, 473);
+    connect(VornCtl1, &VornCtl::initialization, this, &frmVimo::sceneSetup);
+    connect(VornCtl1, &VornCtl::paint, this, &frmVimo::onPaint);
+
+    const QPalette system = QApplication::palette();
+    const QColor menuText = system.color(QPalette::Active, QPalette::WindowText);
+    const QColor menu = system.color(QPalette::Active, QPalette::Window);
+    const QColor inactiveCaption = system.color(QPalette::Disabled, QPalette::WindowText);
+
+    txtOut = new QLineEdit(QStringLiteral("Text1"), this);
+    txtOut->setGeometry(8, 616, 1057, 89);
+    txtOut->setEnabled(false);
+    txtOut->hide();
+
+    txtStatus = new QLineEdit(this);
+    txtStatus->setGeometry(600, 0, 473, 33);
+    txtStatus->setEnabled(false);
+    paintTextBox(txtStatus, menuText, menu);
+
+    txtCommands = new QPlainTextEdit(this);
+    txtCommands->setGeometry(0, 0, 153, 169);
+    txtCommands->setEnabled(false);
+    txtCommands->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtCommands->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    txtCommands->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QFont small = txtCommands->font();
+    small.setPixelSize(11);
+    txtCommands->setFont(small);
+    txtCommands->document()->setDocumentMargin(2);
+    // The box shows lines; the stored text ends each with CR LF.
+    txtCommands->setPlainText(QString::fromLatin1(kCommandsHelpText).remove(QLatin1Char('\r')));
+    paintTextBox(txtCommands, menuText, inactiveCaption);
+
+    // The help and the status stay readable above the full-window viewport.
+    txtStatus->raise();
+    txtCommands->raise();
+}
+
+void frmVimo::load()
+{
+    loaded_ = true;
+    applyStartValues(state_);
+    tmrAnimate.setInterval(250);
+    VornCtl1->setScaleUnitsPerPixel(1);
+    VornCtl1->setBooleanProperty1(true);
+    openPort();
+    enableTimer(tmrCommPort, 10);
+    guarded("serial poll", [this] { serialPollTick(state_, *this); });
+    state_.interpCount = 0;
+    state_.okCount = 0;
+    guarded("data file", [this] { CheckFile(state_, *this, kDataFileName); });
+}
+
+// A port that cannot be opened is reported; the viewer runs on with the
+// file's data, the keys and the animation.
+void frmVimo::openPort()
+{
+    try {
+        ms_Comm.setPortOpen(true);
+    } catch (const std::exception& error) {
+        writeErrorLine(QString::fromStdString(error.what()) + QStringLiteral(" (use --port to choose a device)"));
+    }
+}
+
+void frmVimo::onPortFailed(const QString& message)
+{
+    writeErrorLine(message + QStringLiteral(" (port closed; the viewer runs on without serial input)"));
+}
+
+void frmVimo::sceneSetup()
+{
+    setUpScene(*VornCtl1, state_);
+    enableTimer(tmrAnimate, 250);
+}
+
+void frmVimo::RequestRedraw()
+{
+    VornCtl1->RequestRedraw();
+}
+
+int frmVimo::InBufferCount()
+{
+    return ms_Comm.InBufferCount();
+}
+
+std::string frmVimo::Input()
+{
+    return ms_Comm.Input();
+}
+
+bool frmVimo::pollTimerEnabled() const
+{
+    return tmrCommPort.isActive();
+}
+
+void frmVimo::setPollTimerEnabled(bool enabled)
+{
+    if (enabled)
+        enableTimer(tmrCommPort, tmrCommPort.interval());
+    else
+        tmrCommPort.stop();
+}
+
+void frmVimo::setStatusText(const std::string& text)
+{
+    txtStatus->setText(QString::fromStdString(text));
+}
+
+void frmVimo::reportProblem(const std::string& message)
+{
+    writeErrorLine(QString::fromStdString(message));
+}
+
+void frmVimo::guarded(const char* handler, const std::function<void()>& body)
+{
+    try {
+        body();
+    } catch (const std::exception& error) {
+        writeErrorLine(QStringLiteral("error in %1: %2").arg(QLatin1String(handler), QString::fromStdString(error.what())));
+    }
+}
+
+// An error inside the paint ends the frame before PresentFrame, so a broken
+// frame is never shown; the viewport reports it and keeps running.
+void frmVimo::onPaint()
+{
+    paintScene(*VornCtl1, state_);
+}
+
+void frmVimo::onPollTick()
+{
+    guarded("serial poll", [this] { serialPollTick(state_, *this); });
+}
+
+void frmVimo::onAnimationTick()
+{
+    guarded("animation", [this] { animationTick(state_, *this); });
+}
+
+void frmVimo::onKey(QChar key)
+{
+    const std::string text = QString(key).toStdString();
+    guarded("key press", [this, &text] { handleKey(state_, *this, text); });
+}
+
+// Key preview: every typed character reaches the key handler once, whichever
+// control of this window has the focus. The event is consumed so it is not
+// seen again as it propagates to the parents.
+bool frmVimo::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return false;
+    auto* receiver = static_cast<QWidget*>(watched);
+    if (receiver->window() != this)
+        return false;
+    const QString text = static_cast<QKeyEvent*>(event)->text();
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text)
+        onKey(c);
+    return true;
+}
+
+void frmVimo::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    VornCtl1->setLeft(0);
+    VornCtl1->setTop(0);
+    VornCtl1->setWidth(width());
+    VornCtl1->setHeight(height());
+    // The projection follows the viewport's shape; without this a resized
+    // window would show a stretched picture until the next key or frame.
+    if (loaded_)
+        sceneSetup();
+}
+
+void frmVimo::closeEvent(QCloseEvent* event)
+{
+    if (ms_Comm.PortOpen())
+        ms_Comm.setPortOpen(false);
+    QWidget::closeEvent(event);
+}
+
+} // namespace meshscope

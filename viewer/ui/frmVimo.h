@@ -1,0 +1,84 @@
+#pragma once
+
+// The meshscope window: owns the viewport, the serial control, the text boxes
+// and the two timers, and routes their events to the viewer core.
+
+#include "MSComm.h"
+#include "ViewerHost.h"
+#include "ViewerState.h"
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+class QLineEdit;
+class QPlainTextEdit;
+class VornCtl;
+
+namespace meshscope {
+
+class frmVimo : public QWidget, public ViewerHost {
+    Q_OBJECT
+public:
+    // The port is COMn unless devicePath names another device.
+    explicit frmVimo(int commPort, const QString& devicePath = {}, QWidget* parent = nullptr);
+    ~frmVimo() override;
+
+    // Start-up: start values, port, poll timer, first poll, data file.
+    // Runs once, before the window is shown.
+    void load();
+
+    // ViewerHost
+    void sceneSetup() override;
+    void RequestRedraw() override;
+    int InBufferCount() override;
+    std::string Input() override;
+    bool pollTimerEnabled() const override;
+    void setPollTimerEnabled(bool enabled) override;
+    void setStatusText(const std::string& text) override;
+    void reportProblem(const std::string& message) override;
+
+    ViewerState& state() { return state_; }
+    VornCtl* viewport() const { return VornCtl1; }
+    MSComm& serialControl() { return ms_Comm; }
+    QLineEdit* statusBox() const { return txtStatus; }
+    QPlainTextEdit* commandsBox() const { return txtCommands; }
+    const QTimer& pollTimer() const { return tmrCommPort; }
+    const QTimer& animationTimer() const { return tmrAnimate; }
+
+    static constexpr int designWidth = 1072;
+    static constexpr int designHeight = 709;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void openPort();
+    void onPaint();
+    void onPollTick();
+    void onAnimationTick();
+    void onKey(QChar key);
+    void onPortFailed(const QString& message);
+    // Runs one handler; an exception ends it with a line on standard error.
+    void guarded(const char* handler, const std::function<void()>& body);
+
+    ViewerState state_;
+    bool loaded_ = false;
+    QLineEdit* txtOut = nullptr;
+    QLineEdit* txtStatus = nullptr;
+    QPlainTextEdit* txtCommands = nullptr;
+    VornCtl* VornCtl1 = nullptr;
+    QTimer tmrCommPort;
+    QTimer tmrAnimate;
+    MSComm ms_Comm;
+};
+
+// Enables a timer without restarting a countdown that is already running.
+void enableTimer(QTimer& timer, int intervalMs);
+
+} // namespace meshscope
