@@ -1,7 +1,7 @@
 // Scene set-up and paint checked on the calls they make, with a recording
 // GL target in place of the viewport.
 
-#include "RecordingGl.h"
+#include "test_scene_recording_gl.h"
 #include "ScenePaint.h"
 #include "SceneSetup.h"
 #include "ViewerState.h"
