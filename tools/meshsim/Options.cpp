@@ -1,19 +1,19 @@
 #include "Options.h"
 
 #include <charconv>
-#include <cmath>
+#include <cstdint>
 
 namespace {
 
+// Reads the whole text as a number within [low, high]; `range` words the limits.
 template <typename T>
-T parseNumber(const std::string& option, const std::string& text, T low, T high)
+T parseNumber(const std::string& option, const std::string& text, T low, T high, const char* range)
 {
     T value{};
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || stop != end || !(value >= low && value <= high))
-        throw UsageError(option + " wants a number from " + std::to_string(low) + " to "
-                         + std::to_string(high) + ", not '" + text + "'");
+    if (text.empty() || error != std::errc() || stop != end || !(value >= low && value <= high))
+        throw UsageError(option + " wants " + range + ", not '" + text + "'");
     return value;
 }
 
@@ -52,19 +52,19 @@ Options parseOptions(const std::vector<std::string>& args)
         else if (name == "--version")
             options.version = true;
         else if (name == "--rate")
-            options.rate = parseNumber<double>(name, value(), 0.01, 1000.0);
+            options.rate = parseNumber<double>(name, value(), 0.01, 1000.0, "a rate from 0.01 to 1000 frames per second");
         else if (name == "--pattern")
             options.pattern = parsePattern(value());
         else if (name == "--points")
-            options.points = parseNumber<int>(name, value(), 2, 21);
+            options.points = parseNumber<int>(name, value(), 2, 21, "a number of points from 2 to 21");
         else if (name == "--count")
-            options.count = parseNumber<long long>(name, value(), 0, 1'000'000'000'000LL);
+            options.count = parseNumber<long long>(name, value(), 0, 1'000'000'000'000LL, "a frame count of 0 or more");
         else if (name == "--replay")
             options.replayFile = value();
         else if (name == "--device")
             options.devicePath = value();
         else if (name == "--seed")
-            options.seed = parseNumber<std::uint32_t>(name, value(), 0, UINT32_MAX);
+            options.seed = parseNumber<std::uint32_t>(name, value(), 0, UINT32_MAX, "a seed from 0 to 4294967295");
         else
             throw UsageError("unknown option '" + args[i] + "' (see --help)");
         if (inlineValue && (name == "--help" || name == "-h" || name == "--version"))
