@@ -57,6 +57,7 @@ VornCtl::VornCtl(QWidget* parent) : QOpenGLWidget(parent)
 VornCtl::~VornCtl()
 {
     if (context()) {
+        disconnect(context(), nullptr, this, nullptr);   // Qt destroys it after this object
         makeCurrent();
         releaseFramebuffers();
         doneCurrent();
@@ -68,13 +69,17 @@ VornCtl::~VornCtl()
 void VornCtl::initializeGL()
 {
     // Qt recreates the context when the widget moves to another window.
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] {
-        makeCurrent();
-        releaseFramebuffers();
-        doneCurrent();
-    }, Qt::UniqueConnection);
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &VornCtl::onContextAboutToBeDestroyed,
+            Qt::UniqueConnection);
     createFramebuffers();
     raiseEvent(&VornCtl::initialization, "initialization");
+}
+
+void VornCtl::onContextAboutToBeDestroyed()
+{
+    makeCurrent();
+    releaseFramebuffers();
+    doneCurrent();
 }
 
 void VornCtl::resizeGL(int, int)

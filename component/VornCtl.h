@@ -102,6 +102,7 @@ private:
     void bindWorkFramebuffer();
     void createFramebuffers();
     void releaseFramebuffers();
+    void onContextAboutToBeDestroyed();
     void clearWidgetFramebuffer();
     void copyWorkToWidget();
     void raiseEvent(void (VornCtl::*event)(), const char* eventName);
