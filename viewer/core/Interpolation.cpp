@@ -1,8 +1,10 @@
 #include "Interpolation.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace meshscope {
 
@@ -10,57 +12,142 @@ namespace {
 
 constexpr int kBlockSize = kBlockLast - kBlockFirst + 1;
 
-// Interpolates one column of the block. The rows are computed side by side so
-// the loops vectorise; each cell still adds its points in frame order.
-void interpolateColumn(ViewerState& state, int column)
-{
-    std::array<double, kBlockSize> weightedSum{};
-    std::array<double, kBlockSize> weightTotal{};
-    std::array<std::int16_t, kBlockSize> exactHeight{};
-    std::array<std::int16_t, kBlockSize> exactHit{};
+// Picks the widest vector unit the processor has; the arithmetic is the same
+// IEEE operations in the same order either way.
+#define MESHSCOPE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 
-    const int points = state.lastPoint + 1;
-    for (int k = 0; k < points; ++k) {
-        // Wide enough that no point of a 16-bit frame overflows the distance.
-        const std::int64_t dx = std::int64_t{state.ptX[k]} - column;
-        const std::int64_t dxSquared = dx * dx;
-        const std::int64_t pointRow = state.ptY[k];
-        const double height = state.ptZ[k];
-        for (int j = 0; j < kBlockSize; ++j) {
-            const std::int64_t dy = pointRow - (kBlockFirst + j);
-            const std::int64_t distance = dxSquared + dy * dy;
-            const bool hit = distance == 0;
-            // A hit cell's sums are never used; 1 keeps them finite.
-            const double weight = 1.0 / static_cast<double>(hit ? 1 : distance);
-            weightedSum[j] += height * weight;
-            weightTotal[j] += weight;
-            exactHeight[j] = hit ? state.ptZ[k] : exactHeight[j];
-            exactHit[j] |= static_cast<std::int16_t>(hit);
+// 1 / (dx^2 + dy^2) for the offsets a frame near the block produces, computed
+// once: the same division, so the same weights, without dividing per cell.
+class ReciprocalTable {
+public:
+    static constexpr int kMaxColumnOffset = 200;
+    static constexpr int kRowSpan = 2 * kMaxColumnOffset + 1;  // dy from -200 to 200
+
+    ReciprocalTable() : weights_(static_cast<std::size_t>(kMaxColumnOffset + 1) * kRowSpan)
+    {
+        for (int dx = 0; dx <= kMaxColumnOffset; ++dx) {
+            for (int dy = -kMaxColumnOffset; dy <= kMaxColumnOffset; ++dy) {
+                const double distance = static_cast<double>(dx) * dx + static_cast<double>(dy) * dy;
+                weights_[index(dx, dy)] = 1.0 / std::max(distance, 1.0);
+            }
         }
     }
 
+    // The weights of a point at column offset dx and row pointRow for the
+    // block's rows 1..100 in order, or null when the point lies too far out.
+    const double* weightsAlongColumn(int dx, int pointRow) const
+    {
+        dx = dx < 0 ? -dx : dx;
+        const int firstDy = kBlockFirst - pointRow;
+        const int lastDy = kBlockLast - pointRow;
+        if (dx > kMaxColumnOffset || firstDy < -kMaxColumnOffset || lastDy > kMaxColumnOffset) return nullptr;
+        return &weights_[index(dx, firstDy)];
+    }
+
+private:
+    static std::size_t index(int dx, int dy)
+    {
+        return static_cast<std::size_t>(dx) * kRowSpan + static_cast<std::size_t>(dy + kMaxColumnOffset);
+    }
+
+    std::vector<double> weights_;
+};
+
+const ReciprocalTable& reciprocalTable()
+{
+    static const ReciprocalTable table;
+    return table;
+}
+
+// Interpolates one column of the block. The rows are computed side by side so
+// the loops vectorise; each cell still adds its points in frame order.
+MESHSCOPE_VECTOR_CLONES
+void interpolateColumn(ViewerState& state, int column)
+{
+    alignas(32) double weightedSum[kBlockSize] = {};
+    alignas(32) double weightTotal[kBlockSize] = {};
+    alignas(32) double rowOffset[kBlockSize];
+    for (int j = 0; j < kBlockSize; ++j) rowOffset[j] = kBlockFirst + j;
+
+    const ReciprocalTable& reciprocals = reciprocalTable();
+    const int points = state.lastPoint + 1;
+    for (int k = 0; k < points; ++k) {
+        const double height = state.ptZ[k];
+        if (const double* weights = reciprocals.weightsAlongColumn(state.ptX[k] - column, state.ptY[k])) {
+            for (int j = 0; j < kBlockSize; ++j) {
+                weightedSum[j] += height * weights[j];
+                weightTotal[j] += weights[j];
+            }
+            continue;
+        }
+        // Squares of 16-bit differences add up exactly in double precision,
+        // so the distance never overflows.
+        const double dx = static_cast<double>(state.ptX[k]) - column;
+        const double dxSquared = dx * dx;
+        const double pointRow = state.ptY[k];
+        for (int j = 0; j < kBlockSize; ++j) {
+            const double dy = pointRow - rowOffset[j];
+            const double distance = dxSquared + dy * dy;
+            // Distances are whole numbers, so only a hit (0) is raised to 1;
+            // a hit cell takes its point's height below and its sums are unused.
+            const double weight = 1.0 / std::max(distance, 1.0);
+            weightedSum[j] += height * weight;
+            weightTotal[j] += weight;
+        }
+    }
+
+    auto& heights = state.heights[column];
+    auto& rawHeights = state.rawHeights[column];
     for (int j = 0; j < kBlockSize; ++j) {
-        const float value = exactHit[j]
-                                ? static_cast<float>(exactHeight[j])
-                                : static_cast<float>(std::nearbyint(weightedSum[j] / weightTotal[j]));
-        state.heights[column][kBlockFirst + j] = value;
-        state.rawHeights[column][kBlockFirst + j] = value;
+        const float value = static_cast<float>(std::nearbyint(weightedSum[j] / weightTotal[j]));
+        heights[kBlockFirst + j] = value;
+        rawHeights[kBlockFirst + j] = value;
+    }
+    // A cell that holds a point takes its height; the last such point wins.
+    for (int k = 0; k < points; ++k) {
+        const int row = state.ptY[k];
+        if (state.ptX[k] == column && row >= kBlockFirst && row <= kBlockLast) {
+            heights[row] = state.ptZ[k];
+            rawHeights[row] = state.ptZ[k];
+        }
     }
 }
 
-// heights[x][y] for every y of the drawn rows: the s x s window's mean. The
-// rows go side by side; each window adds column by column, row by row.
-void smoothColumn(ViewerState& state, int x, int firstRow, int rowCount, int s)
+// Sums the s x s windows of `count` neighbouring rows (count <= Rows), column
+// by column and row by row, so each window keeps its own summing order.
+template <int Rows>
+inline void sumWindows(const HeightGrid& raw, int x, int firstRow, int count, int s, float* sums)
 {
-    std::array<float, kGridSize> sum{};
+    float acc[Rows] = {};
     for (int u = x; u < x + s; ++u) {
-        const float* source = state.rawHeights[u].data() + firstRow;
+        const float* source = raw[u].data() + firstRow;
         for (int v = 0; v < s; ++v) {
-            for (int r = 0; r < rowCount; ++r) sum[r] += source[v + r];
+            for (int r = 0; r < Rows; ++r) acc[r] += source[v + r];
         }
     }
+    for (int r = 0; r < count; ++r) sums[r] = acc[r];
+}
+
+// heights[x][y] for every drawn row y: the mean of the s x s window at (x, y).
+// Rows go side by side in blocks small enough to stay in registers.
+MESHSCOPE_VECTOR_CLONES
+void smoothColumn(ViewerState& state, int x, int firstRow, int rowCount, int s)
+{
+    alignas(32) float sums[kGridSize] = {};
+    // Full blocks, then one last block that overlaps the previous one;
+    // overlapping rows are summed again in the same order, to the same value.
+    const auto blocks = [&]<int Rows>() {
+        for (int done = 0; done < rowCount; done += Rows) {
+            const int start = std::min(done, rowCount - Rows);
+            sumWindows<Rows>(state.rawHeights, x, firstRow + start, Rows, s, sums + start);
+        }
+    };
+    if (rowCount >= 32) blocks.template operator()<32>();
+    else if (rowCount >= 8) blocks.template operator()<8>();
+    else blocks.template operator()<1>();
+
     const float count = static_cast<float>(s * s);
-    for (int r = 0; r < rowCount; ++r) state.heights[x][firstRow + r] = sum[r] / count;
+    for (int r = 0; r < rowCount; ++r) state.heights[x][firstRow + r] = sums[r] / count;
 }
 
 }  // namespace

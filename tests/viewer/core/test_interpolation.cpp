@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <optional>
+#include <random>
+
 #include "Interpolation.h"
 #include "RecordingHost.h"
 #include "SerialInput.h"
@@ -139,6 +143,46 @@ TEST_F(Interpolation, NarrowExtentComputesNothingAndLeavesAnEmptyRange)
     EXPECT_EQ(state->heights[3][3], 42.0f);
     EXPECT_LT(state->drawMaxX, state->drawMinX);
     EXPECT_EQ(state->drawMaxY, 7);
+}
+
+// One cell as the rule states it: a point in the cell gives its height (the
+// last one wins), otherwise the rounded inverse-square-distance mean.
+float plainCellValue(const ViewerState& state, int i, int j)
+{
+    std::optional<float> hit;
+    double sum = 0, total = 0;
+    for (int k = 0; k <= state.lastPoint; ++k) {
+        if (state.ptX[k] == i && state.ptY[k] == j) hit = state.ptZ[k];
+        const std::int64_t dx = state.ptX[k] - i, dy = state.ptY[k] - j;
+        const double weight = 1.0 / static_cast<double>(dx * dx + dy * dy);
+        sum = sum + state.ptZ[k] * weight;
+        total = total + weight;
+    }
+    return hit ? *hit : static_cast<float>(std::nearbyint(sum / total));
+}
+
+TEST_F(Interpolation, EveryCellMatchesThePlainRuleForNearAndFarPoints)
+{
+    std::mt19937 random(20261207);
+    for (int trial = 0; trial < 12; ++trial) {
+        // Near frames stay in the usual 0..128 square; far ones use all 16 bits.
+        const bool far = trial % 3 == 2;
+        std::uniform_int_distribution<int> coordinate(far ? -32768 : 0, far ? 32767 : 128);
+        std::uniform_int_distribution<int> height(-500, 500);
+        std::uniform_int_distribution<int> count(2, kMaxPoints);
+        state->lastPoint = static_cast<std::int16_t>(count(random) - 1);
+        for (int k = 0; k <= state->lastPoint; ++k) {
+            state->ptX[k] = static_cast<std::int16_t>(coordinate(random));
+            state->ptY[k] = static_cast<std::int16_t>(coordinate(random));
+            state->ptZ[k] = static_cast<std::int16_t>(height(random));
+        }
+        state->ptX[0] = state->ptX[1] = 40;  // two points sharing a cell
+        state->ptY[0] = state->ptY[1] = 7;
+        DoInterpolation(*state, host);
+        for (int i = 1; i <= 100; ++i)
+            for (int j = 1; j <= 100; ++j)
+                ASSERT_EQ(state->rawHeights[i][j], plainCellValue(*state, i, j)) << "trial " << trial << " cell " << i << "," << j;
+    }
 }
 
 }  // namespace

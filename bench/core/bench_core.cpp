@@ -1,0 +1,88 @@
+// Speed of the meshscope core's per-frame work: interpolation, smoothing, and
+// the quiet-line re-take of the last frame that runs every 10 ms tick.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+#include "Interpolation.h"
+#include "SerialInput.h"
+#include "ViewerState.h"
+
+namespace {
+
+using namespace meshscope;
+
+class NullHost : public ViewerHost {
+public:
+    void sceneSetup() override {}
+    void RequestRedraw() override {}
+    int InBufferCount() override { return 0; }
+    std::string Input() override { return {}; }
+    bool pollTimerEnabled() const override { return true; }
+    void setPollTimerEnabled(bool) override {}
+    void setStatusText(const std::string&) override {}
+    void reportProblem(const std::string&) override {}
+};
+
+// A frame of 21 points spread over the block.
+std::string fullFrame()
+{
+    std::string frame = "<";
+    for (int k = 0; k < kMaxPoints; ++k) {
+        if (k) frame += "; ";
+        frame += std::to_string(1 + (k * 37) % 100) + "," + std::to_string(1 + (k * 53) % 100) + "," +
+                 std::to_string((k * 29) % 90);
+    }
+    return frame + ">";
+}
+
+std::unique_ptr<ViewerState> stateWithFrame(int smoothLevel)
+{
+    auto state = std::make_unique<ViewerState>();
+    applyStartValues(*state);
+    state->smoothLevel = static_cast<std::int16_t>(smoothLevel);
+    state->rxBuffer = fullFrame();
+    NullHost host;
+    takeOneFrame(*state, host);
+    return state;
+}
+
+void BM_DoInterpolation21Points(benchmark::State& bench)
+{
+    auto state = stateWithFrame(1);
+    NullHost host;
+    for (auto _ : bench) {
+        DoInterpolation(*state, host);  // includes the width-1 smoothing
+        benchmark::DoNotOptimize(state->heights[50][50]);
+    }
+}
+BENCHMARK(BM_DoInterpolation21Points)->Unit(benchmark::kMicrosecond);
+
+void BM_UpdateData(benchmark::State& bench)
+{
+    auto state = stateWithFrame(static_cast<int>(bench.range(0)));
+    NullHost host;
+    for (auto _ : bench) {
+        UpdateData(*state, host);
+        benchmark::DoNotOptimize(state->heights[50][50]);
+    }
+}
+BENCHMARK(BM_UpdateData)->Arg(2)->Arg(17)->Unit(benchmark::kMicrosecond);
+
+// The whole step a quiet 10 ms tick runs: cut the last frame again, parse,
+// interpolate and smooth at width 17.
+void BM_RetakeFrameWidth17(benchmark::State& bench)
+{
+    auto state = stateWithFrame(17);
+    NullHost host;
+    for (auto _ : bench) {
+        takeOneFrame(*state, host);
+        benchmark::DoNotOptimize(state->heights[50][50]);
+    }
+}
+BENCHMARK(BM_RetakeFrameWidth17)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
