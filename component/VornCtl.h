@@ -10,6 +10,7 @@
 
 #include "AccumBuffer.h"
 #include "DataBuffer.h"
+#include "TextBitmap.h"
 
 #include <QFont>
 #include <QOpenGLWidget>
