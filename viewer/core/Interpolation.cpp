@@ -99,7 +99,8 @@ void interpolateColumn(ViewerState& state, int column)
     auto& heights = state.heights[column];
     auto& rawHeights = state.rawHeights[column];
     for (int j = 0; j < kBlockSize; ++j) {
-        const float value = static_cast<float>(std::nearbyint(weightedSum[j] / weightTotal[j]));
+        // A whole number, so a mean rounding to zero from below is +0, not -0.
+        const float value = static_cast<float>(std::nearbyint(weightedSum[j] / weightTotal[j]) + 0.0);
         heights[kBlockFirst + j] = value;
         rawHeights[kBlockFirst + j] = value;
     }

@@ -81,6 +81,12 @@ TEST_F(Interpolation, ExactHalvesRoundToEven)
     setPoints({{1, 1, 13}, {1, 3, 14}});
     DoInterpolation(*state, host);
     EXPECT_EQ(state->rawHeights[1][2], 14.0f);
+
+    // -0.5 rounds to a plain zero, written "0" rather than "-0".
+    setPoints({{1, 1, -1}, {1, 3, 0}});
+    DoInterpolation(*state, host);
+    EXPECT_EQ(state->rawHeights[1][2], 0.0f);
+    EXPECT_FALSE(std::signbit(state->rawHeights[1][2]));
 }
 
 TEST_F(Interpolation, WidthOneCopiesTheGridAndDropsOneColumnAndRow)
@@ -158,7 +164,7 @@ float plainCellValue(const ViewerState& state, int i, int j)
         sum = sum + state.ptZ[k] * weight;
         total = total + weight;
     }
-    return hit ? *hit : static_cast<float>(std::nearbyint(sum / total));
+    return hit ? *hit : static_cast<float>(static_cast<int>(std::nearbyint(sum / total)));
 }
 
 TEST_F(Interpolation, EveryCellMatchesThePlainRuleForNearAndFarPoints)
