@@ -4,13 +4,11 @@
 #include <stdexcept>
 #include <string>
 
-namespace {
-void requireArea(std::int32_t w, std::int32_t h, const char* what)
+void requireViewportArea(std::int32_t w, std::int32_t h, const char* what)
 {
     if (w <= 0 || h <= 0)
         throw std::domain_error(std::string(what) + " of an empty viewport (" + std::to_string(w)
-                                + " x " + std::to_string(h) + " pixels)");
-}
+                                + " x " + std::to_string(h) + " pixels); it stays unpainted");
 }
 
 VariantArray jitterValues()
@@ -28,7 +26,7 @@ std::int32_t pixelsFromTwips(double twips, double twipsPerPixel)
 
 OrthoBounds shapesProjection(std::int32_t w, std::int32_t h)
 {
-    requireArea(w, h, "cannot set the projection");
+    requireViewportArea(w, h, "cannot set the projection");
     const double wd = w, hd = h;
     if (w > h)
         return {-2.25 * wd / hd, 2.25 * wd / hd, -2.25, 2.25, -10.0, 10.0};
@@ -38,6 +36,6 @@ OrthoBounds shapesProjection(std::int32_t w, std::int32_t h)
 Translation jitterTranslation(double jx, double jy, std::int32_t viewportWidth,
                               std::int32_t viewportHeight)
 {
-    requireArea(viewportWidth, viewportHeight, "cannot jitter the passes");
+    requireViewportArea(viewportWidth, viewportHeight, "cannot jitter the passes");
     return {jx * 4.5 / viewportWidth, jy * 4.5 / viewportHeight};
 }

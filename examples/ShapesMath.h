@@ -38,3 +38,6 @@ struct Translation {
 // when the viewport is empty.
 Translation jitterTranslation(double jx, double jy, std::int32_t viewportWidth,
                               std::int32_t viewportHeight);
+
+// Throws std::domain_error unless the viewport has an area to draw on.
+void requireViewportArea(std::int32_t w, std::int32_t h, const char* what);

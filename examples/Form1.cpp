@@ -1,0 +1,161 @@
+#include "Form1.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPalette>
+#include <QScreen>
+
+#include <cmath>
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+Form1* defaultForm = nullptr;
+
+// Design layout of the window, in twips from the client area's top left.
+struct TwipsRect {
+    double left, top, width, height;
+};
+constexpr double kClientWidth = 8430, kClientHeight = 6840;
+constexpr TwipsRect kVornCtl1{3120, 1680, 5055, 4935};
+constexpr TwipsRect kVornCtl2{240, 4320, 2415, 2295};
+constexpr TwipsRect kVornCtl3{240, 1680, 2415, 2295};
+constexpr TwipsRect kVornCtl4{240, 120, 7935, 615};
+constexpr TwipsRect kLabel1{4560, 960, 2535, 615};
+constexpr TwipsRect kLabel2{120, 3960, 2535, 375};
+constexpr TwipsRect kLabel3{240, 1320, 2535, 375};
+
+const QColor kBackground(1, 0, 66);
+
+int toPixels(double twips, double twipsPerPixel)
+{
+    return static_cast<int>(std::nearbyint(twips / twipsPerPixel));
+}
+
+// An error raised inside a handler ends that handler; report it in one line
+// and let the program run on.
+template <class Body>
+void runHandler(const char* viewport, const char* event, Body&& body)
+{
+    try {
+        body();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "Vorn: %s %s handler failed: %s\n", viewport, event, e.what());
+    } catch (...) {
+        std::fprintf(stderr, "Vorn: %s %s handler failed with an unknown error\n", viewport, event);
+    }
+}
+
+} // namespace
+
+Form1::Form1(QWidget* parent) : QWidget(parent)
+{
+    if (!defaultForm)
+        defaultForm = this;
+    setWindowTitle(QStringLiteral("Vorn - Examples"));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kBackground);
+    setPalette(pal);
+    resize(toPixels(kClientWidth, twipsPerPixelX()), toPixels(kClientHeight, twipsPerPixelY()));
+    createControls();
+    Form_Load();
+}
+
+Form1::~Form1()
+{
+    if (defaultForm == this)
+        defaultForm = nullptr;
+}
+
+Form1* Form1::defaultInstance()
+{
+    return defaultForm;
+}
+
+double Form1::twipsPerPixelX() const
+{
+    return 1440.0 / screen()->logicalDotsPerInchX();
+}
+
+double Form1::twipsPerPixelY() const
+{
+    return 1440.0 / screen()->logicalDotsPerInchY();
+}
+
+void Form1::createControls()
+{
+    const double tx = twipsPerPixelX(), ty = twipsPerPixelY();
+    QFont labelFont(QStringLiteral("Arial"));
+    labelFont.setPointSizeF(14.25);
+    // Labels keep the default colours (an opaque face behind dark text), not
+    // the window's dark blue; colours set one by one are not inherited.
+    const QPalette defaults = QApplication::palette("QLabel");
+    QPalette labelPalette = palette();
+    for (QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText})
+        labelPalette.setColor(role, defaults.color(role));
+    auto makeLabel = [&](const QString& text, const TwipsRect& r) {
+        auto* label = new QLabel(text, this);
+        label->setFont(labelFont);
+        label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        label->setWordWrap(true);
+        label->setPalette(labelPalette);
+        label->setAutoFillBackground(true);
+        label->setGeometry(toPixels(r.left, tx), toPixels(r.top, ty), toPixels(r.width, tx),
+                           toPixels(r.height, ty));
+        return label;
+    };
+    // Labels first, so that the viewports lie above them where they touch.
+    Label3 = makeLabel(QStringLiteral("Tesselation"), kLabel3);
+    Label2 = makeLabel(QStringLiteral("some bit stuff"), kLabel2);
+    Label1 = makeLabel(QStringLiteral("the red book Accanti example"), kLabel1);
+
+    auto makeViewport = [&](const char* name, const TwipsRect& r) {
+        auto* viewport = new VornCtl(this);
+        viewport->setObjectName(QString::fromLatin1(name));
+        viewport->setScaleUnitsPerPixel(tx);
+        viewport->setLeft(r.left);
+        viewport->setTop(r.top);
+        viewport->setWidth(r.width);
+        viewport->setHeight(r.height);
+        return viewport;
+    };
+    VornCtl4 = makeViewport("VornCtl4", kVornCtl4);
+    VornCtl3 = makeViewport("VornCtl3", kVornCtl3);
+    VornCtl2 = makeViewport("VornCtl2", kVornCtl2);
+    VornCtl1 = makeViewport("VornCtl1", kVornCtl1);
+    // Tab order of the design: VornCtl2, VornCtl1, then VornCtl3 and VornCtl4.
+    setTabOrder(VornCtl2, VornCtl1);
+    setTabOrder(VornCtl1, VornCtl3);
+    setTabOrder(VornCtl3, VornCtl4);
+
+    connectViewport(VornCtl1, "VornCtl1", &Form1::VornCtl1_Initialization, &Form1::VornCtl1_Paint, 0);
+    connectViewport(VornCtl2, "VornCtl2", &Form1::VornCtl2_Initialization, &Form1::VornCtl2_Paint, 1);
+    connectViewport(VornCtl3, "VornCtl3", &Form1::VornCtl3_Initialization, &Form1::VornCtl3_Paint, 2);
+    connectViewport(VornCtl4, "VornCtl4", &Form1::VornCtl4_Initialization, &Form1::VornCtl4_Paint, 3);
+}
+
+void Form1::connectViewport(VornCtl* viewport, const char* name, void (Form1::*onInitialization)(),
+                            void (Form1::*onPaint)(), int index)
+{
+    connect(viewport, &VornCtl::initialization, this,
+            [this, name, onInitialization] { runHandler(name, "initialisation", [&] { (this->*onInitialization)(); }); });
+    connect(viewport, &VornCtl::paint, this,
+            [this, name, onPaint] { runHandler(name, "paint", [&] { (this->*onPaint)(); }); });
+    connect(viewport, &VornCtl::framePresented, this, [this, index] {
+        if (presented.all())
+            return;
+        presented.set(static_cast<std::size_t>(index));
+        if (presented.all())
+            emit allViewportsPresented();
+    });
+}
+
+void Form1::Form_Load()
+{
+    VornCtl1->setBooleanProperty1(false);
+    VornCtl2->setBooleanProperty1(true);
+    VornCtl3->setBooleanProperty1(true);
+    VornCtl4->setBooleanProperty1(true);
+}

@@ -1,0 +1,11 @@
+#pragma once
+// Picture of a shown window's client area as the window system displays it.
+#include <QImage>
+#include <QString>
+
+class QWidget;
+
+QImage grabWindowImage(QWidget& window);
+
+// Writes the window as a PNG; on failure returns false and sets error to one line.
+bool saveWindowImage(QWidget& window, const QString& path, QString& error);

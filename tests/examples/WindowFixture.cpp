@@ -1,0 +1,52 @@
+#include "WindowFixture.h"
+
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <vector>
+
+QApplication& testApplication()
+{
+    static int argc = 1;
+    static char name[] = "Vorn";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    static QApplication app(argc, argv);
+    return app;
+}
+
+bool waitForFrames(Form1& form, const std::function<void()>& trigger)
+{
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    for (VornCtl* viewport : {form.VornCtl1, form.VornCtl2, form.VornCtl3, form.VornCtl4})
+        spies.push_back(std::make_unique<QSignalSpy>(viewport, &VornCtl::framePresented));
+    trigger();
+    for (auto& spy : spies)
+        if (spy->isEmpty() && !spy->wait(10000))
+            return false;
+    // Give the window system the composed frame before anyone reads the screen.
+    QTest::qWait(50);
+    return true;
+}
+
+std::unique_ptr<Form1> showForm()
+{
+    testApplication();
+    auto form = std::make_unique<Form1>();
+    Form1& f = *form;
+    if (!waitForFrames(f, [&f] { f.show(); }))
+        return nullptr;
+    return form;
+}
+
+QImage grabScreen(Form1& form)
+{
+    return form.screen()->grabWindow(form.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QImage part(const QImage& window, const QWidget& child)
+{
+    return window.copy(child.geometry());
+}
