@@ -46,6 +46,7 @@ VornCtl::VornCtl(QWidget* parent) : QOpenGLWidget(parent)
     setFormat(compatibilityFormat());
     // The widget's framebuffer holds the presented picture; Qt must not discard it.
     setUpdateBehavior(QOpenGLWidget::PartialUpdate);
+    textFont_ = makeTextFont(QFont().family(), 12, 0, logicalDpiY());
     connect(this, &QOpenGLWidget::frameSwapped, this, [this] {
         if (presentPending_) {
             presentPending_ = false;

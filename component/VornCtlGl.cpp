@@ -10,6 +10,7 @@
 
 #include <GL/freeglut.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <type_traits>
@@ -40,8 +41,9 @@ GLenum colourAttachmentFor(GLenum mode)
     return mode;
 }
 
-// Bytes glDrawPixels reads for the image under the current unpack settings.
-std::size_t unpackedImageBytes(GLsizei width, GLsizei height, GLenum format, GLenum type)
+// Bytes glDrawPixels reads for the image under the current unpack settings, or
+// nothing for a format or type whose size the control does not work out.
+std::optional<std::size_t> unpackedImageBytes(GLsizei width, GLsizei height, GLenum format, GLenum type)
 {
     std::size_t components = 0;
     switch (format) {
@@ -50,11 +52,13 @@ std::size_t unpackedImageBytes(GLsizei width, GLsizei height, GLenum format, GLe
     case GL_LUMINANCE_ALPHA: components = 2; break;
     case GL_RGB: case GL_BGR: components = 3; break;
     case GL_RGBA: case GL_BGRA: components = 4; break;
-    default: return 0;
+    default: return std::nullopt;
     }
     const std::size_t elementBytes = DataBuffer::elementSize(type);
-    if (elementBytes == 0 || width <= 0 || height <= 0)
-        return 0;
+    if (elementBytes == 0)
+        return std::nullopt;
+    if (width <= 0 || height <= 0)
+        return 0;   // GL reads nothing (and reports a negative size itself)
     GLint rowLength = 0, skipRows = 0, skipPixels = 0, alignment = 4;
     ::glGetIntegerv(GL_UNPACK_ROW_LENGTH, &rowLength);
     ::glGetIntegerv(GL_UNPACK_SKIP_ROWS, &skipRows);
@@ -176,10 +180,13 @@ void VornCtl::glDrawPixels(GLsizei width, GLsizei height, GLenum format, GLenum 
         return;
     if (!pixels)
         throw std::invalid_argument("glDrawPixels: no data buffer given (create one with CreateDataBuffer)");
-    const std::size_t needed = unpackedImageBytes(width, height, format, type);
-    if (needed > pixels->byteSize())
+    const auto needed = unpackedImageBytes(width, height, format, type);
+    if (!needed)
+        throw std::invalid_argument("glDrawPixels: format " + std::to_string(format) + " with type " + std::to_string(type)
+                                    + " cannot be read from a data buffer (use GL_RGBA and a buffer's element type)");
+    if (*needed > pixels->byteSize())
         throw std::length_error("glDrawPixels: a " + std::to_string(width) + " x " + std::to_string(height)
-                                + " image needs " + std::to_string(needed) + " bytes but the data buffer holds "
+                                + " image needs " + std::to_string(*needed) + " bytes but the data buffer holds "
                                 + std::to_string(pixels->byteSize()) + " (make the buffer larger)");
     ::glDrawPixels(width, height, format, type, pixels->data());
 }
@@ -246,18 +253,24 @@ static void resetPixelStore(GLenum alignment, GLenum rowLength, GLenum skipRows,
     ::glPixelStorei(skipPixels, 0);
 }
 
+// Reads bytes and scales them: the colour buffer has eight bits per channel, and
+// GL's byte path is much faster than its float conversion.
 std::vector<float> VornCtl::readColours(PixelRect area) const
 {
-    std::vector<float> colours(static_cast<std::size_t>(area.width) * area.height * 4);
-    if (colours.empty())
+    const std::size_t count = static_cast<std::size_t>(area.width) * area.height * 4;
+    std::vector<float> colours(count);
+    if (count == 0)
         return colours;
+    std::vector<GLubyte> bytes(count);
     ::glPushAttrib(GL_PIXEL_MODE_BIT);
     ::glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     resetPixelTransfer();
     resetPixelStore(GL_PACK_ALIGNMENT, GL_PACK_ROW_LENGTH, GL_PACK_SKIP_ROWS, GL_PACK_SKIP_PIXELS);
-    ::glReadPixels(area.x, area.y, area.width, area.height, GL_RGBA, GL_FLOAT, colours.data());
+    ::glReadPixels(area.x, area.y, area.width, area.height, GL_RGBA, GL_UNSIGNED_BYTE, bytes.data());
     ::glPopClientAttrib();
     ::glPopAttrib();
+    for (std::size_t i = 0; i < count; ++i)
+        colours[i] = bytes[i] * (1.0f / 255.0f);
     return colours;
 }
 
