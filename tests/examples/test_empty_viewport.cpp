@@ -1,0 +1,74 @@
+// A viewport left without area must not stop the rest of the window.
+#include "WindowFixture.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+// Collects what the program writes to standard error while it lives.
+class StderrCapture {
+public:
+    StderrCapture()
+    {
+        std::fflush(stderr);
+        file_ = std::tmpfile();
+        saved_ = dup(fileno(stderr));
+        dup2(fileno(file_), fileno(stderr));
+    }
+    ~StderrCapture() { restore(); }
+    std::string text()
+    {
+        restore();
+        std::rewind(file_);
+        std::string out;
+        char chunk[512];
+        while (std::size_t n = std::fread(chunk, 1, sizeof chunk, file_))
+            out.append(chunk, n);
+        return out;
+    }
+
+private:
+    void restore()
+    {
+        if (saved_ < 0)
+            return;
+        std::fflush(stderr);
+        dup2(saved_, fileno(stderr));
+        close(saved_);
+        saved_ = -1;
+    }
+    std::FILE* file_ = nullptr;
+    int saved_ = -1;
+};
+
+TEST(EmptyViewport, ShapesPaintWithAnEmptyGlViewportIsReportedAndDrawsNothing)
+{
+    const std::unique_ptr<Form1> form = showForm();
+    ASSERT_NE(form, nullptr);
+    const QImage before = part(grabScreen(*form), *form->VornCtl1);
+
+    StderrCapture capture;
+    form->VornCtl1->glViewport(0, 0, 0, 329);
+    QSignalSpy shapes(form->VornCtl1, &VornCtl::framePresented);
+    QSignalSpy banner(form->VornCtl4, &VornCtl::framePresented);
+    form->VornCtl1->RequestRedraw();
+    form->VornCtl4->RequestRedraw();
+    EXPECT_TRUE(banner.wait(10000)) << "the banner stopped drawing";
+    QTest::qWait(200);
+    const std::string errors = capture.text();
+
+    EXPECT_EQ(shapes.count(), 0);
+    EXPECT_NE(errors.find("Vorn: VornCtl1 paint handler failed: cannot draw the passes of an empty "
+                          "viewport (0 x 329 pixels)"),
+              std::string::npos)
+        << errors;
+    EXPECT_TRUE(part(grabScreen(*form), *form->VornCtl1) == before) << "the last frame stays on screen";
+}
+
+} // namespace

@@ -1,0 +1,69 @@
+// The Vorn executable as a user runs it.
+#include <QCoreApplication>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome {
+    int exitCode;
+    QString out, err;
+};
+
+Outcome runVorn(const QStringList& args)
+{
+    QProcess vorn;
+    vorn.start(QStringLiteral(VORN_EXECUTABLE), args);
+    if (!vorn.waitForFinished(60000)) {
+        vorn.kill();
+        vorn.waitForFinished();
+        return {-1, {}, QStringLiteral("Vorn did not finish")};
+    }
+    return {vorn.exitStatus() == QProcess::NormalExit ? vorn.exitCode() : -1,
+            QString::fromLocal8Bit(vorn.readAllStandardOutput()),
+            QString::fromLocal8Bit(vorn.readAllStandardError())};
+}
+
+TEST(VornProgram, VersionHelpAndBadOptions)
+{
+    const Outcome version = runVorn({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "Vorn 1.00.0002\n");
+
+    const Outcome help = runVorn({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("--screenshot")) << help.out.toStdString();
+
+    const Outcome bad = runVorn({"--colour"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_TRUE(bad.err.startsWith("Vorn: ")) << bad.err.toStdString();
+    EXPECT_EQ(bad.err.count('\n'), 1) << bad.err.toStdString();
+}
+
+TEST(VornProgram, ScreenshotWritesTheWholeWindow)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("vorn.png");
+    const Outcome run = runVorn({"--screenshot", file});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QImage image(file);
+    ASSERT_FALSE(image.isNull());
+    // The design client area is 8430 x 6840 twips, 562 x 456 pixels at 96 DPI.
+    EXPECT_EQ(image.size(), QSize(562, 456));
+    // Top left corner is the window's dark blue; the banner begins right after.
+    EXPECT_EQ(image.pixelColor(2, 2), QColor(1, 0, 66));
+    EXPECT_EQ(image.pixelColor(20, 12), QColor(128, 128, 0));
+}
+
+TEST(VornProgram, UnwritableScreenshotIsReported)
+{
+    const Outcome run = runVorn({"--screenshot", "/nonexistent/dir/vorn.png"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("Vorn: cannot write the screenshot /nonexistent/dir/vorn.png"))
+        << run.err.toStdString();
+}
+
+} // namespace
