@@ -6,7 +6,6 @@
 #include <cstring>
 #include <cstdio>
 #include <optional>
-#include <utility>
 #include <sstream>
 #include <string_view>
 #include <vector>
@@ -65,10 +64,16 @@ std::optional<Sample> readSample(std::string_view line)
     return Sample{*x, *y, height};
 }
 
-void replaceAll(std::string& text, std::string_view from, std::string_view to)
+// CR LF line ends become LF; a CR anywhere else stays.
+std::string withLfLineEnds(const std::string& text)
 {
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        result.push_back(text[i]);
+    }
+    return result;
 }
 
 std::string_view trimBlanks(std::string_view text)
@@ -80,9 +85,9 @@ std::string_view trimBlanks(std::string_view text)
 
 }  // namespace
 
-void readSamples(ViewerState& state, ViewerHost& host, std::string text, const std::string& sourceName)
+void readSamples(ViewerState& state, ViewerHost& host, const std::string& content, const std::string& sourceName)
 {
-    replaceAll(text, "\r\n", "\n");
+    const std::string text = withLfLineEnds(content);
     const auto lines = splitAt(trimBlanks(text), '\n');
 
     bool first = true;
@@ -137,7 +142,7 @@ bool CheckFile(ViewerState& state, ViewerHost& host, const std::string& path)
                            " (check that it is a readable text file)");
         return false;
     }
-    readSamples(state, host, std::move(content), path);
+    readSamples(state, host, content, path);
     return true;
 }
 
