@@ -112,14 +112,14 @@ int main(int argc, char** argv)
     Options options;
     if (const auto error = parseOptions(argc, argv, options)) return fail(*error);
 
-    std::string stream;
-    if (const auto error = readCaptures(options.captures, stream)) return fail(*error);
-
     auto state = std::make_unique<meshscope::ViewerState>();
     meshgrid::BatchHost host(kProgram);
     meshscope::applyStartValues(*state);
     if (options.smoothKey) meshscope::handleKey(*state, host, std::string(1, *options.smoothKey));
     if (options.dataFile && !meshscope::CheckFile(*state, host, *options.dataFile)) return 2;
+
+    std::string stream;
+    if (const auto error = readCaptures(options.captures, stream)) return fail(*error);
 
     for (auto& piece : meshgrid::cutAfterEachFrameEnd(stream)) {
         host.deliver(std::move(piece));

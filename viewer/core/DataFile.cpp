@@ -114,9 +114,10 @@ void readSamples(ViewerState& state, ViewerHost& host, const std::string& conten
 
     if (skipped > 0) {
         std::ostringstream message;
-        message << sourceName << ": skipped " << skipped << (skipped == 1 ? " line" : " lines")
-                << " that are not \"x y z\" with x and y within 0..200, first at line " << firstSkippedLine
-                << " (fix or remove them)";
+        message << sourceName << ": skipped " << skipped
+                << (skipped == 1 ? " line that is" : " lines that are")
+                << " not \"x y z\" with x and y within 0..200, first at line " << firstSkippedLine
+                << " (fix or remove " << (skipped == 1 ? "it)" : "them)");
         host.reportProblem(message.str());
     }
     UpdateData(state, host);
