@@ -111,6 +111,7 @@ private:
     void restoreProgramViewport();
     void ensureGlut();
 
+    template <typename T> bool answerAccumQuery(GLenum pname, T* params) const;
     PixelRect accumArea() const;
     std::vector<float> readColours(PixelRect area) const;
     void writeColours(PixelRect area, const std::vector<float>& colours);

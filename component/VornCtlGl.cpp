@@ -174,6 +174,34 @@ void VornCtl::glGetIntegerv(GLenum pname, GLint* params)
         ::glGetIntegerv(pname, params);
 }
 
+// Accumulation queries in floating point: the bit depths and the clear value.
+template <typename T>
+bool VornCtl::answerAccumQuery(GLenum pname, T* params) const
+{
+    if (isAccumBitsQuery(pname)) {
+        *params = 32;
+        return true;
+    }
+    if (pname == GL_ACCUM_CLEAR_VALUE) {
+        for (int i = 0; i < 4; ++i)
+            params[i] = accum_.clearValue()[i];
+        return true;
+    }
+    return false;
+}
+
+void VornCtl::glGetFloatv(GLenum pname, GLfloat* params)
+{
+    if (beginCall() && !answerAccumQuery(pname, params))
+        ::glGetFloatv(pname, params);
+}
+
+void VornCtl::glGetDoublev(GLenum pname, GLdouble* params)
+{
+    if (beginCall() && !answerAccumQuery(pname, params))
+        ::glGetDoublev(pname, params);
+}
+
 void VornCtl::glDrawPixels(GLsizei width, GLsizei height, GLenum format, GLenum type, const DataBufferRef& pixels)
 {
     if (!beginCall())

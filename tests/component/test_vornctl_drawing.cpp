@@ -59,9 +59,12 @@ TEST(VornCtlAccum, WhiteAndBlackPassesAverageToMidGrey)
 {
     ViewportHost host;
     GLint bits[4] = {};
+    GLdouble clearValue[4] = {};
     const QImage shown = drawOnce(host, [&](VornCtl& ctl) {
         for (GLenum pname : {GL_ACCUM_RED_BITS, GL_ACCUM_GREEN_BITS, GL_ACCUM_BLUE_BITS, GL_ACCUM_ALPHA_BITS})
             ctl.glGetIntegerv(pname, &bits[pname - GL_ACCUM_RED_BITS]);
+        ctl.glClearAccum(0.25f, 0, 0, 1);
+        ctl.glGetDoublev(GL_ACCUM_CLEAR_VALUE, clearValue);
         ctl.glClearAccum(0, 0, 0, 0);
         ctl.glClear(GL_ACCUM_BUFFER_BIT);
         fill(ctl, 1, 1, 1);
@@ -74,6 +77,8 @@ TEST(VornCtlAccum, WhiteAndBlackPassesAverageToMidGrey)
     EXPECT_TRUE(near(shown.pixel(150, 110), 128, 128, 128));
     for (GLint b : bits)
         EXPECT_GT(b, 0);
+    EXPECT_EQ(clearValue[0], 0.25);
+    EXPECT_EQ(clearValue[3], 1.0);
 }
 
 TEST(VornCtlAccum, LoadMultAndAddActOnTheAccumulatedColour)
