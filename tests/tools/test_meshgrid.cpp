@@ -119,6 +119,23 @@ TEST_F(Meshgrid, HeightsAreWrittenAsShortestSingles)
     EXPECT_TRUE(hasLine(result.out, "1 1 -1e-07")) << result.out;
 }
 
+TEST_F(Meshgrid, WithoutDataTheStartGridIsWritten)
+{
+    // Nothing has smoothed yet, so the drawn range is still the single start cell.
+    for (const std::string arguments : {"", "--smooth 9"}) {
+        const Outcome result = run(arguments);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.out, "0 0 0\n");
+        EXPECT_EQ(result.err, "accepted 0, reference 0\n");
+    }
+}
+
+TEST_F(Meshgrid, SmoothingWidthComesFromTheDigit)
+{
+    const Outcome result = run("--smooth 9 '" + write("capture.txt", kReference) + "'");
+    EXPECT_EQ(lineCount(result.out), 83 * 83);
+}
+
 TEST_F(Meshgrid, BadLinesAreReportedButTheRestIsUsed)
 {
     const Outcome result = run("--raw --data '" + write("d.dat", "1 1 5\n2 2\n3 3 3\n") + "'");

@@ -115,7 +115,7 @@ int main(int argc, char** argv)
     auto state = std::make_unique<meshscope::ViewerState>();
     meshgrid::BatchHost host(kProgram);
     meshscope::applyStartValues(*state);
-    if (options.smoothKey) meshscope::handleKey(*state, host, std::string(1, *options.smoothKey));
+    if (options.smoothKey) state->smoothLevel = meshscope::smoothLevelForKey(*options.smoothKey);
     if (options.dataFile && !meshscope::CheckFile(*state, host, *options.dataFile)) return 2;
 
     std::string stream;

@@ -66,12 +66,14 @@ void runCommand(ViewerState& state, ViewerHost& host, char key)
     default: break;
     }
     if (key >= '1' && key <= '9') {
-        state.smoothLevel = static_cast<std::int16_t>(2 * (key - '0') - 1);
+        state.smoothLevel = smoothLevelForKey(key);
         UpdateData(state, host);
     }
 }
 
 }  // namespace
+
+std::int16_t smoothLevelForKey(char digit) { return static_cast<std::int16_t>(2 * (digit - '0') - 1); }
 
 void handleKey(ViewerState& state, ViewerHost& host, std::string_view text)
 {

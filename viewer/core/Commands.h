@@ -1,6 +1,7 @@
 // The keyboard commands and the animation tick.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "ViewerHost.h"
@@ -11,6 +12,9 @@ namespace meshscope {
 // Carries out the command of one typed character (case-sensitive; other text
 // does nothing) and then asks for a redraw.
 void handleKey(ViewerState& state, ViewerHost& host, std::string_view text);
+
+// The smoothing width a digit key from "1" to "9" selects: 1, 3, 5, ... 17.
+std::int16_t smoothLevelForKey(char digit);
 
 // One tick of the animation timer: advance the selected axis, redraw, refresh
 // the status line.
