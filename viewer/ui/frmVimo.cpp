@@ -78,6 +78,8 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
     tmrAnimate.setInterval(1);
     connect(&tmrCommPort, &QTimer::timeout, this, &frmVimo::onPollTick);
     connect(&tmrAnimate, &QTimer::timeout, this, &frmVimo::onAnimationTick);
+    tmrReopen.setInterval(reopenIntervalMs);
+    connect(&tmrReopen, &QTimer::timeout, this, &frmVimo::onReopenTick);
 
     createControls();
     qApp->installEventFilter(this);
@@ -163,9 +165,25 @@ void frmVimo::openPort()
     }
 }
 
+// A lost line is reported once; the viewer runs on with what it has and
+// retries the same device path quietly until the device returns.
 void frmVimo::onPortFailed(const QString& message)
 {
-    writeErrorLine(message + QStringLiteral(" (port closed; the viewer runs on without serial input)"));
+    writeErrorLine(message + QStringLiteral("; the viewer runs on and reopens the port when the device returns"));
+    tmrReopen.start();
+}
+
+void frmVimo::onReopenTick()
+{
+    if (!ms_Comm.PortOpen()) {
+        try {
+            ms_Comm.setPortOpen(true);
+        } catch (const std::exception&) {
+            return; // still gone; try again at the next tick
+        }
+        writeErrorLine(QStringLiteral("reopened ") + ms_Comm.devicePath());
+    }
+    tmrReopen.stop();
 }
 
 void frmVimo::sceneSetup()
@@ -202,9 +220,21 @@ void frmVimo::setPollTimerEnabled(bool enabled)
         tmrCommPort.stop();
 }
 
+// The status is refreshed on every 10 ms poll, but each repaint of the box
+// recomposes the whole window with the viewport's picture. Once the animation
+// runs, the box shows the latest text at each animation tick, in the same
+// repaint as the picture.
 void frmVimo::setStatusText(const std::string& text)
 {
-    txtStatus->setText(QString::fromStdString(text));
+    pendingStatus_ = QString::fromStdString(text);
+    if (!tmrAnimate.isActive())
+        showPendingStatus();
+}
+
+void frmVimo::showPendingStatus()
+{
+    if (txtStatus->text() != pendingStatus_)
+        txtStatus->setText(pendingStatus_);
 }
 
 void frmVimo::reportProblem(const std::string& message)
@@ -236,6 +266,7 @@ void frmVimo::onPollTick()
 void frmVimo::onAnimationTick()
 {
     guarded("animation", [this] { animationTick(state_, *this); });
+    showPendingStatus();
 }
 
 void frmVimo::onKey(QChar key)
@@ -277,6 +308,7 @@ void frmVimo::resizeEvent(QResizeEvent* event)
 
 void frmVimo::closeEvent(QCloseEvent* event)
 {
+    tmrReopen.stop();
     if (ms_Comm.PortOpen())
         ms_Comm.setPortOpen(false);
     QWidget::closeEvent(event);

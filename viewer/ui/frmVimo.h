@@ -47,6 +47,9 @@ public:
     QPlainTextEdit* commandsBox() const { return txtCommands; }
     const QTimer& pollTimer() const { return tmrCommPort; }
     const QTimer& animationTimer() const { return tmrAnimate; }
+    const QTimer& reopenTimer() const { return tmrReopen; }
+
+    static constexpr int reopenIntervalMs = 300;
 
     static constexpr int designWidth = 1072;
     static constexpr int designHeight = 709;
@@ -64,6 +67,8 @@ private:
     void onAnimationTick();
     void onKey(QChar key);
     void onPortFailed(const QString& message);
+    void onReopenTick();
+    void showPendingStatus();
     // Runs one handler; an exception ends it with a line on standard error.
     void guarded(const char* handler, const std::function<void()>& body);
 
@@ -75,6 +80,8 @@ private:
     VornCtl* VornCtl1 = nullptr;
     QTimer tmrCommPort;
     QTimer tmrAnimate;
+    QTimer tmrReopen; // retries a lost port until its device returns
+    QString pendingStatus_;
     MSComm ms_Comm;
 };
 

@@ -1,0 +1,315 @@
+// The real meshscope window under X: fed through a pseudo-terminal, driven by
+// typed keys, and checked on its status line, its state and its picture.
+
+#include "test_window_support.h"
+
+#include "VornCtl.h"
+#include "frmVimo.h"
+
+#include <QLineEdit>
+#include <QMatrix4x4>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+using meshscope::frmVimo;
+using windowtest::FakeDevice;
+using windowtest::ScratchDir;
+
+namespace {
+
+const std::string referenceFrame = "<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>";
+
+// A round hill rising from 15 to 55 over columns and rows 0..40.
+std::string hillFile()
+{
+    std::ostringstream out;
+    for (int x = 0; x <= 40; ++x)
+        for (int y = 0; y <= 40; ++y) {
+            const double d2 = (x - 20) * (x - 20) + (y - 20) * (y - 20);
+            out << x << ' ' << y << ' ' << 15 + 40.0 / (1 + d2 / 60) << '\n';
+        }
+    return out.str();
+}
+
+// Standard error of this process, collected into a file while alive.
+class StderrCapture {
+public:
+    StderrCapture()
+    {
+        std::fflush(stderr);
+        saved_ = dup(2);
+        file_ = std::tmpfile();
+        dup2(fileno(file_), 2);
+    }
+    ~StderrCapture()
+    {
+        restore();
+        std::fclose(file_);
+    }
+    std::string text()
+    {
+        std::fflush(stderr);
+        std::string all;
+        std::rewind(file_);
+        char buffer[512];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
+            all.append(buffer, n);
+        std::fseek(file_, 0, SEEK_END);
+        return all;
+    }
+    void restore()
+    {
+        if (saved_ >= 0) {
+            std::fflush(stderr);
+            dup2(saved_, 2);
+            ::close(saved_);
+            saved_ = -1;
+        }
+    }
+
+private:
+    int saved_ = -1;
+    FILE* file_ = nullptr;
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    void start(const std::string& dataFile, const QString& port)
+    {
+        windowtest::app();
+        scratch = std::make_unique<ScratchDir>(dataFile);
+        window = std::make_unique<frmVimo>(2, port);
+        window->load();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        ASSERT_TRUE(nextFrame());
+    }
+    void startWithDevice(const std::string& dataFile = hillFile()) { start(dataFile, QString::fromStdString(device.path())); }
+
+    bool nextFrame()
+    {
+        QSignalSpy presented(window->viewport(), &VornCtl::framePresented);
+        window->RequestRedraw();
+        return presented.wait(5000);
+    }
+    QImage picture()
+    {
+        EXPECT_TRUE(nextFrame());
+        return window->grab().toImage();
+    }
+    void type(char key, QWidget* target = nullptr)
+    {
+        QTest::keyClick(target ? target : window->viewport(), key);
+    }
+    bool waitFor(const std::function<bool()>& condition, int ms = 5000) { return QTest::qWaitFor(condition, ms); }
+    std::string status() const { return window->statusBox()->text().toStdString(); }
+    meshscope::ViewerState& state() { return window->state(); }
+
+    FakeDevice device;
+    std::unique_ptr<ScratchDir> scratch;
+    std::unique_ptr<frmVimo> window;
+};
+
+// Where a grid point lands on the window, worked out independently of the
+// scene code from the default view (perspective, zoom 1.5, angles 35/0/25).
+QPointF projectedPoint(QVector3D point, QSize size, int drawMin, int drawMax)
+{
+    const double w = size.width();
+    const double h = size.height();
+    const double viewLeft = (drawMin - drawMax) / 1.5 * 0.5;
+    QMatrix4x4 projection;
+    projection.frustum(float(viewLeft * w / h), float(-viewLeft * w / h), float(viewLeft), float(-viewLeft), 100, 400);
+    projection.translate(0, 0, -250);
+    QMatrix4x4 view;
+    view.rotate(-90, 1, 0, 0);
+    view.rotate(35, 1, 0, 0);
+    view.rotate(25, 0, 0, 1);
+    view.translate(float(drawMin - drawMax) / 2, float(drawMin - drawMax) / 2, -50);
+    const QVector3D ndc = (projection * view).map(point);
+    return {(ndc.x() + 1) / 2 * w, (1 - ndc.y()) / 2 * h};
+}
+
+} // namespace
+
+TEST_F(WindowTest, OpensWithDesignLayoutFirstStatusAndRunningTimers)
+{
+    startWithDevice();
+
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Interpolation Visualization"));
+    EXPECT_EQ(status(), "x= 35 y= 0 z= 25 zoom= 1.5 [Interp. Count= 0; OK= 0]");
+    EXPECT_EQ(window->commandsBox()->toPlainText(),
+              (QStringList{"x, y, z - rotate axes", "space -play/stop", "s / S - surface bright",
+                           "b - border on/off", "c - toggle color mode", "f - get data from file",
+                           "1 a 9 - smooth level", "+ / -  zooom", "0 - default zoom ",
+                           "p - orthogonal / perspective", "r - reset counters", ""})
+                  .join(QLatin1Char('\n')));
+    EXPECT_EQ(window->viewport()->geometry(), window->rect());
+    EXPECT_EQ(window->childAt(700, 10), window->statusBox());
+    EXPECT_EQ(window->childAt(20, 20), window->commandsBox()->viewport());
+
+    EXPECT_TRUE(window->animationTimer().isActive());
+    EXPECT_EQ(window->animationTimer().interval(), 250);
+    EXPECT_TRUE(window->pollTimer().isActive());
+    EXPECT_EQ(window->pollTimer().interval(), 10);
+
+    window->resize(800, 500);
+    ASSERT_TRUE(waitFor([&] { return window->viewport()->geometry() == QRect(0, 0, 800, 500); }));
+    EXPECT_EQ(window->viewport()->geometry(), window->rect());
+    EXPECT_EQ(window->statusBox()->geometry(), QRect(600, 0, 473, 33));
+}
+
+TEST_F(WindowTest, SceneSetupKeepsTheAnimationCountdownAndFramesNeverHoldItOff)
+{
+    startWithDevice();
+    QTest::qWait(100);
+    const int before = window->animationTimer().remainingTime();
+    window->sceneSetup();
+    EXPECT_LE(window->animationTimer().remainingTime(), before);
+
+    // The last complete frame is taken again every 10 ms tick, and each take
+    // runs the scene set-up; the view must still spin.
+    device.send(referenceFrame);
+    type('x');
+    ASSERT_TRUE(waitFor([&] { return state().rotation[0] >= 38; }));
+    EXPECT_GT(state().interpCount, 3);
+}
+
+TEST_F(WindowTest, ReferenceFrameIsCountedAndShowsThePeakInItsColour)
+{
+    startWithDevice(std::string());
+    device.send(referenceFrame);
+    ASSERT_TRUE(waitFor([&] { return state().okCount >= 2; }));
+    EXPECT_EQ(state().interpCount, state().okCount);
+    EXPECT_TRUE(waitFor([&] { return status().find("Interp. Count= 0;") == std::string::npos; }));
+
+    const QImage image = picture();
+    const QPointF peak = projectedPoint({65.5f, 65.5f, 69}, window->size(), 1, 98);
+    const QPointF low = projectedPoint({3, 66, 11}, window->size(), 1, 98);
+    const QColor atPeak = windowtest::meanColour(image, int(peak.x()), int(peak.y()));
+    const QColor atLow = windowtest::meanColour(image, int(low.x()), int(low.y()));
+    // Colour mode 1 runs from azure at 0 to orange at 50 and beyond.
+    EXPECT_GT(atPeak.red(), atPeak.blue() + 40) << atPeak.name().toStdString();
+    EXPECT_GT(atLow.blue(), atLow.red() + 40) << atLow.name().toStdString();
+}
+
+TEST_F(WindowTest, FrameSplitOverTwoWritesIsAssembled)
+{
+    startWithDevice();
+    device.send(referenceFrame.substr(0, 20));
+    QTest::qWait(150);
+    EXPECT_EQ(state().interpCount, 0);
+    device.send(referenceFrame.substr(20));
+    ASSERT_TRUE(waitFor([&] { return state().okCount >= 1; }));
+    EXPECT_EQ(state().lastPoint, 4);
+    EXPECT_EQ(state().ptX[2], 1);
+    EXPECT_EQ(state().ptZ[0], 70);
+}
+
+TEST_F(WindowTest, KeysChangeThePicture)
+{
+    startWithDevice();
+    const struct {
+        char key;
+        std::function<bool(meshscope::ViewerState&)> changed;
+    } steps[] = {
+        {'c', [](auto& s) { return s.colorMode == 2; }},
+        {'b', [](auto& s) { return s.borderOn == meshscope::kTrue; }},
+        {'p', [](auto& s) { return s.orthographic == meshscope::kTrue; }},
+        {'+', [](auto& s) { return s.zoom == 1.5 * 1.5; }},
+        {'5', [](auto& s) { return s.smoothLevel == 9; }},
+    };
+    QImage previous = picture();
+    for (const auto& step : steps) {
+        type(step.key);
+        EXPECT_TRUE(step.changed(state())) << "key " << step.key;
+        const QImage now = picture();
+        EXPECT_GT(windowtest::changedShare(previous, now), 0.002) << "key " << step.key;
+        previous = now;
+    }
+
+    type('x');
+    ASSERT_TRUE(waitFor([&] { return state().rotation[0] >= 37; }));
+    EXPECT_GT(windowtest::changedShare(previous, picture()), 0.002);
+    type('x'); // stops, reversing for the next start
+    EXPECT_EQ(state().animAxis, 3);
+}
+
+TEST_F(WindowTest, EveryControlPassesEachKeyOnceToTheCommands)
+{
+    startWithDevice();
+    type('+', window.get());
+    type('+', window->commandsBox());
+    type('+', window->viewport());
+    EXPECT_DOUBLE_EQ(state().zoom, 1.5 * 1.5 * 1.5 * 1.5);
+}
+
+TEST_F(WindowTest, SpaceStopsTheLineAndRResetsTheCounters)
+{
+    startWithDevice();
+    device.send(referenceFrame);
+    ASSERT_TRUE(waitFor([&] { return state().interpCount >= 3; }));
+
+    type(' ');
+    EXPECT_FALSE(window->pollTimer().isActive());
+    EXPECT_TRUE(state().rxBuffer.empty());
+    type('r');
+    ASSERT_TRUE(waitFor([&] { return status().find("[Interp. Count= 0; OK= 0]") != std::string::npos; }));
+    device.send(referenceFrame);
+    QTest::qWait(100);
+    EXPECT_EQ(state().interpCount, 0);
+
+    type(' ');
+    EXPECT_TRUE(window->pollTimer().isActive());
+    EXPECT_TRUE(state().rxBuffer.empty()); // what arrived while stopped was thrown away
+    device.send(referenceFrame);
+    ASSERT_TRUE(waitFor([&] { return state().okCount >= 1; }));
+}
+
+TEST_F(WindowTest, ErrorInsidePaintIsReportedAndThatFrameIsNotPresented)
+{
+    startWithDevice();
+    StderrCapture errors;
+    state().drawMaxX = 250;
+    QSignalSpy presented(window->viewport(), &VornCtl::framePresented);
+    window->RequestRedraw();
+    QTest::qWait(400);
+    EXPECT_EQ(presented.count(), 0);
+    EXPECT_NE(errors.text().find("paint"), std::string::npos);
+
+    state().drawMaxX = 38;
+    EXPECT_TRUE(nextFrame());
+}
+
+TEST_F(WindowTest, MissingPortAndDataFileAreReportedAndTheViewerRunsOn)
+{
+    StderrCapture errors;
+    start(std::string(), QStringLiteral("/nonexistent/ttyQ9"));
+    const std::string said = errors.text();
+    errors.restore();
+
+    EXPECT_NE(said.find("meshscope: cannot open /nonexistent/ttyQ9"), std::string::npos) << said;
+    EXPECT_NE(said.find("--port"), std::string::npos) << said;
+    EXPECT_NE(said.find("datafile.dat"), std::string::npos) << said;
+    EXPECT_EQ(state().drawMaxX, 0); // the empty grid
+
+    type('+');
+    EXPECT_DOUBLE_EQ(state().zoom, 2.25);
+    type('y');
+    EXPECT_TRUE(waitFor([&] { return status().find(" y= 2 ") != std::string::npos; }));
+}
+
+TEST_F(WindowTest, ClosingTheWindowClosesAnOpenPortOnly)
+{
+    startWithDevice();
+    ASSERT_TRUE(window->serialControl().PortOpen());
+    window->close();
+    EXPECT_FALSE(window->serialControl().PortOpen());
+    window->show();
+    EXPECT_NO_THROW(window->close());
+}
