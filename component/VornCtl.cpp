@@ -181,6 +181,8 @@ bool VornCtl::bindForOutsideCall()
 
 void VornCtl::copyWorkToWidget()
 {
+    if (defaultFramebufferObject() == 0)   // Qt makes it only after the initialisation event
+        return;
     auto* gl = QOpenGLContext::currentContext()->extraFunctions();
     const QSize size = workFbo_->size();
     ::glPushAttrib(GL_SCISSOR_BIT);
