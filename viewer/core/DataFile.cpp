@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "DecimalNumber.h"
+#include "TextSplit.h"
 #include "Interpolation.h"
 
 namespace meshscope {
@@ -24,21 +25,6 @@ struct Sample {
     std::int16_t y;
     float z;
 };
-
-std::vector<std::string_view> splitAt(std::string_view text, char separator)
-{
-    std::vector<std::string_view> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find(separator, start);
-        if (end == std::string_view::npos) {
-            parts.push_back(text.substr(start));
-            return parts;
-        }
-        parts.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-}
 
 // A column or row index: read as a Single, rounded half to even, within 0..200.
 std::optional<std::int16_t> readIndex(std::string_view field)

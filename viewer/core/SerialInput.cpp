@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "DecimalNumber.h"
+#include "TextSplit.h"
 #include "Interpolation.h"
 #include "StatusText.h"
 
@@ -13,25 +14,10 @@ namespace meshscope {
 
 namespace {
 
-std::vector<std::string_view> split(std::string_view text, char separator)
-{
-    std::vector<std::string_view> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find(separator, start);
-        if (end == std::string_view::npos) {
-            parts.push_back(text.substr(start));
-            return parts;
-        }
-        parts.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-}
-
 // Reads one item's first three fields into point k; false when the item is bad.
 bool readPoint(ViewerState& state, std::size_t k, std::string_view item)
 {
-    const auto fields = split(item, ',');
+    const auto fields = splitAt(item, ',');
     if (fields.size() < 3) return false;
     std::optional<double> values[3];
     for (int f = 0; f < 3; ++f) {
@@ -72,7 +58,7 @@ bool takeOneFrame(ViewerState& state, ViewerHost& host)
     if (frame->size() < 2) return false;
 
     const std::string_view inner = std::string_view(*frame).substr(1, frame->size() - 2);
-    const auto items = inner.empty() ? std::vector<std::string_view>{} : split(inner, ';');
+    const auto items = inner.empty() ? std::vector<std::string_view>{} : splitAt(inner, ';');
     if (items.size() > static_cast<std::size_t>(kMaxPoints)) return false;
     state.lastPoint = static_cast<std::int16_t>(static_cast<int>(items.size()) - 1);
     if (items.size() < 2) return false;
