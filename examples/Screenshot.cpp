@@ -1,18 +1,49 @@
 #include "Screenshot.h"
 
 #include <QImageWriter>
-#include <QScreen>
-#include <QWidget>
+#include <QOpenGLWidget>
+#include <QPainter>
+
+namespace {
+
+// The same pixel layout with its alpha channel ignored.
+QImage::Format withoutAlpha(QImage::Format format)
+{
+    switch (format) {
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        return QImage::Format_RGB32;
+    case QImage::Format_RGBA8888:
+    case QImage::Format_RGBA8888_Premultiplied:
+        return QImage::Format_RGBX8888;
+    case QImage::Format_A2RGB30_Premultiplied:
+        return QImage::Format_RGB30;
+    case QImage::Format_A2BGR30_Premultiplied:
+        return QImage::Format_BGR30;
+    case QImage::Format_RGBA64:
+    case QImage::Format_RGBA64_Premultiplied:
+        return QImage::Format_RGBX64;
+    default:
+        return format;
+    }
+}
+
+} // namespace
 
 QImage grabWindowImage(QWidget& window)
 {
-    // Read back what the X server shows; fall back to rendering the widget
-    // where the window system refuses screen grabs.
-    QImage image;
-    if (QScreen* screen = window.screen())
-        image = screen->grabWindow(window.winId()).toImage();
-    if (image.isNull() || image.size() != window.size() * window.devicePixelRatio())
-        image = window.grab().toImage();
+    // Rendered by the window itself, so other windows lying over it do not show.
+    QImage image = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QPainter painter(&image);
+    for (QOpenGLWidget* viewport : window.findChildren<QOpenGLWidget*>()) {
+        if (!viewport->isVisible())
+            continue;
+        // The screen shows a viewport's colours whatever their alpha (the
+        // scenes clear with alpha 0), so drop the alpha rather than blend.
+        QImage frame = viewport->grabFramebuffer();
+        frame.reinterpretAsFormat(withoutAlpha(frame.format()));
+        painter.drawImage(viewport->mapTo(&window, QPoint(0, 0)), frame);
+    }
     return image;
 }
 

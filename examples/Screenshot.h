@@ -1,5 +1,5 @@
 #pragma once
-// Picture of a shown window's client area as the window system displays it.
+// Picture of a shown window's client area with everything drawn in it.
 #include <QImage>
 #include <QString>
 

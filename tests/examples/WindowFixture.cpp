@@ -1,5 +1,7 @@
 #include "WindowFixture.h"
 
+#include "Screenshot.h"
+
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -43,7 +45,7 @@ std::unique_ptr<Form1> showForm()
 
 QImage grabScreen(Form1& form)
 {
-    return form.screen()->grabWindow(form.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    return grabWindowImage(form).convertToFormat(QImage::Format_RGB32);
 }
 
 QImage part(const QImage& window, const QWidget& child)
