@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -42,6 +43,10 @@ public:
         char name[128] = {};
         if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
             ADD_FAILURE() << "openpty failed";
+        // Viewers started as processes must not inherit either end, or the
+        // device would never look closed to them.
+        fcntl(master_, F_SETFD, FD_CLOEXEC);
+        fcntl(slave_, F_SETFD, FD_CLOEXEC);
         termios raw{};
         tcgetattr(slave_, &raw);
         cfmakeraw(&raw);

@@ -1,0 +1,158 @@
+// The meshscope programs as a user starts them: options, a missing port, a
+// pseudo-terminal that goes away, and --screenshot.
+
+#include "test_window_support.h"
+
+#include <QImage>
+#include <QProcess>
+
+
+using windowtest::FakeDevice;
+using windowtest::ScratchDir;
+
+namespace {
+
+const QString meshscope = QStringLiteral(MESHSCOPE_PATH);
+const QString meshscopeCom1 = QStringLiteral(MESHSCOPE_COM1_PATH);
+
+// A running viewer in a scratch directory; killed when the test ends.
+class Viewer {
+public:
+    Viewer(const QString& program, const QStringList& args, const QString& dir)
+    {
+        process_.setWorkingDirectory(dir);
+        process_.start(program, args);
+        EXPECT_TRUE(process_.waitForStarted(10000));
+    }
+    ~Viewer()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+    // Waits until standard error holds `text`; returns all of it.
+    QString waitForError(const QString& text, int ms = 10000)
+    {
+        (void)QTest::qWaitFor([&] {
+            process_.waitForReadyRead(50);
+            errors_ += QString::fromLocal8Bit(process_.readAllStandardError());
+            return errors_.contains(text) || process_.state() == QProcess::NotRunning;
+        }, ms);
+        return errors_;
+    }
+    bool stillRunningAfter(int ms)
+    {
+        process_.waitForFinished(ms);
+        return process_.state() == QProcess::Running;
+    }
+    QProcess& process() { return process_; }
+
+private:
+    QProcess process_;
+    QString errors_;
+};
+
+QString run(const QString& program, const QStringList& args, int* exitCode = nullptr)
+{
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(30000);
+    if (exitCode)
+        *exitCode = p.exitCode();
+    return QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
+}
+
+} // namespace
+
+TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
+{
+    windowtest::app();
+    int code = -1;
+    const QString help = run(meshscope, {QStringLiteral("--help")}, &code);
+    EXPECT_EQ(code, 0);
+    for (const char* option : {"--port", "--screenshot", "--version", "/dev/ttyS1"})
+        EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
+    EXPECT_TRUE(run(meshscopeCom1, {QStringLiteral("--help")}).contains(QStringLiteral("/dev/ttyS0")));
+    EXPECT_TRUE(run(meshscope, {QStringLiteral("--version")}).contains(QStringLiteral("meshscope")));
+}
+
+TEST(ViewerProgram, MissingPortIsReportedOnceAndTheViewerStaysUp)
+{
+    windowtest::app();
+    ScratchDir dir("1 1 5\n3 2 7\n2 4 1\n");
+    Viewer viewer(meshscope, {QStringLiteral("--port"), QStringLiteral("/dev/no-such-tty")}, dir.path());
+    const QString said = viewer.waitForError(QStringLiteral("--port"));
+    EXPECT_TRUE(said.contains(QStringLiteral("meshscope: cannot open /dev/no-such-tty:"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("(use --port to choose a device)"))) << said.toStdString();
+    EXPECT_TRUE(viewer.stillRunningAfter(1500));
+    EXPECT_EQ(said.count(QStringLiteral("cannot open")), 1);
+}
+
+TEST(ViewerProgram, DefaultPortOfEachBuildIsTriedWhenNoneIsGiven)
+{
+    windowtest::app();
+    ScratchDir dir("1 1 5\n");
+    for (auto [program, device] : {std::pair{meshscope, "/dev/ttyS1"}, std::pair{meshscopeCom1, "/dev/ttyS0"}}) {
+        Viewer viewer(program, {}, dir.path());
+        const QString said = viewer.waitForError(QLatin1String(device), 5000);
+        // Either the device is missing or unusable here (reported), or it opened.
+        if (said.contains(QStringLiteral("cannot open"))) {
+            EXPECT_TRUE(said.contains(QLatin1String(device))) << said.toStdString();
+        }
+        EXPECT_TRUE(viewer.stillRunningAfter(500));
+    }
+}
+
+TEST(ViewerProgram, PseudoTerminalClosedWhileOpenIsReportedAndTheViewerStaysUp)
+{
+    windowtest::app();
+    ScratchDir dir("1 1 5\n3 2 7\n2 4 1\n");
+    FakeDevice device;
+    Viewer viewer(meshscope, {QStringLiteral("--port"), QString::fromStdString(device.path())}, dir.path());
+    device.send("<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>");
+    QTest::qWait(1000);
+    EXPECT_FALSE(viewer.waitForError(QStringLiteral("cannot open"), 500).contains(QStringLiteral("cannot open")));
+
+    device.releaseTerminalEnd();
+    device.hangUp();
+    const QString said = viewer.waitForError(QString::fromStdString(device.path()));
+    EXPECT_TRUE(said.contains(QString::fromStdString(device.path()))) << said.toStdString();
+    EXPECT_TRUE(viewer.stillRunningAfter(1500));
+    EXPECT_EQ(said.count(QString::fromStdString(device.path())), 1) << said.toStdString();
+}
+
+TEST(ViewerProgram, ScreenshotWritesTheWindowAndExits)
+{
+    windowtest::app();
+    ScratchDir dir("1 1 5\n3 2 7\n2 4 1\n");
+    FakeDevice device;
+    const QString file = dir.path() + QStringLiteral("/shot.png");
+    QProcess viewer;
+    viewer.setWorkingDirectory(dir.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    viewer.setProcessEnvironment(env);
+    viewer.start(meshscope, {QStringLiteral("--port"), QString::fromStdString(device.path()),
+                             QStringLiteral("--screenshot"), file});
+    device.send("<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>");
+    ASSERT_TRUE(viewer.waitForFinished(30000));
+    EXPECT_EQ(viewer.exitCode(), 0) << viewer.readAllStandardError().toStdString();
+
+    const QImage shot(file);
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_EQ(shot.size(), QSize(1072, 709));
+    // Black ground, with the lit surface and the help text on it.
+    EXPECT_EQ(shot.pixelColor(1000, 650), QColor(Qt::black));
+    int lit = 0;
+    for (int y = 200; y < 600; y += 4)
+        for (int x = 300; x < 800; x += 4)
+            lit += qGray(shot.pixel(x, y)) > 40;
+    EXPECT_GT(lit, 50);
+
+    int code = -1;
+    run(meshscope, {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--screenshot"),
+                    QStringLiteral("/no-such-dir/shot.png")},
+        &code);
+    EXPECT_EQ(code, 1);
+}
