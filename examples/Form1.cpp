@@ -1,11 +1,12 @@
 #include "Form1.h"
 
+#include "ShapesMath.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QPalette>
 #include <QScreen>
 
-#include <cmath>
 #include <cstdio>
 #include <exception>
 
@@ -27,11 +28,6 @@ constexpr TwipsRect kLabel2{120, 3960, 2535, 375};
 constexpr TwipsRect kLabel3{240, 1320, 2535, 375};
 
 const QColor kBackground(1, 0, 66);
-
-int toPixels(double twips, double twipsPerPixel)
-{
-    return static_cast<int>(std::nearbyint(twips / twipsPerPixel));
-}
 
 // An error raised inside a handler ends that handler; report it in one line
 // and let the program run on.
@@ -58,7 +54,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, kBackground);
     setPalette(pal);
-    resize(toPixels(kClientWidth, twipsPerPixelX()), toPixels(kClientHeight, twipsPerPixelY()));
+    resize(pixelsFromTwips(kClientWidth, twipsPerPixelX()), pixelsFromTwips(kClientHeight, twipsPerPixelY()));
     createControls();
     Form_Load();
 }
@@ -102,8 +98,8 @@ void Form1::createControls()
         label->setWordWrap(true);
         label->setPalette(labelPalette);
         label->setAutoFillBackground(true);
-        label->setGeometry(toPixels(r.left, tx), toPixels(r.top, ty), toPixels(r.width, tx),
-                           toPixels(r.height, ty));
+        label->setGeometry(pixelsFromTwips(r.left, tx), pixelsFromTwips(r.top, ty), pixelsFromTwips(r.width, tx),
+                           pixelsFromTwips(r.height, ty));
         return label;
     };
     // Labels first, so that the viewports lie above them where they touch.

@@ -68,7 +68,10 @@ int main(int argc, char** argv)
     parser.addOptions({helpOption, versionOption, screenshotOption});
 
     if (!parser.parse(argumentList(argc, argv))) {
-        std::fprintf(stderr, "Vorn: %s (see Vorn --help)\n", qPrintable(parser.errorText()));
+        QString problem = parser.errorText();
+        if (problem.endsWith(QLatin1Char('.')))
+            problem.chop(1);
+        std::fprintf(stderr, "Vorn: %s (see Vorn --help)\n", qPrintable(problem));
         return 2;
     }
     if (parser.isSet(helpOption)) {
