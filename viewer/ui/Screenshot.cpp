@@ -29,8 +29,17 @@ void writeAndQuit(frmVimo& window, const QString& path)
     QCoreApplication::exit(1);
 }
 
+// A viewport that never presents (no usable GL) must not leave a script waiting.
+constexpr int frameTimeoutMs = 30000;
+
 void grabNextFrame(frmVimo& window, const QString& path)
 {
+    QTimer::singleShot(frameTimeoutMs, &window, [path] {
+        std::fprintf(stderr, "%s: no frame was shown within %d s, so %s was not written (check the X display and OpenGL)\n",
+                     QCoreApplication::applicationName().toLocal8Bit().constData(), frameTimeoutMs / 1000,
+                     path.toLocal8Bit().constData());
+        QCoreApplication::exit(1);
+    });
     QObject::connect(
         window.viewport(), &VornCtl::framePresented, &window,
         [&window, path] {
