@@ -95,7 +95,7 @@ protected:
     bool nextFrame()
     {
         QSignalSpy presented(window->viewport(), &VornCtl::framePresented);
-        window->RequestRedraw();
+        window->viewport()->RequestRedraw();
         return presented.wait(5000);
     }
     QImage picture()
@@ -196,6 +196,23 @@ TEST_F(WindowTest, ReferenceFrameIsCountedAndShowsThePeakInItsColour)
     // Colour mode 1 runs from azure at 0 to orange at 50 and beyond.
     EXPECT_GT(atPeak.red(), atPeak.blue() + 40) << atPeak.name().toStdString();
     EXPECT_GT(atLow.blue(), atLow.red() + 40) << atLow.name().toStdString();
+}
+
+TEST_F(WindowTest, QuietLineKeepsCountingWithoutRedrawingTheSamePicture)
+{
+    startWithDevice(std::string());
+    device.send(referenceFrame);
+    ASSERT_TRUE(waitFor([&] { return state().okCount >= 1; }));
+    ASSERT_TRUE(nextFrame());
+
+    QSignalSpy presented(window->viewport(), &VornCtl::framePresented);
+    const std::int32_t takes = state().interpCount;
+    QTest::qWait(800); // three animation ticks, each asking for a redraw
+    EXPECT_GT(state().interpCount, takes);
+    EXPECT_EQ(presented.count(), 0);
+
+    type('y');
+    ASSERT_TRUE(presented.wait(2000)); // the spin changes the picture again
 }
 
 TEST_F(WindowTest, FrameSplitOverTwoWritesIsAssembled)

@@ -47,7 +47,7 @@ void grabNextFrame(frmVimo& window, const QString& path)
             QTimer::singleShot(0, &window, [&window, path] { writeAndQuit(window, path); });
         },
         Qt::SingleShotConnection);
-    window.RequestRedraw();
+    window.viewport()->RequestRedraw();
 }
 
 } // namespace

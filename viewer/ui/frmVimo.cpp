@@ -3,6 +3,7 @@
 #include "DataFile.h"
 #include "Commands.h"
 #include "SceneColor.h"
+#include "SceneInputs.h"
 #include "ScenePaint.h"
 #include "SceneSetup.h"
 #include "SerialInput.h"
@@ -192,8 +193,12 @@ void frmVimo::sceneSetup()
     enableTimer(tmrAnimate, 250);
 }
 
+// Every animation tick asks for a redraw, and a quiet line re-takes the same
+// frame every 10 ms; a frame that would show the same picture is skipped.
 void frmVimo::RequestRedraw()
 {
+    if (shownScene_ && *shownScene_ == sceneInputs(state_, VornCtl1->width(), VornCtl1->height()))
+        return;
     VornCtl1->RequestRedraw();
 }
 
@@ -255,7 +260,9 @@ void frmVimo::guarded(const char* handler, const std::function<void()>& body)
 // frame is never shown; the viewport reports it and keeps running.
 void frmVimo::onPaint()
 {
+    shownScene_.reset();
     paintScene(*VornCtl1, state_);
+    shownScene_ = sceneInputs(state_, VornCtl1->width(), VornCtl1->height());
 }
 
 void frmVimo::onPollTick()

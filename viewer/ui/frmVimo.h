@@ -4,6 +4,7 @@
 // and the two timers, and routes their events to the viewer core.
 
 #include "MSComm.h"
+#include "SceneInputs.h"
 #include "ViewerHost.h"
 #include "ViewerState.h"
 
@@ -12,6 +13,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -82,6 +84,7 @@ private:
     QTimer tmrAnimate;
     QTimer tmrReopen; // retries a lost port until its device returns
     QString pendingStatus_;
+    std::optional<SceneInputs> shownScene_; // what the last presented frame showed
     MSComm ms_Comm;
 };
 

@@ -1,0 +1,56 @@
+#pragma once
+
+// Everything a frame of the viewer depends on. When none of it changed since
+// the last presented frame, a redraw would show the same picture again.
+
+#include "ViewerState.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace meshscope {
+
+struct SceneInputs {
+    std::array<float, 3> rotation{};
+    std::int16_t drawMinX = 0, drawMaxX = 0, drawMinY = 0, drawMaxY = 0;
+    Flag borderOn = kFalse;
+    std::int16_t colorMode = 0;
+    double zoom = 0;
+    Flag orthographic = kFalse;
+    float shininess = 0;
+    std::array<Rgba, 6> colours{};
+    int width = 0;
+    int height = 0;
+    std::vector<float> drawnHeights; // the heights the cells and walls read
+
+    bool operator==(const SceneInputs&) const = default;
+};
+
+inline SceneInputs sceneInputs(const ViewerState& s, int width, int height)
+{
+    SceneInputs in;
+    in.rotation = {s.rotation[0], s.rotation[1], s.rotation[2]};
+    in.drawMinX = s.drawMinX;
+    in.drawMaxX = s.drawMaxX;
+    in.drawMinY = s.drawMinY;
+    in.drawMaxY = s.drawMaxY;
+    in.borderOn = s.borderOn;
+    in.colorMode = s.colorMode;
+    in.zoom = s.zoom;
+    in.orthographic = s.orthographic;
+    in.shininess = s.shininess;
+    in.colours = {s.lightAmbient, s.lightDiffuse, s.lightSpecular, s.matSpecular, s.matDiffuse, s.matAmbient};
+    in.width = width;
+    in.height = height;
+    const int firstX = std::max<int>(s.drawMinX, 0);
+    const int lastX = std::min<int>(s.drawMaxX, kGridSize - 1);
+    const int firstY = std::max<int>(s.drawMinY, 0);
+    const int lastY = std::min<int>(s.drawMaxY, kGridSize - 1);
+    for (int x = firstX; x <= lastX; ++x)
+        for (int y = firstY; y <= lastY; ++y)
+            in.drawnHeights.push_back(s.heights[static_cast<std::size_t>(x)][static_cast<std::size_t>(y)]);
+    return in;
+}
+
+} // namespace meshscope
