@@ -148,7 +148,7 @@ void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)
         return;
     if (!failureMessage_.isEmpty() || !port_.isOpen())
         return;
-    failureMessage_ = QStringLiteral("lost the line on %1 (device unplugged or closed; reopen the port to continue)").arg(path_);
+    failureMessage_ = QStringLiteral("lost the line on %1 (device unplugged or closed)").arg(path_);
     // Closing inside the port's own signal is unsafe; finish once it has returned.
     QMetaObject::invokeMethod(this, &MSComm::finishFailure, Qt::QueuedConnection);
 }

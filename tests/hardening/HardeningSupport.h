@@ -1,0 +1,129 @@
+#pragma once
+
+// Shared pieces of the fault tests: a Qt application on X, pseudo-terminals
+// that play the device (optionally behind a stable symlink), standard error
+// captured into a file, resident memory, and the loaded meshscope window.
+
+#include "VornCtl.h"
+#include "frmVimo.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <sys/types.h>
+
+namespace hardening {
+
+// One QApplication for the whole test program, on xcb (GLUT needs X).
+QApplication& app();
+
+// True in a build with AddressSanitizer, whose quarantine keeps freed memory
+// resident, so memory bounds are printed there but not checked.
+constexpr bool kAddressSanitizer =
+#if defined(__SANITIZE_ADDRESS__)
+    true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    true;
+#else
+    false;
+#endif
+#else
+    false;
+#endif
+
+// The device end of a raw pseudo-terminal; path() is what the viewer opens.
+class Device {
+public:
+    Device();
+    ~Device();
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    const std::string& path() const { return path_; }
+    // Writes all of text, waiting while the terminal's buffer is full; gives
+    // up once *abandon turns true (a flood being stopped).
+    void send(const std::string& text, const std::atomic<bool>* abandon = nullptr) const;
+    // Closes both ends, as an unplugged adapter or an ended simulator would.
+    void hangUp();
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    std::string path_;
+};
+
+// A device path that stays the same while the device behind it comes and goes.
+class StableLink {
+public:
+    StableLink();
+    ~StableLink();
+    const std::string& path() const { return path_; }
+    void pointAt(const std::string& target);
+    void remove();
+
+private:
+    QTemporaryDir dir_;
+    std::string path_;
+};
+
+// Standard error of this process, collected into a file while alive.
+class StderrCapture {
+public:
+    StderrCapture();
+    ~StderrCapture();
+    std::string text();
+    void restore();
+
+private:
+    int saved_ = -1;
+    std::FILE* file_ = nullptr;
+};
+
+// Number of lines of text holding needle.
+int linesWith(const std::string& text, const std::string& needle);
+
+// Resident memory of a process in kB (0 when it is gone).
+long residentKb(pid_t pid);
+
+// A scratch directory made current, with datafile.dat when content is given.
+class ScratchDir {
+public:
+    explicit ScratchDir(const std::string& dataFile = {});
+    ~ScratchDir();
+    std::string path() const { return dir_.path().toStdString(); }
+    void writeDataFile(const std::string& content) const;
+
+private:
+    QTemporaryDir dir_;
+    QString previous_;
+};
+
+// A few grid samples, so the window starts on a surface.
+std::string smallHillFile();
+
+// Runs the event loop until condition holds or ms pass.
+bool waitFor(const std::function<bool()>& condition, int ms = 5000);
+
+// Builds, loads and shows a window of type W on port; false if not shown.
+template <class W>
+std::unique_ptr<W> openWindow(const std::string& port)
+{
+    app();
+    auto window = std::make_unique<W>(2, QString::fromStdString(port));
+    window->load();
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        ADD_FAILURE() << "the meshscope window was never shown";
+    return window;
+}
+
+} // namespace hardening

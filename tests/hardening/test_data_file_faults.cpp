@@ -1,0 +1,161 @@
+// The meshscope window reading damaged data files on the key "f": the grid
+// changes by the good lines only, problems are summed up in one line on
+// standard error, and nothing crashes.
+
+#include "HardeningSupport.h"
+
+#include <QDir>
+
+#include <QFile>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <tuple>
+#include <utility>
+
+using namespace hardening;
+using meshscope::frmVimo;
+using meshscope::HeightGrid;
+
+namespace {
+
+using namespace std::string_literals;
+using Cells = std::map<std::pair<int, int>, float>;
+
+// One window for all cases: each case checks what its file changed.
+class DataFileFaults : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        app();
+        scratch = new ScratchDir(smallHillFile());
+        window = openWindow<frmVimo>("/nonexistent/meshscope-no-port").release();
+    }
+    static void TearDownTestSuite()
+    {
+        delete window;
+        delete scratch;
+    }
+
+    // Presses "f" over a datafile.dat with content; returns what went to stderr.
+    std::string readFile(const std::string& content)
+    {
+        scratch->writeDataFile(content);
+        return pressF();
+    }
+    std::string pressF()
+    {
+        before = std::make_unique<HeightGrid>(window->state().rawHeights);
+        StderrCapture errors;
+        QTest::keyClick(window->viewport(), 'f');
+        return errors.text();
+    }
+
+    // Cells that changed are exactly those named, with the values named.
+    void expectChangedCells(const Cells& cells)
+    {
+        const HeightGrid& after = window->state().rawHeights;
+        for (int x = 0; x < meshscope::kGridSize; ++x)
+            for (int y = 0; y < meshscope::kGridSize; ++y) {
+                const auto named = cells.find({x, y});
+                if (named != cells.end())
+                    EXPECT_EQ(after[x][y], named->second) << "cell " << x << "," << y;
+                else
+                    EXPECT_EQ(after[x][y], (*before)[x][y]) << "cell " << x << "," << y << " changed";
+            }
+    }
+
+    static inline ScratchDir* scratch = nullptr;
+    static inline frmVimo* window = nullptr;
+    std::unique_ptr<HeightGrid> before;
+};
+
+std::string fields(int count, const std::string& first, const std::string& rest)
+{
+    std::string line = first;
+    for (int i = 1; i < count; ++i)
+        line += " " + rest;
+    return line;
+}
+
+TEST_F(DataFileFaults, BinaryNoiseNulBytesAndWideLinesChangeOnlyTheGoodLines)
+{
+    std::mt19937 random(3);
+    std::string noise(64 * 1024, '\0');
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    struct Case {
+        const char* name;
+        std::string content;
+        Cells good;
+    };
+    const Case cases[] = {
+        {"binary noise", "3 4 7.5\n" + noise + "\n150 160 -2\n", {{{3, 4}, 7.5f}, {{150, 160}, -2.0f}}},
+        {"NUL bytes", "5 5 5\0\n\0\0\0\n6\0 6 6\n7 7 7\n\0"s, {{{7, 7}, 7.0f}}},
+        {"10 000 fields", fields(10000, "8 9 10", "11") + "\n" + fields(10000, "a", "a") + "\n", {{{8, 9}, 10.0f}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string said = readFile(c.content);
+        expectChangedCells(c.good);
+        EXPECT_EQ(linesWith(said, "meshscope:"), 1) << said;
+        EXPECT_EQ(linesWith(said, "meshscope: datafile.dat: skipped"), 1) << said;
+    }
+}
+
+TEST_F(DataFileFaults, CrLfEndsAreReadAsLines)
+{
+    const std::string said = readFile("1 2 3\r\n4 5 6.25\r\n200 200 -1\r\n");
+    expectChangedCells({{{1, 2}, 3.0f}, {{4, 5}, 6.25f}, {{200, 200}, -1.0f}});
+    EXPECT_EQ(said.find("meshscope:"), std::string::npos) << said;
+    EXPECT_EQ(window->state().maxX, 200);
+    EXPECT_EQ(window->state().minY, 2);
+}
+
+TEST_F(DataFileFaults, EmptyFileAndDirectoryChangeNothing)
+{
+    readFile("9 9 9\n");
+    const auto extent = std::make_tuple(window->state().minX, window->state().maxX, window->state().minY,
+                                        window->state().maxY);
+
+    std::string said = readFile("");
+    expectChangedCells({});
+    EXPECT_EQ(said.find("meshscope:"), std::string::npos) << said;
+
+    QFile::remove(QStringLiteral("datafile.dat"));
+    ASSERT_TRUE(QDir().mkdir(QStringLiteral("datafile.dat")));
+    said = pressF();
+    expectChangedCells({});
+    EXPECT_EQ(linesWith(said, "meshscope:"), 1) << said;
+    EXPECT_EQ(linesWith(said, "datafile.dat"), 1) << said;
+
+    EXPECT_EQ(std::make_tuple(window->state().minX, window->state().maxX, window->state().minY,
+                              window->state().maxY),
+              extent);
+}
+
+TEST_F(DataFileFaults, MillionLineFileIsReadWhole)
+{
+    std::string content;
+    content.reserve(14 * 1000000);
+    Cells expected;
+    for (int i = 0; i < 1000000; ++i) {
+        const int x = i % 201, y = (i / 201) % 201, z = i % 997;
+        content += std::to_string(x) + ' ' + std::to_string(y) + ' ' + std::to_string(z) + '\n';
+        expected[{x, y}] = static_cast<float>(z);
+    }
+    scratch->writeDataFile(content);
+    const auto start = std::chrono::steady_clock::now();
+    const std::string said = pressF();
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::printf("million-line data file (%zu bytes): read and drawn in %.0f ms\n", content.size(), ms);
+
+    expectChangedCells(expected);
+    EXPECT_EQ(said.find("meshscope:"), std::string::npos) << said;
+    EXPECT_EQ(window->state().minX, 0);
+    EXPECT_EQ(window->state().maxY, 200);
+}
+
+} // namespace

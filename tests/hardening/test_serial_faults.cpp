@@ -1,0 +1,387 @@
+// The meshscope window on a misbehaving serial line, through real
+// pseudo-terminals: floods of noise, frames mixed with noise, a device that
+// hangs up and returns, and a port that another viewer holds.
+
+#include "HardeningSupport.h"
+
+#include "SerialInput.h"
+#include "ViewerHost.h"
+
+#include <QLineEdit>
+#include <QProcess>
+#include <QThread>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <thread>
+#include <vector>
+
+using namespace hardening;
+using meshscope::frmVimo;
+using meshscope::ViewerState;
+
+namespace {
+
+const std::string referenceFrame = "<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>";
+
+// Random bytes of which about half are "<" and ">", the characters that make
+// the parser cut frames.
+std::string noise(std::mt19937& random, std::size_t length)
+{
+    std::string text(length, '\0');
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (char& c : text) {
+        const int b = byte(random);
+        c = b < 64 ? '<' : b < 128 ? '>' : static_cast<char>(byte(random));
+    }
+    return text;
+}
+
+// Feeds noise to a device from a second thread as fast as the reader takes it.
+class NoiseFlood {
+public:
+    explicit NoiseFlood(const Device& device)
+        : thread_([this, &device] {
+            std::mt19937 random(7);
+            while (!stop_) {
+                const std::string block = noise(random, 4096);
+                device.send(block, &stop_);
+                sent_ += block.size();
+            }
+        })
+    {
+    }
+    ~NoiseFlood() { stop(); }
+    void stop()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    std::size_t sent() const { return sent_; }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::atomic<std::size_t> sent_{0};
+    std::thread thread_;
+};
+
+std::string statusOf(const frmVimo& window)
+{
+    return const_cast<frmVimo&>(window).statusBox()->text().toStdString();
+}
+
+class SerialFaults : public ::testing::Test {
+protected:
+    void SetUp() override { app(); }
+    ScratchDir scratch{smallHillFile()};
+};
+
+TEST_F(SerialFaults, NoiseFloodLeavesTheWindowLiveAndItsMemoryBounded)
+{
+    Device device;
+    auto window = openWindow<frmVimo>(device.path());
+    QTest::keyClick(window->viewport(), 'z'); // spin, so the status line moves
+
+    NoiseFlood flood(device);
+    QTest::qWait(1000);
+    const long startKb = residentKb(::getpid());
+    long peakKb = startKb;
+
+    // 20 s in four quarters: the status line must change within each.
+    int quartersWithChange = 0;
+    for (int quarter = 0; quarter < 4; ++quarter) {
+        const std::string before = statusOf(*window);
+        bool changed = false;
+        for (int second = 0; second < 5; ++second) {
+            QTest::qWait(1000);
+            changed = changed || statusOf(*window) != before;
+            peakKb = std::max(peakKb, residentKb(::getpid()));
+        }
+        quartersWithChange += changed ? 1 : 0;
+    }
+    flood.stop();
+
+    std::printf("noise flood (in-process): %zu bytes in 20 s, resident %ld kB at start, %ld kB at peak\n",
+                flood.sent(), startKb, peakKb);
+    EXPECT_EQ(quartersWithChange, 4);
+    EXPECT_GT(flood.sent(), 1u << 20) << "the viewer stopped reading";
+    EXPECT_LE(window->state().rxBuffer.size(), meshscope::kRxBufferLimit);
+    if (!kAddressSanitizer) {
+        EXPECT_LT(peakKb - startKb, 20 * 1024);
+    }
+
+    window->close();
+    EXPECT_FALSE(window->serialControl().PortOpen());
+}
+
+// The real program under the same flood, for its memory and a clean exit.
+TEST_F(SerialFaults, NoiseFloodedProgramKeepsItsMemoryAndExitsCleanly)
+{
+    Device device;
+    QProcess viewer;
+    viewer.setWorkingDirectory(QString::fromStdString(scratch.path()));
+    const QString shot = QString::fromStdString(scratch.path() + "/flood.png");
+    viewer.start(QStringLiteral(MESHSCOPE_PATH),
+                 {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--screenshot"),
+                  shot, QStringLiteral("--screenshot-delay"), QStringLiteral("20000")});
+    ASSERT_TRUE(viewer.waitForStarted(10000));
+    const pid_t pid = static_cast<pid_t>(viewer.processId());
+
+    NoiseFlood flood(device);
+    QThread::sleep(2);
+    const long startKb = residentKb(pid);
+    long peakKb = startKb;
+    long lastKb = startKb;
+    // It exits by itself once its 20 s screenshot delay has passed.
+    for (int second = 0; second < 120 && !viewer.waitForFinished(1000); ++second) {
+        if (const long kb = residentKb(pid); kb > 0) {
+            lastKb = kb;
+            peakKb = std::max(peakKb, kb);
+        }
+    }
+    flood.stop();
+    if (viewer.state() != QProcess::NotRunning) {
+        viewer.kill();
+        viewer.waitForFinished(5000);
+        FAIL() << "meshscope did not finish under the flood";
+    }
+    const std::string errors = viewer.readAllStandardError().toStdString();
+
+    std::printf("noise flood (meshscope): %zu bytes, resident %ld kB after 2 s, %ld kB at peak, %ld kB at the end\n",
+                flood.sent(), startKb, peakKb, lastKb);
+    EXPECT_EQ(viewer.exitStatus(), QProcess::NormalExit) << errors;
+    EXPECT_EQ(viewer.exitCode(), 0) << errors;
+    EXPECT_TRUE(QFile::exists(shot)) << errors;
+    EXPECT_EQ(linesWith(errors, "meshscope:"), 0) << errors;
+    if (!kAddressSanitizer) {
+        EXPECT_LT(peakKb - startKb, 20 * 1024);
+    }
+}
+
+// Records what the window's serial control hands the poll tick, tick by tick,
+// so the core alone can be run on exactly the same chunks afterwards.
+class RecordingWindow : public frmVimo {
+public:
+    using frmVimo::frmVimo;
+    struct Tick {
+        int count = 0;
+        std::string text;
+    };
+    bool recording = false;
+    std::vector<Tick> ticks;
+
+    int InBufferCount() override
+    {
+        const int count = frmVimo::InBufferCount();
+        if (recording)
+            ticks.push_back({count, {}});
+        return count;
+    }
+    std::string Input() override
+    {
+        std::string text = frmVimo::Input();
+        if (recording && !ticks.empty())
+            ticks.back().text += text;
+        return text;
+    }
+};
+
+// Plays recorded ticks back to the core.
+class ReplayHost : public meshscope::ViewerHost {
+public:
+    explicit ReplayHost(const std::vector<RecordingWindow::Tick>& ticks)
+        : ticks_(ticks)
+    {
+    }
+    bool next() { return ++at_ < ticks_.size(); }
+    void sceneSetup() override {}
+    void RequestRedraw() override {}
+    int InBufferCount() override { return ticks_[at_].count; }
+    std::string Input() override { return ticks_[at_].text; }
+    bool pollTimerEnabled() const override { return true; }
+    void setPollTimerEnabled(bool) override {}
+    void setStatusText(const std::string&) override {}
+    void reportProblem(const std::string&) override {}
+
+private:
+    const std::vector<RecordingWindow::Tick>& ticks_;
+    std::size_t at_ = static_cast<std::size_t>(-1);
+};
+
+struct Frame {
+    std::string text;
+    std::vector<std::array<int, 3>> points;
+};
+
+Frame randomFrame(std::mt19937& random)
+{
+    if (random() % 4 == 0)
+        return {referenceFrame, {{66, 66, 70}, {100, 100, 10}, {1, 66, 10}, {100, 33, 10}, {66, 100, 10}}};
+    Frame frame{"<", {}};
+    const int points = 2 + static_cast<int>(random() % 20);
+    for (int k = 0; k < points; ++k) {
+        const std::array<int, 3> point{1 + int(random() % 100), 1 + int(random() % 100), int(random() % 200) - 100};
+        frame.points.push_back(point);
+        if (k > 0)
+            frame.text += random() % 2 ? "; " : ";";
+        frame.text += std::to_string(point[0]) + "," + std::to_string(point[1]) + "," + std::to_string(point[2]);
+    }
+    frame.text += ">";
+    return frame;
+}
+
+// True when state holds exactly the points of frame, as its last accepted one.
+bool holdsFrame(const ViewerState& state, const Frame& frame)
+{
+    if (state.lastPoint + 1 != static_cast<int>(frame.points.size()))
+        return false;
+    for (std::size_t k = 0; k < frame.points.size(); ++k) {
+        if (state.ptX[k] != frame.points[k][0] || state.ptY[k] != frame.points[k][1] || state.ptZ[k] != frame.points[k][2])
+            return false;
+    }
+    return true;
+}
+
+// Whether the window's serial path takes every frame the buffer rules allow
+// depends on how reads split the stream, which no test controls. So the
+// window's own reads are recorded, and the core alone is run over the same
+// chunks in the same ticks: the counters, points and grids must agree, and
+// the chunks must add up to exactly the bytes sent. Each good frame is also
+// followed by a pause, which the rules guarantee is enough for it to be taken.
+TEST_F(SerialFaults, FramesAmongNoiseAreTakenAsTheCoreTakesThem)
+{
+    Device device;
+    auto window = openWindow<RecordingWindow>(device.path());
+    auto expected = std::make_unique<ViewerState>(window->state());
+    window->recording = true;
+
+    std::mt19937 random(11);
+    std::string sent;
+    int framesSeenTaken = 0;
+    std::string previous;
+    constexpr int rounds = 120;
+    for (int round = 0; round < rounds; ++round) {
+        const std::string junk = noise(random, random() % 400);
+        Frame frame = randomFrame(random);
+        while (frame.text == previous) // so the last frame's re-takes cannot pass for this one
+            frame = randomFrame(random);
+        previous = frame.text;
+        const auto countBefore = window->state().interpCount;
+        device.send(junk);
+        device.send(frame.text);
+        sent += junk + frame.text;
+        const auto taken = [&] {
+            const ViewerState& state = window->state();
+            return state.interpCount > countBefore && holdsFrame(state, frame) && state.rxBuffer.rfind(frame.text, 0) == 0;
+        };
+        if (waitFor(taken))
+            ++framesSeenTaken;
+        // A frame left last is taken again at each tick; let a few pass.
+        QTest::qWait(static_cast<int>(random() % 40));
+    }
+    window->recording = false;
+
+    std::string received;
+    for (const auto& tick : window->ticks)
+        received += tick.text;
+    EXPECT_EQ(received, sent) << "the serial path lost, doubled or reordered bytes";
+    EXPECT_EQ(framesSeenTaken, rounds);
+
+    ReplayHost replay(window->ticks);
+    while (replay.next())
+        meshscope::serialPollTick(*expected, replay);
+    const ViewerState& actual = window->state();
+    std::printf("frames among noise: %d frames, %zu ticks, %d taken in all (%d reference)\n", rounds,
+                window->ticks.size(), actual.interpCount, actual.okCount);
+    EXPECT_EQ(actual.interpCount, expected->interpCount);
+    EXPECT_EQ(actual.okCount, expected->okCount);
+    EXPECT_EQ(actual.lastPoint, expected->lastPoint);
+    EXPECT_EQ(actual.ptX, expected->ptX);
+    EXPECT_EQ(actual.ptZ, expected->ptZ);
+    EXPECT_EQ(actual.rxBuffer, expected->rxBuffer);
+    EXPECT_TRUE(actual.rawHeights == expected->rawHeights);
+    EXPECT_GE(actual.interpCount, rounds);
+}
+
+TEST_F(SerialFaults, DeviceThatHangsUpMidFrameIsReportedOnceAndReopenedWhenItReturns)
+{
+    StableLink link;
+    auto first = std::make_unique<Device>();
+    link.pointAt(first->path());
+    StderrCapture errors;
+    auto window = openWindow<frmVimo>(link.path());
+    ASSERT_TRUE(window->serialControl().PortOpen()) << errors.text();
+    QTest::keyClick(window->viewport(), 'z');
+
+    first->send(referenceFrame);
+    ASSERT_TRUE(waitFor([&] { return window->state().okCount > 0; }));
+    first->send("<1,2,3;4,"); // the device dies in the middle of a frame
+    ASSERT_TRUE(waitFor([&] { return window->state().rxBuffer == "<1,2,3;4,"; }));
+    const auto surface = std::make_unique<meshscope::HeightGrid>(window->state().heights);
+    const auto counted = window->state().interpCount;
+    first->hangUp();
+    link.remove();
+
+    ASSERT_TRUE(waitFor([&] { return linesWith(errors.text(), "lost the line") > 0; }));
+    // Gone for a while: retries stay quiet and the viewer runs on what it had.
+    const std::string statusWhileGone = statusOf(*window);
+    QTest::qWait(1500);
+    EXPECT_NE(statusOf(*window), statusWhileGone) << "the window stopped while the device was gone";
+    EXPECT_TRUE(window->state().heights == *surface);
+    EXPECT_EQ(window->state().interpCount, counted);
+    EXPECT_FALSE(window->serialControl().PortOpen());
+
+    // The device returns at the same path.
+    Device second;
+    link.pointAt(second.path());
+    const auto back = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitFor([&] { return linesWith(errors.text(), "reopened " + link.path()) > 0; }, 10000))
+        << errors.text();
+    const auto delay = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - back).count();
+    std::printf("reconnect: port reopened %.0f ms after the device returned\n", delay);
+
+    second.send("<5,5,50;9,9,90>");
+    EXPECT_TRUE(waitFor([&] { return window->state().interpCount > counted && window->state().ptZ[1] == 90; }));
+    EXPECT_TRUE(window->serialControl().PortOpen());
+    EXPECT_FALSE(window->reopenTimer().isActive());
+
+    const std::string said = errors.text();
+    errors.restore();
+    EXPECT_EQ(linesWith(said, "meshscope: lost the line on " + link.path()), 1) << said;
+    EXPECT_EQ(linesWith(said, "meshscope: reopened " + link.path()), 1) << said;
+    EXPECT_EQ(linesWith(said, "meshscope:"), 2) << said;
+}
+
+TEST_F(SerialFaults, SecondViewerOnAPortInUseSaysSoAndRunsWithoutIt)
+{
+    Device device;
+    auto window = openWindow<frmVimo>(device.path());
+    ASSERT_TRUE(window->serialControl().PortOpen());
+
+    QProcess second;
+    second.setWorkingDirectory(QString::fromStdString(scratch.path()));
+    const QString shot = QString::fromStdString(scratch.path() + "/second.png");
+    second.start(QStringLiteral(MESHSCOPE_PATH),
+                 {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--screenshot"), shot,
+                  QStringLiteral("--screenshot-delay"), QStringLiteral("300")});
+    // The first window keeps polling while the second runs.
+    ASSERT_TRUE(waitFor([&] { return second.state() == QProcess::NotRunning; }, 60000));
+    const std::string errors = second.readAllStandardError().toStdString();
+
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit) << errors;
+    EXPECT_EQ(second.exitCode(), 0) << errors;
+    EXPECT_TRUE(QFile::exists(shot)) << "the second viewer did not run on: " << errors;
+    EXPECT_EQ(linesWith(errors, "meshscope: cannot open " + device.path() + ": device is busy"), 1) << errors;
+    EXPECT_EQ(linesWith(errors, "meshscope:"), 1) << errors;
+
+    // The first viewer still owns the line.
+    device.send(referenceFrame);
+    EXPECT_TRUE(waitFor([&] { return window->state().okCount > 0; }));
+}
+
+} // namespace
