@@ -70,10 +70,22 @@ VornCtl::~VornCtl()
 void VornCtl::initializeGL()
 {
     // Qt recreates the context when the widget moves to another window.
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &VornCtl::onContextAboutToBeDestroyed,
-            Qt::UniqueConnection);
+    disconnect(context(), nullptr, this, nullptr);
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &VornCtl::onContextAboutToBeDestroyed);
     createFramebuffers();
+    startLikeAWindow();
     raiseEvent(&VornCtl::initialization, "initialization");
+}
+
+void VornCtl::startLikeAWindow()
+{
+    // A context made for a window starts with a viewport covering it; ours is
+    // made offscreen, so set that here. The raster position goes to the origin
+    // of the initial coordinates, the centre, where pixels drawn without a
+    // glRasterPos call of the program's own appear.
+    const QSize size = workFbo_->size();
+    ::glViewport(0, 0, size.width(), size.height());
+    ::glRasterPos2d(0, 0);
 }
 
 void VornCtl::onContextAboutToBeDestroyed()
@@ -185,12 +197,17 @@ void VornCtl::copyWorkToWidget()
         return;
     auto* gl = QOpenGLContext::currentContext()->extraFunctions();
     const QSize size = workFbo_->size();
-    ::glPushAttrib(GL_SCISSOR_BIT);
+    ::glPushAttrib(GL_SCISSOR_BIT | GL_COLOR_BUFFER_BIT);
     ::glDisable(GL_SCISSOR_TEST);   // blits obey the scissor box
     gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, workFbo_->handle());
     gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, defaultFramebufferObject());
     gl->glBlitFramebuffer(0, 0, size.width(), size.height(), 0, 0, size.width(), size.height(),
                           GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    // Programs clear with alpha 0 as a window's buffer ignores alpha; the widget
+    // is composed with it, so make the shown picture opaque.
+    ::glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+    ::glClearColor(0, 0, 0, 1);
+    ::glClear(GL_COLOR_BUFFER_BIT);
     ::glPopAttrib();
     bindWorkFramebuffer();
 }

@@ -102,6 +102,7 @@ private:
     bool bindForOutsideCall();
     void bindWorkFramebuffer();
     void createFramebuffers();
+    void startLikeAWindow();
     void releaseFramebuffers();
     void onContextAboutToBeDestroyed();
     void clearWidgetFramebuffer();

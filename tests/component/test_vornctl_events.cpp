@@ -119,8 +119,9 @@ TEST(VornCtlEvents, CallsFromATimerActOnTheirOwnControl)
         host.ctl->PresentFrame();
     });
     ASSERT_TRUE(firstShown.wait(5000));
-    if (secondShown.isEmpty())
+    if (secondShown.isEmpty()) {
         ASSERT_TRUE(secondShown.wait(5000));
+    }
 
     const QImage shown = host.window.screen()->grabWindow(host.window.winId(), 0, 0, 200, 100).toImage();
     EXPECT_TRUE(near(shown.pixel(50, 50), 255, 255, 0));
