@@ -158,4 +158,17 @@ TEST_F(Meshgrid, BadUseFailsWithOneLine)
     }
 }
 
+TEST_F(Meshgrid, HelpAndVersionAnswerWithoutReadingTheStream)
+{
+    const Outcome help = run("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--smooth D"), std::string::npos) << help.out;
+    EXPECT_TRUE(help.err.empty()) << help.err;
+
+    const Outcome version = run("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.starts_with("meshgrid ")) << version.out;
+    EXPECT_EQ(lineCount(version.out), 1);
+}
+
 }  // namespace

@@ -23,7 +23,21 @@ namespace {
 constexpr const char* kProgram = "meshgrid";
 constexpr const char* kUsage = "usage: meshgrid [--data FILE] [--smooth D] [--raw] [CAPTURE ...]";
 
+constexpr const char* kHelp =
+    "Turns a captured serial stream or a data file into meshscope's height grid.\n"
+    "\n"
+    "  --data FILE   read FILE as the viewer reads datafile.dat, before the stream\n"
+    "  --smooth D    smoothing width as the key D (1..9) sets it: 2 x D - 1\n"
+    "  --raw         write the unsmoothed grid over the data extent instead\n"
+    "  CAPTURE ...   files holding the serial byte stream (default: standard input)\n"
+    "  --help, --version\n"
+    "\n"
+    "Writes one line \"x y z\" per cell of the drawn range, x outer and y inner, and\n"
+    "\"accepted N, reference M\" on standard error. Exit status 0, or 2 with a\n"
+    "one-line message on a bad option or an unreadable file.\n";
+
 struct Options {
+    bool exitAfterInfo = false;
     std::optional<std::string> dataFile;
     std::optional<char> smoothKey;
     bool raw = false;
@@ -41,7 +55,12 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--raw") {
+        if (arg == "--help" || arg == "--version") {
+            std::cout << (arg == "--help" ? std::string(kUsage) + "\n" + kHelp
+                                          : std::string(kProgram) + " " + MESHGRID_VERSION + "\n");
+            options.exitAfterInfo = true;
+            return std::nullopt;
+        } else if (arg == "--raw") {
             options.raw = true;
         } else if (arg == "--data" || arg == "--smooth") {
             if (i + 1 >= argc) return arg + " needs a value (" + kUsage + ")";
@@ -111,6 +130,7 @@ int main(int argc, char** argv)
 {
     Options options;
     if (const auto error = parseOptions(argc, argv, options)) return fail(*error);
+    if (options.exitAfterInfo) return 0;
 
     auto state = std::make_unique<meshscope::ViewerState>();
     meshgrid::BatchHost host(kProgram);
