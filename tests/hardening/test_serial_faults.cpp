@@ -72,7 +72,7 @@ private:
 
 std::string statusOf(const frmVimo& window)
 {
-    return const_cast<frmVimo&>(window).statusBox()->text().toStdString();
+    return window.statusBox()->text().toStdString();
 }
 
 class SerialFaults : public ::testing::Test {
