@@ -93,8 +93,7 @@ frmVimo::~frmVimo()
 
 void frmVimo::createControls()
 {
-    // Black behind the viewport, so its cleared (transparent) background
-    // looks black wherever the window is composed or grabbed.
+    // Black behind the viewport, so the window shows black before its first frame.
     QPalette ground = palette();
     ground.setColor(QPalette::Window, Qt::black);
     setPalette(ground);
