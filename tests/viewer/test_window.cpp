@@ -215,6 +215,25 @@ TEST_F(WindowTest, QuietLineKeepsCountingWithoutRedrawingTheSamePicture)
     ASSERT_TRUE(presented.wait(2000)); // the spin changes the picture again
 }
 
+TEST_F(WindowTest, ReTakenFramesKeepTheProjectionAndZoomStillChangesIt)
+{
+    startWithDevice(std::string());
+    device.send(referenceFrame);
+    ASSERT_TRUE(waitFor([&] { return state().okCount >= 3; })); // each take ran the set-up
+    const auto horizontalScale = [&] {
+        GLdouble m[16] = {};
+        window->viewport()->glGetDoublev(GL_PROJECTION_MATRIX, m);
+        return m[0];
+    };
+    const double before = horizontalScale();
+    EXPECT_GT(before, 0);
+
+    type('+'); // the bounds shrink by 1.5, so the scale grows by 1.5
+    EXPECT_NEAR(horizontalScale(), before * 1.5, before * 1e-6); // GL keeps floats
+    QTest::qWait(50); // more takes of the same frame
+    EXPECT_NEAR(horizontalScale(), before * 1.5, before * 1e-6);
+}
+
 TEST_F(WindowTest, FrameSplitOverTwoWritesIsAssembled)
 {
     startWithDevice();

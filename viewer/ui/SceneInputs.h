@@ -27,6 +27,27 @@ struct SceneInputs {
     bool operator==(const SceneInputs&) const = default;
 };
 
+// Everything the scene set-up reads: the projection, lights and materials it
+// leaves in the context follow from these alone.
+struct SetupInputs {
+    std::int16_t drawMinX = 0, drawMaxX = 0;
+    double zoom = 0;
+    Flag orthographic = kFalse;
+    float shininess = 0;
+    std::array<Rgba, 6> colours{};
+    double width = 0;
+    double height = 0;
+
+    bool operator==(const SetupInputs&) const = default;
+};
+
+inline SetupInputs setupInputs(const ViewerState& s, double width, double height)
+{
+    return {s.drawMinX, s.drawMaxX, s.zoom, s.orthographic, s.shininess,
+            {s.lightAmbient, s.lightDiffuse, s.lightSpecular, s.matSpecular, s.matDiffuse, s.matAmbient},
+            width, height};
+}
+
 inline SceneInputs sceneInputs(const ViewerState& s, int width, int height)
 {
     SceneInputs in;

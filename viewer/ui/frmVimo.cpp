@@ -102,7 +102,7 @@ void frmVimo::createControls()
     VornCtl1 = new VornCtl(this);
     VornCtl1->setObjectName(QStringLiteral("VornCtl1"));
     VornCtl1->setGeometry(216, 104, 481, 473);
-    connect(VornCtl1, &VornCtl::initialization, this, &frmVimo::sceneSetup);
+    connect(VornCtl1, &VornCtl::initialization, this, &frmVimo::onInitialization);
     connect(VornCtl1, &VornCtl::paint, this, &frmVimo::onPaint);
 
     const QPalette system = QApplication::palette();
@@ -186,10 +186,24 @@ void frmVimo::onReopenTick()
     tmrReopen.stop();
 }
 
+// Every accepted frame runs the set-up, and a quiet line re-takes its last
+// frame every 10 ms; the same projection and lights set again change nothing,
+// so the GL calls are made only when one of their inputs changed.
 void frmVimo::sceneSetup()
 {
-    setUpScene(*VornCtl1, state_);
+    const SetupInputs inputs = setupInputs(state_, VornCtl1->Width(), VornCtl1->Height());
+    if (appliedSetup_ != inputs) {
+        setUpScene(*VornCtl1, state_);
+        if (VornCtl1->isValid())   // calls made before the context exists are dropped
+            appliedSetup_ = inputs;
+    }
     enableTimer(tmrAnimate, 250);
+}
+
+void frmVimo::onInitialization()
+{
+    appliedSetup_.reset();
+    sceneSetup();
 }
 
 // Every animation tick asks for a redraw, and a quiet line re-takes the same

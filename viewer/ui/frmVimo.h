@@ -64,6 +64,7 @@ protected:
 private:
     void createControls();
     void openPort();
+    void onInitialization();
     void onPaint();
     void onPollTick();
     void onAnimationTick();
@@ -85,6 +86,7 @@ private:
     QTimer tmrReopen; // retries a lost port until its device returns
     QString pendingStatus_;
     std::optional<SceneInputs> shownScene_; // what the last presented frame showed
+    std::optional<SetupInputs> appliedSetup_; // what the context's projection and lights follow
     MSComm ms_Comm;
 };
 
