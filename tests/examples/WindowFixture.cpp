@@ -1,6 +1,7 @@
 #include "WindowFixture.h"
 
 #include "Screenshot.h"
+#include "TestApplication.h"
 
 #include <QScreen>
 #include <QSignalSpy>
@@ -10,13 +11,7 @@
 
 QApplication& testApplication()
 {
-    static int argc = 1;
-    static char name[] = "Vorn";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    static QApplication app(argc, argv);
-    return app;
+    return testApplication("Vorn");
 }
 
 bool waitForFrames(Form1& form, const std::function<void()>& trigger)

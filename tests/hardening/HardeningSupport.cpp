@@ -1,4 +1,5 @@
 #include "HardeningSupport.h"
+#include "TestApplication.h"
 
 #include <QDir>
 
@@ -17,14 +18,7 @@ namespace hardening {
 
 QApplication& app()
 {
-    static int argc = 1;
-    static char name[] = "meshscope";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    static QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("meshscope"));
-    return application;
+    return testApplication("meshscope");
 }
 
 Device::Device()

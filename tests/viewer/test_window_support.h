@@ -17,23 +17,14 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "TestApplication.h"
+
 #include <cstdlib>
 #include <string>
 
 namespace windowtest {
 
-// One QApplication for the whole test program, on xcb (GLUT needs X).
-inline QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "meshscope";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    static QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("meshscope"));
-    return application;
-}
+inline QApplication& app() { return testApplication("meshscope"); }
 
 // The device end of a pseudo-terminal; path() is what the viewer opens.
 class FakeDevice {

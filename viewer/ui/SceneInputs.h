@@ -11,22 +11,6 @@
 
 namespace meshscope {
 
-struct SceneInputs {
-    std::array<float, 3> rotation{};
-    std::int16_t drawMinX = 0, drawMaxX = 0, drawMinY = 0, drawMaxY = 0;
-    Flag borderOn = kFalse;
-    std::int16_t colorMode = 0;
-    double zoom = 0;
-    Flag orthographic = kFalse;
-    float shininess = 0;
-    std::array<Rgba, 6> colours{};
-    int width = 0;
-    int height = 0;
-    std::vector<float> drawnHeights; // the heights the cells and walls read
-
-    bool operator==(const SceneInputs&) const = default;
-};
-
 // Everything the scene set-up reads: the projection, lights and materials it
 // leaves in the context follow from these alone.
 struct SetupInputs {
@@ -48,22 +32,27 @@ inline SetupInputs setupInputs(const ViewerState& s, double width, double height
             width, height};
 }
 
+// Everything a presented frame shows: the set-up's inputs and what the paint reads.
+struct SceneInputs {
+    SetupInputs setup;
+    std::array<float, 3> rotation{};
+    std::int16_t drawMinY = 0, drawMaxY = 0;
+    Flag borderOn = kFalse;
+    std::int16_t colorMode = 0;
+    std::vector<float> drawnHeights; // the heights the cells and walls read
+
+    bool operator==(const SceneInputs&) const = default;
+};
+
 inline SceneInputs sceneInputs(const ViewerState& s, int width, int height)
 {
     SceneInputs in;
+    in.setup = setupInputs(s, width, height);
     in.rotation = {s.rotation[0], s.rotation[1], s.rotation[2]};
-    in.drawMinX = s.drawMinX;
-    in.drawMaxX = s.drawMaxX;
     in.drawMinY = s.drawMinY;
     in.drawMaxY = s.drawMaxY;
     in.borderOn = s.borderOn;
     in.colorMode = s.colorMode;
-    in.zoom = s.zoom;
-    in.orthographic = s.orthographic;
-    in.shininess = s.shininess;
-    in.colours = {s.lightAmbient, s.lightDiffuse, s.lightSpecular, s.matSpecular, s.matDiffuse, s.matAmbient};
-    in.width = width;
-    in.height = height;
     const int firstX = std::max<int>(s.drawMinX, 0);
     const int lastX = std::min<int>(s.drawMaxX, kGridSize - 1);
     const int firstY = std::max<int>(s.drawMinY, 0);
