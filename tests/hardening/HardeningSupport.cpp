@@ -6,12 +6,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
-#include <poll.h>
-#include <pty.h>
 #include <sstream>
-#include <termios.h>
 #include <unistd.h>
 
 namespace hardening {
@@ -19,49 +15,6 @@ namespace hardening {
 QApplication& app()
 {
     return testApplication("meshscope");
-}
-
-Device::Device()
-{
-    char name[128] = {};
-    termios raw{};
-    cfmakeraw(&raw);
-    if (openpty(&master_, &slave_, name, &raw, nullptr) != 0)
-        ADD_FAILURE() << "openpty failed: " << std::strerror(errno);
-    // Never block: a writer must notice when it is told to stop.
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    path_ = name;
-}
-
-Device::~Device()
-{
-    hangUp();
-}
-
-void Device::send(const std::string& text, const std::atomic<bool>* abandon) const
-{
-    std::size_t done = 0;
-    while (done < text.size() && master_ >= 0 && !(abandon && *abandon)) {
-        const ssize_t n = ::write(master_, text.data() + done, text.size() - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EAGAIN) {
-            pollfd writable{master_, POLLOUT, 0};
-            ::poll(&writable, 1, 50);
-        } else if (n < 0 && errno != EINTR) {
-            ADD_FAILURE() << "writing to the pseudo-terminal failed: " << std::strerror(errno);
-            return;
-        }
-    }
-}
-
-void Device::hangUp()
-{
-    if (slave_ >= 0)
-        ::close(slave_);
-    if (master_ >= 0)
-        ::close(master_);
-    slave_ = master_ = -1;
 }
 
 StableLink::StableLink()
@@ -141,27 +94,6 @@ long residentKb(pid_t pid)
             return std::stol(line.substr(6));
     }
     return 0;
-}
-
-ScratchDir::ScratchDir(const std::string& dataFile)
-{
-    previous_ = QDir::currentPath();
-    QDir::setCurrent(dir_.path());
-    if (!dataFile.empty())
-        writeDataFile(dataFile);
-}
-
-ScratchDir::~ScratchDir()
-{
-    QDir::setCurrent(previous_);
-}
-
-void ScratchDir::writeDataFile(const std::string& content) const
-{
-    const std::string name = path() + "/datafile.dat";
-    QDir(dir_.path()).rmdir(QStringLiteral("datafile.dat"));
-    std::ofstream file(name, std::ios::binary | std::ios::trunc);
-    file.write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
 std::string smallHillFile()

@@ -4,6 +4,8 @@
 // that play the device (optionally behind a stable symlink), standard error
 // captured into a file, resident memory, and the loaded meshscope window.
 
+#include "PtyDevice.h"
+#include "ScratchDir.h"
 #include "VornCtl.h"
 #include "frmVimo.h"
 
@@ -22,6 +24,9 @@
 
 namespace hardening {
 
+using Device = PtyDevice;
+using ::ScratchDir;
+
 // One QApplication for the whole test program, on xcb (GLUT needs X).
 QApplication& app();
 
@@ -39,27 +44,6 @@ constexpr bool kAddressSanitizer =
 #else
     false;
 #endif
-
-// The device end of a raw pseudo-terminal; path() is what the viewer opens.
-class Device {
-public:
-    Device();
-    ~Device();
-    Device(const Device&) = delete;
-    Device& operator=(const Device&) = delete;
-
-    const std::string& path() const { return path_; }
-    // Writes all of text, waiting while the terminal's buffer is full; gives
-    // up once *abandon turns true (a flood being stopped).
-    void send(const std::string& text, const std::atomic<bool>* abandon = nullptr) const;
-    // Closes both ends, as an unplugged adapter or an ended simulator would.
-    void hangUp();
-
-private:
-    int master_ = -1;
-    int slave_ = -1;
-    std::string path_;
-};
 
 // A device path that stays the same while the device behind it comes and goes.
 class StableLink {
@@ -93,19 +77,6 @@ int linesWith(const std::string& text, const std::string& needle);
 
 // Resident memory of a process in kB (0 when it is gone).
 long residentKb(pid_t pid);
-
-// A scratch directory made current, with datafile.dat when content is given.
-class ScratchDir {
-public:
-    explicit ScratchDir(const std::string& dataFile = {});
-    ~ScratchDir();
-    std::string path() const { return dir_.path().toStdString(); }
-    void writeDataFile(const std::string& content) const;
-
-private:
-    QTemporaryDir dir_;
-    QString previous_;
-};
 
 // A few grid samples, so the window starts on a surface.
 std::string smallHillFile();

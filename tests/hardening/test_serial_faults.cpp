@@ -124,8 +124,8 @@ TEST_F(SerialFaults, NoiseFloodedProgramKeepsItsMemoryAndExitsCleanly)
 {
     Device device;
     QProcess viewer;
-    viewer.setWorkingDirectory(QString::fromStdString(scratch.path()));
-    const QString shot = QString::fromStdString(scratch.path() + "/flood.png");
+    viewer.setWorkingDirectory(scratch.path());
+    const QString shot = scratch.path() + QStringLiteral("/flood.png");
     viewer.start(QStringLiteral(MESHSCOPE_PATH),
                  {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--screenshot"),
                   shot, QStringLiteral("--screenshot-delay"), QStringLiteral("20000")});
@@ -364,8 +364,8 @@ TEST_F(SerialFaults, SecondViewerOnAPortInUseSaysSoAndRunsWithoutIt)
     ASSERT_TRUE(window->serialControl().PortOpen());
 
     QProcess second;
-    second.setWorkingDirectory(QString::fromStdString(scratch.path()));
-    const QString shot = QString::fromStdString(scratch.path() + "/second.png");
+    second.setWorkingDirectory(scratch.path());
+    const QString shot = scratch.path() + QStringLiteral("/second.png");
     second.start(QStringLiteral(MESHSCOPE_PATH),
                  {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--screenshot"), shot,
                   QStringLiteral("--screenshot-delay"), QStringLiteral("300")});
