@@ -13,8 +13,12 @@ namespace {
 constexpr int kBlockSize = kBlockLast - kBlockFirst + 1;
 
 // Picks the widest vector unit the processor has; the arithmetic is the same
-// IEEE operations in the same order either way.
+// IEEE operations in the same order either way. Other processors build one copy.
+#if defined(__x86_64__) && defined(__GNUC__)
 #define MESHSCOPE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define MESHSCOPE_VECTOR_CLONES
+#endif
 
 // 1 / (dx^2 + dy^2) for the offsets a frame near the block produces, computed
 // once: the same division, so the same weights, without dividing per cell.

@@ -18,10 +18,10 @@ namespace meshscope {
 
 // heights(i, j) with the bounds check that guards every grid read: a drawn
 // range outside 0..200 ends the frame before it is presented.
-template <class State>
-float heightAt(const State& s, int i, int j)
+inline float heightAt(const ViewerState& s, int i, int j)
 {
-    if (i < 0 || i > 200 || j < 0 || j > 200)
+    constexpr int last = kGridSize - 1;
+    if (i < 0 || i > last || j < 0 || j > last)
         throw std::out_of_range("heights(" + std::to_string(i) + ", " + std::to_string(j)
                                 + ") lies outside the 0..200 grid");
     return gridHeight(s, i, j);
