@@ -20,7 +20,6 @@ MSComm::MSComm(QObject* parent)
     : QObject(parent)
 {
     setCommPort(1);
-    port_.setBaudRate(BaudRate);
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::NoParity);
     port_.setStopBits(QSerialPort::OneStop);
@@ -56,6 +55,18 @@ QString MSComm::devicePath() const
     return path_;
 }
 
+void MSComm::setBaudRate(qint32 rate)
+{
+    if (PortOpen())
+        throw SerialPortError("cannot change the speed while " + path_.toStdString() + " is open (close it first)");
+    baudRate_ = rate;
+}
+
+qint32 MSComm::baudRate() const
+{
+    return baudRate_;
+}
+
 bool MSComm::PortOpen() const
 {
     return port_.isOpen() && failureMessage_.isEmpty();
@@ -75,10 +86,19 @@ void MSComm::open()
     if (port_.isOpen())
         return;
     received_.clear();
+    // Opened at the stored speed, then switched, so a refused speed is told
+    // apart from a device that cannot be opened at all.
+    port_.setBaudRate(BaudRate);
     if (!port_.open(QIODevice::ReadWrite)) {
         const std::string reason = openFailureReason();
         port_.clearError();
         throw SerialPortError("cannot open " + path_.toStdString() + ": " + reason);
+    }
+    if (baudRate_ != BaudRate && !port_.setBaudRate(baudRate_)) {
+        const std::string reason = port_.errorString().toStdString();
+        port_.close();
+        port_.clearError();
+        throw SerialSpeedError("cannot set " + std::to_string(baudRate_) + " baud on " + path_.toStdString() + ": " + reason);
     }
 }
 

@@ -15,6 +15,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Raised when an opened port refuses the chosen line speed; the port is closed.
+class SerialSpeedError : public SerialPortError {
+public:
+    using SerialPortError::SerialPortError;
+};
+
 // Number of waiting characters as the 16-bit count the viewer reads:
 // counts beyond 32767 saturate instead of wrapping to a negative number.
 std::int16_t saturatedCharCount(qint64 count);
@@ -30,6 +36,10 @@ public:
     void setCommPort(int n);                 // COMn -> /dev/ttyS(n-1)
     void setDevicePath(const QString& path); // any device instead
     QString devicePath() const;
+
+    // Line speed in bits per second, used from the next open (default BaudRate).
+    void setBaudRate(qint32 rate);
+    qint32 baudRate() const;
 
     bool PortOpen() const;
     void setPortOpen(bool open);
@@ -59,6 +69,7 @@ private:
 
     QSerialPort port_;
     QString path_;
+    qint32 baudRate_ = BaudRate;
     QByteArray received_;
     QString failureMessage_;
 };

@@ -173,6 +173,37 @@ TEST_F(MSCommTest, OpenFailuresNameTheDeviceAndReason)
     EXPECT_FALSE(regular.PortOpen());
 }
 
+// The line speed reaches the terminal; a refused one leaves the port closed
+// and says so apart from the failures to open.
+TEST_F(MSCommTest, ChosenSpeedReachesTheLineAndARefusedOneIsNamed)
+{
+    Pty pty;
+    MSComm comm;
+    comm.setDevicePath(pty.slavePath);
+    termios line{};
+    comm.setPortOpen(true);
+    ASSERT_EQ(tcgetattr(pty.slave, &line), 0);
+    EXPECT_EQ(cfgetispeed(&line), speed_t(B115200));
+    comm.setPortOpen(false);
+
+    comm.setBaudRate(57600);
+    comm.setPortOpen(true);
+    ASSERT_EQ(tcgetattr(pty.slave, &line), 0);
+    EXPECT_EQ(cfgetospeed(&line), speed_t(B57600));
+    EXPECT_THROW(comm.setBaudRate(9600), SerialPortError); // not while open
+    comm.setPortOpen(false);
+
+    comm.setBaudRate(0);
+    try {
+        comm.setPortOpen(true);
+        ADD_FAILURE() << "opened at 0 baud";
+    } catch (const SerialSpeedError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("cannot set 0 baud on " + pty.slavePath.toStdString() + ": ", 0), 0u)
+            << e.what();
+    }
+    EXPECT_FALSE(comm.PortOpen());
+}
+
 TEST_F(MSCommTest, BusyDeviceIsRefusedWithItsName)
 {
     Pty pty;

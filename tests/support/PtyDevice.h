@@ -59,6 +59,13 @@ public:
         }
     }
 
+    // The line speed the terminal end was last set to (B9600, B115200 ...).
+    speed_t lineSpeed() const
+    {
+        termios line{};
+        return ::tcgetattr(master_, &line) == 0 ? ::cfgetospeed(&line) : speed_t(B0);
+    }
+
     // Our copy of the terminal end; closed so only the viewer holds it.
     void releaseTerminalEnd()
     {

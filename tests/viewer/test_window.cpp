@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QMatrix4x4>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QSignalSpy>
 
 #include <cstdio>
@@ -85,6 +87,8 @@ protected:
         windowtest::app();
         scratch = std::make_unique<ScratchDir>(dataFile);
         window = std::make_unique<frmVimo>(2, port);
+        if (!recordFile.isEmpty())
+            window->recordTo(recordFile);
         window->load();
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -112,6 +116,7 @@ protected:
     meshscope::ViewerState& state() { return window->state(); }
 
     FakeDevice device;
+    QString recordFile;
     std::unique_ptr<ScratchDir> scratch;
     std::unique_ptr<frmVimo> window;
 };
@@ -305,6 +310,50 @@ TEST_F(WindowTest, SpaceStopsTheLineAndRResetsTheCounters)
     EXPECT_TRUE(state().rxBuffer.empty()); // what arrived while stopped was thrown away
     device.send(referenceFrame);
     ASSERT_TRUE(waitFor([&] { return state().okCount >= 1; }));
+}
+
+std::string fileContent(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string("(unreadable)");
+}
+
+TEST_F(WindowTest, RecordingHoldsEveryByteReadAndMeshgridCountsItAsTheViewerDid)
+{
+    QTemporaryDir recordDir;
+    recordFile = recordDir.filePath(QStringLiteral("session.txt"));
+    startWithDevice(std::string());
+
+    // One frame a tick, each followed by the next frame's "<" so no frame is
+    // left whole in the buffer to be taken again; the first frame is bad.
+    const std::string pieces[] = {"<1,1;2><", "66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10><",
+                                  "10,10,5; 90,90,60><", "50,20,30; 20,50,40; 80,80,10><"};
+    std::string sent;
+    for (const std::string& piece : pieces) {
+        const int before = state().interpCount;
+        device.send(piece);
+        sent += piece;
+        // Written as it is read, not when the file is closed.
+        ASSERT_TRUE(waitFor([&] { return fileContent(recordFile) == sent; })) << fileContent(recordFile);
+        ASSERT_TRUE(waitFor([&] { return state().rxBuffer == "<"; }));
+        EXPECT_EQ(state().interpCount, before + (piece == pieces[0] ? 0 : 1));
+    }
+    ASSERT_TRUE(waitFor([&] { return status().ends_with("[Interp. Count= 3; OK= 1]"); })) << status();
+
+    QProcess meshgrid;
+    meshgrid.start(QStringLiteral(MESHGRID_PATH), {recordFile});
+    ASSERT_TRUE(meshgrid.waitForFinished(30000));
+    EXPECT_EQ(meshgrid.readAllStandardError().toStdString(), "accepted 3, reference 1\n");
+
+    // The space key throws away what arrived while the line was stopped, yet it did arrive.
+    type(' ');
+    const std::string whileStopped = "<5,5,5; 6,6,6>";
+    device.send(whileStopped);
+    QTest::qWait(100);
+    type(' ');
+    device.send(pieces[2]);
+    sent += whileStopped + pieces[2];
+    EXPECT_TRUE(waitFor([&] { return fileContent(recordFile) == sent; })) << fileContent(recordFile);
 }
 
 TEST_F(WindowTest, ErrorInsidePaintIsReportedAndThatFrameIsNotPresented)

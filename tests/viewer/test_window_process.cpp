@@ -3,6 +3,7 @@
 
 #include "test_window_support.h"
 
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 
@@ -71,7 +72,7 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
     int code = -1;
     const QString help = run(meshscope, {QStringLiteral("--help")}, &code);
     EXPECT_EQ(code, 0);
-    for (const char* option : {"--port", "--screenshot", "--version", "/dev/ttyS1"})
+    for (const char* option : {"--port", "--baud", "--list-ports", "--record", "--screenshot", "--version", "/dev/ttyS1"})
         EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(run(meshscopeCom1, {QStringLiteral("--help")}).contains(QStringLiteral("/dev/ttyS0")));
     EXPECT_TRUE(run(meshscope, {QStringLiteral("--version")}).contains(QStringLiteral("meshscope")));
@@ -87,6 +88,76 @@ TEST(ViewerProgram, MissingPortIsReportedOnceAndTheViewerStaysUp)
     EXPECT_TRUE(said.contains(QStringLiteral("(use --port to choose a device)"))) << said.toStdString();
     EXPECT_TRUE(viewer.stillRunningAfter(1500));
     EXPECT_EQ(said.count(QStringLiteral("cannot open")), 1);
+}
+
+TEST(ViewerProgram, RecordAppendsToAnExistingFileAndAnUnwritableOneIsReportedAtStart)
+{
+    windowtest::app();
+    ScratchDir dir("1 1 5\n");
+    FakeDevice device;
+    const QString path = dir.path() + QStringLiteral("/session.txt");
+    const QByteArray earlier = "<1,1,1; 2,2,2>\n";
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(earlier);
+    }
+    const std::string frame = "<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>";
+    {
+        Viewer viewer(meshscope, {QStringLiteral("--port"), QString::fromStdString(device.path()),
+                                  QStringLiteral("--record"), path}, dir.path());
+        QTest::qWait(500); // the port is open once the viewer is up
+        device.send(frame);
+        const QByteArray expected = earlier + QByteArray::fromStdString(frame);
+        QByteArray recorded;
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            QFile file(path);
+            recorded = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            return recorded == expected;
+        }, 10000)) << recorded.toStdString();
+    }
+
+    Viewer viewer(meshscope, {QStringLiteral("--port"), QString::fromStdString(device.path()),
+                              QStringLiteral("--record"), QStringLiteral("/no-such-dir/session.txt")}, dir.path());
+    const QString said = viewer.waitForError(QStringLiteral("--record)"));
+    EXPECT_TRUE(said.contains(QStringLiteral(
+        "meshscope: cannot record to /no-such-dir/session.txt: No such file or directory (choose a writable file with --record)\n")))
+        << said.toStdString();
+    EXPECT_TRUE(viewer.stillRunningAfter(1000));
+}
+
+TEST(ViewerProgram, BaudReachesTheLineAndListPortsAnswersWithoutAWindow)
+{
+    windowtest::app();
+    ScratchDir dir("1 1 5\n");
+    FakeDevice device;
+    {
+        Viewer viewer(meshscope, {QStringLiteral("--port"), QString::fromStdString(device.path()),
+                                  QStringLiteral("--baud"), QStringLiteral("57600")}, dir.path());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return device.lineSpeed() == B57600; }, 10000)) << device.lineSpeed();
+    }
+    for (const char* bad : {"fast", "0", "-9600"}) {
+        int code = -1;
+        const QString said = run(meshscope, {QStringLiteral("--baud"), QLatin1String(bad)}, &code);
+        EXPECT_EQ(code, 2) << bad;
+        EXPECT_TRUE(said.contains(QStringLiteral("meshscope: --baud wants a positive whole number of bits per second, not \"%1\"\n")
+                                      .arg(QLatin1String(bad))))
+            << said.toStdString();
+    }
+
+    QProcess list;
+    QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+    noDisplay.remove(QStringLiteral("DISPLAY"));
+    noDisplay.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    list.setProcessEnvironment(noDisplay);
+    list.start(meshscope, {QStringLiteral("--list-ports")});
+    ASSERT_TRUE(list.waitForFinished(30000));
+    EXPECT_EQ(list.exitCode(), 0) << list.readAllStandardError().toStdString();
+    const QStringList lines = QString::fromLocal8Bit(list.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    for (const QString& line : lines)
+        EXPECT_TRUE(line.startsWith(QStringLiteral("/dev/")) || line.contains(QStringLiteral("no serial ports found")))
+            << line.toStdString();
 }
 
 TEST(ViewerProgram, DefaultPortOfEachBuildIsTriedWhenNoneIsGiven)

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -160,6 +161,8 @@ void frmVimo::openPort()
 {
     try {
         ms_Comm.setPortOpen(true);
+    } catch (const SerialSpeedError& error) {
+        writeErrorLine(QString::fromStdString(error.what()) + QStringLiteral(" (choose another rate with --baud)"));
     } catch (const std::exception& error) {
         writeErrorLine(QString::fromStdString(error.what()) + QStringLiteral(" (use --port to choose a device)"));
     }
@@ -220,9 +223,20 @@ int frmVimo::InBufferCount()
     return ms_Comm.InBufferCount();
 }
 
+// Everything taken from the port passes here, also what the space key throws
+// away, so the recording holds the whole stream as it arrived.
 std::string frmVimo::Input()
 {
-    return ms_Comm.Input();
+    std::string text = ms_Comm.Input();
+    if (const auto problem = record_.append(text))
+        writeErrorLine(QString::fromStdString(*problem));
+    return text;
+}
+
+void frmVimo::recordTo(const QString& path)
+{
+    if (const auto problem = record_.open(QFile::encodeName(path).toStdString()))
+        writeErrorLine(QString::fromStdString(*problem));
 }
 
 bool frmVimo::pollTimerEnabled() const
@@ -329,6 +343,8 @@ void frmVimo::resizeEvent(QResizeEvent* event)
 void frmVimo::closeEvent(QCloseEvent* event)
 {
     tmrReopen.stop();
+    if (record_.active())
+        Input(); // what arrived since the last poll belongs in the recording too
     if (ms_Comm.PortOpen())
         ms_Comm.setPortOpen(false);
     QWidget::closeEvent(event);

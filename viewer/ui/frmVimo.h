@@ -5,6 +5,7 @@
 
 #include "MSComm.h"
 #include "SceneInputs.h"
+#include "SerialRecord.h"
 #include "ViewerHost.h"
 #include "ViewerState.h"
 
@@ -31,6 +32,10 @@ public:
     // Start-up: start values, port, poll timer, first poll, data file.
     // Runs once, before the window is shown.
     void load();
+
+    // Appends every byte read from the port to the file at path from now on;
+    // a path that cannot be opened is reported and nothing is recorded.
+    void recordTo(const QString& path);
 
     // ViewerHost
     void sceneSetup() override;
@@ -87,6 +92,7 @@ private:
     QString pendingStatus_;
     std::optional<SceneInputs> shownScene_; // what the last presented frame showed
     std::optional<SetupInputs> appliedSetup_; // what the context's projection and lights follow
+    SerialRecord record_;
     MSComm ms_Comm;
 };
 

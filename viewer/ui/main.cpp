@@ -2,6 +2,7 @@
 // default serial port (MESHSCOPE_COMM_PORT).
 
 #include "frmVimo.h"
+#include "PortList.h"
 #include "Screenshot.h"
 
 #include <QApplication>
@@ -31,7 +32,8 @@ int main(int argc, char* argv[])
             bool helpOnly = false;
             for (int i = 1; i < argc; ++i) {
                 const QByteArray arg(argv[i]);
-                helpOnly = helpOnly || arg == "--help" || arg == "-h" || arg == "--version" || arg == "-v";
+                helpOnly = helpOnly || arg == "--help" || arg == "-h" || arg == "--version" || arg == "-v"
+                           || arg == "--list-ports";
             }
             if (!helpOnly) {
                 std::fprintf(stderr, "%s: no X display (set DISPLAY, or run under xvfb-run)\n", program);
@@ -68,10 +70,44 @@ int main(int argc, char* argv[])
         QStringLiteral("screenshot-delay"),
         QStringLiteral("With --screenshot, let MS milliseconds of live frames pass first (default 0)."),
         QStringLiteral("MS"), QStringLiteral("0"));
+    const QCommandLineOption recordOption(
+        QStringLiteral("record"),
+        QStringLiteral("Append every byte read from the serial port to FILE, unchanged and in order, "
+                       "including what the space key throws away; meshsim --replay and meshgrid "
+                       "take the file back."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption baudOption(
+        QStringLiteral("baud"),
+        QStringLiteral("Line speed in bits per second (default %1); 8 data bits, no parity, one stop bit.")
+            .arg(MSComm::BaudRate),
+        QStringLiteral("N"), QString::number(MSComm::BaudRate));
+    const QCommandLineOption listPortsOption(
+        QStringLiteral("list-ports"),
+        QStringLiteral("Print each serial port found (path, description, maker, serial number) and exit."));
     parser.addOption(portOption);
+    parser.addOption(baudOption);
+    parser.addOption(listPortsOption);
+    parser.addOption(recordOption);
     parser.addOption(screenshotOption);
     parser.addOption(delayOption);
     parser.process(app);
+
+    if (parser.isSet(listPortsOption)) {
+        const QStringList ports = meshscope::serialPortLines();
+        if (ports.isEmpty())
+            std::printf("%s: no serial ports found (a USB adapter shows once plugged in; pseudo-terminals are not listed)\n", program);
+        for (const QString& line : ports)
+            std::printf("%s\n", line.toLocal8Bit().constData());
+        return 0;
+    }
+
+    bool baudOk = false;
+    const int baud = parser.value(baudOption).toInt(&baudOk);
+    if (!baudOk || baud <= 0) {
+        failLine(program, QStringLiteral("--baud wants a positive whole number of bits per second, not \"%1\"")
+                              .arg(parser.value(baudOption)));
+        return 2;
+    }
 
     bool delayOk = false;
     const int delayMs = parser.value(delayOption).toInt(&delayOk);
@@ -82,6 +118,9 @@ int main(int argc, char* argv[])
     }
 
     meshscope::frmVimo window(MESHSCOPE_COMM_PORT, parser.value(portOption));
+    window.serialControl().setBaudRate(baud);
+    if (parser.isSet(recordOption))
+        window.recordTo(parser.value(recordOption));
     window.load();
     window.show();
 

@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include "SerialRecord.h"
+
+namespace meshscope {
+namespace {
+
+// A full disk or a removed file stops the recording with one message; the
+// bytes read after it are dropped quietly instead of failing every poll.
+TEST(SerialRecordFailures, FirstWriteErrorIsReportedOnceAndStopsTheRecording)
+{
+    SerialRecord full;
+    ASSERT_FALSE(full.open("/dev/full"));
+    const auto problem = full.append("<1,1,1;2,2,2>");
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->find('\n'), std::string::npos);
+    EXPECT_NE(problem->find("/dev/full: No space left on device"), std::string::npos) << *problem;
+    EXPECT_FALSE(full.active());
+    EXPECT_FALSE(full.append("more"));
+
+    const auto path = std::filesystem::temp_directory_path() / ("meshscope-record-" + std::to_string(::getpid()));
+    SerialRecord removed;
+    ASSERT_FALSE(removed.open(path.string()));
+    EXPECT_FALSE(removed.append("<1,1,1;"));
+    std::filesystem::remove(path);
+    const auto gone = removed.append("2,2,2>");
+    ASSERT_TRUE(gone);
+    EXPECT_NE(gone->find("removed"), std::string::npos) << *gone;
+    EXPECT_FALSE(removed.append("x"));
+
+    const auto directory = SerialRecord().open(std::filesystem::temp_directory_path().string());
+    ASSERT_TRUE(directory);
+    EXPECT_NE(directory->find("Is a directory"), std::string::npos) << *directory;
+}
+
+}  // namespace
+}  // namespace meshscope

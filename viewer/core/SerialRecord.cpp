@@ -1,0 +1,50 @@
+#include "SerialRecord.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace meshscope {
+
+SerialRecord::~SerialRecord()
+{
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::optional<std::string> SerialRecord::open(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return "cannot record to " + path + ": " + std::strerror(errno) + " (choose a writable file with --record)";
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+    path_ = path;
+    return std::nullopt;
+}
+
+std::optional<std::string> SerialRecord::append(std::string_view bytes)
+{
+    if (fd_ < 0 || bytes.empty()) return std::nullopt;
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return stop(n < 0 ? std::strerror(errno) : "nothing could be written");
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    // Writes to a deleted file succeed but keep nothing a user could find.
+    struct stat info {};
+    if (::fstat(fd_, &info) == 0 && info.st_nlink == 0) return stop("the file was removed");
+    return std::nullopt;
+}
+
+std::optional<std::string> SerialRecord::stop(const std::string& reason)
+{
+    ::close(fd_);
+    fd_ = -1;
+    return "stopped recording to " + path_ + ": " + reason + " (the viewer runs on without recording)";
+}
+
+}  // namespace meshscope
