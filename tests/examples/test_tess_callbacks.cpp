@@ -3,6 +3,10 @@
 #include "TessCallbacks.h"
 #include "WindowFixture.h"
 
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QSurfaceFormat>
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -107,12 +111,25 @@ TEST_F(TessCallbacks, WithoutAWindowTheCallbacksDoNothing)
     form = nullptr;
     delete shown;
     ASSERT_EQ(Form1::defaultInstance(), nullptr);
+    // Another context current in feedback mode sees any vertex that leaks out.
+    QOffscreenSurface surface;
+    surface.create();
+    QOpenGLContext context;
+    QSurfaceFormat format;
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    context.setFormat(format);
+    ASSERT_TRUE(context.create());
+    ASSERT_TRUE(context.makeCurrent(&surface));
+    std::array<GLfloat, 64> buffer{};
+    ::glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
+    ::glRenderMode(GL_FEEDBACK);
     const double data[7] = {0.5, 0.5, 0, 1, 1, 1, 0};
-    EXPECT_NO_THROW({
-        onTessBegin(GL_TRIANGLES);
-        onTessVertex(const_cast<double*>(data));
-        onTessEnd();
-    });
+    onTessBegin(GL_POINTS);
+    onTessVertex(const_cast<double*>(data));
+    onTessEnd();
+    EXPECT_EQ(::glRenderMode(GL_RENDER), 0) << "a callback drew without the window";
+    EXPECT_EQ(::glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    context.doneCurrent();
 }
 
 } // namespace
