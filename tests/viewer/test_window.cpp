@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QSignalSpy>
+#include <QWheelEvent>
 
 #include <cstdio>
 #include <fstream>
@@ -279,6 +280,28 @@ TEST_F(WindowTest, KeysChangeThePicture)
     EXPECT_GT(windowtest::changedShare(previous, picture()), 0.002);
     type('x'); // stops, reversing for the next start
     EXPECT_EQ(state().animAxis, 3);
+}
+
+TEST_F(WindowTest, DragTurnsAndWheelZoomsAsTheStatusLineShowsWhileTheSpinRuns)
+{
+    startWithDevice();
+    type('y');
+    QWidget* view = window->viewport();
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(400, 400));
+    QTest::mouseMove(view, QPoint(440, 420)); // 40 px right, 20 down
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(440, 420));
+    QTest::mouseMove(view, QPoint(600, 600)); // no button: no turn
+    EXPECT_EQ(state().rotation[2], 35.0f);
+    EXPECT_EQ(state().rotation[0], 40.0f);
+
+    QWheelEvent notch(QPointF(400, 400), view->mapToGlobal(QPointF(400, 400)), {}, QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view, &notch);
+    EXPECT_DOUBLE_EQ(state().zoom, 2.25);
+    EXPECT_TRUE(waitFor([&] { return status().starts_with("x= 40 y=") && status().find(" z= 35 zoom= 2.25 [") != std::string::npos; }))
+        << status();
+    const float y = state().rotation[1];
+    EXPECT_TRUE(waitFor([&] { return state().rotation[1] >= y + 2; })); // y still spins
 }
 
 TEST_F(WindowTest, EveryControlPassesEachKeyOnceToTheCommands)

@@ -50,8 +50,8 @@ void runCommand(ViewerState& state, ViewerHost& host, char key)
     case 'y': toggleAxis(state, 1); return;
     case 'z': toggleAxis(state, 2); return;
     case ' ': toggleSerialInput(state, host); return;
-    case '+': setZoom(state, state.zoom * 1.5); host.sceneSetup(); return;
-    case '-': setZoom(state, state.zoom / 1.5); host.sceneSetup(); return;
+    case '+': zoomStep(state, host, true); return;
+    case '-': zoomStep(state, host, false); return;
     case '0': state.zoom = 1.0; host.sceneSetup(); return;
     case 's': changeShininess(state, 0.2); host.sceneSetup(); return;
     case 'S': changeShininess(state, -0.2); host.sceneSetup(); return;
@@ -73,6 +73,18 @@ void runCommand(ViewerState& state, ViewerHost& host, char key)
 
 }  // namespace
 
+void zoomStep(ViewerState& state, ViewerHost& host, bool in)
+{
+    setZoom(state, in ? state.zoom * 1.5 : state.zoom / 1.5);
+    host.sceneSetup();
+}
+
+void turnAngle(float& angle, float degrees)
+{
+    angle = angle + degrees;
+    if (angle > 360) angle = angle - 360;
+}
+
 std::int16_t smoothLevelForKey(char digit) { return static_cast<std::int16_t>(2 * (digit - '0') - 1); }
 
 void handleKey(ViewerState& state, ViewerHost& host, std::string_view text)
@@ -83,9 +95,7 @@ void handleKey(ViewerState& state, ViewerHost& host, std::string_view text)
 
 void animationTick(ViewerState& state, ViewerHost& host)
 {
-    float& angle = state.rotation[state.animAxis & 3];
-    angle = angle + static_cast<float>(state.animStep);
-    if (angle > 360) angle = angle - 360;
+    turnAngle(state.rotation[state.animAxis & 3], static_cast<float>(state.animStep));
     host.RequestRedraw();
     updateStatus(state, host);
 }

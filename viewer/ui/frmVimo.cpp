@@ -13,6 +13,8 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
@@ -311,9 +313,12 @@ void frmVimo::onKey(QChar key)
 
 // Key preview: every typed character reaches the key handler once, whichever
 // control of this window has the focus. The event is consumed so it is not
-// seen again as it propagates to the parents.
+// seen again as it propagates to the parents. The viewport's mouse events are
+// taken here too: a synthesised wheel event would not reach the window.
 bool frmVimo::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == VornCtl1 && onViewportMouse(event))
+        return true;
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
         return false;
     auto* receiver = static_cast<QWidget*>(watched);
@@ -338,6 +343,34 @@ void frmVimo::resizeEvent(QResizeEvent* event)
     // window would show a stretched picture until the next key or frame.
     if (loaded_)
         sceneSetup();
+}
+
+bool frmVimo::onViewportMouse(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonRelease: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPoint at = mouse->position().toPoint();
+        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
+            startDrag(drag_, at.x(), at.y());
+        else if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton))
+            guarded("mouse drag", [this, at] { dragTo(state_, *this, drag_, at.x(), at.y()); });
+        else if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
+            endDrag(drag_);
+        else
+            return false;
+        return true;
+    }
+    case QEvent::Wheel: {
+        const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
+        guarded("mouse wheel", [this, delta] { turnWheel(state_, *this, wheelRest_, delta); });
+        return true;
+    }
+    default:
+        return false;
+    }
 }
 
 void frmVimo::closeEvent(QCloseEvent* event)

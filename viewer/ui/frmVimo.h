@@ -4,6 +4,7 @@
 // and the two timers, and routes their events to the viewer core.
 
 #include "MSComm.h"
+#include "MouseView.h"
 #include "SceneInputs.h"
 #include "SerialRecord.h"
 #include "ViewerHost.h"
@@ -74,6 +75,8 @@ private:
     void onPollTick();
     void onAnimationTick();
     void onKey(QChar key);
+    // The viewport's mouse: a left-button drag turns the view, the wheel zooms.
+    bool onViewportMouse(QEvent* event);
     void onPortFailed(const QString& message);
     void onReopenTick();
     void showPendingStatus();
@@ -93,6 +96,8 @@ private:
     std::optional<SceneInputs> shownScene_; // what the last presented frame showed
     std::optional<SetupInputs> appliedSetup_; // what the context's projection and lights follow
     SerialRecord record_;
+    MouseDrag drag_;
+    int wheelRest_ = 0; // wheel turn short of a whole notch
     MSComm ms_Comm;
 };
 

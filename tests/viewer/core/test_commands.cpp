@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Commands.h"
+#include "MouseView.h"
 #include "RecordingHost.h"
 #include "StatusText.h"
 
@@ -157,6 +158,46 @@ TEST_F(Commands, ResetZeroesBothCounters)
     EXPECT_EQ(state->interpCount, 0);
     EXPECT_EQ(state->okCount, 0);
     EXPECT_TRUE(host.statusTexts.empty());  // the next tick shows it
+}
+
+TEST_F(Commands, DragTurnsByWholeDegreesWithoutDriftAndKeepsTheSpin)
+{
+    keys("x");
+    MouseDrag drag;
+    startDrag(drag, 100, 100);
+    dragTo(*state, host, drag, 103, 100);  // under a degree: nothing yet
+    EXPECT_EQ(state->rotation[2], 25.0f);
+    dragTo(*state, host, drag, 106, 109);  // 6 px right, 9 px down
+    EXPECT_EQ(state->rotation[2], 26.0f);
+    EXPECT_EQ(state->rotation[0], 37.0f);
+    dragTo(*state, host, drag, 100, 100);  // back to the start turns back exactly
+    EXPECT_EQ(state->rotation[2], 25.0f);
+    EXPECT_EQ(state->rotation[0], 35.0f);
+    EXPECT_EQ(state->animAxis, 0);  // x still spins
+    EXPECT_EQ(host.redraws, 1 + 2);
+
+    dragTo(*state, host, drag, 100 + 4 * 340, 100);  // past 360 wraps as the spin does
+    EXPECT_EQ(state->rotation[2], 5.0f);
+    endDrag(drag);
+    dragTo(*state, host, drag, 0, 0);
+    EXPECT_EQ(state->rotation[2], 5.0f);
+    EXPECT_EQ(host.sceneSetups, 0);
+}
+
+TEST_F(Commands, WheelZoomsByTheKeysStepsOnWholeNotches)
+{
+    int rest = 0;
+    turnWheel(*state, host, rest, kWheelNotch);
+    EXPECT_EQ(state->zoom, 2.25);
+    turnWheel(*state, host, rest, -2 * kWheelNotch);
+    EXPECT_EQ(state->zoom, 1.0);  // the same divisions as "-" twice
+    EXPECT_EQ(host.sceneSetups, 3);
+    for (int i = 0; i < 3; ++i) turnWheel(*state, host, rest, kWheelNotch / 4);  // a touchpad's small steps
+    EXPECT_EQ(state->zoom, 1.0);
+    turnWheel(*state, host, rest, kWheelNotch / 4);
+    EXPECT_EQ(state->zoom, 1.5);
+    EXPECT_EQ(host.sceneSetups, 4);
+    EXPECT_EQ(host.redraws, 3);
 }
 
 TEST_F(Commands, OtherTextOnlyRedraws)
