@@ -26,7 +26,7 @@ MSComm::MSComm(QObject* parent)
     port_.setFlowControl(QSerialPort::NoFlowControl);
     // Unlimited: the stored 1024 is not a cap, so a slow reader loses nothing.
     port_.setReadBufferSize(0);
-    connect(&port_, &QSerialPort::readyRead, this, [this] { received_ += port_.readAll(); });
+    connect(&port_, &QSerialPort::readyRead, this, &MSComm::takeFromPort);
     connect(&port_, &QSerialPort::errorOccurred, this, &MSComm::onErrorOccurred);
 }
 
@@ -155,9 +155,23 @@ void MSComm::collectArrived()
         }
         if (port_.error() == QSerialPort::TimeoutError)
             port_.clearError();
-        received_ += port_.readAll();
+        takeFromPort();
     }
     finishFailure();
+}
+
+void MSComm::setPaused(bool paused)
+{
+    paused_ = paused;
+    takeFromPort();
+}
+
+void MSComm::takeFromPort()
+{
+    if (port_.isOpen())
+        received_ += port_.readAll();
+    if (paused_ && received_.size() > InBufferSize)
+        received_.remove(0, received_.size() - InBufferSize);
 }
 
 void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)
@@ -182,7 +196,7 @@ void MSComm::finishFailure()
     const QString message = failureMessage_;
     failureMessage_.clear();
     if (port_.isOpen()) {
-        received_ += port_.readAll();
+        takeFromPort();
         port_.close();
     }
     port_.clearError();

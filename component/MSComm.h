@@ -47,8 +47,12 @@ public:
     std::int16_t InBufferCount();
     std::string Input();
 
-    // Stored settings. The buffer sizes are kept as numbers only: the
-    // control's own receive buffer grows as needed so no character is lost.
+    // While the reader is paused it throws away whatever waits once it
+    // resumes, so only the newest InBufferSize characters are kept meanwhile.
+    void setPaused(bool paused);
+
+    // Stored settings. While polled, the receive buffer grows as needed so no
+    // character is lost; while paused it holds at most InBufferSize.
     static constexpr qint32 BaudRate = 115200;
     static constexpr int InBufferSize = 1024;
     static constexpr int OutBufferSize = 512;
@@ -64,6 +68,7 @@ private:
     std::string openFailureReason() const;
     void close();
     void collectArrived();
+    void takeFromPort();
     void onErrorOccurred(QSerialPort::SerialPortError error);
     void finishFailure();
 
@@ -72,4 +77,5 @@ private:
     qint32 baudRate_ = BaudRate;
     QByteArray received_;
     QString failureMessage_;
+    bool paused_ = false;
 };

@@ -41,21 +41,31 @@ std::string noise(std::mt19937& random, std::size_t length)
     return text;
 }
 
-// Feeds noise to a device from a second thread as fast as the reader takes it.
-class NoiseFlood {
+// Well-formed frames, the reference and one other in turn, about 4 KiB.
+std::string frames(std::mt19937&, std::size_t length)
+{
+    std::string text;
+    while (text.size() < length)
+        text += referenceFrame + "<5,5,50; 9,9,90>";
+    return text;
+}
+
+// Feeds blocks to a device from a second thread as fast as the reader takes them.
+class Flood {
 public:
-    explicit NoiseFlood(const Device& device)
-        : thread_([this, &device] {
+    using Blocks = std::string (*)(std::mt19937&, std::size_t);
+    Flood(const Device& device, Blocks blocks)
+        : thread_([this, &device, blocks] {
             std::mt19937 random(7);
             while (!stop_) {
-                const std::string block = noise(random, 4096);
+                const std::string block = blocks(random, 4096);
                 device.send(block, &stop_);
                 sent_ += block.size();
             }
         })
     {
     }
-    ~NoiseFlood() { stop(); }
+    ~Flood() { stop(); }
     void stop()
     {
         stop_ = true;
@@ -81,20 +91,33 @@ protected:
     ScratchDir scratch{smallHillFile()};
 };
 
-TEST_F(SerialFaults, NoiseFloodLeavesTheWindowLiveAndItsMemoryBounded)
+// 10 s of noise and then 10 s of well-formed frames, each as fast as the
+// window reads: the status line keeps moving, memory stays flat, and frames
+// are taken at nearly every 10 ms tick however much each tick brings.
+TEST_F(SerialFaults, FullSpeedFloodsLeaveTheWindowTakingFramesWithMemoryBounded)
 {
     Device device;
     auto window = openWindow<frmVimo>(device.path());
     QTest::keyClick(window->viewport(), 'z'); // spin, so the status line moves
 
-    NoiseFlood flood(device);
+    auto flood = std::make_unique<Flood>(device, noise);
     QTest::qWait(1000);
     const long startKb = residentKb(::getpid());
     long peakKb = startKb;
+    std::size_t sent = 0;
+    std::int32_t framesAtSwitch = 0;
+    std::chrono::steady_clock::time_point switchedAt;
 
     // 20 s in four quarters: the status line must change within each.
     int quartersWithChange = 0;
     for (int quarter = 0; quarter < 4; ++quarter) {
+        if (quarter == 2) {
+            flood->stop();
+            sent += flood->sent();
+            flood = std::make_unique<Flood>(device, frames);
+            switchedAt = std::chrono::steady_clock::now();
+            framesAtSwitch = window->state().interpCount;
+        }
         const std::string before = statusOf(*window);
         bool changed = false;
         for (int second = 0; second < 5; ++second) {
@@ -104,12 +127,17 @@ TEST_F(SerialFaults, NoiseFloodLeavesTheWindowLiveAndItsMemoryBounded)
         }
         quartersWithChange += changed ? 1 : 0;
     }
-    flood.stop();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - switchedAt).count();
+    const double perSecond = (window->state().interpCount - framesAtSwitch) / seconds;
+    flood->stop();
+    sent += flood->sent();
 
-    std::printf("noise flood (in-process): %zu bytes in 20 s, resident %ld kB at start, %ld kB at peak\n",
-                flood.sent(), startKb, peakKb);
+    std::printf("full-speed floods (in-process): %zu bytes in 20 s, %.0f frames/s taken from the frame flood, "
+                "resident %ld kB at start, %ld kB at peak\n",
+                sent, perSecond, startKb, peakKb);
     EXPECT_EQ(quartersWithChange, 4);
-    EXPECT_GT(flood.sent(), 1u << 20) << "the viewer stopped reading";
+    EXPECT_GT(sent, 2u << 20) << "the viewer stopped reading";
+    EXPECT_GE(perSecond, 50.0);
     EXPECT_LE(window->state().rxBuffer.size(), meshscope::kRxBufferLimit);
     if (!kAddressSanitizer) {
         EXPECT_LT(peakKb - startKb, 20 * 1024);
@@ -117,6 +145,40 @@ TEST_F(SerialFaults, NoiseFloodLeavesTheWindowLiveAndItsMemoryBounded)
 
     window->close();
     EXPECT_FALSE(window->serialControl().PortOpen());
+}
+
+// Space stops reading the line; what arrives meanwhile is thrown away at the
+// next space, so a flood while paused must not pile up in memory.
+TEST_F(SerialFaults, FloodWhilePausedKeepsMemoryFlatAndFramesFollowTheResume)
+{
+    Device device;
+    auto window = openWindow<frmVimo>(device.path());
+    QTest::keyClick(window->viewport(), ' ');
+    ASSERT_FALSE(window->pollTimer().isActive());
+
+    Flood flood(device, frames);
+    QTest::qWait(1000);
+    const long startKb = residentKb(::getpid());
+    long peakKb = startKb;
+    const auto countedBefore = window->state().interpCount;
+    for (int second = 0; second < 30; ++second) {
+        QTest::qWait(1000);
+        peakKb = std::max(peakKb, residentKb(::getpid()));
+    }
+    EXPECT_EQ(window->state().interpCount, countedBefore) << "frames were taken while paused";
+
+    QTest::keyClick(window->viewport(), ' ');
+    EXPECT_TRUE(waitFor([&] { return window->state().interpCount > countedBefore + 10; }));
+    flood.stop();
+    std::printf("flood while paused: %zu bytes in 31 s, resident %ld kB at start, %ld kB at peak\n", flood.sent(),
+                startKb, peakKb);
+    EXPECT_GT(flood.sent(), 1u << 20) << "the viewer stopped draining the line";
+    if (!kAddressSanitizer) {
+        EXPECT_LT(peakKb - startKb, 20 * 1024);
+    }
+
+    device.send("<7,7,70;8,8,80;9,9,99>");
+    EXPECT_TRUE(waitFor([&] { return window->state().lastPoint == 2 && window->state().ptZ[2] == 99; }));
 }
 
 // The real program under the same flood, for its memory and a clean exit.
@@ -132,7 +194,7 @@ TEST_F(SerialFaults, NoiseFloodedProgramKeepsItsMemoryAndExitsCleanly)
     ASSERT_TRUE(viewer.waitForStarted(10000));
     const pid_t pid = static_cast<pid_t>(viewer.processId());
 
-    NoiseFlood flood(device);
+    Flood flood(device, noise);
     QThread::sleep(2);
     const long startKb = residentKb(pid);
     long peakKb = startKb;

@@ -74,11 +74,12 @@ bool takeOneFrame(ViewerState& state, ViewerHost& host)
     return true;
 }
 
-void appendReceived(ViewerState& state, std::string_view text)
+void trimReceived(ViewerState& state)
 {
     std::string& buffer = state.rxBuffer;
-    buffer.append(text);
     if (buffer.size() <= kRxBufferLimit) return;
+    // Text before the last "<" can no longer be accepted: a frame text cut
+    // from an earlier "<" would hold the later one.
     const std::size_t lastOpen = buffer.rfind('<');
     if (lastOpen == std::string::npos || buffer.size() - lastOpen > kRxBufferLimit) {
         buffer.clear();
@@ -89,8 +90,9 @@ void appendReceived(ViewerState& state, std::string_view text)
 
 void serialPollTick(ViewerState& state, ViewerHost& host)
 {
-    if (host.InBufferCount() > 0) appendReceived(state, host.Input());
+    if (host.InBufferCount() > 0) state.rxBuffer += host.Input();
     takeOneFrame(state, host);
+    trimReceived(state);
     updateStatus(state, host);
 }
 

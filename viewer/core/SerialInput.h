@@ -13,15 +13,17 @@ namespace meshscope {
 // The frame the device sends when it works; accepted copies are counted apart.
 constexpr std::string_view kReferenceFrame = "<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>";
 
-// Past this size the receive buffer keeps only its text from the last "<".
+// Past this size, after a tick's take, the receive buffer keeps only its text
+// from the last "<" (or nothing, when that alone is longer).
 constexpr std::size_t kRxBufferLimit = 64 * 1024;
 
 // Takes at most one frame out of rxBuffer; an accepted frame sets the points,
 // grows the counters and runs DoInterpolation. Returns true when accepted.
 bool takeOneFrame(ViewerState& state, ViewerHost& host);
 
-// Appends text to rxBuffer and keeps it within kRxBufferLimit.
-void appendReceived(ViewerState& state, std::string_view text);
+// Brings rxBuffer back within kRxBufferLimit. Run after the tick's take, so
+// the frame the rules take from a long input is taken before anything goes.
+void trimReceived(ViewerState& state);
 
 // One tick of the serial poll timer: read what waits at the port, take one
 // frame, refresh the status line.

@@ -248,6 +248,7 @@ bool frmVimo::pollTimerEnabled() const
 
 void frmVimo::setPollTimerEnabled(bool enabled)
 {
+    ms_Comm.setPaused(!enabled);
     if (enabled)
         enableTimer(tmrCommPort, tmrCommPort.interval());
     else

@@ -202,17 +202,39 @@ TEST_F(FrameParser, BufferStaysBoundedAgainstNoise)
     EXPECT_TRUE(state->rxBuffer.empty());
 }
 
+// A fast line brings more than the bound in one tick: the frame that the
+// tick completes is still taken, and the newest frame waits for the next.
+TEST_F(FrameParser, FastLineHasAFrameTakenEveryTick)
+{
+    const std::string other = "<5,5,50;9,9,90>";
+    tick("<1,1,10;");
+    std::string flood;
+    while (flood.size() <= kRxBufferLimit) flood += kReference;
+    tick("2,2,20>" + flood + other + "<3,3,30;4,4,");
+    EXPECT_EQ(state->interpCount, 1);
+    EXPECT_EQ(state->ptZ[1], 20);
+    EXPECT_EQ(state->rxBuffer, "<3,3,30;4,4,");
+
+    tick("40>" + flood + other);
+    EXPECT_EQ(state->interpCount, 2);
+    EXPECT_EQ(state->ptZ[1], 40);
+    EXPECT_EQ(state->rxBuffer, other);
+    tick();
+    EXPECT_EQ(state->interpCount, 3);
+    EXPECT_EQ(state->ptZ[1], 90);
+}
+
 TEST_F(FrameParser, LargestFrameArrivingByteByByteIsNeverCut)
 {
     std::string frame = "<";
     for (int k = 0; k < 21; ++k) frame += (k ? "; " : "") + std::string("-32768.4,+32767.0,-32768");
     frame += ">";
     state->rxBuffer = std::string(kRxBufferLimit - 10, 'x');
-    for (char c : frame) appendReceived(*state, std::string(1, c));
+    for (char c : frame) tick(std::string(1, c));
     EXPECT_EQ(state->rxBuffer, frame);
+    ASSERT_EQ(state->interpCount, 1);
 
     // Points this far from the block still interpolate without overflow.
-    ASSERT_TRUE(takeOneFrame(*state, host));
     EXPECT_EQ(state->heights[1][1], -32768.0f);
     EXPECT_EQ(state->rawHeights[100][100], -32768.0f);
 }
