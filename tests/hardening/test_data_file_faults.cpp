@@ -7,6 +7,7 @@
 #include <QDir>
 
 #include <QFile>
+#include <QProcess>
 
 #include <chrono>
 #include <cstdio>
@@ -14,6 +15,9 @@
 #include <random>
 #include <tuple>
 #include <utility>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace hardening;
 using meshscope::frmVimo;
@@ -156,6 +160,60 @@ TEST_F(DataFileFaults, MillionLineFileIsReadWhole)
     EXPECT_EQ(said.find("meshscope:"), std::string::npos) << said;
     EXPECT_EQ(window->state().minX, 0);
     EXPECT_EQ(window->state().maxY, 200);
+}
+
+// A data file that is not a small regular file must neither hold up the
+// start nor fill memory: the program starts, draws and says why in one line.
+TEST_F(DataFileFaults, FifoDeviceDirectoryAndHugeFileAreRefusedAndTheProgramStarts)
+{
+    const std::string place = "datafile.dat in " + QDir::currentPath().toStdString();
+    struct Case {
+        const char* name;
+        std::function<bool()> make;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"FIFO", [] { return ::mkfifo("datafile.dat", 0600) == 0; }, "is a FIFO, not a regular file"},
+        {"link to /dev/zero", [] { return QFile::link(QStringLiteral("/dev/zero"), QStringLiteral("datafile.dat")); },
+         "is a character device, not a regular file"},
+        {"directory", [] { return QDir().mkdir(QStringLiteral("datafile.dat")); }, "is a directory, not a regular file"},
+        {"2 GiB sparse file",
+         [] {
+             QFile file(QStringLiteral("datafile.dat"));
+             return file.open(QIODevice::WriteOnly) && file.resize(2ll << 30);
+         },
+         "is larger than the 256 MiB a data file may hold"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(QStringLiteral("datafile.dat"));
+        QDir().rmdir(QStringLiteral("datafile.dat"));
+        ASSERT_TRUE(c.make());
+
+        QProcess viewer;
+        const QString shot = QDir::current().filePath(QStringLiteral("refused.png"));
+        QFile::remove(shot);
+        const auto start = std::chrono::steady_clock::now();
+        viewer.start(QStringLiteral(MESHSCOPE_PATH),
+                     {QStringLiteral("--port"), QStringLiteral("/nonexistent/meshscope-no-port"),
+                      QStringLiteral("--screenshot"), shot});
+        ASSERT_TRUE(viewer.waitForStarted(10000));
+        if (!viewer.waitForFinished(60000)) {
+            viewer.kill();
+            viewer.waitForFinished(5000);
+            ADD_FAILURE() << "meshscope never got past its start";
+            continue;
+        }
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::printf("data file that is a %s: window shot and program ended after %.1f s\n", c.name, seconds);
+        const std::string said = viewer.readAllStandardError().toStdString();
+        EXPECT_EQ(viewer.exitCode(), 0) << said;
+        EXPECT_TRUE(QFile::exists(shot)) << said;
+        EXPECT_EQ(linesWith(said, "datafile.dat"), 1) << said;
+        EXPECT_EQ(linesWith(said, "meshscope: " + place + " " + c.reason + "; not read (use --data FILE"), 1) << said;
+    }
+    QFile::remove(QStringLiteral("datafile.dat"));
+    QDir().rmdir(QStringLiteral("datafile.dat"));
 }
 
 } // namespace

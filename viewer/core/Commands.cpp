@@ -61,7 +61,7 @@ void runCommand(ViewerState& state, ViewerHost& host, char key)
         state.colorMode = static_cast<std::int16_t>(state.colorMode + 1);
         if (state.colorMode > 5) state.colorMode = 0;
         return;
-    case 'f': CheckFile(state, host, kDataFileName); return;
+    case 'f': CheckFile(state, host, state.dataFile); return;
     case 'r': state.interpCount = 0; state.okCount = 0; return;
     default: break;
     }

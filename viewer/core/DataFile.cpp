@@ -3,12 +3,20 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
-#include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string_view>
+#include <system_error>
+#include <utility>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "DecimalNumber.h"
 #include "TextSplit.h"
@@ -50,86 +58,187 @@ std::optional<Sample> readSample(std::string_view line)
     return Sample{*x, *y, height};
 }
 
-// CR LF line ends become LF; a CR anywhere else stays.
-std::string withLfLineEnds(const std::string& text)
-{
-    std::string result;
-    result.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        result.push_back(text[i]);
+// Takes the text piece by piece as it comes from the file and keeps of each
+// line only what its first three fields need, so memory follows the grid,
+// not the file. Samples go to a copy of the grid, kept only once the whole
+// text was read.
+class SampleReader {
+public:
+    SampleReader(const ViewerState& state, std::string sourceName)
+        : grid_(std::make_unique<HeightGrid>(state.rawHeights)), sourceName_(std::move(sourceName))
+    {
     }
-    return result;
+
+    void feed(std::string_view piece)
+    {
+        for (const char c : piece) {
+            if (atTextStart_ && c == ' ') continue;  // blanks at the start of the text
+            atTextStart_ = false;
+            if (c == '\n') {
+                if (!restIgnored_ && !line_.empty() && line_.back() == '\r') line_.pop_back();
+                endLine();
+            } else if (!restIgnored_) {
+                keep(c);
+            }
+        }
+    }
+
+    // The text has ended: reads its last line, writes the samples into state,
+    // reports skipped lines and runs UpdateData.
+    void finish(ViewerState& state, ViewerHost& host)
+    {
+        if (!restIgnored_) {
+            // Blanks at the end of the text are not part of its last line.
+            const std::size_t end = line_.find_last_not_of(' ');
+            line_.erase(end == std::string::npos ? 0 : end + 1);
+        }
+        endLine();
+        state.rawHeights = *grid_;
+        if (extent_) {
+            state.minX = extent_->minX;
+            state.maxX = extent_->maxX;
+            state.minY = extent_->minY;
+            state.maxY = extent_->maxY;
+        }
+        if (skipped_ > 0) {
+            std::ostringstream message;
+            message << sourceName_ << ": skipped " << skipped_
+                    << (skipped_ == 1 ? " line that is" : " lines that are")
+                    << " not \"x y z\" with x and y within 0..200, first at line " << firstSkippedLine_
+                    << " (fix or remove " << (skipped_ == 1 ? "it)" : "them)");
+            host.reportProblem(message.str());
+        }
+        UpdateData(state, host);
+    }
+
+private:
+    // A sample's three fields are far shorter; a longer start of a line is not one.
+    static constexpr std::size_t kLongestFields = 64 * 1024;
+
+    struct Extent {
+        std::int16_t minX, maxX, minY, maxY;
+    };
+
+    void keep(char c)
+    {
+        // Fields after the third are ignored, so the third blank ends what is kept.
+        if (c == ' ' && ++blanks_ == 3) {
+            restIgnored_ = true;
+            return;
+        }
+        line_.push_back(c);
+        if (line_.size() > kLongestFields) {
+            tooLong_ = true;
+            restIgnored_ = true;
+        }
+    }
+
+    void endLine()
+    {
+        ++lineNumber_;
+        if (!line_.empty() || restIgnored_) readLine();
+        line_.clear();
+        blanks_ = 0;
+        restIgnored_ = false;
+        tooLong_ = false;
+    }
+
+    void readLine()
+    {
+        const auto sample = tooLong_ ? std::nullopt : readSample(line_);
+        if (!sample) {
+            if (skipped_++ == 0) firstSkippedLine_ = lineNumber_;
+            return;
+        }
+        (*grid_)[sample->x][sample->y] = sample->z;
+        if (!extent_) extent_ = Extent{sample->x, sample->x, sample->y, sample->y};
+        extent_->maxX = std::max(extent_->maxX, sample->x);
+        extent_->maxY = std::max(extent_->maxY, sample->y);
+        extent_->minX = std::min(extent_->minX, sample->x);
+        extent_->minY = std::min(extent_->minY, sample->y);
+    }
+
+    std::unique_ptr<HeightGrid> grid_;
+    std::string sourceName_;
+    std::optional<Extent> extent_;
+    std::string line_;
+    int blanks_ = 0;
+    bool restIgnored_ = false;
+    bool tooLong_ = false;
+    bool atTextStart_ = true;
+    std::size_t lineNumber_ = 0;
+    std::size_t skipped_ = 0;
+    std::size_t firstSkippedLine_ = 0;
+};
+
+// How reports name the file: a relative name with the directory it is read in.
+std::string placeOf(const std::string& path)
+{
+    if (!path.empty() && path.front() == '/') return path;
+    std::error_code error;
+    const auto directory = std::filesystem::current_path(error);
+    return error ? path : path + " in " + directory.string();
 }
 
-std::string_view trimBlanks(std::string_view text)
+const char* kindOf(mode_t mode)
 {
-    const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+    if (S_ISDIR(mode)) return "a directory";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
 }
+
+constexpr const char* kOtherFileAdvice = " (use --data FILE to read another file)";
 
 }  // namespace
 
 void readSamples(ViewerState& state, ViewerHost& host, const std::string& content, const std::string& sourceName)
 {
-    const std::string text = withLfLineEnds(content);
-    const auto lines = splitAt(trimBlanks(text), '\n');
-
-    bool first = true;
-    std::size_t skipped = 0;
-    std::size_t firstSkippedLine = 0;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].empty()) continue;
-        const auto sample = readSample(lines[i]);
-        if (!sample) {
-            if (skipped++ == 0) firstSkippedLine = i + 1;
-            continue;
-        }
-        state.rawHeights[sample->x][sample->y] = sample->z;
-        if (first) {
-            first = false;
-            state.maxX = state.minX = sample->x;
-            state.maxY = state.minY = sample->y;
-        }
-        state.maxX = std::max(state.maxX, sample->x);
-        state.maxY = std::max(state.maxY, sample->y);
-        state.minX = std::min(state.minX, sample->x);
-        state.minY = std::min(state.minY, sample->y);
-    }
-
-    if (skipped > 0) {
-        std::ostringstream message;
-        message << sourceName << ": skipped " << skipped
-                << (skipped == 1 ? " line that is" : " lines that are")
-                << " not \"x y z\" with x and y within 0..200, first at line " << firstSkippedLine
-                << " (fix or remove " << (skipped == 1 ? "it)" : "them)");
-        host.reportProblem(message.str());
-    }
-    UpdateData(state, host);
+    SampleReader reader(state, sourceName);
+    reader.feed(content);
+    reader.finish(state, host);
 }
 
 bool CheckFile(ViewerState& state, ViewerHost& host, const std::string& path)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        host.reportProblem("cannot open " + path + ": " + std::strerror(errno) +
-                           " (check that the file exists and is readable)");
+    // Without blocking, so a FIFO with no writer cannot hold the caller.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        host.reportProblem("cannot open " + placeOf(path) + ": " + std::strerror(errno) + kOtherFileAdvice);
         return false;
     }
-    std::string content;
-    char chunk[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) content.append(chunk, got);
-    const bool failed = std::ferror(file) != 0;
-    const int readError = errno;
-    std::fclose(file);
-    if (failed) {
-        host.reportProblem("cannot read " + path + ": " + std::strerror(readError) +
-                           " (check that it is a readable text file)");
+    const auto refuse = [&](const std::string& why) {
+        ::close(fd);
+        host.reportProblem(placeOf(path) + " " + why + "; not read" + kOtherFileAdvice);
         return false;
+    };
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return refuse(std::string("cannot be examined: ") + std::strerror(errno));
+    if (!S_ISREG(info.st_mode)) return refuse(std::string("is ") + kindOf(info.st_mode) + ", not a regular file");
+    const std::string tooLarge = "is larger than the " + std::to_string(kDataFileLimit >> 20) + " MiB a data file may hold";
+    if (static_cast<std::uint64_t>(info.st_size) > kDataFileLimit) return refuse(tooLarge);
+
+    SampleReader reader(state, path);
+    std::vector<char> chunk(64 * 1024);
+    std::uint64_t total = 0;
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+        if (got == 0) break;
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int readError = errno;
+            ::close(fd);
+            host.reportProblem("cannot read " + placeOf(path) + ": " + std::strerror(readError) + kOtherFileAdvice);
+            return false;
+        }
+        total += static_cast<std::uint64_t>(got);
+        if (total > kDataFileLimit) return refuse(tooLarge);  // it grew while being read
+        reader.feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
     }
-    readSamples(state, host, content, path);
+    ::close(fd);
+    reader.finish(state, host);
     return true;
 }
 

@@ -1,6 +1,7 @@
 // The data file: grid samples "x y z", one per line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "ViewerHost.h"
@@ -8,10 +9,14 @@
 
 namespace meshscope {
 
+// Data files larger than this are refused unread.
+constexpr std::uint64_t kDataFileLimit = 256ull << 20;
+
 // Reads the samples of the file at path into rawHeights, widens the data
 // extent over them and runs UpdateData. Malformed lines are skipped and
-// reported in one line; an unreadable file is reported and changes nothing.
-// Returns false when the file could not be read.
+// reported in one line. A file that cannot be read, is not a regular file or
+// is larger than kDataFileLimit is reported in one line and changes nothing.
+// Returns false when the file was not read.
 bool CheckFile(ViewerState& state, ViewerHost& host, const std::string& path);
 
 // The same over text already read; sourceName names it in reports.

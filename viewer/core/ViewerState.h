@@ -19,6 +19,9 @@ constexpr int kMaxPoints = 21;   // a frame holds at most 21 points
 using HeightGrid = std::array<std::array<float, kGridSize>, kGridSize>;
 using Rgba = std::array<float, 4>;
 
+// The data file the window reads at load and on "f" unless told another.
+extern const char* const kDataFileName;
+
 struct ViewerState {
     std::array<float, 4> rotation{};  // degrees about x, y, z; [3] is the idle slot
     std::int16_t animAxis = 0;
@@ -48,6 +51,7 @@ struct ViewerState {
     Flag borderOn = kFalse;
     std::int16_t colorMode = 0;
 
+    std::string dataFile = kDataFileName;
     std::string rxBuffer;
     std::int16_t lastPoint = 0;
     std::array<std::int16_t, kMaxPoints> ptX{};
@@ -61,8 +65,5 @@ void applyStartValues(ViewerState& state);
 
 // The fixed help text of the commands box, lines ended by CR LF.
 extern const char* const kCommandsHelpText;
-
-// The data file the window reads at load and on "f".
-extern const char* const kDataFileName;
 
 }  // namespace meshscope

@@ -154,7 +154,7 @@ void frmVimo::load()
     guarded("serial poll", [this] { serialPollTick(state_, *this); });
     state_.interpCount = 0;
     state_.okCount = 0;
-    guarded("data file", [this] { CheckFile(state_, *this, kDataFileName); });
+    guarded("data file", [this] { CheckFile(state_, *this, state_.dataFile); });
 }
 
 // A port that cannot be opened is reported; the viewer runs on with the

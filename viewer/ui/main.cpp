@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 
 #include <cstdio>
 
@@ -88,6 +89,12 @@ int main(int argc, char* argv[])
     parser.addOption(baudOption);
     parser.addOption(listPortsOption);
     parser.addOption(recordOption);
+    const QCommandLineOption dataOption(
+        QStringLiteral("data"),
+        QStringLiteral("Read the samples of FILE at start and on the key f (default: %1 in the working directory).")
+            .arg(QLatin1String(meshscope::kDataFileName)),
+        QStringLiteral("FILE"), QLatin1String(meshscope::kDataFileName));
+    parser.addOption(dataOption);
     parser.addOption(screenshotOption);
     parser.addOption(delayOption);
     parser.process(app);
@@ -117,10 +124,17 @@ int main(int argc, char* argv[])
         return 2;
     }
 
+    if (!parser.positionalArguments().isEmpty()) {
+        failLine(program, QStringLiteral("unexpected argument \"%1\" (use --data FILE to read a data file)")
+                              .arg(parser.positionalArguments().constFirst()));
+        return 2;
+    }
+
     meshscope::frmVimo window(MESHSCOPE_COMM_PORT, parser.value(portOption));
     window.serialControl().setBaudRate(baud);
     if (parser.isSet(recordOption))
         window.recordTo(parser.value(recordOption));
+    window.state().dataFile = QFile::encodeName(parser.value(dataOption)).toStdString();
     window.load();
     window.show();
 
