@@ -170,8 +170,11 @@ void MSComm::takeFromPort()
 {
     if (port_.isOpen())
         received_ += port_.readAll();
-    if (paused_ && received_.size() > InBufferSize)
-        received_.remove(0, received_.size() - InBufferSize);
+    if (paused_ && received_.size() > InBufferSize) {
+        const QByteArray dropped = received_.left(received_.size() - InBufferSize);
+        received_.remove(0, dropped.size());
+        emit discarded(dropped);
+    }
 }
 
 void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)

@@ -48,7 +48,8 @@ public:
     std::string Input();
 
     // While the reader is paused it throws away whatever waits once it
-    // resumes, so only the newest InBufferSize characters are kept meanwhile.
+    // resumes, so only the newest InBufferSize characters are kept meanwhile;
+    // older ones go out through discarded.
     void setPaused(bool paused);
 
     // Stored settings. While polled, the receive buffer grows as needed so no
@@ -62,6 +63,8 @@ signals:
     // The open port failed (device unplugged, pseudo-terminal closed).
     // Emitted once; the port is closed by then.
     void portFailed(const QString& message);
+    // Characters dropped unread while paused, oldest first.
+    void discarded(const QByteArray& characters);
 
 private:
     void open();

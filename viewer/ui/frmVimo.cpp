@@ -77,6 +77,7 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
     if (!devicePath.isEmpty())
         ms_Comm.setDevicePath(devicePath);
     connect(&ms_Comm, &MSComm::portFailed, this, &frmVimo::onPortFailed);
+    connect(&ms_Comm, &MSComm::discarded, this, &frmVimo::recordDiscarded);
 
     tmrCommPort.setInterval(10);
     tmrAnimate.setInterval(1);
@@ -233,6 +234,15 @@ std::string frmVimo::Input()
     if (const auto problem = record_.append(text))
         writeErrorLine(QString::fromStdString(*problem));
     return text;
+}
+
+// What the paused control drops unread belongs in the recording as well.
+void frmVimo::recordDiscarded(const QByteArray& characters)
+{
+    if (!record_.active())
+        return;
+    if (const auto problem = record_.append(std::string_view(characters.constData(), static_cast<size_t>(characters.size()))))
+        writeErrorLine(QString::fromStdString(*problem));
 }
 
 void frmVimo::recordTo(const QString& path)

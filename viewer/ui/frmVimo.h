@@ -78,6 +78,7 @@ private:
     // The viewport's mouse: a left-button drag turns the view, the wheel zooms.
     bool onViewportMouse(QEvent* event);
     void onPortFailed(const QString& message);
+    void recordDiscarded(const QByteArray& characters);
     void onReopenTick();
     void showPendingStatus();
     // Runs one handler; an exception ends it with a line on standard error.
