@@ -1,10 +1,13 @@
 // meshgrid run as a process on small captures and data files.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -43,16 +46,18 @@ protected:
         return content.str();
     }
 
-    // Runs meshgrid with the arguments (already quoted) and optional stdin file.
-    Outcome run(const std::string& arguments, const std::string& stdinPath = "/dev/null")
+    // Runs meshgrid with the arguments (already quoted) and optional stdin
+    // and stdout files.
+    Outcome run(const std::string& arguments, const std::string& stdinPath = "/dev/null", std::string stdoutPath = {})
     {
         const auto out = dir / "stdout", err = dir / "stderr";
+        if (stdoutPath.empty()) stdoutPath = out.string();
         const std::string command = std::string("'") + MESHGRID_PATH + "' " + arguments + " <'" + stdinPath +
-                                    "' >'" + out.string() + "' 2>'" + err.string() + "'";
+                                    "' >'" + stdoutPath + "' 2>'" + err.string() + "'";
         const int raw = std::system(command.c_str());
         Outcome result;
         result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.out = slurp(out);
+        result.out = stdoutPath == out.string() ? slurp(out) : "";
         result.err = slurp(err);
         return result;
     }
@@ -75,7 +80,7 @@ TEST_F(Meshgrid, CaptureOfTheReferenceFrame)
     EXPECT_TRUE(hasLine(result.out, "50 50 46"));
     EXPECT_TRUE(hasLine(result.out, "66 66 70"));
     // Taken once as it arrives and once more at the quiet tick after it.
-    EXPECT_EQ(result.err, "accepted 2, reference 2\n");
+    EXPECT_EQ(result.err, "accepted 2, reference 2; frames in the stream 1\n");
 }
 
 TEST_F(Meshgrid, EveryFrameOfAStreamIsTakenInTurn)
@@ -86,15 +91,16 @@ TEST_F(Meshgrid, EveryFrameOfAStreamIsTakenInTurn)
     // Each tick takes the frame the previous tick left first in the buffer:
     // the first frame twice, then the second and the reference once each.
     // The open frame at the end is never taken.
-    EXPECT_EQ(result.err, "accepted 4, reference 1\n");
+    EXPECT_EQ(result.err, "accepted 4, reference 1; frames in the stream 3\n");
     EXPECT_TRUE(hasLine(result.out, "66 66 70"));
 }
 
 TEST_F(Meshgrid, SeveralCapturesFormOneStream)
 {
-    const Outcome result = run("'" + write("a.txt", "<66,66,70; 100,100,10; 1,66,10; ") + "' '" +
-                           write("b.txt", "100,33,10; 66,100,10>") + "'");
-    EXPECT_EQ(result.err, "accepted 2, reference 2\n");
+    // "-" is standard input, here the second half of the frame.
+    const Outcome result = run("'" + write("a.txt", "<66,66,70; 100,100,10; 1,66,10; ") + "' -",
+                               write("b.txt", "100,33,10; 66,100,10>"));
+    EXPECT_EQ(result.err, "accepted 2, reference 2; frames in the stream 1\n");
     EXPECT_EQ(lineCount(result.out), 98 * 98);
 }
 
@@ -104,7 +110,7 @@ TEST_F(Meshgrid, DataFileSmoothedAndRaw)
     const Outcome smoothed = run("--data '" + data + "'");
     EXPECT_EQ(smoothed.status, 0);
     EXPECT_EQ(smoothed.out, "1 1 1.25\n1 2 0\n");
-    EXPECT_EQ(smoothed.err, "accepted 0, reference 0\n");
+    EXPECT_EQ(smoothed.err, "accepted 0, reference 0; frames in the stream 0\n");
 
     const Outcome raw = run("--raw --data '" + data + "'");
     EXPECT_EQ(lineCount(raw.out), 3 * 4);
@@ -117,17 +123,6 @@ TEST_F(Meshgrid, HeightsAreWrittenAsShortestSingles)
     const Outcome result = run("--smooth 1 --raw --data '" + write("d.dat", "0 0 0.1\n1 1 -1e-7\n") + "'");
     EXPECT_TRUE(hasLine(result.out, "0 0 0.1")) << result.out;
     EXPECT_TRUE(hasLine(result.out, "1 1 -1e-07")) << result.out;
-}
-
-TEST_F(Meshgrid, WithoutDataTheStartGridIsWritten)
-{
-    // Nothing has smoothed yet, so the drawn range is still the single start cell.
-    for (const std::string arguments : {"", "--smooth 9"}) {
-        const Outcome result = run(arguments);
-        EXPECT_EQ(result.status, 0);
-        EXPECT_EQ(result.out, "0 0 0\n");
-        EXPECT_EQ(result.err, "accepted 0, reference 0\n");
-    }
 }
 
 TEST_F(Meshgrid, SmoothingWidthComesFromTheDigit)
@@ -145,17 +140,85 @@ TEST_F(Meshgrid, BadLinesAreReportedButTheRestIsUsed)
     EXPECT_NE(result.err.find("line 2"), std::string::npos) << result.err;
 }
 
+// Bad options, inputs that cannot be read or hold nothing to grid, and output
+// that cannot be written: one line, exit status 2, no grid.
 TEST_F(Meshgrid, BadUseFailsWithOneLine)
 {
-    for (const std::string arguments : {"--smooth 0", "--smooth", "--bogus", "--data '/nonexistent/d.dat'",
-                                        "'/nonexistent/capture.txt'"}) {
-        SCOPED_TRACE(arguments);
-        const Outcome result = run(arguments);
+    const std::string capture = write("capture.txt", kReference);
+    const struct {
+        std::string arguments;
+        std::string said;
+        std::string stdoutPath;
+    } cases[] = {
+        {"--smooth 0", "bad --smooth value", ""},
+        {"--smooth", "--smooth needs a value", ""},
+        {"--bogus", "unknown option --bogus", ""},
+        {"--data '/nonexistent/d.dat'", "cannot open /nonexistent/d.dat: No such file", ""},
+        {"'/nonexistent/capture.txt'", "cannot open /nonexistent/capture.txt: No such file or directory (check the path)", ""},
+        {"'" + dir.string() + "'", "cannot read " + dir.string() + ": it is a directory", ""},
+        {"", "the input is empty and no --data file was given", ""},
+        {"--smooth 9 -", "the input is empty", ""},
+        {"'" + write("noise.txt", "<1,2>noise") + "'", "no frame of the input was accepted", ""},
+        {"'" + capture + "'", "cannot write the grid to standard output: No space left on device", "/dev/full"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const Outcome result = run(c.arguments, "/dev/null", c.stdoutPath);
         EXPECT_EQ(result.status, 2);
         EXPECT_TRUE(result.out.empty());
         EXPECT_EQ(lineCount(result.err), 1) << result.err;
-        EXPECT_TRUE(result.err.starts_with("meshgrid: ")) << result.err;
+        EXPECT_TRUE(result.err.starts_with("meshgrid: " + c.said)) << result.err;
     }
+}
+
+// 200 MB of ">" between two frames: read as it comes, in bounded memory, with
+// the frame after it still taken. The peak is the child's own, from wait4.
+TEST_F(Meshgrid, LongStreamIsReadInBoundedMemory)
+{
+    int input[2];
+    ASSERT_EQ(::pipe(input), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::dup2(input[0], STDIN_FILENO);
+        ::close(input[0]);
+        ::close(input[1]);
+        const int out = ::open((dir / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open((dir / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(out, STDOUT_FILENO);
+        ::dup2(err, STDERR_FILENO);
+        ::execl(MESHGRID_PATH, MESHGRID_PATH, "-", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(input[0]);
+    const auto send = [&](const std::string& text) {
+        for (std::size_t done = 0; done < text.size();) {
+            const ssize_t n = ::write(input[1], text.data() + done, text.size() - done);
+            if (n <= 0) return false;
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    };
+    const std::string closes(1 << 20, '>');
+    bool sent = send("<1,1,5;3,3,7>");
+    for (int mb = 0; mb < 200 && sent; ++mb) sent = send(closes);
+    sent = sent && send(kReference);
+    ::close(input[1]);
+    int status = 0;
+    rusage usage{};
+    ASSERT_EQ(::wait4(child, &status, 0, &usage), child);
+    const std::string said = slurp(dir / "stderr");
+
+    std::printf("meshgrid over 200 MB of \">\": peak resident %ld kB\n", usage.ru_maxrss);
+    EXPECT_TRUE(sent);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << said;
+    EXPECT_LT(usage.ru_maxrss, 100 * 1024);
+    // The buffer re-takes the first frame until 64 KiB of ">" pass its bound.
+    // The reference frame then lands behind the ">" still held, which cut it
+    // short, and is taken once at the quiet tick.
+    EXPECT_NE(said.find(", reference 1; frames in the stream 2\n"), std::string::npos) << said;
+    EXPECT_TRUE(hasLine(slurp(dir / "stdout"), "66 66 70"));
 }
 
 TEST_F(Meshgrid, HelpAndVersionAnswerWithoutReadingTheStream)

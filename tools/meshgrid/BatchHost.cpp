@@ -2,19 +2,74 @@
 
 #include <iostream>
 
+#include "SerialInput.h"
+
 namespace meshgrid {
 
-std::vector<std::string> cutAfterEachFrameEnd(const std::string& stream)
+void StreamFeeder::feed(std::string_view text)
 {
-    std::vector<std::string> pieces;
+    anyText_ = anyText_ || !text.empty();
     std::size_t start = 0;
-    while (start < stream.size()) {
-        const std::size_t close = stream.find('>', start);
-        const std::size_t end = close == std::string::npos ? stream.size() : close + 1;
-        pieces.push_back(stream.substr(start, end - start));
-        start = end;
+    while (start < text.size()) {
+        const std::size_t close = text.find('>', start);
+        const std::string_view part = text.substr(start, close == std::string_view::npos ? close : close + 1 - start);
+        frameOpen_ = frameOpen_ || part.find('<') != std::string_view::npos;
+        if (close == std::string_view::npos) {
+            carry_ += part;
+            if (carry_.size() >= kLongestPiece) piece(std::exchange(carry_, {}));
+            return;
+        }
+        if (frameOpen_) ++frames_;
+        frameOpen_ = false;
+        if (carry_.empty()) {
+            piece(part);
+        } else {
+            carry_ += part;
+            piece(std::exchange(carry_, {}));
+        }
+        start = close + 1;
     }
-    return pieces;
+}
+
+void StreamFeeder::finish()
+{
+    if (!carry_.empty()) piece(std::exchange(carry_, {}));
+    flushQuiet();
+    tick({});
+}
+
+// A tick of text without "<" into a buffer without "<" takes nothing and,
+// while the buffer stays within its bound, trims nothing: such pieces are
+// played together, so a long run of ">" costs one tick per buffer's worth.
+void StreamFeeder::piece(std::string_view text)
+{
+    const bool opens = text.find('<') != std::string_view::npos;
+    const auto fits = [&] {
+        return state_.rxBuffer.size() + quiet_.size() + text.size() <= meshscope::kRxBufferLimit;
+    };
+    if (!opens && !bufferOpen_ && fits()) {
+        quiet_ += text;
+        return;
+    }
+    flushQuiet();
+    if (!opens && !bufferOpen_ && fits())
+        quiet_ = text;
+    else
+        tick(text);
+}
+
+void StreamFeeder::flushQuiet()
+{
+    if (quiet_.empty()) return;
+    tick(quiet_);
+    quiet_.clear();
+}
+
+void StreamFeeder::tick(std::string_view text)
+{
+    host_.deliver(std::string(text));
+    meshscope::serialPollTick(state_, host_);
+    bufferOpen_ = state_.rxBuffer.find('<') != std::string::npos;
 }
 
 void BatchHost::reportProblem(const std::string& message)

@@ -2,16 +2,15 @@
 // that delivers one prepared piece of the stream per poll tick.
 #pragma once
 
-#include <utility>
+#include <cstddef>
 #include <string>
-#include <vector>
+#include <string_view>
+#include <utility>
 
 #include "ViewerHost.h"
+#include "ViewerState.h"
 
 namespace meshgrid {
-
-// Cuts a serial stream after every ">"; the rest after the last ">" is a piece too.
-std::vector<std::string> cutAfterEachFrameEnd(const std::string& stream);
 
 class BatchHost : public meshscope::ViewerHost {
 public:
@@ -33,6 +32,39 @@ private:
     std::string programName_;
     std::string waiting_;
     bool pollTimerEnabled_ = true;
+};
+
+// Plays a serial stream, read piece by piece, to the viewer's poll tick: the
+// stream is cut after every ">" and each piece is one tick, then one quiet
+// tick follows. Only a piece and the receive buffer are held at a time.
+class StreamFeeder {
+public:
+    StreamFeeder(meshscope::ViewerState& state, BatchHost& host) : state_(state), host_(host) {}
+
+    void feed(std::string_view text);
+    // The stream has ended: its last piece and the quiet tick.
+    void finish();
+
+    bool empty() const { return !anyText_; }
+    // Frames in the stream, "<" ... ">", well-formed or not.
+    long long frames() const { return frames_; }
+
+    // A run this long without a ">" is played as a piece of its own.
+    static constexpr std::size_t kLongestPiece = 1 << 20;
+
+private:
+    void piece(std::string_view text);
+    void tick(std::string_view text);
+    void flushQuiet();
+
+    meshscope::ViewerState& state_;
+    BatchHost& host_;
+    std::string carry_;     // the stream's text since its last ">"
+    std::string quiet_;     // pieces that cannot change anything, played as one tick
+    bool bufferOpen_ = false;  // the receive buffer holds a "<"
+    bool frameOpen_ = false;   // a "<" since the last ">"
+    bool anyText_ = false;
+    long long frames_ = 0;
 };
 
 }  // namespace meshgrid

@@ -1,16 +1,20 @@
 // meshgrid: turns a captured serial stream or a data file into the viewer's
 // height grid, without a window.
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <memory>
+#include <new>
 #include <optional>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "BatchHost.h"
 #include "Commands.h"
@@ -29,12 +33,18 @@ constexpr const char* kHelp =
     "  --data FILE   read FILE as the viewer reads datafile.dat, before the stream\n"
     "  --smooth D    smoothing width as the key D (1..9) sets it: 2 x D - 1\n"
     "  --raw         write the unsmoothed grid over the data extent instead\n"
-    "  CAPTURE ...   files holding the serial byte stream (default: standard input)\n"
+    "  CAPTURE ...   files holding the serial byte stream; - or none: standard input\n"
     "  --help, --version\n"
     "\n"
-    "Writes one line \"x y z\" per cell of the drawn range, x outer and y inner, and\n"
-    "\"accepted N, reference M\" on standard error. Exit status 0, or 2 with a\n"
-    "one-line message on a bad option or an unreadable file.\n";
+    "The stream is played to the viewer's poll tick one piece per tick, each piece\n"
+    "ending at a \">\", and one quiet tick follows. Writes one line \"x y z\" per cell\n"
+    "of the drawn range, x outer and y inner, and on standard error\n"
+    "\"accepted N, reference M; frames in the stream K\": N counts accepted takes, as\n"
+    "the viewer's counters do, so a complete frame left last in the buffer counts\n"
+    "again at each later tick; M counts those that were the reference frame; K\n"
+    "counts the frames \"<\" ... \">\" in the stream, well-formed or not.\n"
+    "Exit status 0, or 2 with a one-line message on a bad option, a file that\n"
+    "cannot be read, an input with nothing to grid, or output that cannot be written.\n";
 
 struct Options {
     bool exitAfterInfo = false;
@@ -83,21 +93,38 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
     return std::nullopt;
 }
 
-std::optional<std::string> readCaptures(const std::vector<std::string>& captures, std::string& stream)
+// Advice for a file that cannot be opened, by the reason.
+std::string openAdvice(int error)
 {
-    if (captures.empty()) {
-        stream.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-        return std::nullopt;
+    if (error == EACCES || error == EPERM) return " (check its permissions, or run as a user who may read it)";
+    if (error == ENOENT || error == ENOTDIR) return " (check the path)";
+    return " (check the file)";
+}
+
+// Reads one capture ("-" is standard input) into the feeder, piece by piece.
+std::optional<std::string> readCapture(const std::string& path, meshgrid::StreamFeeder& feeder)
+{
+    const bool standardInput = path == "-";
+    const std::string name = standardInput ? "standard input" : path;
+    const int fd = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return "cannot open " + name + ": " + std::strerror(errno) + openAdvice(errno);
+    struct stat info {};
+    const bool directory = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+    std::optional<std::string> error;
+    if (directory) error = "cannot read " + name + ": it is a directory (give a capture file)";
+    std::vector<char> chunk(64 * 1024);
+    while (!error) {
+        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+        if (got == 0) break;
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            error = "cannot read " + name + ": " + std::strerror(errno) + " (check the file)";
+            break;
+        }
+        feeder.feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
     }
-    for (const auto& path : captures) {
-        std::ifstream file(path, std::ios::binary);
-        if (!file) return "cannot open " + path + ": " + std::strerror(errno) + " (check the capture file's path)";
-        std::ostringstream content;
-        content << file.rdbuf();
-        if (file.bad()) return "cannot read " + path + ": " + std::strerror(errno) + " (check the capture file)";
-        stream += content.str();
-    }
-    return std::nullopt;
+    if (!standardInput) ::close(fd);
+    return error;
 }
 
 // The shortest text that reads back as the same Single.
@@ -108,7 +135,8 @@ std::string shortest(float value)
     return std::string(buffer, result.ptr);
 }
 
-void writeGrid(const meshscope::HeightGrid& grid, int firstX, int lastX, int firstY, int lastY)
+// Writes one "x y z" line per cell; false when standard output failed.
+bool writeGrid(const meshscope::HeightGrid& grid, int firstX, int lastX, int firstY, int lastY)
 {
     std::string out;
     for (int x = firstX; x <= lastX; ++x) {
@@ -121,7 +149,36 @@ void writeGrid(const meshscope::HeightGrid& grid, int firstX, int lastX, int fir
             out += '\n';
         }
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+    return std::fflush(stdout) == 0 && written && !std::ferror(stdout);
+}
+
+int run(const Options& options)
+{
+    auto state = std::make_unique<meshscope::ViewerState>();
+    meshgrid::BatchHost host(kProgram);
+    meshscope::applyStartValues(*state);
+    if (options.smoothKey) state->smoothLevel = meshscope::smoothLevelForKey(*options.smoothKey);
+    if (options.dataFile && !meshscope::CheckFile(*state, host, *options.dataFile)) return 2;
+
+    meshgrid::StreamFeeder feeder(*state, host);
+    const std::vector<std::string> standardInput{"-"};
+    for (const auto& path : options.captures.empty() ? standardInput : options.captures) {
+        if (const auto error = readCapture(path, feeder)) return fail(*error);
+    }
+    feeder.finish();
+
+    if (!options.dataFile && state->interpCount == 0) {
+        return fail(feeder.empty() ? "the input is empty and no --data file was given: no grid to write"
+                                   : "no frame of the input was accepted and no --data file was given: no grid to write");
+    }
+    const bool written =
+        options.raw ? writeGrid(state->rawHeights, state->minX, state->maxX, state->minY, state->maxY)
+                    : writeGrid(state->heights, state->drawMinX, state->drawMaxX, state->drawMinY, state->drawMaxY);
+    if (!written) return fail(std::string("cannot write the grid to standard output: ") + std::strerror(errno));
+    std::cerr << "accepted " << state->interpCount << ", reference " << state->okCount << "; frames in the stream "
+              << feeder.frames() << '\n';
+    return 0;
 }
 
 }  // namespace
@@ -131,27 +188,9 @@ int main(int argc, char** argv)
     Options options;
     if (const auto error = parseOptions(argc, argv, options)) return fail(*error);
     if (options.exitAfterInfo) return 0;
-
-    auto state = std::make_unique<meshscope::ViewerState>();
-    meshgrid::BatchHost host(kProgram);
-    meshscope::applyStartValues(*state);
-    if (options.smoothKey) state->smoothLevel = meshscope::smoothLevelForKey(*options.smoothKey);
-    if (options.dataFile && !meshscope::CheckFile(*state, host, *options.dataFile)) return 2;
-
-    std::string stream;
-    if (const auto error = readCaptures(options.captures, stream)) return fail(*error);
-
-    for (auto& piece : meshgrid::cutAfterEachFrameEnd(stream)) {
-        host.deliver(std::move(piece));
-        meshscope::serialPollTick(*state, host);
+    try {
+        return run(options);
+    } catch (const std::bad_alloc&) {
+        return fail("out of memory (try a smaller input)");
     }
-    meshscope::serialPollTick(*state, host);
-
-    if (options.raw)
-        writeGrid(state->rawHeights, state->minX, state->maxX, state->minY, state->maxY);
-    else
-        writeGrid(state->heights, state->drawMinX, state->drawMaxX, state->drawMinY, state->drawMaxY);
-    std::fflush(stdout);
-    std::cerr << "accepted " << state->interpCount << ", reference " << state->okCount << '\n';
-    return 0;
 }
