@@ -1,4 +1,6 @@
 // meshsim run as a process, read through real pseudo-terminals.
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryFile>
 
@@ -42,7 +44,17 @@ struct Simulator {
         const std::string line = process.readLine().trimmed().toStdString();
         const std::string prefix = "meshsim: sending on ";
         EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
-        return line.substr(std::min(line.size(), prefix.size()));
+        const std::string path = line.substr(std::min(line.size(), prefix.size()));
+        // The next line is the viewer's command to run as it stands.
+        while (!process.canReadLine() && process.waitForReadyRead(5000)) {
+        }
+        const std::string watch = process.readLine().trimmed().toStdString();
+        const std::string watchPrefix = "meshsim: watch it with ", watchSuffix = " --port " + path;
+        EXPECT_TRUE(watch.starts_with(watchPrefix) && watch.ends_with(watchSuffix)) << watch;
+        const std::string viewer = watch.substr(std::min(watch.size(), watchPrefix.size()),
+                                                watch.size() - std::min(watch.size(), watchPrefix.size() + watchSuffix.size()));
+        EXPECT_TRUE(QFileInfo(QString::fromStdString(viewer)).isExecutable()) << watch;
+        return path;
     }
     bool finishedCleanly(int timeoutMs = 5000)
     {
@@ -247,7 +259,9 @@ TEST(Meshsim, BadCommandLinesGiveOneLineAndExitTwo)
 {
     const QStringList bad[] = {
         {"--bogus"}, {"--rate", "0"}, {"--rate", "fast"}, {"--points", "1"}, {"--points", "22"},
-        {"--pattern", "square"}, {"--count", "-1"}, {"--count"},
+        {"--pattern", "square"}, {"--count", "-1"}, {"--count"}, {"stray"},
+        // Options the chosen pattern or the replay would ignore.
+        {"--points", "5"}, {"--pattern", "wave", "--seed", "3"}, {"--replay", "x", "--pattern", "wave"},
     };
     for (const QStringList& args : bad) {
         Simulator sim(args);
@@ -265,9 +279,20 @@ TEST(Meshsim, BadCommandLinesGiveOneLineAndExitTwo)
     EXPECT_EQ(missingFile.process.readAllStandardError(),
               "meshsim: cannot read /nonexistent/capture.txt: No such file or directory\n");
 
-    Simulator help({"--help"});
-    EXPECT_TRUE(help.finishedCleanly());
-    EXPECT_TRUE(help.process.readAllStandardOutput().startsWith("Usage: meshsim"));
+    Simulator directory({"--replay", QDir::tempPath()});
+    ASSERT_TRUE(directory.process.waitForFinished(5000));
+    EXPECT_EQ(directory.process.exitCode(), 1);
+    EXPECT_EQ(directory.process.readAllStandardError().toStdString(),
+              "meshsim: cannot read " + QDir::tempPath().toStdString() + ": it is a directory (give a capture file)\n");
+
+    for (const char* option : {"--help", "-h"}) {
+        Simulator help({option});
+        EXPECT_TRUE(help.finishedCleanly());
+        EXPECT_TRUE(help.process.readAllStandardOutput().startsWith("Usage: meshsim"));
+    }
+    Simulator version({"-v"});
+    EXPECT_TRUE(version.finishedCleanly());
+    EXPECT_TRUE(version.process.readAllStandardOutput().startsWith("meshsim "));
 }
 
 } // namespace

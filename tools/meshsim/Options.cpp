@@ -1,5 +1,6 @@
 #include "Options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 
@@ -28,11 +29,30 @@ Pattern parsePattern(const std::string& text)
     throw UsageError("unknown pattern '" + text + "' (use reference, wave or random)");
 }
 
+// An option that the chosen pattern or the replay would ignore is refused, so
+// nobody believes it took effect.
+void checkOptionsApply(const Options& options, const std::vector<std::string>& given)
+{
+    const auto was = [&](const char* name) { return std::find(given.begin(), given.end(), name) != given.end(); };
+    if (!options.replayFile.empty()) {
+        for (const char* name : {"--pattern", "--points", "--seed"}) {
+            if (was(name))
+                throw UsageError(std::string(name) + " does not apply to --replay, which sends the file as it is");
+        }
+        return;
+    }
+    if (was("--points") && options.pattern != Pattern::Wave)
+        throw UsageError("--points applies only to --pattern wave");
+    if (was("--seed") && options.pattern != Pattern::Random)
+        throw UsageError("--seed applies only to --pattern random");
+}
+
 } // namespace
 
 Options parseOptions(const std::vector<std::string>& args)
 {
     Options options;
+    std::vector<std::string> given;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::optional<std::string> inlineValue;
@@ -49,7 +69,7 @@ Options parseOptions(const std::vector<std::string>& args)
         };
         if (name == "--help" || name == "-h")
             options.help = true;
-        else if (name == "--version")
+        else if (name == "--version" || name == "-v")
             options.version = true;
         else if (name == "--rate")
             options.rate = parseNumber<double>(name, value(), 0.01, 1000.0, "a rate from 0.01 to 1000 frames per second");
@@ -65,11 +85,15 @@ Options parseOptions(const std::vector<std::string>& args)
             options.devicePath = value();
         else if (name == "--seed")
             options.seed = parseNumber<std::uint32_t>(name, value(), 0, UINT32_MAX, "a seed from 0 to 4294967295");
+        else if (name.empty() || name[0] != '-')
+            throw UsageError("unexpected argument '" + args[i] + "' (see --help)");
         else
             throw UsageError("unknown option '" + args[i] + "' (see --help)");
-        if (inlineValue && (name == "--help" || name == "-h" || name == "--version"))
+        if (inlineValue && (name == "--help" || name == "-h" || name == "--version" || name == "-v"))
             throw UsageError(name + " takes no value");
+        given.push_back(name);
     }
+    checkOptionsApply(options, given);
     return options;
 }
 
@@ -89,16 +113,17 @@ last frame can still be read).
                    wave       points on a smooth moving surface (default points: 9)
                    random     random valid frames of 2 to 21 points
                    (default: reference)
-  --points N       points per wave frame, 2 to 21
+  --points N       points per wave frame, 2 to 21 (only with --pattern wave)
   --rate R         frames per second (default 10)
   --count N        stop after N frames (default: run until stopped)
   --replay FILE    send FILE's bytes unchanged instead of a pattern, cut after
                    each '>', one piece per period; stops at the end of the file
   --device PATH    write to this terminal device instead of a new pseudo-terminal;
                    stops when writing fails because the other end went away
-  --seed N         seed of the random pattern (default: from the clock)
-  --help           show this text
-  --version        show the version
+  --seed N         seed of the random pattern (default: from the clock; only
+                   with --pattern random)
+  -h, --help       show this text
+  -v, --version    show the version
 
 Exit status: 0 when stopped as above, 1 when the line or file cannot be used,
 2 for a bad command line.

@@ -7,9 +7,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
+#include <new>
 #include <optional>
 #include <sstream>
 
@@ -47,10 +48,17 @@ public:
 private:
     static std::string readFile(const std::string& path)
     {
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error))
+            throw std::runtime_error("cannot read " + path + ": it is a directory (give a capture file)");
         std::ifstream in(path, std::ios::binary);
         if (!in)
             throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        std::ostringstream content;
+        content << in.rdbuf();
+        if (in.bad() || content.bad())
+            throw std::runtime_error("cannot read " + path + " (check the capture file)");
+        return content.str();
     }
 
     std::optional<std::string> make()
@@ -104,6 +112,28 @@ void run(Line& line, FrameSource& source, double rate)
         line.waitUntil(addNanoseconds(monotonicNow(), 1'000'000'000LL));
 }
 
+// The viewer beside this program, in the build tree or installed with it,
+// named as the user can type it from here; "meshscope" when neither is found.
+std::string viewerCommand()
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    if (error)
+        return "meshscope";
+    const fs::path here = self.parent_path();
+    for (const fs::path& viewer : {here / "../../viewer/ui/meshscope", here / "meshscope"}) {
+        if (!fs::exists(viewer, error))
+            continue;
+        const fs::path exact = fs::weakly_canonical(viewer, error);
+        const fs::path relative = exact.lexically_relative(fs::current_path(error));
+        if (!relative.empty() && *relative.begin() != "..")
+            return relative.has_parent_path() ? relative.string() : "./" + relative.string();
+        return exact.string();
+    }
+    return "meshscope";
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -127,8 +157,12 @@ int main(int argc, char** argv)
         FrameSource source(options);
         installStopSignals();
         Line line = options.devicePath.empty() ? Line::openPseudoTerminal() : Line::openDevice(options.devicePath);
-        std::cout << "meshsim: sending on " << line.path() << std::endl;
+        std::cout << "meshsim: sending on " << line.path() << '\n'
+                  << "meshsim: watch it with " << viewerCommand() << " --port " << line.path() << std::endl;
         run(line, source, options.rate);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "meshsim: out of memory (try a smaller --replay file)\n";
+        return 1;
     } catch (const std::exception& e) {
         std::cerr << "meshsim: " << e.what() << '\n';
         return 1;
