@@ -1,0 +1,61 @@
+# Manual pages, icons and the Debian package.
+
+# One manual page per program, made by help2man from the program's own
+# --help and --version, so the page always says what the program says.
+find_program(HELP2MAN help2man)
+if(HELP2MAN)
+  set(man_programs
+    "meshscope|live surface viewer for a serial measuring device"
+    "meshscope-com1|live surface viewer for a serial measuring device on COM1"
+    "Vorn|demonstration scenes of the VornCtl OpenGL viewport"
+    "meshsim|simulates meshscope's measuring device on a pseudo-terminal"
+    "meshgrid|turns a captured serial stream or a data file into meshscope's grid")
+  set(man_pages)
+  foreach(entry IN LISTS man_programs)
+    string(REPLACE "|" ";" entry "${entry}")
+    list(GET entry 0 program)
+    list(GET entry 1 summary)
+    set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
+    # Run by name from its own directory so the usage line names the program,
+    # not the build path; no display is needed for --help and --version.
+    add_custom_command(OUTPUT ${page}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+      COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
+              QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0
+              "PATH=$<TARGET_FILE_DIR:${program}>:$ENV{PATH}"
+              ${HELP2MAN} --no-info --section=1 "--name=${summary}" --output=${page} ${program}
+      DEPENDS ${program}
+      COMMENT "Manual page ${program}.1 from ${program} --help"
+      VERBATIM)
+    list(APPEND man_pages ${page})
+  endforeach()
+  add_custom_target(manpages ALL DEPENDS ${man_pages})
+  install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  message(WARNING "help2man not found: no manual pages (scripts/setup installs it)")
+endif()
+
+install(FILES ${PROJECT_SOURCE_DIR}/viewer/ui/meshscope.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/viewer/ui/meshscope.svg ${PROJECT_SOURCE_DIR}/examples/vorn.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+# cpack -G DEB: the libraries the programs link are found by dpkg-shlibdeps;
+# the fonts the text members ask for and Mesa's drivers are loaded at run time,
+# so they are named here.
+set(CPACK_PACKAGE_NAME meshscope)
+set(CPACK_PACKAGE_VENDOR "meshscope maintainers")
+set(CPACK_PACKAGE_CONTACT "Seed 5efa3b30 maintainers <maintainers@users.noreply.c-seed-5efa3b30.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "live 3-D surface viewer for a serial measuring device")
+set(CPACK_PACKAGE_DESCRIPTION
+  "meshscope reads height samples from a serial line or a data file, interpolates
+them over a grid and draws them as a lit 3-D surface. Vorn shows four
+demonstration scenes of the same OpenGL viewport; meshsim plays the device and
+meshgrid grids a recorded stream without a window.")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, libgl1-mesa-dri")
+include(CPack)
