@@ -165,6 +165,25 @@ void DoInterpolation(ViewerState& state, ViewerHost& host)
     state.drawMaxX = state.drawMaxY = kBlockLast;
     for (int column = kBlockFirst; column <= kBlockLast; ++column) interpolateColumn(state, column);
     UpdateData(state, host);
+
+    InterpolatedFrame& done = state.interpolated;
+    done = {true, state.lastPoint, state.ptX, state.ptY, state.ptZ, state.gridRevision};
+}
+
+bool interpolateUnlessRepeated(ViewerState& state, ViewerHost& host)
+{
+    const InterpolatedFrame& done = state.interpolated;
+    const auto points = static_cast<std::size_t>(state.lastPoint + 1);
+    const auto samePoints = [points](const auto& a, const auto& b) {
+        return std::equal(a.begin(), a.begin() + points, b.begin());
+    };
+    if (done.valid && done.gridRevision == state.gridRevision && done.lastPoint == state.lastPoint &&
+        samePoints(done.ptX, state.ptX) && samePoints(done.ptY, state.ptY) && samePoints(done.ptZ, state.ptZ)) {
+        host.sceneSetup();  // its timer and GL effects stay as after any frame
+        return false;
+    }
+    DoInterpolation(state, host);
+    return true;
 }
 
 void UpdateData(ViewerState& state, ViewerHost& host)
@@ -182,6 +201,9 @@ void UpdateData(ViewerState& state, ViewerHost& host)
 
     state.drawMaxX = static_cast<std::int16_t>(state.drawMaxX - s);
     state.drawMaxY = static_cast<std::int16_t>(state.drawMaxY - s);
+    ++state.gridRevision;
+    markSetupChanged(state);
+    markPictureChanged(state);
     host.sceneSetup();
 }
 

@@ -14,6 +14,11 @@ constexpr int kBlockLast = 100;
 // (a cell holding a point takes its height), then runs UpdateData.
 void DoInterpolation(ViewerState& state, ViewerHost& host);
 
+// DoInterpolation, except for a repeat of the frame that last filled the grids
+// while nothing else changed them: that would compute the same grids bit for
+// bit, so only the scene set-up runs. True when it interpolated.
+bool interpolateUnlessRepeated(ViewerState& state, ViewerHost& host);
+
 // Smooths rawHeights into heights over the data extent with a square window of
 // width smoothLevel anchored at its lowest corner, sets the drawn range, and
 // runs the scene set-up.

@@ -70,7 +70,7 @@ bool takeOneFrame(ViewerState& state, ViewerHost& host)
     // The counters stop at their largest value rather than overflow.
     if (state.interpCount < INT32_MAX) ++state.interpCount;
     if (*frame == kReferenceFrame && state.okCount < INT32_MAX) ++state.okCount;
-    DoInterpolation(state, host);
+    interpolateUnlessRepeated(state, host);
     return true;
 }
 

@@ -18,7 +18,8 @@ constexpr std::string_view kReferenceFrame = "<66,66,70; 100,100,10; 1,66,10; 10
 constexpr std::size_t kRxBufferLimit = 64 * 1024;
 
 // Takes at most one frame out of rxBuffer; an accepted frame sets the points,
-// grows the counters and runs DoInterpolation. Returns true when accepted.
+// grows the counters and interpolates (interpolateUnlessRepeated). Returns
+// true when accepted.
 bool takeOneFrame(ViewerState& state, ViewerHost& host);
 
 // Brings rxBuffer back within kRxBufferLimit. Run after the tick's take, so

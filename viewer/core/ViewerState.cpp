@@ -40,6 +40,9 @@ void applyStartValues(ViewerState& state)
 
     state.interpCount = 0;
     state.okCount = 0;
+    markSetupChanged(state);
+    markPictureChanged(state);
+    ++state.gridRevision;
 }
 
 }  // namespace meshscope

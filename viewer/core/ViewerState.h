@@ -22,6 +22,17 @@ using Rgba = std::array<float, 4>;
 // The data file the window reads at load and on "f" unless told another.
 extern const char* const kDataFileName;
 
+// The points of the frame that last filled the grids, and the grid revision
+// they were interpolated into (see ViewerState::gridRevision).
+struct InterpolatedFrame {
+    bool valid = false;
+    std::int16_t lastPoint = 0;
+    std::array<std::int16_t, kMaxPoints> ptX{};
+    std::array<std::int16_t, kMaxPoints> ptY{};
+    std::array<std::int16_t, kMaxPoints> ptZ{};
+    std::uint64_t gridRevision = 0;
+};
+
 struct ViewerState {
     std::array<float, 4> rotation{};  // degrees about x, y, z; [3] is the idle slot
     std::int16_t animAxis = 0;
@@ -57,7 +68,24 @@ struct ViewerState {
     std::array<std::int16_t, kMaxPoints> ptX{};
     std::array<std::int16_t, kMaxPoints> ptY{};
     std::array<std::int16_t, kMaxPoints> ptZ{};
+
+    // Change counters. Every routine that changes what the scene set-up reads
+    // bumps setupRevision; every one that changes what the paint reads besides
+    // bumps pictureRevision. Equal counters (and an equal viewport) mean an
+    // identical picture, so the window compares integers, not the state.
+    std::uint64_t setupRevision = 0;
+    std::uint64_t pictureRevision = 0;
+    // Bumped whenever the grids, the data extent or the smoothing width change
+    // by anything but a repeat of the last interpolation.
+    std::uint64_t gridRevision = 0;
+    InterpolatedFrame interpolated;
 };
+
+// Marks a change of the set-up's inputs (zoom, projection, shininess, colours,
+// drawn columns).
+inline void markSetupChanged(ViewerState& state) { ++state.setupRevision; }
+// Marks a change of the paint's inputs (angles, border, colours, heights, rows).
+inline void markPictureChanged(ViewerState& state) { ++state.pictureRevision; }
 
 // Sets the start values the window's load gives the state (zoom, smoothing,
 // colour mode, materials, light, rotation, animation) and zeroes the counters.

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <tuple>
 
+#include "Commands.h"
+#include "DataFile.h"
 #include "RecordingHost.h"
 #include "SerialInput.h"
 
@@ -58,7 +62,69 @@ TEST_F(FrameParser, CompleteLastFrameIsRetakenEveryQuietTick)
     EXPECT_EQ(state->interpCount, 3);
     EXPECT_EQ(state->okCount, 3);
     EXPECT_EQ(host.statusTexts.size(), 3u);
+    EXPECT_EQ(host.sceneSetups, 3);  // also for the takes that compute nothing new
     EXPECT_EQ(state->rxBuffer, kReference);
+}
+
+// A re-take of the last frame over grids nothing else touched skips the
+// work; after every kind of change that could make it stale, the grids must
+// still be bit for bit those of a viewer that recomputes every take.
+TEST_F(FrameParser, RetakesThatSkipTheWorkMatchAFullRecomputation)
+{
+    auto full = startedState();
+    RecordingHost fullHost;
+    const auto both = [&](const std::function<void(ViewerState&, RecordingHost&)>& action) {
+        action(*state, host);
+        ++full->gridRevision;  // forget the last interpolation: recompute at every take
+        action(*full, fullHost);
+    };
+    const auto takeBoth = [&](const std::string& arriving = {}) {
+        both([&](ViewerState& s, RecordingHost& h) {
+            h.waiting += arriving;
+            serialPollTick(s, h);
+        });
+    };
+    const auto expectSame = [&](const char* after) {
+        SCOPED_TRACE(after);
+        EXPECT_TRUE(state->rawHeights == full->rawHeights);
+        EXPECT_TRUE(state->heights == full->heights);
+        EXPECT_EQ(std::tie(state->minX, state->maxX, state->minY, state->maxY, state->drawMinX, state->drawMaxX,
+                           state->drawMinY, state->drawMaxY),
+                  std::tie(full->minX, full->maxX, full->minY, full->maxY, full->drawMinX, full->drawMaxX,
+                           full->drawMinY, full->drawMaxY));
+        EXPECT_EQ(state->interpCount, full->interpCount);
+        EXPECT_EQ(state->okCount, full->okCount);
+    };
+    // A quiet re-take marks no change of the picture: it was skipped.
+    const auto quietRetake = [&](const char* after) {
+        const auto picture = state->pictureRevision;
+        takeBoth();
+        EXPECT_EQ(state->pictureRevision, picture) << after;
+        expectSame(after);
+    };
+    const std::string other = "<10,90,40; 90,10,-20; 50,50,5>";
+
+    takeBoth(kReference);
+    quietRetake("the first frame");
+    both([](ViewerState& s, RecordingHost& h) { readSamples(s, h, "1 1 5\n60 70 30\n120 130 -8\n", "test"); });
+    takeBoth();
+    expectSame("the data file");
+    quietRetake("the re-take after the data file");
+    both([](ViewerState& s, RecordingHost& h) { handleKey(s, h, "5"); });
+    takeBoth();
+    expectSame("a digit key");
+    takeBoth(other);  // the last frame is taken once more; the new one next
+    takeBoth();
+    expectSame("a new frame");
+    quietRetake("the new frame");
+    takeBoth("<1,2,3;4,5,x>");  // the new frame again, then this one is left last
+    takeBoth(other);            // rejected after overwriting the first point
+    EXPECT_EQ(state->ptX[0], 1);
+    quietRetake("a rejected frame, then the last one again");
+    takeBoth(kReference);
+    takeBoth();
+    expectSame("the first frame again");
+    EXPECT_EQ(host.sceneSetups, fullHost.sceneSetups);
 }
 
 TEST_F(FrameParser, FrameSplitOverTicksIsTakenWhenItsEndArrives)
