@@ -444,6 +444,23 @@ TEST_F(SerialFaults, SecondViewerOnAPortInUseSaysSoAndRunsWithoutIt)
     // The first viewer still owns the line.
     device.send(referenceFrame);
     EXPECT_TRUE(waitFor([&] { return window->state().okCount > 0; }));
+
+    // A second viewer left waiting takes the port once the first lets it go.
+    QProcess waiting;
+    waiting.setWorkingDirectory(scratch.path());
+    waiting.start(QStringLiteral(MESHSCOPE_PATH), {QStringLiteral("--port"), QString::fromStdString(device.path())});
+    std::string said;
+    const auto saidWith = [&](const std::string& text) {
+        return waitFor([&] {
+            said += waiting.readAllStandardError().toStdString();
+            return said.find(text) != std::string::npos;
+        }, 20000);
+    };
+    ASSERT_TRUE(saidWith("device is busy")) << said;
+    window->close();
+    EXPECT_TRUE(saidWith("meshscope: opened " + device.path() + "\n")) << said;
+    waiting.kill();
+    waiting.waitForFinished(5000);
 }
 
 } // namespace

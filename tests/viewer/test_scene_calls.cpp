@@ -3,7 +3,6 @@
 
 #include "test_scene_recording_gl.h"
 #include "ScenePaint.h"
-#include "SceneInputs.h"
 #include "SceneSetup.h"
 #include "ViewerState.h"
 
@@ -269,22 +268,4 @@ TEST(ScenePaint, RangeOutsideTheGridEndsTheFrameUnpresented)
     RecordingGl gl;
     EXPECT_THROW(meshscope::paintScene(gl, *s), std::out_of_range);
     EXPECT_TRUE(gl.named("PresentFrame").empty());
-}
-
-TEST(SceneInputs, OnlyWhatTheFrameReadsCounts)
-{
-    auto s = drawnRange(1, 98, 1, 98);
-    const auto before = meshscope::sceneInputs(*s, 600, 400);
-
-    s->heights[150][150] = 9; // outside the drawn range
-    s->rotation[3] = 7;       // the idle animation slot
-    s->interpCount = 12;
-    EXPECT_EQ(meshscope::sceneInputs(*s, 600, 400), before);
-
-    s->heights[98][40] = 9; // a wall node at drawMaxX
-    EXPECT_NE(meshscope::sceneInputs(*s, 600, 400), before);
-    s->heights[98][40] = 0;
-    EXPECT_NE(meshscope::sceneInputs(*s, 600, 300), before);
-    s->colorMode = 2;
-    EXPECT_NE(meshscope::sceneInputs(*s, 600, 400), before);
 }

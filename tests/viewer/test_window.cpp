@@ -4,6 +4,7 @@
 #include "test_window_support.h"
 
 #include "VornCtl.h"
+#include "StatusText.h"
 #include "frmVimo.h"
 
 #include <QLineEdit>
@@ -129,8 +130,11 @@ QPointF projectedPoint(QVector3D point, QSize size, int drawMin, int drawMax)
     const double w = size.width();
     const double h = size.height();
     const double viewLeft = (drawMin - drawMax) / 1.5 * 0.5;
+    // The longer side of the window gets the wider bounds.
+    const double sx = h >= w ? 1 : w / h;
+    const double sy = h >= w ? h / w : 1;
     QMatrix4x4 projection;
-    projection.frustum(float(viewLeft * w / h), float(-viewLeft * w / h), float(viewLeft), float(-viewLeft), 100, 400);
+    projection.frustum(float(viewLeft * sx), float(-viewLeft * sx), float(viewLeft * sy), float(-viewLeft * sy), 100, 400);
     projection.translate(0, 0, -250);
     QMatrix4x4 view;
     view.rotate(-90, 1, 0, 0);
@@ -168,6 +172,97 @@ TEST_F(WindowTest, OpensWithDesignLayoutFirstStatusAndRunningTimers)
     ASSERT_TRUE(waitFor([&] { return window->viewport()->geometry() == QRect(0, 0, 800, 500); }));
     EXPECT_EQ(window->viewport()->geometry(), window->rect());
     EXPECT_EQ(window->statusBox()->geometry(), QRect(600, 0, 473, 33));
+    EXPECT_EQ(window->commandsBox()->geometry(), QRect(0, 0, 153, 169));
+}
+
+// The boxes show their whole text from its start: measured in the fonts they
+// use, and checked on the grab by the last character and the first ones.
+TEST_F(WindowTest, StatusAndHelpShowTheirWholeTextFromTheStart)
+{
+    startWithDevice();
+    QLineEdit* box = window->statusBox();
+    const auto showStatus = [&](float angle, double zoom, std::int32_t count) {
+        state().rotation = {angle, angle, angle, 0};
+        state().zoom = zoom;
+        state().interpCount = state().okCount = count;
+        const std::string expected = meshscope::statusText(state());
+        return waitFor([&] { return status() == expected; });
+    };
+    // The widest line in normal use: angles at -9999, a 15-digit zoom that
+    // needs an exponent, seven-digit counters.
+    ASSERT_TRUE(showStatus(-9999, 4.07958245840465e-11, 9999999));
+    ASSERT_EQ(status(), "x=-9999 y=-9999 z=-9999 zoom= 4.07958245840465E-11 [Interp. Count= 9999999; OK= 9999999]");
+    EXPECT_LT(QFontMetricsF(box->font(), box).horizontalAdvance(box->text()), box->width() - 8);
+    const QImage whole = box->grab().toImage();
+    box->setText(box->text().chopped(1)); // redrawn by the next tick
+    EXPECT_NE(box->grab().toImage(), whole) << "the closing bracket is not visible";
+
+    // Longer than the box: the start, the angles, stays in view.
+    ASSERT_TRUE(showStatus(-1234567, 4.07958245840465e-11, INT32_MAX));
+    EXPECT_GT(QFontMetricsF(box->font(), box).horizontalAdvance(box->text()), box->width());
+    const QImage overlong = box->grab().toImage();
+    box->setText(box->text().left(12)); // "x=-1234567 y"
+    const QImage start = box->grab().toImage();
+    const int startWidth = int(QFontMetricsF(box->font(), box).horizontalAdvance(box->text()));
+    EXPECT_EQ(overlong.copy(0, 0, startWidth, overlong.height()), start.copy(0, 0, startWidth, start.height()));
+
+    QPlainTextEdit* help = window->commandsBox();
+    const QFontMetricsF metrics(help->font(), help->viewport());
+    const double margin = 2 * help->document()->documentMargin();
+    const QStringList lines = help->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 11);
+    for (const QString& line : lines)
+        EXPECT_LE(metrics.horizontalAdvance(line), help->viewport()->width() - margin) << line.toStdString();
+    EXPECT_LE(lines.size() * metrics.lineSpacing(), help->viewport()->height() - margin);
+    const QString text = help->toPlainText();
+    const QImage helpShown = help->grab().toImage();
+    help->setPlainText(QString(text).replace(QStringLiteral("perspective"), QStringLiteral("perspectiv")));
+    EXPECT_NE(help->grab().toImage(), helpShown) << "the last letter of the longest line is cut";
+    help->setPlainText(text);
+}
+
+// What the last paint drew into the viewport, read back without painting
+// again (a grab repaints first, so it cannot tell whether the window did).
+QImage drawnPicture(VornCtl& viewport)
+{
+    QImage image(viewport.width(), viewport.height(), QImage::Format_RGBA8888);
+    viewport.glReadPixels(0, 0, image.width(), image.height(), GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
+    return image.mirrored();
+}
+
+TEST_F(WindowTest, ResizedWindowPaintsTheSurfaceFramedForItsNewSize)
+{
+    startWithDevice(); // the hill: drawn range 0..38, peak near (20, 20) at 55
+    const QString grabs = qEnvironmentVariable("MESHSCOPE_TEST_GRABS");
+    for (const QSize size : {QSize(800, 600), QSize(1250, 950), QSize(520, 700)}) {
+        QSignalSpy presented(window->viewport(), &VornCtl::framePresented);
+        window->resize(size);
+        ASSERT_TRUE(waitFor([&] { return window->viewport()->size() == size; }));
+        // The window paints the new size by itself; nothing else asks it to.
+        ASSERT_TRUE(waitFor([&] { return presented.count() > 0; }, 2000)) << size.width();
+        QTest::qWait(50);
+
+        GLint box[4] = {};
+        window->viewport()->glGetIntegerv(GL_VIEWPORT, box);
+        EXPECT_EQ(QRect(box[0], box[1], box[2], box[3]), QRect(QPoint(0, 0), size));
+        GLdouble m[16] = {};
+        window->viewport()->glGetDoublev(GL_PROJECTION_MATRIX, m);
+        EXPECT_NEAR(m[0] / m[5], double(size.height()) / size.width(), 1e-6) << size.width();
+
+        const QImage drawn = drawnPicture(*window->viewport());
+        const QPointF peak = projectedPoint({19.5f, 19.5f, 54}, size, 0, 38);
+        const QPointF rim = projectedPoint({4, 30, 20}, size, 0, 38);
+        EXPECT_LT(std::abs(peak.x() - size.width() / 2.0), size.width() * 0.05); // the view's centre
+        for (const QImage& image : {drawn, window->grab().toImage()}) {
+            const QColor atPeak = windowtest::meanColour(image, int(peak.x()), int(peak.y()));
+            const QColor atRim = windowtest::meanColour(image, int(rim.x()), int(rim.y()));
+            // Colour mode 1 runs from azure at 0 to orange at 50 and beyond.
+            EXPECT_GT(atPeak.red(), atPeak.blue() + 40) << size.width() << " " << atPeak.name().toStdString();
+            EXPECT_GT(atRim.blue(), atPeak.blue() + 40) << size.width() << " " << atRim.name().toStdString();
+        }
+        if (!grabs.isEmpty())
+            window->grab().save(QStringLiteral("%1/resized-%2x%3.png").arg(grabs).arg(size.width()).arg(size.height()));
+    }
 }
 
 TEST_F(WindowTest, SceneSetupKeepsTheAnimationCountdownAndFramesNeverHoldItOff)
@@ -216,6 +311,9 @@ TEST_F(WindowTest, QuietLineKeepsCountingWithoutRedrawingTheSamePicture)
     QTest::qWait(800); // three animation ticks, each asking for a redraw
     EXPECT_GT(state().interpCount, takes);
     EXPECT_EQ(presented.count(), 0);
+
+    type('q'); // no command, but every key repaints
+    ASSERT_TRUE(presented.wait(2000));
 
     type('y');
     ASSERT_TRUE(presented.wait(2000)); // the spin changes the picture again
@@ -387,6 +485,7 @@ TEST_F(WindowTest, ErrorInsidePaintIsReportedAndThatFrameIsNotPresented)
     startWithDevice();
     StderrCapture errors;
     state().drawMaxX = 250;
+    meshscope::markSetupChanged(state());
     QSignalSpy presented(window->viewport(), &VornCtl::framePresented);
     window->RequestRedraw();
     QTest::qWait(400);
@@ -394,25 +493,43 @@ TEST_F(WindowTest, ErrorInsidePaintIsReportedAndThatFrameIsNotPresented)
     EXPECT_NE(errors.text().find("paint"), std::string::npos);
 
     state().drawMaxX = 38;
+    meshscope::markSetupChanged(state());
     EXPECT_TRUE(nextFrame());
 }
 
-TEST_F(WindowTest, MissingPortAndDataFileAreReportedAndTheViewerRunsOn)
+// A device plugged in after start-up (here a link to the pseudo-terminal,
+// made later) is opened by itself and read.
+TEST_F(WindowTest, MissingPortAndDataFileAreReportedAndThePortIsOpenedWhenItAppears)
 {
+    QTemporaryDir devices;
+    const QString later = devices.filePath(QStringLiteral("ttyLater"));
     StderrCapture errors;
-    start(std::string(), QStringLiteral("/nonexistent/ttyQ9"));
-    const std::string said = errors.text();
-    errors.restore();
-
-    EXPECT_NE(said.find("meshscope: cannot open /nonexistent/ttyQ9"), std::string::npos) << said;
-    EXPECT_NE(said.find("--port"), std::string::npos) << said;
-    EXPECT_NE(said.find("datafile.dat"), std::string::npos) << said;
-    EXPECT_EQ(state().drawMaxX, 0); // the empty grid
+    start(std::string(), later);
+    EXPECT_FALSE(window->serialControl().PortOpen());
 
     type('+');
     EXPECT_DOUBLE_EQ(state().zoom, 2.25);
     type('y');
     EXPECT_TRUE(waitFor([&] { return status().find(" y= 2 ") != std::string::npos; }));
+    EXPECT_EQ(state().drawMaxX, 0); // the empty grid
+
+    ASSERT_TRUE(QFile::link(QString::fromStdString(device.path()), later));
+    ASSERT_TRUE(waitFor([&] { return window->serialControl().PortOpen(); }));
+    device.send(referenceFrame);
+    ASSERT_TRUE(waitFor([&] { return state().okCount >= 2; }));
+    EXPECT_EQ(state().drawMaxX, 98);
+
+    const std::string said = errors.text();
+    errors.restore();
+    const std::string path = later.toStdString();
+    EXPECT_NE(said.find("meshscope: cannot open " + path + ": "), std::string::npos) << said;
+    EXPECT_NE(said.find("(use --port to choose a device)"), std::string::npos) << said;
+    EXPECT_NE(said.find("datafile.dat"), std::string::npos) << said;
+    EXPECT_NE(said.find("meshscope: opened " + path + "\n"), std::string::npos) << said;
+    int lines = 0;
+    for (std::size_t at = said.find("meshscope: "); at != std::string::npos; at = said.find("meshscope: ", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 3) << said; // said once each
 }
 
 TEST_F(WindowTest, ClosingTheWindowClosesAnOpenPortOnly)

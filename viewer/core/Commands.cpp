@@ -52,23 +52,28 @@ void runCommand(ViewerState& state, ViewerHost& host, char key)
     case ' ': toggleSerialInput(state, host); return;
     case '+': zoomStep(state, host, true); return;
     case '-': zoomStep(state, host, false); return;
-    case '0': state.zoom = 1.0; host.sceneSetup(); return;
-    case 's': changeShininess(state, 0.2); host.sceneSetup(); return;
-    case 'S': changeShininess(state, -0.2); host.sceneSetup(); return;
-    case 'p': state.orthographic = static_cast<Flag>(~state.orthographic); host.sceneSetup(); return;
-    case 'b': state.borderOn = static_cast<Flag>(~state.borderOn); return;
+    case '0': state.zoom = 1.0; break;
+    case 's': changeShininess(state, 0.2); break;
+    case 'S': changeShininess(state, -0.2); break;
+    case 'p': state.orthographic = static_cast<Flag>(~state.orthographic); break;
+    case 'b': state.borderOn = static_cast<Flag>(~state.borderOn); markPictureChanged(state); return;
     case 'c':
         state.colorMode = static_cast<std::int16_t>(state.colorMode + 1);
         if (state.colorMode > 5) state.colorMode = 0;
+        markPictureChanged(state);
         return;
     case 'f': CheckFile(state, host, state.dataFile); return;
     case 'r': state.interpCount = 0; state.okCount = 0; return;
-    default: break;
+    default:
+        if (key >= '1' && key <= '9') {
+            state.smoothLevel = smoothLevelForKey(key);
+            UpdateData(state, host);
+        }
+        return;
     }
-    if (key >= '1' && key <= '9') {
-        state.smoothLevel = smoothLevelForKey(key);
-        UpdateData(state, host);
-    }
+    // The keys that break out of the switch change what the set-up reads.
+    markSetupChanged(state);
+    host.sceneSetup();
 }
 
 }  // namespace
@@ -76,6 +81,7 @@ void runCommand(ViewerState& state, ViewerHost& host, char key)
 void zoomStep(ViewerState& state, ViewerHost& host, bool in)
 {
     setZoom(state, in ? state.zoom * 1.5 : state.zoom / 1.5);
+    markSetupChanged(state);
     host.sceneSetup();
 }
 
@@ -95,7 +101,9 @@ void handleKey(ViewerState& state, ViewerHost& host, std::string_view text)
 
 void animationTick(ViewerState& state, ViewerHost& host)
 {
-    turnAngle(state.rotation[state.animAxis & 3], static_cast<float>(state.animStep));
+    const int axis = state.animAxis & 3;
+    turnAngle(state.rotation[axis], static_cast<float>(state.animStep));
+    if (axis < 3) markPictureChanged(state);  // slot 3 is never drawn
     host.RequestRedraw();
     updateStatus(state, host);
 }

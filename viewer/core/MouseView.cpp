@@ -30,6 +30,7 @@ void dragTo(ViewerState& state, ViewerHost& host, MouseDrag& drag, int x, int y)
     if (aboutZ == 0 && aboutX == 0) return;
     turnAngle(state.rotation[2], static_cast<float>(aboutZ));
     turnAngle(state.rotation[0], static_cast<float>(aboutX));
+    markPictureChanged(state);
     host.RequestRedraw();
 }
 

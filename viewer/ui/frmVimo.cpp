@@ -3,7 +3,6 @@
 #include "DataFile.h"
 #include "Commands.h"
 #include "SceneColor.h"
-#include "SceneInputs.h"
 #include "ScenePaint.h"
 #include "SceneSetup.h"
 #include "SerialInput.h"
@@ -18,6 +17,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStyle>
 
@@ -55,6 +55,25 @@ void paintTextBox(QWidget* box, const QColor& ground, const QColor& text)
 }
 
 } // namespace
+
+// Sizes in pixels, so the text keeps its place in the boxes at any device
+// pixel ratio or font DPI. The narrow face fits the widest status line
+// (angles at -9999, a 15-digit zoom in exponent form, seven-digit counters)
+// into the 473-pixel box; the help's longest line and all eleven lines fit
+// the 153 x 169 box.
+QFont statusFont()
+{
+    QFont font(QStringLiteral("Liberation Sans Narrow"));
+    font.setPixelSize(12);
+    return font;
+}
+
+QFont helpFont()
+{
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(11);
+    return font;
+}
 
 void enableTimer(QTimer& timer, int intervalMs)
 {
@@ -122,6 +141,7 @@ void frmVimo::createControls()
     txtStatus = new QLineEdit(this);
     txtStatus->setGeometry(600, 0, 473, 33);
     txtStatus->setEnabled(false);
+    txtStatus->setFont(statusFont());
     paintTextBox(txtStatus, menuText, menu);
 
     txtCommands = new QPlainTextEdit(this);
@@ -130,10 +150,7 @@ void frmVimo::createControls()
     txtCommands->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtCommands->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtCommands->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QFont small = txtCommands->font();
-    small.setPixelSize(11);
-    txtCommands->setFont(small);
-    txtCommands->document()->setDocumentMargin(2);
+    txtCommands->setFont(helpFont());
     // The box shows lines; the stored text ends each with CR LF.
     txtCommands->setPlainText(QString::fromLatin1(kCommandsHelpText).remove(QLatin1Char('\r')));
     paintTextBox(txtCommands, menuText, inactiveCaption);
@@ -158,8 +175,9 @@ void frmVimo::load()
     guarded("data file", [this] { CheckFile(state_, *this, state_.dataFile); });
 }
 
-// A port that cannot be opened is reported; the viewer runs on with the
-// file's data, the keys and the animation.
+// A port that cannot be opened (missing, busy) is reported once; the viewer
+// runs on with the file's data, the keys and the animation, and opens the
+// port by itself once the device appears or is freed.
 void frmVimo::openPort()
 {
     try {
@@ -168,6 +186,7 @@ void frmVimo::openPort()
         writeErrorLine(QString::fromStdString(error.what()) + QStringLiteral(" (choose another rate with --baud)"));
     } catch (const std::exception& error) {
         writeErrorLine(QString::fromStdString(error.what()) + QStringLiteral(" (use --port to choose a device)"));
+        retryPort(QStringLiteral("opened"));
     }
 }
 
@@ -176,6 +195,12 @@ void frmVimo::openPort()
 void frmVimo::onPortFailed(const QString& message)
 {
     writeErrorLine(message + QStringLiteral("; the viewer runs on and reopens the port when the device returns"));
+    retryPort(QStringLiteral("reopened"));
+}
+
+void frmVimo::retryPort(const QString& openedWord)
+{
+    openedWord_ = openedWord;
     tmrReopen.start();
 }
 
@@ -185,11 +210,21 @@ void frmVimo::onReopenTick()
         try {
             ms_Comm.setPortOpen(true);
         } catch (const std::exception&) {
-            return; // still gone; try again at the next tick
+            return; // still missing or busy; try again at the next tick
         }
-        writeErrorLine(QStringLiteral("reopened ") + ms_Comm.devicePath());
+        writeErrorLine(openedWord_ + QLatin1Char(' ') + ms_Comm.devicePath());
     }
     tmrReopen.stop();
+}
+
+frmVimo::SetupKey frmVimo::currentSetup() const
+{
+    return {state_.setupRevision, VornCtl1->Width(), VornCtl1->Height()};
+}
+
+frmVimo::PictureKey frmVimo::currentPicture() const
+{
+    return {currentSetup(), state_.pictureRevision, VornCtl1->devicePixelRatioF()};
 }
 
 // Every accepted frame runs the set-up, and a quiet line re-takes its last
@@ -197,11 +232,11 @@ void frmVimo::onReopenTick()
 // so the GL calls are made only when one of their inputs changed.
 void frmVimo::sceneSetup()
 {
-    const SetupInputs inputs = setupInputs(state_, VornCtl1->Width(), VornCtl1->Height());
-    if (appliedSetup_ != inputs) {
+    const SetupKey key = currentSetup();
+    if (appliedSetup_ != key) {
         setUpScene(*VornCtl1, state_);
         if (VornCtl1->isValid())   // calls made before the context exists are dropped
-            appliedSetup_ = inputs;
+            appliedSetup_ = key;
     }
     enableTimer(tmrAnimate, 250);
 }
@@ -209,14 +244,16 @@ void frmVimo::sceneSetup()
 void frmVimo::onInitialization()
 {
     appliedSetup_.reset();
+    shownPicture_.reset();
     sceneSetup();
 }
 
 // Every animation tick asks for a redraw, and a quiet line re-takes the same
 // frame every 10 ms; a frame that would show the same picture is skipped.
+// A key always repaints.
 void frmVimo::RequestRedraw()
 {
-    if (shownScene_ && *shownScene_ == sceneInputs(state_, VornCtl1->width(), VornCtl1->height()))
+    if (!inKey_ && shownPicture_ == currentPicture())
         return;
     VornCtl1->RequestRedraw();
 }
@@ -278,8 +315,11 @@ void frmVimo::setStatusText(const std::string& text)
 
 void frmVimo::showPendingStatus()
 {
-    if (txtStatus->text() != pendingStatus_)
-        txtStatus->setText(pendingStatus_);
+    if (txtStatus->text() == pendingStatus_)
+        return;
+    txtStatus->setText(pendingStatus_);
+    // A line wider than the box shows its start, the angles, not its end.
+    txtStatus->setCursorPosition(0);
 }
 
 void frmVimo::reportProblem(const std::string& message)
@@ -298,11 +338,15 @@ void frmVimo::guarded(const char* handler, const std::function<void()>& body)
 
 // An error inside the paint ends the frame before PresentFrame, so a broken
 // frame is never shown; the viewport reports it and keeps running.
+// The viewport paints on its own when it is resized, before the window's
+// resize handler runs, so the set-up is brought up to date here first.
 void frmVimo::onPaint()
 {
-    shownScene_.reset();
+    shownPicture_.reset();
+    if (appliedSetup_ != currentSetup())
+        sceneSetup();
     paintScene(*VornCtl1, state_);
-    shownScene_ = sceneInputs(state_, VornCtl1->width(), VornCtl1->height());
+    shownPicture_ = currentPicture();
 }
 
 void frmVimo::onPollTick()
@@ -319,6 +363,7 @@ void frmVimo::onAnimationTick()
 void frmVimo::onKey(QChar key)
 {
     const std::string text = QString(key).toStdString();
+    const QScopedValueRollback<bool> keyRedraw(inKey_, true);
     guarded("key press", [this, &text] { handleKey(state_, *this, text); });
 }
 
@@ -350,10 +395,12 @@ void frmVimo::resizeEvent(QResizeEvent* event)
     VornCtl1->setTop(0);
     VornCtl1->setWidth(width());
     VornCtl1->setHeight(height());
-    // The projection follows the viewport's shape; without this a resized
-    // window would show a stretched picture until the next key or frame.
-    if (loaded_)
+    // The projection follows the viewport's shape, and the resized picture
+    // is drawn now rather than at the next change of the state.
+    if (loaded_) {
         sceneSetup();
+        RequestRedraw();
+    }
 }
 
 bool frmVimo::onViewportMouse(QEvent* event)

@@ -5,15 +5,16 @@
 
 #include "MSComm.h"
 #include "MouseView.h"
-#include "SceneInputs.h"
 #include "SerialRecord.h"
 #include "ViewerHost.h"
 #include "ViewerState.h"
 
+#include <QFont>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -80,6 +81,26 @@ private:
     void onPortFailed(const QString& message);
     void recordDiscarded(const QByteArray& characters);
     void onReopenTick();
+    void retryPort(const QString& openedWord);
+
+    // What the context's projection and lights follow: the set-up's inputs
+    // by their change counter, and the viewport's size.
+    struct SetupKey {
+        std::uint64_t revision = 0;
+        double width = 0;
+        double height = 0;
+        bool operator==(const SetupKey&) const = default;
+    };
+    // What a presented frame showed: the set-up, the paint's inputs by their
+    // change counter, and the pixel ratio the picture was drawn at.
+    struct PictureKey {
+        SetupKey setup;
+        std::uint64_t revision = 0;
+        double pixelRatio = 1;
+        bool operator==(const PictureKey&) const = default;
+    };
+    SetupKey currentSetup() const;
+    PictureKey currentPicture() const;
     void showPendingStatus();
     // Runs one handler; an exception ends it with a line on standard error.
     void guarded(const char* handler, const std::function<void()>& body);
@@ -94,13 +115,19 @@ private:
     QTimer tmrAnimate;
     QTimer tmrReopen; // retries a lost port until its device returns
     QString pendingStatus_;
-    std::optional<SceneInputs> shownScene_; // what the last presented frame showed
-    std::optional<SetupInputs> appliedSetup_; // what the context's projection and lights follow
+    QString openedWord_; // "opened" or "reopened", said when a retry succeeds
+    bool inKey_ = false; // every key repaints, even when the picture would not change
+    std::optional<PictureKey> shownPicture_;
+    std::optional<SetupKey> appliedSetup_;
     SerialRecord record_;
     MouseDrag drag_;
     int wheelRest_ = 0; // wheel turn short of a whole notch
     MSComm ms_Comm;
 };
+
+// The fonts of the status and help boxes.
+QFont statusFont();
+QFont helpFont();
 
 // Enables a timer without restarting a countdown that is already running.
 void enableTimer(QTimer& timer, int intervalMs);

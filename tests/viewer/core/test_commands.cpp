@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "Commands.h"
 #include "MouseView.h"
@@ -198,6 +199,40 @@ TEST_F(Commands, WheelZoomsByTheKeysStepsOnWholeNotches)
     EXPECT_EQ(state->zoom, 1.5);
     EXPECT_EQ(host.sceneSetups, 4);
     EXPECT_EQ(host.redraws, 3);
+}
+
+// The window repaints only when a change counter moved, so every key, tick,
+// drag or wheel turn that changes the picture must move one, the others none.
+TEST_F(Commands, KeysAndTicksMarkExactlyWhatChangesThePicture)
+{
+    for (const char* key : {"+", "-", "0", "s", "S", "p"}) {
+        const auto before = state->setupRevision;
+        keys(key);
+        EXPECT_GT(state->setupRevision, before) << key;
+    }
+    for (const char* key : {"b", "c", "5"}) {
+        const auto before = state->pictureRevision;
+        keys(key);
+        EXPECT_GT(state->pictureRevision, before) << key;
+    }
+    const auto unchanged = std::pair{state->setupRevision, state->pictureRevision};
+    keys(" r q x x");  // serial switch, counters, no command, a spin started and stopped
+    animationTick(*state, host);  // no axis spins: only the idle slot turns
+    EXPECT_EQ(std::pair(state->setupRevision, state->pictureRevision), unchanged);
+    MouseDrag drag;
+    startDrag(drag, 0, 0);
+    dragTo(*state, host, drag, kDragPixelsPerDegree - 1, 0);  // short of a degree
+    EXPECT_EQ(std::pair(state->setupRevision, state->pictureRevision), unchanged);
+
+    dragTo(*state, host, drag, kDragPixelsPerDegree, 0);
+    EXPECT_GT(state->pictureRevision, unchanged.second);
+    int rest = 0;
+    turnWheel(*state, host, rest, kWheelNotch);
+    EXPECT_GT(state->setupRevision, unchanged.first);
+    const auto spinning = state->pictureRevision;
+    keys("y");
+    animationTick(*state, host);
+    EXPECT_GT(state->pictureRevision, spinning);
 }
 
 TEST_F(Commands, OtherTextOnlyRedraws)
