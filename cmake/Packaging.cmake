@@ -3,7 +3,8 @@
 # One manual page per program, made by help2man from the program's own
 # --help and --version, so the page always says what the program says.
 find_program(HELP2MAN help2man)
-if(HELP2MAN)
+find_program(GZIP gzip)
+if(HELP2MAN AND GZIP)
   set(man_programs
     "meshscope|live surface viewer for a serial measuring device"
     "meshscope-com1|live surface viewer for a serial measuring device on COM1"
@@ -17,22 +18,24 @@ if(HELP2MAN)
     list(GET entry 1 summary)
     set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
     # Run by name from its own directory so the usage line names the program,
-    # not the build path; no display is needed for --help and --version.
-    add_custom_command(OUTPUT ${page}
+    # not the build path; no display is needed for --help and --version. The
+    # page is compressed as Debian's policy asks; man reads it either way.
+    add_custom_command(OUTPUT ${page}.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
       COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
               QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0
               "PATH=$<TARGET_FILE_DIR:${program}>:$ENV{PATH}"
               ${HELP2MAN} --no-info --section=1 "--name=${summary}" --output=${page} ${program}
+      COMMAND ${GZIP} -9nf ${page}
       DEPENDS ${program}
       COMMENT "Manual page ${program}.1 from ${program} --help"
       VERBATIM)
-    list(APPEND man_pages ${page})
+    list(APPEND man_pages ${page}.gz)
   endforeach()
   add_custom_target(manpages ALL DEPENDS ${man_pages})
   install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 else()
-  message(WARNING "help2man not found: no manual pages (scripts/setup installs it)")
+  message(WARNING "help2man or gzip not found: no manual pages (scripts/setup installs help2man)")
 endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/viewer/ui/meshscope.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
