@@ -7,6 +7,10 @@
 #include <QImage>
 #include <QProcess>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 
 using windowtest::FakeDevice;
 using windowtest::ScratchDir;
@@ -115,6 +119,31 @@ TEST(ViewerProgram, RecordAppendsToAnExistingFileAndAnUnwritableOneIsReportedAtS
             recorded = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
             return recorded == expected;
         }, 10000)) << recorded.toStdString();
+    }
+
+    {
+        // A pipe as the recording: its reader leaving stops the recording, not the viewer.
+        const QString fifo = dir.path() + QStringLiteral("/pipe");
+        ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(reader, 0);
+        Viewer viewer(meshscope, {QStringLiteral("--port"), QString::fromStdString(device.path()),
+                                  QStringLiteral("--record"), fifo}, dir.path());
+        QTest::qWait(500);
+        device.send(frame);
+        std::string piped;
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            char buffer[256];
+            const ssize_t n = ::read(reader, buffer, sizeof buffer);
+            if (n > 0)
+                piped.append(buffer, static_cast<size_t>(n));
+            return piped == frame;
+        }, 10000)) << piped;
+        ::close(reader);
+        device.send(frame);
+        const QString said = viewer.waitForError(QStringLiteral("stopped recording"));
+        EXPECT_TRUE(said.contains(QStringLiteral("meshscope: stopped recording to %1: Broken pipe").arg(fifo))) << said.toStdString();
+        EXPECT_TRUE(viewer.stillRunningAfter(1000));
     }
 
     Viewer viewer(meshscope, {QStringLiteral("--port"), QString::fromStdString(device.path()),

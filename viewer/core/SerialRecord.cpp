@@ -16,9 +16,12 @@ SerialRecord::~SerialRecord()
 
 std::optional<std::string> SerialRecord::open(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    // Opened without waiting, so a pipe that nobody reads is refused at once
+    // instead of holding up the start; writes then wait as usual.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0)
         return "cannot record to " + path + ": " + std::strerror(errno) + " (choose a writable file with --record)";
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (fd_ >= 0) ::close(fd_);
     fd_ = fd;
     path_ = path;

@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QFile>
 
+#include <csignal>
 #include <cstdio>
 
 #ifndef MESHSCOPE_COMM_PORT
@@ -132,8 +133,12 @@ int main(int argc, char* argv[])
 
     meshscope::frmVimo window(MESHSCOPE_COMM_PORT, parser.value(portOption));
     window.serialControl().setBaudRate(baud);
-    if (parser.isSet(recordOption))
+    if (parser.isSet(recordOption)) {
+        // A recording pipe whose reader has gone then fails with EPIPE, which
+        // stops the recording, instead of ending the viewer.
+        std::signal(SIGPIPE, SIG_IGN);
         window.recordTo(parser.value(recordOption));
+    }
     window.state().dataFile = QFile::encodeName(parser.value(dataOption)).toStdString();
     window.load();
     window.show();

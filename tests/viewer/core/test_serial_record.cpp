@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "SerialRecord.h"
@@ -33,6 +34,14 @@ TEST(SerialRecordFailures, FirstWriteErrorIsReportedOnceAndStopsTheRecording)
     ASSERT_TRUE(gone);
     EXPECT_NE(gone->find("removed"), std::string::npos) << *gone;
     EXPECT_FALSE(removed.append("x"));
+
+    // A pipe nobody reads is refused at once rather than holding up the start.
+    const auto fifo = path.string() + ".fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto unread = SerialRecord().open(fifo);
+    std::filesystem::remove(fifo);
+    ASSERT_TRUE(unread);
+    EXPECT_NE(unread->find("No such device or address"), std::string::npos) << *unread;
 
     const auto directory = SerialRecord().open(std::filesystem::temp_directory_path().string());
     ASSERT_TRUE(directory);
