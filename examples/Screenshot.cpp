@@ -1,5 +1,7 @@
 #include "Screenshot.h"
 
+#include "CommandLine.h"
+
 #include <QImageWriter>
 #include <QOpenGLWidget>
 #include <QPainter>
@@ -49,7 +51,7 @@ QImage grabWindowImage(QWidget& window)
 
 bool saveWindowImage(QWidget& window, const QString& path, QString& error)
 {
-    QImageWriter writer(path, "png");
+    QImageWriter writer(path, screenshotFormat(path));
     if (writer.write(grabWindowImage(window)))
         return true;
     error = writer.errorString();

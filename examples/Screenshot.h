@@ -7,5 +7,6 @@ class QWidget;
 
 QImage grabWindowImage(QWidget& window);
 
-// Writes the window as a PNG; on failure returns false and sets error to one line.
+// Writes the window as PNG or JPEG, as the path's extension names; on
+// failure returns false and sets error to one line.
 bool saveWindowImage(QWidget& window, const QString& path, QString& error);

@@ -1,4 +1,5 @@
-// Vorn: shows the examples window; can also write it to a PNG and exit.
+// Vorn: shows the examples window; can also write it to an image and exit.
+#include "CommandLine.h"
 #include "Form1.h"
 #include "Screenshot.h"
 
@@ -16,14 +17,6 @@ QString versionText()
 {
     return QString::asprintf("%d.%02d.%04d", VORN_VERSION_MAJOR, VORN_VERSION_MINOR,
                              VORN_VERSION_REVISION);
-}
-
-QStringList argumentList(int argc, char** argv)
-{
-    QStringList args;
-    for (int i = 0; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
-    return args;
 }
 
 // Once all four viewports have shown a frame, writes the window to path and quits.
@@ -55,43 +48,18 @@ void scheduleScreenshot(Form1& form, const QString& path)
 
 int main(int argc, char** argv)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Four demonstration scenes of the VornCtl viewport."));
-    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
-                                        QStringLiteral("Show this help and exit."));
-    const QCommandLineOption versionOption(QStringLiteral("version"),
-                                           QStringLiteral("Show the version and exit."));
+    CommandLine commandLine(QStringLiteral("Vorn"), versionText(),
+                            QStringLiteral("Four demonstration scenes of the VornCtl viewport."));
+    QCommandLineParser& parser = commandLine.parser();
     const QCommandLineOption screenshotOption(
         QStringLiteral("screenshot"),
-        QStringLiteral("Write the window as a PNG to <file> once every viewport has drawn, then exit."),
+        QStringLiteral("Write the window to <file> (.png, .jpg or .jpeg) once every viewport has drawn, then exit."),
         QStringLiteral("file"));
-    parser.addOptions({helpOption, versionOption, screenshotOption});
-
-    if (!parser.parse(argumentList(argc, argv))) {
-        QString problem = parser.errorText();
-        if (problem.endsWith(QLatin1Char('.')))
-            problem.chop(1);
-        std::fprintf(stderr, "Vorn: %s (see Vorn --help)\n", qPrintable(problem));
-        return 2;
-    }
-    if (parser.isSet(helpOption)) {
-        std::printf("Usage: Vorn [options]\n%s\n\nOptions:\n"
-                    "  -h, --help           Show this help and exit.\n"
-                    "  --version            Show the version and exit.\n"
-                    "  --screenshot <file>  Write the window as a PNG to <file> once every\n"
-                    "                       viewport has drawn, then exit.\n",
-                    qPrintable(parser.applicationDescription()));
-        return 0;
-    }
-    if (parser.isSet(versionOption)) {
-        std::printf("Vorn %s\n", qPrintable(versionText()));
-        return 0;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        std::fprintf(stderr, "Vorn: unexpected argument %s (see Vorn --help)\n",
-                     qPrintable(parser.positionalArguments().first()));
-        return 2;
-    }
+    parser.addOption(screenshotOption);
+    if (const auto status = commandLine.parse(argumentList(argc, argv)))
+        return *status;
+    if (const auto status = commandLine.checkScreenshotFile(screenshotOption))
+        return *status;
 
     // The viewports' shapes come from freeglut, which needs an X display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

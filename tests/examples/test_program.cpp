@@ -1,5 +1,6 @@
 // The Vorn executable as a user runs it.
 #include <QCoreApplication>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -37,10 +38,19 @@ TEST(VornProgram, VersionHelpAndBadOptions)
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains("--screenshot")) << help.out.toStdString();
 
-    const Outcome bad = runVorn({"--colour"});
-    EXPECT_EQ(bad.exitCode, 2);
-    EXPECT_TRUE(bad.err.startsWith("Vorn: ")) << bad.err.toStdString();
-    EXPECT_EQ(bad.err.count('\n'), 1) << bad.err.toStdString();
+    EXPECT_EQ(runVorn({"-v"}).out, version.out);
+    EXPECT_EQ(runVorn({"-h"}).out, help.out);
+    EXPECT_TRUE(help.out.startsWith("Usage: Vorn [options]\n")) << help.out.toStdString();
+
+    // Unknown options, stray arguments and a screenshot of no known format.
+    for (const QStringList& args : {QStringList{"--colour"}, QStringList{"extra"}, QStringList{"--screenshot"},
+                                    QStringList{"--screenshot", "vorn.bmp"}}) {
+        const Outcome bad = runVorn(args);
+        EXPECT_EQ(bad.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(bad.err.startsWith("Vorn: ")) << bad.err.toStdString();
+        EXPECT_EQ(bad.err.count('\n'), 1) << bad.err.toStdString();
+        EXPECT_TRUE(bad.out.isEmpty()) << bad.out.toStdString();
+    }
 }
 
 TEST(VornProgram, ScreenshotWritesTheWholeWindow)
@@ -56,6 +66,14 @@ TEST(VornProgram, ScreenshotWritesTheWholeWindow)
     // Top left corner is the window's dark blue; the banner begins right after.
     EXPECT_EQ(image.pixelColor(2, 2), QColor(1, 0, 66));
     EXPECT_EQ(image.pixelColor(20, 12), QColor(128, 128, 0));
+
+    // A .jpg name gets JPEG bytes.
+    const QString jpeg = dir.filePath("vorn.jpg");
+    ASSERT_EQ(runVorn({"--screenshot", jpeg}).exitCode, 0);
+    QFile written(jpeg);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.read(3) == QByteArray("\xFF\xD8\xFF")) << "not a JPEG file";
+    EXPECT_EQ(QImage(jpeg).size(), QSize(562, 456));
 }
 
 TEST(VornProgram, UnwritableScreenshotIsReported)

@@ -80,6 +80,28 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
         EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(run(meshscopeCom1, {QStringLiteral("--help")}).contains(QStringLiteral("/dev/ttyS0")));
     EXPECT_TRUE(run(meshscope, {QStringLiteral("--version")}).contains(QStringLiteral("meshscope")));
+    EXPECT_TRUE(run(meshscope, {QStringLiteral("-v")}, &code).startsWith(QStringLiteral("meshscope " MESHSCOPE_VERSION "\n")));
+    EXPECT_EQ(code, 0);
+
+    // Unknown, misplaced and stray: one line each and exit status 2, before any window.
+    const struct {
+        QStringList args;
+        QString said;
+    } bad[] = {
+        {{QStringLiteral("--bogus")}, QStringLiteral("meshscope: Unknown option 'bogus' (see meshscope --help)\n")},
+        {{QStringLiteral("mydata.dat")},
+         QStringLiteral("meshscope: unexpected argument \"mydata.dat\" (use --data FILE to read a data file)\n")},
+        {{QStringLiteral("--screenshot-delay"), QStringLiteral("100")},
+         QStringLiteral("meshscope: --screenshot-delay applies only with --screenshot\n")},
+        {{QStringLiteral("--screenshot"), QStringLiteral("shot.gif")},
+         QStringLiteral("meshscope: cannot write a screenshot as \"shot.gif\" (name a .png, .jpg or .jpeg file)\n")},
+    };
+    for (const auto& c : bad) {
+        const QString said = run(meshscope, c.args, &code);
+        EXPECT_TRUE(said.contains(c.said)) << said.toStdString();
+        EXPECT_EQ(said.count(QStringLiteral("meshscope:")), 1) << said.toStdString();
+        EXPECT_EQ(code, 2) << c.args.join(' ').toStdString();
+    }
 }
 
 TEST(ViewerProgram, MissingPortIsReportedOnceAndTheViewerStaysUp)

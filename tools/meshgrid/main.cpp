@@ -34,7 +34,7 @@ constexpr const char* kHelp =
     "  --smooth D    smoothing width as the key D (1..9) sets it: 2 x D - 1\n"
     "  --raw         write the unsmoothed grid over the data extent instead\n"
     "  CAPTURE ...   files holding the serial byte stream; - or none: standard input\n"
-    "  --help, --version\n"
+    "  -h, --help, -v, --version\n"
     "\n"
     "The stream is played to the viewer's poll tick one piece per tick, each piece\n"
     "ending at a \">\", and one quiet tick follows. Writes one line \"x y z\" per cell\n"
@@ -65,8 +65,9 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--help" || arg == "--version") {
-            std::cout << (arg == "--help" ? std::string(kUsage) + "\n" + kHelp
+        if (arg == "--help" || arg == "-h" || arg == "--version" || arg == "-v") {
+            const bool help = arg == "--help" || arg == "-h";
+            std::cout << (help ? std::string(kUsage) + "\n" + kHelp
                                           : std::string(kProgram) + " " + MESHGRID_VERSION + "\n");
             options.exitAfterInfo = true;
             return std::nullopt;

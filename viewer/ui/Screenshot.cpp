@@ -1,5 +1,6 @@
 #include "Screenshot.h"
 
+#include "CommandLine.h"
 #include "VornCtl.h"
 #include "frmVimo.h"
 
@@ -18,7 +19,7 @@ namespace {
 void writeAndQuit(frmVimo& window, const QString& path)
 {
     const QPixmap picture = window.grab();
-    QImageWriter writer(path, "png");
+    QImageWriter writer(path, screenshotFormat(path));
     if (writer.write(picture.toImage())) {
         QCoreApplication::exit(0);
         return;

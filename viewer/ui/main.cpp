@@ -1,6 +1,7 @@
 // meshscope: the live surface viewer. Built twice, differing only in the
 // default serial port (MESHSCOPE_COMM_PORT).
 
+#include "CommandLine.h"
 #include "frmVimo.h"
 #include "PortList.h"
 #include "Screenshot.h"
@@ -15,15 +16,6 @@
 #ifndef MESHSCOPE_COMM_PORT
 #define MESHSCOPE_COMM_PORT 2
 #endif
-
-namespace {
-
-void failLine(const char* program, const QString& text)
-{
-    std::fprintf(stderr, "%s: %s\n", program, text.toLocal8Bit().constData());
-}
-
-} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -51,13 +43,12 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QString::fromLatin1(program));
     QApplication::setApplicationVersion(QStringLiteral(MESHSCOPE_VERSION));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Live surface viewer: interpolates sample frames from a serial line (default COM%1) "
-        "or datafile.dat in the working directory and draws them as a lit 3-D surface.")
-                                         .arg(MESHSCOPE_COMM_PORT));
-    parser.addHelpOption();
-    parser.addVersionOption();
+    CommandLine commandLine(QString::fromLatin1(program), QStringLiteral(MESHSCOPE_VERSION),
+                            QStringLiteral("Live surface viewer: interpolates sample frames from a serial line "
+                                           "(default COM%1) or datafile.dat in the working directory and draws "
+                                           "them as a lit 3-D surface.")
+                                .arg(MESHSCOPE_COMM_PORT));
+    QCommandLineParser& parser = commandLine.parser();
     const QCommandLineOption portOption(
         QStringLiteral("port"),
         QStringLiteral("Read frames from the serial device PATH instead of COM%1 (/dev/ttyS%2).")
@@ -66,7 +57,7 @@ int main(int argc, char* argv[])
         QStringLiteral("PATH"));
     const QCommandLineOption screenshotOption(
         QStringLiteral("screenshot"),
-        QStringLiteral("Start as usual, write the window to FILE (PNG) once a frame is shown, and exit."),
+        QStringLiteral("Start as usual, write the window to FILE (.png, .jpg or .jpeg) once a frame is shown, and exit."),
         QStringLiteral("FILE"));
     const QCommandLineOption delayOption(
         QStringLiteral("screenshot-delay"),
@@ -98,7 +89,12 @@ int main(int argc, char* argv[])
     parser.addOption(dataOption);
     parser.addOption(screenshotOption);
     parser.addOption(delayOption);
-    parser.process(app);
+    if (const auto status = commandLine.parse(app.arguments(), QStringLiteral("use --data FILE to read a data file")))
+        return *status;
+    if (const auto status = commandLine.requireWith(delayOption, screenshotOption))
+        return *status;
+    if (const auto status = commandLine.checkScreenshotFile(screenshotOption))
+        return *status;
 
     if (parser.isSet(listPortsOption)) {
         const QStringList ports = meshscope::serialPortLines();
@@ -112,23 +108,15 @@ int main(int argc, char* argv[])
     bool baudOk = false;
     const int baud = parser.value(baudOption).toInt(&baudOk);
     if (!baudOk || baud <= 0) {
-        failLine(program, QStringLiteral("--baud wants a positive whole number of bits per second, not \"%1\"")
-                              .arg(parser.value(baudOption)));
-        return 2;
+        return commandLine.fail(QStringLiteral("--baud wants a positive whole number of bits per second, not \"%1\"")
+                                    .arg(parser.value(baudOption)));
     }
 
     bool delayOk = false;
     const int delayMs = parser.value(delayOption).toInt(&delayOk);
     if (!delayOk || delayMs < 0) {
-        failLine(program, QStringLiteral("--screenshot-delay wants a number of milliseconds, not \"%1\"")
-                              .arg(parser.value(delayOption)));
-        return 2;
-    }
-
-    if (!parser.positionalArguments().isEmpty()) {
-        failLine(program, QStringLiteral("unexpected argument \"%1\" (use --data FILE to read a data file)")
-                              .arg(parser.positionalArguments().constFirst()));
-        return 2;
+        return commandLine.fail(QStringLiteral("--screenshot-delay wants a number of milliseconds, not \"%1\"")
+                                    .arg(parser.value(delayOption)));
     }
 
     meshscope::frmVimo window(MESHSCOPE_COMM_PORT, parser.value(portOption));
