@@ -5,6 +5,7 @@
 // captured into a file, resident memory, and the loaded meshscope window.
 
 #include "PtyDevice.h"
+#include "Sanitizer.h"
 #include "ScratchDir.h"
 #include "VornCtl.h"
 #include "frmVimo.h"
@@ -30,20 +31,7 @@ using ::ScratchDir;
 // One QApplication for the whole test program, on xcb (GLUT needs X).
 QApplication& app();
 
-// True in a build with AddressSanitizer, whose quarantine keeps freed memory
-// resident, so memory bounds are printed there but not checked.
-constexpr bool kAddressSanitizer =
-#if defined(__SANITIZE_ADDRESS__)
-    true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    true;
-#else
-    false;
-#endif
-#else
-    false;
-#endif
+using ::kAddressSanitizer;
 
 // A device path that stays the same while the device behind it comes and goes.
 class StableLink {

@@ -137,7 +137,8 @@ TEST_F(SerialFaults, FullSpeedFloodsLeaveTheWindowTakingFramesWithMemoryBounded)
                 sent, perSecond, startKb, peakKb);
     EXPECT_EQ(quartersWithChange, 4);
     EXPECT_GT(sent, 2u << 20) << "the viewer stopped reading";
-    EXPECT_GE(perSecond, 50.0);
+    // Without the bound taken care of, fewer than one frame a second was taken.
+    EXPECT_GE(perSecond, kAddressSanitizer ? 10.0 : 50.0);
     EXPECT_LE(window->state().rxBuffer.size(), meshscope::kRxBufferLimit);
     if (!kAddressSanitizer) {
         EXPECT_LT(peakKb - startKb, 20 * 1024);
