@@ -46,7 +46,9 @@ int main(int argc, char* argv[])
     CommandLine commandLine(QString::fromLatin1(program), QStringLiteral(MESHSCOPE_VERSION),
                             QStringLiteral("Live surface viewer: interpolates sample frames from a serial line "
                                            "(default COM%1) or datafile.dat in the working directory and draws "
-                                           "them as a lit 3-D surface.")
+                                           "them as a lit 3-D surface. The status line counts accepted takes: "
+                                           "a complete frame left last is taken again at every 10 ms poll, so a "
+                                           "quiet line keeps counting.")
                                 .arg(MESHSCOPE_COMM_PORT));
     QCommandLineParser& parser = commandLine.parser();
     const QCommandLineOption portOption(
