@@ -113,7 +113,7 @@ private:
     VornCtl* VornCtl1 = nullptr;
     QTimer tmrCommPort;
     QTimer tmrAnimate;
-    QTimer tmrReopen; // retries a lost port until its device returns
+    QTimer tmrReopen; // retries a missing, busy or lost port until it opens
     QString pendingStatus_;
     QString openedWord_; // "opened" or "reopened", said when a retry succeeds
     bool inKey_ = false; // every key repaints, even when the picture would not change
