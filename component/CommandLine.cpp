@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "ProgramStart.h"
+
 #include <QFileInfo>
 
 #include <cstdio>
@@ -45,7 +47,7 @@ std::optional<int> CommandLine::parse(const QStringList& arguments, const QStrin
 
 int CommandLine::fail(const QString& text) const
 {
-    std::fprintf(stderr, "%s: %s\n", program_.toLocal8Bit().constData(), text.toLocal8Bit().constData());
+    vorn::reportLine(program_, text);
     return 2;
 }
 

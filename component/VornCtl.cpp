@@ -1,16 +1,18 @@
 #include "VornCtl.h"
 
+#include "ProgramStart.h"
 #include "TextBitmap.h"
 
 #include <QCoreApplication>
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
 #include <QOpenGLFramebufferObject>
+#include <QScreen>
+#include <QWindow>
 #include <QSurfaceFormat>
 
 #include <cmath>
 #include <exception>
-#include <iostream>
 
 namespace {
 
@@ -46,7 +48,7 @@ VornCtl::VornCtl(QWidget* parent) : QOpenGLWidget(parent)
     setFormat(compatibilityFormat());
     // The widget's framebuffer holds the presented picture; Qt must not discard it.
     setUpdateBehavior(QOpenGLWidget::PartialUpdate);
-    textFont_ = makeTextFont(QFont().family(), 12, 0, logicalDpiY());
+    textFontFace_ = QFont().family();
     connect(this, &QOpenGLWidget::frameSwapped, this, [this] {
         if (presentPending_) {
             presentPending_ = false;
@@ -79,13 +81,17 @@ void VornCtl::initializeGL()
 
 void VornCtl::startLikeAWindow()
 {
-    // A context made for a window starts with a viewport covering it; ours is
-    // made offscreen, so set that here. The raster position goes to the origin
-    // of the initial coordinates, the centre, where pixels drawn without a
-    // glRasterPos call of the program's own appear.
+    // A context made for a window starts with a viewport covering it; ours
+    // draws offscreen, so set that here. Everything else (matrices, raster
+    // position at the window origin) is the new context's own initial state.
     const QSize size = workFbo_->size();
-    ::glViewport(0, 0, size.width(), size.height());
-    ::glRasterPos2d(0, 0);
+    viewport_ = {0, 0, size.width(), size.height()};
+    restoreViewport();
+    const auto& clearValue = accum_.clearValue();   // possibly set before the context existed
+    ::glClearAccum(clearValue[0], clearValue[1], clearValue[2], clearValue[3]);
+    listSteps_.clear();
+    compiling_ = 0;
+    drawBuffer_ = readBuffer_ = GL_BACK;
 }
 
 void VornCtl::onContextAboutToBeDestroyed()
@@ -101,11 +107,12 @@ void VornCtl::resizeGL(int, int)
     createFramebuffers();
     // Qt made a new widget framebuffer: show black until a frame is presented.
     clearWidgetFramebuffer();
-    restoreProgramViewport();
+    restoreViewport();
 }
 
 void VornCtl::paintGL()
 {
+    restoreViewport();
     if (composeOnly_) {   // PresentFrame outside a paint already filled the widget's framebuffer
         composeOnly_ = false;
         return;
@@ -116,7 +123,7 @@ void VornCtl::paintGL()
 void VornCtl::raiseEvent(void (VornCtl::*event)(), const char* eventName)
 {
     bindWorkFramebuffer();
-    restoreProgramViewport();
+    restoreViewport();
     inEvent_ = true;
     try {
         emit (this->*event)();
@@ -129,6 +136,7 @@ void VornCtl::raiseEvent(void (VornCtl::*event)(), const char* eventName)
         ::glEnd();
         inBeginEnd_ = false;
     }
+    keepViewport();
     inEvent_ = false;
 }
 
@@ -136,16 +144,14 @@ void VornCtl::reportError(const char* eventName, const QString& what) const
 {
     const QString program = QCoreApplication::instance() ? QCoreApplication::applicationName() : QStringLiteral("vorn");
     const QString name = objectName().isEmpty() ? QStringLiteral("VornCtl") : objectName();
-    QString line = QStringLiteral("%1: error in %2 %3: %4").arg(program, name, QLatin1String(eventName), what);
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    std::cerr << line.toStdString() << std::endl;
+    vorn::reportLine(program, QStringLiteral("error in %1 %2: %3").arg(name, QLatin1String(eventName), what));
 }
 
 // ---- framebuffers ----------------------------------------------------------
 
 void VornCtl::createFramebuffers()
 {
-    const QSize size = QSize(width(), height()) * devicePixelRatio();
+    const QSize size = framebufferSize();
     if (workFbo_ && workFbo_->size() == size)
         return;
     auto fresh = std::make_unique<QOpenGLFramebufferObject>(size.expandedTo(QSize(1, 1)),
@@ -179,8 +185,13 @@ void VornCtl::releaseFramebuffers()
 
 void VornCtl::bindWorkFramebuffer()
 {
-    if (workFbo_)
-        workFbo_->bind();
+    if (!workFbo_)
+        return;
+    workFbo_->bind();
+    // The widget's framebuffer holds the presented picture, the front buffer.
+    if (readsFront() && defaultFramebufferObject() != 0)
+        QOpenGLContext::currentContext()->extraFunctions()->glBindFramebuffer(GL_READ_FRAMEBUFFER,
+                                                                             defaultFramebufferObject());
 }
 
 bool VornCtl::bindForOutsideCall()
@@ -212,11 +223,18 @@ void VornCtl::copyWorkToWidget()
     bindWorkFramebuffer();
 }
 
-void VornCtl::restoreProgramViewport()
+// Qt sets the viewport to the whole widget around its events; a window's
+// context keeps whatever viewport the program last set, so put that back.
+void VornCtl::restoreViewport()
 {
-    // Qt resets the viewport to the whole widget before each paint; keep the program's.
-    if (hasProgramViewport_ && workFbo_)
-        ::glViewport(programViewport_[0], programViewport_[1], programViewport_[2], programViewport_[3]);
+    if (workFbo_)
+        ::glViewport(viewport_[0], viewport_[1], viewport_[2], viewport_[3]);
+}
+
+void VornCtl::keepViewport()
+{
+    if (workFbo_)
+        ::glGetIntegerv(GL_VIEWPORT, viewport_.data());
 }
 
 // ---- own members -----------------------------------------------------------
@@ -242,14 +260,18 @@ void VornCtl::PresentFrame()
 
 void VornCtl::SetTextFont(const QString& face, double size, std::int16_t option)
 {
-    textFont_ = makeTextFont(face, size, option, logicalDpiY());
+    textFontFace_ = face;
+    textFontSize_ = size;
+    textFontOption_ = option;
 }
 
 void VornCtl::DrawTextAt(double x, double y, const QString& text)
 {
     if (!beginCall())
         return;
-    const TextBitmap bitmap = renderTextBitmap(textFont_, text);
+    // Glyphs are sized for the framebuffer, whose pixels are device pixels.
+    const QFont font = makeTextFont(textFontFace_, textFontSize_, textFontOption_, logicalDpiY() * pixelRatio());
+    const TextBitmap bitmap = renderTextBitmap(font, text);
     ::glRasterPos2d(x, y);   // takes the current colour, as bitmap text does
     if (bitmap.bits.empty())
         return;
@@ -276,19 +298,34 @@ std::int32_t VornCtl::ReadDataBuffer(GLenum type, const void* address, std::span
 
 // ---- placement -------------------------------------------------------------
 
-int VornCtl::toPixels(double units) const
+// The form's units are counted in framebuffer (device) pixels; Qt places the
+// widget in logical pixels.
+int VornCtl::toLogicalPixels(double units) const
 {
-    return static_cast<int>(std::nearbyint(units / unitsPerPixel_));
+    const double pixels = std::nearbyint(units / unitsPerPixel_);
+    return static_cast<int>(std::nearbyint(pixels / pixelRatio()));
 }
 
-double VornCtl::Left() const { return x() * unitsPerPixel_; }
-double VornCtl::Top() const { return y() * unitsPerPixel_; }
-double VornCtl::Width() const { return width() * unitsPerPixel_; }
-double VornCtl::Height() const { return height() * unitsPerPixel_; }
-void VornCtl::setLeft(double value) { move(toPixels(value), y()); }
-void VornCtl::setTop(double value) { move(x(), toPixels(value)); }
-void VornCtl::setWidth(double value) { resize(std::max(0, toPixels(value)), height()); }
-void VornCtl::setHeight(double value) { resize(width(), std::max(0, toPixels(value))); }
+QSize VornCtl::framebufferSize() const
+{
+    return size() * pixelRatio();
+}
+
+// Until the window exists Qt gives a widget ratio 1; its screen knows better.
+double VornCtl::pixelRatio() const
+{
+    const QWidget* top = window();
+    return top && top->windowHandle() ? devicePixelRatio() : screen()->devicePixelRatio();
+}
+
+double VornCtl::Left() const { return x() * pixelRatio() * unitsPerPixel_; }
+double VornCtl::Top() const { return y() * pixelRatio() * unitsPerPixel_; }
+double VornCtl::Width() const { return framebufferSize().width() * unitsPerPixel_; }
+double VornCtl::Height() const { return framebufferSize().height() * unitsPerPixel_; }
+void VornCtl::setLeft(double value) { move(toLogicalPixels(value), y()); }
+void VornCtl::setTop(double value) { move(x(), toLogicalPixels(value)); }
+void VornCtl::setWidth(double value) { resize(std::max(0, toLogicalPixels(value)), height()); }
+void VornCtl::setHeight(double value) { resize(width(), std::max(0, toLogicalPixels(value))); }
 
 void VornCtl::setScaleUnitsPerPixel(double unitsPerPixel)
 {

@@ -18,6 +18,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -61,7 +62,8 @@ public:
 
     void RequestRedraw();
     void PresentFrame();
-    // size in points at the screen's logical DPI; option: TextFontOption bit flags
+    // size in points at the screen's logical DPI, drawn in framebuffer pixels;
+    // option: TextFontOption bit flags
     void SetTextFont(const QString& face, double size, std::int16_t option);
     // Draws text with its baseline starting at (x, y) in current GL coordinates,
     // in the current colour, and advances the raster position as bitmap text does.
@@ -71,7 +73,8 @@ public:
     DataBufferRef CreateDataBuffer(GLenum type, std::span<const double> values);
     std::int32_t ReadDataBuffer(GLenum type, const void* address, std::span<double> values) const;
 
-    // Placement on the parent in the form's scale units.
+    // Placement on the parent in the form's scale units, which count the
+    // framebuffer's (device) pixels: Width and Height cover the framebuffer.
     double Left() const;
     double Top() const;
     double Width() const;
@@ -109,15 +112,20 @@ private:
     void copyWorkToWidget();
     void raiseEvent(void (VornCtl::*event)(), const char* eventName);
     void reportError(const char* eventName, const QString& what) const;
-    void restoreProgramViewport();
+    void restoreViewport();
+    void keepViewport();
     void ensureGlut();
 
-    template <typename T> bool answerAccumQuery(GLenum pname, T* params) const;
+    template <typename T> bool answerOwnQuery(GLenum pname, T* params) const;
+    void runAccum(GLenum op, GLfloat value);
+    void runClear(GLbitfield mask);
     PixelRect accumArea() const;
     std::vector<float> readColours(PixelRect area) const;
     void writeColours(PixelRect area, const std::vector<float>& colours);
 
-    int toPixels(double units) const;
+    int toLogicalPixels(double units) const;
+    QSize framebufferSize() const;
+    double pixelRatio() const;
 
     std::unique_ptr<QOpenGLFramebufferObject> workFbo_;
     AccumBuffer accum_;
@@ -126,9 +134,34 @@ private:
     bool composeOnly_ = false;
     bool presentPending_ = false;
     bool booleanProperty1_ = false;
-    bool hasProgramViewport_ = false;
-    GLint programViewport_[4] = {0, 0, 0, 0};
+    std::array<GLint, 4> viewport_{};   // the context's viewport between Qt's resets
     double unitsPerPixel_ = 1.0;
-    QFont textFont_;
+    QString textFontFace_;
+    double textFontSize_ = 12;
+    std::int16_t textFontOption_ = 0;
     std::map<GLUtesselator*, std::vector<DataBufferRef>> tessData_;
+
+    // Display lists holding accumulation calls. GL cannot record those (the
+    // accumulation buffer is the control's), so such a list becomes steps:
+    // GL lists with the calls in between, and the accumulation calls themselves.
+    struct ListStep {
+        enum Kind { Segment, Accum, Clear, Call } kind;
+        GLuint list = 0;       // Segment: the GL list to call; Call: the list called
+        GLenum op = 0;         // Accum
+        GLfloat value = 0;     // Accum
+        GLbitfield mask = 0;   // Clear
+    };
+    void recordListStep(const ListStep& step);
+    void runListStep(const ListStep& step, int depth);
+    void callList(GLuint list, int depth);
+    void dropListSteps(GLuint list);
+    std::map<GLuint, std::vector<ListStep>> listSteps_;
+    GLuint compiling_ = 0;   // the list being compiled, 0 when none
+    GLenum compileMode_ = 0;
+
+    // Window-system buffer names the program chose; both map to the one
+    // colour attachment, and reading GL_FRONT reads the presented picture.
+    GLenum drawBuffer_ = GL_BACK;
+    GLenum readBuffer_ = GL_BACK;
+    bool readsFront() const { return readBuffer_ == GL_FRONT || readBuffer_ == GL_FRONT_LEFT; }
 };

@@ -107,8 +107,8 @@ std::optional<std::size_t> unpackedImageBytes(GLsizei width, GLsizei height, GLe
 
 void VornCtl::ensureGlut()
 {
-    static bool initialised = false;
-    if (initialised)
+    // Asked of freeglut, so that another part of the program may have initialised it.
+    if (::glutGet(GLUT_INIT_STATE))
         return;
     // freeglut talks to the X server itself and would end the process without one.
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
@@ -117,7 +117,6 @@ void VornCtl::ensureGlut()
     char name[] = "vorn";
     char* argv[] = {name, nullptr};
     ::glutInit(&argc, argv);
-    initialised = true;
 }
 
 // ---- calls with state of the control -------------------------------------
@@ -127,13 +126,7 @@ void VornCtl::glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
     if (!beginCall())
         return;
     ::glViewport(x, y, width, height);
-    if (width >= 0 && height >= 0) {
-        hasProgramViewport_ = true;
-        programViewport_[0] = x;
-        programViewport_[1] = y;
-        programViewport_[2] = width;
-        programViewport_[3] = height;
-    }
+    keepViewport();   // as GL took it: clamped, or unchanged after an error
 }
 
 void VornCtl::glBegin(GLenum mode)
@@ -154,51 +147,71 @@ void VornCtl::glEnd()
 
 void VornCtl::glDrawBuffer(GLenum mode)
 {
-    if (beginCall())
-        ::glDrawBuffer(colourAttachmentFor(mode));
+    if (!beginCall())
+        return;
+    ::glDrawBuffer(colourAttachmentFor(mode));
+    if (colourAttachmentFor(mode) != mode)
+        drawBuffer_ = mode;
 }
 
 void VornCtl::glReadBuffer(GLenum mode)
 {
-    if (beginCall())
-        ::glReadBuffer(colourAttachmentFor(mode));
+    if (!beginCall())
+        return;
+    ::glReadBuffer(colourAttachmentFor(mode));
+    if (colourAttachmentFor(mode) != mode && mode != GL_FRONT_AND_BACK) {
+        readBuffer_ = mode;
+        bindWorkFramebuffer();   // reading the front means reading the presented picture
+    }
+}
+
+// What a double-buffered window with a float accumulation buffer answers for
+// the state that the control keeps itself; false for everything GL answers.
+template <typename T>
+bool VornCtl::answerOwnQuery(GLenum pname, T* params) const
+{
+    std::optional<GLint> answer;
+    GLint native = 0;
+    if (isAccumBitsQuery(pname))
+        answer = 32;   // one float per channel
+    else if (pname == GL_DOUBLEBUFFER)
+        answer = 1;
+    else if (pname == GL_LIST_INDEX && compiling_)
+        answer = static_cast<GLint>(compiling_);   // not the GL list holding the current segment
+    else if (pname == GL_DRAW_BUFFER || pname == GL_READ_BUFFER) {
+        ::glGetIntegerv(pname, &native);
+        answer = native != GL_COLOR_ATTACHMENT0 ? native : pname == GL_DRAW_BUFFER ? drawBuffer_ : readBuffer_;
+    }
+    if (!answer)
+        return false;
+    if constexpr (std::is_same_v<T, GLboolean>)
+        *params = *answer != 0 ? GL_TRUE : GL_FALSE;
+    else
+        *params = static_cast<T>(*answer);
+    return true;
+}
+
+void VornCtl::glGetBooleanv(GLenum pname, GLboolean* params)
+{
+    if (beginCall() && !answerOwnQuery(pname, params))
+        ::glGetBooleanv(pname, params);
 }
 
 void VornCtl::glGetIntegerv(GLenum pname, GLint* params)
 {
-    if (!beginCall())
-        return;
-    if (isAccumBitsQuery(pname))
-        *params = 32;   // one float per channel
-    else
+    if (beginCall() && !answerOwnQuery(pname, params))
         ::glGetIntegerv(pname, params);
-}
-
-// Accumulation queries in floating point: the bit depths and the clear value.
-template <typename T>
-bool VornCtl::answerAccumQuery(GLenum pname, T* params) const
-{
-    if (isAccumBitsQuery(pname)) {
-        *params = 32;
-        return true;
-    }
-    if (pname == GL_ACCUM_CLEAR_VALUE) {
-        for (int i = 0; i < 4; ++i)
-            params[i] = accum_.clearValue()[i];
-        return true;
-    }
-    return false;
 }
 
 void VornCtl::glGetFloatv(GLenum pname, GLfloat* params)
 {
-    if (beginCall() && !answerAccumQuery(pname, params))
+    if (beginCall() && !answerOwnQuery(pname, params))
         ::glGetFloatv(pname, params);
 }
 
 void VornCtl::glGetDoublev(GLenum pname, GLdouble* params)
 {
-    if (beginCall() && !answerAccumQuery(pname, params))
+    if (beginCall() && !answerOwnQuery(pname, params))
         ::glGetDoublev(pname, params);
 }
 
@@ -221,17 +234,33 @@ void VornCtl::glDrawPixels(GLsizei width, GLsizei height, GLenum format, GLenum 
 
 // ---- accumulation buffer ---------------------------------------------------
 
+// GL keeps the clear value (so queries, glPushAttrib and display lists treat
+// it as theirs); a value given before the context exists is passed on with it.
 void VornCtl::glClearAccum(GLfloat red, GLfloat green, GLfloat blue, GLfloat alpha)
 {
     accum_.setClearValue(red, green, blue, alpha);
+    if (beginCall())
+        ::glClearAccum(red, green, blue, alpha);
 }
 
 void VornCtl::glClear(GLbitfield mask)
 {
     if (!beginCall())
         return;
-    if (mask & GL_ACCUM_BUFFER_BIT)
+    if (compiling_ && (mask & GL_ACCUM_BUFFER_BIT))
+        recordListStep({ListStep::Clear, 0, 0, 0, mask});
+    else
+        runClear(mask);
+}
+
+void VornCtl::runClear(GLbitfield mask)
+{
+    if (mask & GL_ACCUM_BUFFER_BIT) {
+        GLfloat value[4] = {};
+        ::glGetFloatv(GL_ACCUM_CLEAR_VALUE, value);
+        accum_.setClearValue(value[0], value[1], value[2], value[3]);
         accum_.clear(accumArea());
+    }
     if (mask != GL_ACCUM_BUFFER_BIT)
         ::glClear(mask & ~GL_ACCUM_BUFFER_BIT);
 }
@@ -240,6 +269,14 @@ void VornCtl::glAccum(GLenum op, GLfloat value)
 {
     if (!beginCall())
         return;
+    if (compiling_)
+        recordListStep({ListStep::Accum, 0, op, value, 0});
+    else
+        runAccum(op, value);
+}
+
+void VornCtl::runAccum(GLenum op, GLfloat value)
+{
     const PixelRect area = accumArea();
     switch (op) {
     case GL_ACCUM: accum_.accumulate(area, readColours(area).data(), value); break;

@@ -7,6 +7,7 @@
 #include <QPalette>
 #include <QScreen>
 
+#include <cmath>
 #include <cstdio>
 #include <exception>
 
@@ -54,7 +55,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, kBackground);
     setPalette(pal);
-    resize(pixelsFromTwips(kClientWidth, twipsPerPixelX()), pixelsFromTwips(kClientHeight, twipsPerPixelY()));
+    resize(onScreen(kClientWidth, twipsPerPixelX()), onScreen(kClientHeight, twipsPerPixelY()));
     createControls();
     Form_Load();
 }
@@ -70,14 +71,21 @@ Form1* Form1::defaultInstance()
     return defaultForm;
 }
 
+// A program's pixels are device pixels, so a higher device pixel ratio means
+// fewer twips per pixel and the design keeps its size on screen.
 double Form1::twipsPerPixelX() const
 {
-    return 1440.0 / screen()->logicalDotsPerInchX();
+    return 1440.0 / (screen()->logicalDotsPerInchX() * screen()->devicePixelRatio());
 }
 
 double Form1::twipsPerPixelY() const
 {
-    return 1440.0 / screen()->logicalDotsPerInchY();
+    return 1440.0 / (screen()->logicalDotsPerInchY() * screen()->devicePixelRatio());
+}
+
+int Form1::onScreen(double twips, double twipsPerPixel) const
+{
+    return static_cast<int>(std::nearbyint(pixelsFromTwips(twips, twipsPerPixel) / screen()->devicePixelRatio()));
 }
 
 void Form1::createControls()
@@ -98,8 +106,7 @@ void Form1::createControls()
         label->setWordWrap(true);
         label->setPalette(labelPalette);
         label->setAutoFillBackground(true);
-        label->setGeometry(pixelsFromTwips(r.left, tx), pixelsFromTwips(r.top, ty), pixelsFromTwips(r.width, tx),
-                           pixelsFromTwips(r.height, ty));
+        label->setGeometry(onScreen(r.left, tx), onScreen(r.top, ty), onScreen(r.width, tx), onScreen(r.height, ty));
         return label;
     };
     // Labels first, so that the viewports lie above them where they touch.

@@ -21,9 +21,12 @@ public:
     // through its VornCtl3. Null when no form exists.
     static Form1* defaultInstance();
 
-    // Screen factors, as the platform's screen object gives them now.
+    // Screen factors, as the platform's screen object gives them now: twips per
+    // framebuffer (device) pixel.
     double twipsPerPixelX() const;
     double twipsPerPixelY() const;
+    // A design length in twips as Qt's logical pixels, for placing widgets.
+    int onScreen(double twips, double twipsPerPixel) const;
 
     VornCtl* VornCtl1 = nullptr;  // antialiased lit shapes
     VornCtl* VornCtl2 = nullptr;  // generated pixel image

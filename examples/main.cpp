@@ -1,6 +1,7 @@
 // Vorn: shows the examples window; can also write it to an image and exit.
 #include "CommandLine.h"
 #include "Form1.h"
+#include "ProgramStart.h"
 #include "Screenshot.h"
 
 #include <QApplication>
@@ -61,9 +62,11 @@ int main(int argc, char** argv)
     if (const auto status = commandLine.checkScreenshotFile(screenshotOption))
         return *status;
 
-    // The viewports' shapes come from freeglut, which needs an X display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    const QString displayProblem = vorn::chooseDisplayPlatform(argc, argv);
+    if (!displayProblem.isEmpty()) {
+        vorn::reportLine(QStringLiteral("Vorn"), displayProblem);
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorn"));
     QApplication::setApplicationVersion(versionText());

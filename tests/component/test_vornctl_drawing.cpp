@@ -151,6 +151,182 @@ TEST(VornCtlAccum, JitteredPassesSoftenAnEdge)
     EXPECT_TRUE(near(shown.pixel(90, 50), 0, 0, 0));
 }
 
+// ---- a window's context: the control against GL on a plain window ---------
+
+namespace {
+
+struct StateAnswers {
+    std::array<GLfloat, 4> rasterPosition{};
+    std::array<GLdouble, 16> modelview{}, projection{};
+    GLint doubleBuffer = 0, drawBuffer = 0, readBuffer = 0;
+    std::array<GLint, 4> clearInt{};
+    std::array<GLfloat, 4> clearFloat{};
+    std::array<GLdouble, 4> clearDouble{};
+    std::array<GLboolean, 4> clearBool{};
+    std::array<GLfloat, 4> afterPop{};
+    bool bitsAgree = false;   // the four query forms give one positive bit count
+    bool operator==(const StateAnswers&) const = default;
+};
+
+template <class Gl>
+StateAnswers askFreshState(Gl& gl)
+{
+    StateAnswers a;
+    gl.glGetFloatv(GL_CURRENT_RASTER_POSITION, a.rasterPosition.data());
+    gl.glGetDoublev(GL_MODELVIEW_MATRIX, a.modelview.data());
+    gl.glGetDoublev(GL_PROJECTION_MATRIX, a.projection.data());
+    gl.glGetIntegerv(GL_DOUBLEBUFFER, &a.doubleBuffer);
+    gl.glGetIntegerv(GL_DRAW_BUFFER, &a.drawBuffer);
+    gl.glGetIntegerv(GL_READ_BUFFER, &a.readBuffer);
+    gl.glClearAccum(0.25f, -0.5f, 2, 1);   // 2 is clamped to 1
+    gl.glGetIntegerv(GL_ACCUM_CLEAR_VALUE, a.clearInt.data());
+    gl.glGetFloatv(GL_ACCUM_CLEAR_VALUE, a.clearFloat.data());
+    gl.glGetDoublev(GL_ACCUM_CLEAR_VALUE, a.clearDouble.data());
+    gl.glGetBooleanv(GL_ACCUM_CLEAR_VALUE, a.clearBool.data());
+    gl.glPushAttrib(GL_ACCUM_BUFFER_BIT);
+    gl.glClearAccum(1, 1, 1, 1);
+    gl.glPopAttrib();
+    gl.glGetFloatv(GL_ACCUM_CLEAR_VALUE, a.afterPop.data());
+    a.bitsAgree = true;
+    for (GLenum pname : {GL_ACCUM_RED_BITS, GL_ACCUM_GREEN_BITS, GL_ACCUM_BLUE_BITS, GL_ACCUM_ALPHA_BITS}) {
+        GLint i = 0;
+        GLfloat f = 0;
+        GLdouble d = 0;
+        GLboolean b = GL_FALSE;
+        gl.glGetIntegerv(pname, &i);
+        gl.glGetFloatv(pname, &f);
+        gl.glGetDoublev(pname, &d);
+        gl.glGetBooleanv(pname, &b);
+        a.bitsAgree = a.bitsAgree && i > 0 && f == i && d == i && b == GL_TRUE;
+    }
+    return a;
+}
+
+template <class Gl>
+void clearTo(Gl& gl, float red, float green, float blue)
+{
+    gl.glClearColor(red, green, blue, 1);
+    gl.glClear(GL_COLOR_BUFFER_BIT);
+}
+
+template <class Gl>
+std::array<int, 3> pixelAt(Gl& gl, int x, int y)
+{
+    GLubyte rgba[4] = {};
+    gl.glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    return {rgba[0], rgba[1], rgba[2]};
+}
+
+// Compiles and calls lists that load the colour buffer into the accumulation
+// buffer, clear it and return it; what the colour buffer holds after each step.
+// (A load at 0.5 and a return at 2 give the colour back on any GL.)
+template <class Gl>
+std::vector<std::array<int, 3>> runAccumulationLists(Gl& gl)
+{
+    auto compile = [&](GLenum mode) {
+        const GLuint list = gl.glGenLists(1);
+        gl.glNewList(list, mode);
+        gl.glAccum(GL_LOAD, 0.5f);
+        clearTo(gl, 0, 0, 0);
+        gl.glAccum(GL_RETURN, 2.0f);
+        gl.glEndList();
+        return list;
+    };
+    std::vector<std::array<int, 3>> seen;
+    clearTo(gl, 0.5f, 0.25f, 1);
+    const GLuint compiled = compile(GL_COMPILE);
+    seen.push_back(pixelAt(gl, 5, 5));   // compiling alone draws nothing
+    clearTo(gl, 0, 1, 0);
+    gl.glCallList(compiled);
+    seen.push_back(pixelAt(gl, 5, 5));   // loads what the buffer holds now
+    clearTo(gl, 0.5f, 0.25f, 1);
+    const GLuint executed = compile(GL_COMPILE_AND_EXECUTE);
+    clearTo(gl, 1, 0, 0);   // dropped if the list ran: shown only if it did not
+    seen.push_back(pixelAt(gl, 5, 5));
+    clearTo(gl, 0, 0, 1);
+    const GLubyte names[] = {static_cast<GLubyte>(executed)};
+    gl.glCallLists(1, GL_UNSIGNED_BYTE, names);
+    seen.push_back(pixelAt(gl, 5, 5));
+    return seen;
+}
+
+} // namespace
+
+TEST(VornCtlAsAWindow, FreshContextAnswersAsAPlainWindowsContext)
+{
+    StateAnswers plain;
+    {
+        PlainGlWindow window(160, 120);
+        plain = askFreshState(window);
+    }
+    ViewportHost host;
+    StateAnswers control;
+    host.onInit = [&](VornCtl& ctl) { control = askFreshState(ctl); };
+    host.onPaint = [](VornCtl& ctl) { ctl.PresentFrame(); };
+    ASSERT_TRUE(host.show());
+
+    EXPECT_EQ(plain.rasterPosition, (std::array<GLfloat, 4>{0, 0, 0, 1}));   // the window origin
+    EXPECT_EQ(plain.drawBuffer, GL_BACK);
+    EXPECT_EQ(plain.afterPop, (std::array<GLfloat, 4>{0.25f, -0.5f, 1, 1}));
+    EXPECT_TRUE(plain.bitsAgree);
+    EXPECT_EQ(control.rasterPosition, plain.rasterPosition);
+    EXPECT_EQ(control.modelview, plain.modelview);
+    EXPECT_EQ(control.projection, plain.projection);
+    EXPECT_EQ(control.doubleBuffer, plain.doubleBuffer);
+    EXPECT_EQ(control.drawBuffer, plain.drawBuffer);
+    EXPECT_EQ(control.readBuffer, plain.readBuffer);
+    EXPECT_EQ(control.clearInt, plain.clearInt);
+    EXPECT_EQ(control.clearFloat, plain.clearFloat);
+    EXPECT_EQ(control.clearDouble, plain.clearDouble);
+    EXPECT_EQ(control.clearBool, plain.clearBool);
+    EXPECT_EQ(control.afterPop, plain.afterPop);
+    EXPECT_TRUE(control.bitsAgree);
+}
+
+TEST(VornCtlAsAWindow, AccumulationInDisplayListsRunsWhenTheListRuns)
+{
+    std::vector<std::array<int, 3>> plain;
+    {
+        PlainGlWindow window(160, 120);
+        plain = runAccumulationLists(window);
+    }
+    ViewportHost host;
+    std::vector<std::array<int, 3>> control;
+    drawOnce(host, [&](VornCtl& ctl) { control = runAccumulationLists(ctl); });
+
+    const std::vector<std::array<int, 3>> expected{{128, 64, 255}, {0, 255, 0}, {255, 0, 0}, {0, 0, 255}};
+    EXPECT_EQ(plain, expected);
+    EXPECT_EQ(control, plain);
+}
+
+TEST(VornCtlAsAWindow, FrontBufferHoldsThePresentedPicture)
+{
+    // GL names the buffers of a double-buffered window (its front cannot be
+    // read back from Xvfb, so only the names are compared).
+    GLint plainReadBuffer = 0;
+    {
+        PlainGlWindow window(160, 120);
+        window.glReadBuffer(GL_FRONT);
+        window.glGetIntegerv(GL_READ_BUFFER, &plainReadBuffer);
+    }
+    ViewportHost host;
+    drawOnce(host, [](VornCtl& ctl) { clearTo(ctl, 1, 0, 0); });
+    GLint readBuffer = 0;
+    std::array<int, 3> front{}, back{};
+    drawOnce(host, [&](VornCtl& ctl) {
+        clearTo(ctl, 0, 1, 0);
+        ctl.glReadBuffer(GL_FRONT);
+        ctl.glGetIntegerv(GL_READ_BUFFER, &readBuffer);
+        front = pixelAt(ctl, 5, 5);
+        ctl.glReadBuffer(GL_BACK);
+        back = pixelAt(ctl, 5, 5);
+    });
+    EXPECT_EQ(plainReadBuffer, GL_FRONT);
+    EXPECT_EQ(readBuffer, plainReadBuffer);
+    EXPECT_EQ(front, (std::array<int, 3>{255, 0, 0}));   // the frame presented last
+    EXPECT_EQ(back, (std::array<int, 3>{0, 255, 0}));    // the frame being drawn
+}
+
 // ---- text ------------------------------------------------------------------
 
 TEST(VornCtlText, TextStartsAtTheWindowPositionOfThePointInTheTextColour)

@@ -129,6 +129,28 @@ TEST(VornCtlEvents, CallsFromATimerActOnTheirOwnControl)
     EXPECT_EQ(viewport[2], 100);
 }
 
+TEST(VornCtlEvents, ViewportStaysWhereGlLeavesItWhenTheControlResizes)
+{
+    // A window's context sets its viewport once, when it is first made
+    // current; later the program's glViewport alone changes it.
+    ViewportHost host(160, 120);
+    GLint box[4] = {};
+    host.onPaint = [&](VornCtl& ctl) {
+        ctl.glGetIntegerv(GL_VIEWPORT, box);
+        ctl.PresentFrame();
+    };
+    ASSERT_TRUE(host.show());
+    EXPECT_EQ(box[2], 160);
+    EXPECT_EQ(box[3], 120);
+    ASSERT_TRUE(host.nextFrame([&] { host.ctl->resize(200, 150); }));
+    EXPECT_EQ(box[2], 160);
+    EXPECT_EQ(box[3], 120);
+
+    host.ctl->glViewport(10, 20, 50, 60);   // outside the events, as a timer would
+    ASSERT_TRUE(host.nextFrame([&] { host.ctl->resize(180, 140); }));
+    EXPECT_EQ(std::vector<GLint>(box, box + 4), (std::vector<GLint>{10, 20, 50, 60}));
+}
+
 TEST(VornCtlEvents, CallsBeforeTheContextExistsAreHarmless)
 {
     testApp();

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QWidget>
 
+#include <GL/freeglut.h>
+
 #include <functional>
 
 inline QApplication& testApp()
@@ -79,3 +81,53 @@ inline void fill(VornCtl& ctl, float red, float green, float blue)
     ctl.glClearColor(red, green, blue, 1);
     ctl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
+
+// A double-buffered freeglut window with an accumulation buffer, to ask GL
+// itself what a window's context answers. Its context is current from
+// construction on; make one before the controls draw, as Qt does not know it.
+struct PlainGlWindow {
+    PlainGlWindow(int width, int height)
+    {
+        testApp();
+        if (!glutGet(GLUT_INIT_STATE)) {
+            static int argc = 1;
+            static char name[] = "plaingl";
+            static char* argv[] = {name, nullptr};
+            glutInit(&argc, argv);
+        }
+        glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH | GLUT_ACCUM);
+        glutInitWindowSize(width, height);
+        id = glutCreateWindow("plain GL");
+        glutDisplayFunc([] {});
+        glutReshapeFunc([](int, int) {});   // leave the viewport as GL keeps it
+        for (int i = 0; i < 10; ++i)
+            glutMainLoopEvent();
+        glutSetWindow(id);
+    }
+    ~PlainGlWindow()
+    {
+        glutDestroyWindow(id);
+        glutMainLoopEvent();
+    }
+
+    // The calls the comparisons make, under the control's method names.
+    void glGetBooleanv(GLenum p, GLboolean* v) { ::glGetBooleanv(p, v); }
+    void glGetIntegerv(GLenum p, GLint* v) { ::glGetIntegerv(p, v); }
+    void glGetFloatv(GLenum p, GLfloat* v) { ::glGetFloatv(p, v); }
+    void glGetDoublev(GLenum p, GLdouble* v) { ::glGetDoublev(p, v); }
+    void glClearAccum(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { ::glClearAccum(r, g, b, a); }
+    void glClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { ::glClearColor(r, g, b, a); }
+    void glClear(GLbitfield mask) { ::glClear(mask); }
+    void glAccum(GLenum op, GLfloat value) { ::glAccum(op, value); }
+    void glPushAttrib(GLbitfield mask) { ::glPushAttrib(mask); }
+    void glPopAttrib() { ::glPopAttrib(); }
+    GLuint glGenLists(GLsizei n) { return ::glGenLists(n); }
+    void glNewList(GLuint list, GLenum mode) { ::glNewList(list, mode); }
+    void glEndList() { ::glEndList(); }
+    void glCallList(GLuint list) { ::glCallList(list); }
+    void glCallLists(GLsizei n, GLenum type, const GLvoid* lists) { ::glCallLists(n, type, lists); }
+    void glReadBuffer(GLenum mode) { ::glReadBuffer(mode); }
+    void glReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum f, GLenum t, GLvoid* p) { ::glReadPixels(x, y, w, h, f, t, p); }
+
+    int id = 0;
+};

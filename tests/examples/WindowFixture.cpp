@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cmath>
 #include <vector>
 
 QApplication& testApplication()
@@ -45,5 +46,12 @@ QImage grabScreen(Form1& form)
 
 QImage part(const QImage& window, const QWidget& child)
 {
-    return window.copy(child.geometry());
+    return window.copy(onPicture(window, child.geometry()));
+}
+
+QRect onPicture(const QImage& window, QRect logical)
+{
+    const double ratio = window.devicePixelRatio();
+    return QRect(QPoint(std::lround(logical.left() * ratio), std::lround(logical.top() * ratio)),
+                 QPoint(std::lround((logical.right() + 1) * ratio) - 1, std::lround((logical.bottom() + 1) * ratio) - 1));
 }

@@ -20,3 +20,5 @@ QImage grabScreen(Form1& form);
 
 // The part of a window image that one child widget covers.
 QImage part(const QImage& window, const QWidget& child);
+// A rectangle in the window's logical pixels as the image's (device) pixels.
+QRect onPicture(const QImage& window, QRect logical);

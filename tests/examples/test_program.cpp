@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "NoDisplay.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -50,6 +52,22 @@ TEST(VornProgram, VersionHelpAndBadOptions)
         EXPECT_TRUE(bad.err.startsWith("Vorn: ")) << bad.err.toStdString();
         EXPECT_EQ(bad.err.count('\n'), 1) << bad.err.toStdString();
         EXPECT_TRUE(bad.out.isEmpty()) << bad.out.toStdString();
+    }
+}
+
+TEST(VornProgram, WithoutAnXDisplayOneLineSaysWhatToDo)
+{
+    for (const auto& [name, environment] : noDisplayEnvironments()) {
+        const StartOutcome run = startIn(QStringLiteral(VORN_EXECUTABLE), {}, environment);
+        EXPECT_FALSE(run.crashed) << name.toStdString();
+        EXPECT_EQ(run.exitCode, 1) << name.toStdString();
+        EXPECT_TRUE(run.err.startsWith("Vorn: ")) << name.toStdString() << ": " << run.err.toStdString();
+        EXPECT_EQ(run.err.count('\n'), 1) << name.toStdString() << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("xvfb-run")) << name.toStdString() << ": " << run.err.toStdString();
+
+        const StartOutcome version = startIn(QStringLiteral(VORN_EXECUTABLE), {"--version"}, environment);
+        EXPECT_EQ(version.exitCode, 0) << name.toStdString();
+        EXPECT_EQ(version.out, "Vorn 1.00.0002\n") << name.toStdString();
     }
 }
 

@@ -74,11 +74,15 @@ QImage ExamplesWindow::picture;
 
 TEST_F(ExamplesWindow, LayoutFollowsTheDesignInTwips)
 {
+    // Twips per framebuffer pixel; the window keeps its design size on screen.
     const double tx = form->twipsPerPixelX();
     const double ty = form->twipsPerPixelY();
+    const double ratio = form->devicePixelRatio();
+    EXPECT_DOUBLE_EQ(ratio, qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble());
+    EXPECT_DOUBLE_EQ(tx * ratio, 15);
     EXPECT_EQ(form->windowTitle(), "Vorn - Examples");
-    EXPECT_EQ(form->width(), std::lround(8430 / tx));
-    EXPECT_EQ(form->height(), std::lround(6840 / ty));
+    EXPECT_EQ(form->width(), 562);
+    EXPECT_EQ(form->height(), 456);
     EXPECT_NEAR(form->VornCtl1->Left(), 3120, tx);
     EXPECT_NEAR(form->VornCtl1->Width(), 5055, tx);
     EXPECT_NEAR(form->VornCtl2->Top(), 4320, ty);
@@ -102,7 +106,8 @@ TEST_F(ExamplesWindow, LayoutFollowsTheDesignInTwips)
 TEST_F(ExamplesWindow, BackgroundIsDarkBlueBetweenTheViewports)
 {
     // Left of the big viewport, between the two small ones and the labels.
-    const QPoint gap(form->VornCtl3->geometry().right() + 10, form->VornCtl1->geometry().bottom() - 5);
+    const QPoint gap = onPicture(picture, QRect(form->VornCtl3->geometry().right() + 10,
+                                                 form->VornCtl1->geometry().bottom() - 5, 1, 1)).topLeft();
     EXPECT_TRUE(near(at(picture, gap.x(), gap.y()), {1, 0, 66}, 2)) << show(at(picture, gap.x(), gap.y()));
 }
 
@@ -113,11 +118,12 @@ TEST_F(ExamplesWindow, BannerShowsYellowTextOnOlive)
         EXPECT_TRUE(near(at(banner, c.x(), c.y()), {128, 128, 0}, 2)) << show(at(banner, c.x(), c.y()));
 
     auto yellow = [](Rgb c) { return c.r > 200 && c.g > 200 && c.b < 90; };
-    int left = banner.width(), lowest = -1;
+    int left = banner.width(), highest = banner.height(), lowest = -1;
     for (int y = 0; y < banner.height(); ++y)
         for (int x = 0; x < banner.width(); ++x)
             if (yellow(at(banner, x, y))) {
                 left = std::min(left, x);
+                highest = std::min(highest, y);
                 lowest = std::max(lowest, y);
             }
     ASSERT_GE(lowest, 0) << "no yellow text in the banner";
@@ -126,6 +132,9 @@ TEST_F(ExamplesWindow, BannerShowsYellowTextOnOlive)
     EXPECT_NEAR(double(left) / banner.width(), 0.30, 0.03);
     const double baselineAboveBottom = double(banner.height() - 1 - lowest) / banner.height();
     EXPECT_NEAR(baselineAboveBottom, 0.20, 0.06);
+    // 36 points at 96 DPI times the device pixel ratio: capitals about 33 pixels.
+    const double capitals = (lowest - highest + 1) / form->devicePixelRatio();
+    EXPECT_NEAR(capitals, 33, 4);
 }
 
 TEST_F(ExamplesWindow, TessellationIsAColouredPolygonOnDarkGreen)
@@ -146,34 +155,27 @@ TEST_F(ExamplesWindow, TessellationIsAColouredPolygonOnDarkGreen)
     EXPECT_GT(skyBlue, 0);
 }
 
-TEST_F(ExamplesWindow, PixelImageStartsAtTheViewportCentre)
+TEST_F(ExamplesWindow, PixelImageStartsAtTheLowerLeftCorner)
 {
+    // A fresh context's raster position is the window origin, so pixel 0 of
+    // the image is the viewport's lower left pixel (rows of the grab run top
+    // down). Its signed bytes (26, 51, 76) read as 26/127 ... of full scale.
     const QImage image = part(picture, *form->VornCtl2);
-    // The raster origin maps to the viewport's centre (give or take the
-    // rasteriser's rounding of a half pixel); rows of the grab run top down.
-    // Its signed bytes (26, 51, 76) read as 26/127 ... of full scale.
-    const Rgb firstColour{52, 102, 153};
-    const int cx = image.width() / 2, cy = image.height() - 1 - image.height() / 2;
-    QPoint first(-1, -1);
-    for (int y = cy - 1; y <= cy + 1; ++y)
-        for (int x = cx - 1; x <= cx + 1; ++x)
-            if (near(at(image, x, y), firstColour, 3))
-                first = {x, y};
-    ASSERT_NE(first, QPoint(-1, -1)) << "no (52, 102, 153) pixel at the centre; it shows "
-                                     << show(at(image, cx, cy));
+    const int bottom = image.height() - 1;
+    EXPECT_TRUE(near(at(image, 0, bottom), {52, 102, 153}, 3)) << show(at(image, 0, bottom));
     // Pixel 1 is (145, 165, 184): negative as signed bytes, so black.
-    EXPECT_TRUE(near(at(image, first.x() + 1, first.y()), {0, 0, 0}, 1))
-        << show(at(image, first.x() + 1, first.y()));
-    // Nothing is drawn left of or below the image's corner.
-    const Rgb background = at(image, 1, image.height() - 2);
-    const QRect left(0, 0, first.x(), image.height());
-    const QRect below(0, first.y() + 1, image.width(), image.height() - first.y() - 1);
-    EXPECT_EQ(count(image, left, [&](Rgb c) { return !near(c, background, 0); }), 0);
-    EXPECT_EQ(count(image, below, [&](Rgb c) { return !near(c, background, 0); }), 0);
-    // The image itself covers the upper right quarter, many of its pixels coloured.
-    const QRect quarter(first.x(), 0, image.width() - first.x(), first.y() + 1);
-    EXPECT_GT(count(image, quarter, [&](Rgb c) { return !near(c, background, 20); }),
-              quarter.width() * quarter.height() / 3);
+    EXPECT_TRUE(near(at(image, 1, bottom), {0, 0, 0}, 1)) << show(at(image, 1, bottom));
+
+    // The 200 x 200 image covers the viewport from that corner, many of its
+    // pixels coloured; where the viewport is larger (at device pixel ratios
+    // above 1) the rest stays the black of the cleared buffer.
+    const int w = std::min(200, image.width()), h = std::min(200, image.height());
+    const QRect covered(0, image.height() - h, w, h);
+    EXPECT_GT(count(image, covered, [](Rgb c) { return !near(c, {0, 0, 0}, 20); }), w * h / 3);
+    const QRect right(w, 0, image.width() - w, image.height());
+    const QRect above(0, 0, image.width(), image.height() - h);
+    EXPECT_EQ(count(image, right, [](Rgb c) { return !near(c, {0, 0, 0}, 0); }), 0);
+    EXPECT_EQ(count(image, above, [](Rgb c) { return !near(c, {0, 0, 0}, 0); }), 0);
 }
 
 TEST_F(ExamplesWindow, ShapesAreLitAndAntialiasedOnBlack)
@@ -195,6 +197,16 @@ TEST_F(ExamplesWindow, ShapesAreLitAndAntialiasedOnBlack)
     EXPECT_GT(count(shapes, bottomRight,
                     [](Rgb c) { return c.r > 90 && c.r > 1.2 * c.g && std::abs(c.g - c.b) < 12; }),
               enough) << "pink octahedron";
+
+    // The four shapes together sit in the middle of the viewport.
+    QRect lit;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (std::max({at(shapes, x, y).r, at(shapes, x, y).g, at(shapes, x, y).b}) > 40)
+                lit |= QRect(x, y, 1, 1);
+    EXPECT_NEAR(double(lit.center().x()) / w, 0.5, 0.06);
+    EXPECT_NEAR(double(lit.center().y()) / h, 0.5, 0.06);
+    EXPECT_GT(lit.width(), w / 2);
 
     // Lit surfaces never fall below the global ambient (0.2 of full scale, 51)
     // in any channel, so one pass shows only black and such colours; darker

@@ -289,9 +289,10 @@ TEST_F(WindowTest, ReferenceFrameIsCountedAndShowsThePeakInItsColour)
     EXPECT_EQ(state().interpCount, state().okCount);
     EXPECT_TRUE(waitFor([&] { return status().find("Interp. Count= 0;") == std::string::npos; }));
 
+    // The grab is in device pixels; the view fills it alike at any ratio.
     const QImage image = picture();
-    const QPointF peak = projectedPoint({65.5f, 65.5f, 69}, window->size(), 1, 98);
-    const QPointF low = projectedPoint({3, 66, 11}, window->size(), 1, 98);
+    const QPointF peak = projectedPoint({65.5f, 65.5f, 69}, image.size(), 1, 98);
+    const QPointF low = projectedPoint({3, 66, 11}, image.size(), 1, 98);
     const QColor atPeak = windowtest::meanColour(image, int(peak.x()), int(peak.y()));
     const QColor atLow = windowtest::meanColour(image, int(low.x()), int(low.y()));
     // Colour mode 1 runs from azure at 0 to orange at 50 and beyond.

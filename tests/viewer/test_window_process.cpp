@@ -2,6 +2,7 @@
 // pseudo-terminal that goes away, and --screenshot.
 
 #include "test_window_support.h"
+#include "NoDisplay.h"
 
 #include <QFile>
 #include <QImage>
@@ -277,4 +278,20 @@ TEST(ViewerProgram, ScreenshotWritesTheWindowAndExits)
                     QStringLiteral("/no-such-dir/shot.png")},
         &code);
     EXPECT_EQ(code, 1);
+}
+
+TEST(ViewerProgram, WithoutAnXDisplayOneLineSaysWhatToDo)
+{
+    for (const auto& [name, environment] : noDisplayEnvironments()) {
+        const StartOutcome run = startIn(meshscope, {"--port", "/dev/null"}, environment);
+        EXPECT_FALSE(run.crashed) << name.toStdString();
+        EXPECT_EQ(run.exitCode, 1) << name.toStdString();
+        EXPECT_TRUE(run.err.startsWith("meshscope: ")) << name.toStdString() << ": " << run.err.toStdString();
+        EXPECT_EQ(run.err.count('\n'), 1) << name.toStdString() << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("xvfb-run")) << name.toStdString() << ": " << run.err.toStdString();
+
+        const StartOutcome help = startIn(meshscope, {"--help"}, environment);
+        EXPECT_EQ(help.exitCode, 0) << name.toStdString();
+        EXPECT_TRUE(help.out.contains("--port")) << name.toStdString();
+    }
 }

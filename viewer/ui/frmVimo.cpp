@@ -3,6 +3,7 @@
 #include "DataFile.h"
 #include "Commands.h"
 #include "SceneColor.h"
+#include "ProgramStart.h"
 #include "ScenePaint.h"
 #include "SceneSetup.h"
 #include "SerialInput.h"
@@ -21,7 +22,6 @@
 #include <QScreen>
 #include <QStyle>
 
-#include <cstdio>
 #include <exception>
 
 namespace meshscope {
@@ -36,9 +36,7 @@ QString programName()
 
 void writeErrorLine(const QString& text)
 {
-    const QByteArray line = (programName() + QStringLiteral(": ") + text + QLatin1Char('\n')).toLocal8Bit();
-    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
-    std::fflush(stderr);
+    vorn::reportLine(programName(), text);
 }
 
 // Colours of the text boxes: dark ground like the system's menu text, with the
@@ -391,10 +389,12 @@ bool frmVimo::eventFilter(QObject* watched, QEvent* event)
 void frmVimo::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    // The window's pixels are the viewport's framebuffer pixels (device pixels).
+    const double ratio = devicePixelRatio();
     VornCtl1->setLeft(0);
     VornCtl1->setTop(0);
-    VornCtl1->setWidth(width());
-    VornCtl1->setHeight(height());
+    VornCtl1->setWidth(width() * ratio);
+    VornCtl1->setHeight(height() * ratio);
     // The projection follows the viewport's shape, and the resized picture
     // is drawn now rather than at the next change of the state.
     if (loaded_) {

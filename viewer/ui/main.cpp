@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "frmVimo.h"
 #include "PortList.h"
+#include "ProgramStart.h"
 #include "Screenshot.h"
 
 #include <QApplication>
@@ -20,25 +21,7 @@
 int main(int argc, char* argv[])
 {
     const char* program = MESHSCOPE_PROGRAM_NAME;
-    // The GLUT shapes need an X display, so prefer xcb unless the user chose.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-            bool helpOnly = false;
-            for (int i = 1; i < argc; ++i) {
-                const QByteArray arg(argv[i]);
-                helpOnly = helpOnly || arg == "--help" || arg == "-h" || arg == "--version" || arg == "-v"
-                           || arg == "--list-ports";
-            }
-            if (!helpOnly) {
-                std::fprintf(stderr, "%s: no X display (set DISPLAY, or run under xvfb-run)\n", program);
-                return 1;
-            }
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        } else {
-            qputenv("QT_QPA_PLATFORM", "xcb");
-        }
-    }
-
+    const QString displayProblem = vorn::chooseDisplayPlatform(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(program));
     QApplication::setApplicationVersion(QStringLiteral(MESHSCOPE_VERSION));
@@ -119,6 +102,11 @@ int main(int argc, char* argv[])
     if (!delayOk || delayMs < 0) {
         return commandLine.fail(QStringLiteral("--screenshot-delay wants a number of milliseconds, not \"%1\"")
                                     .arg(parser.value(delayOption)));
+    }
+
+    if (!displayProblem.isEmpty()) {
+        vorn::reportLine(QString::fromLatin1(program), displayProblem);
+        return 1;
     }
 
     meshscope::frmVimo window(MESHSCOPE_COMM_PORT, parser.value(portOption));

@@ -1,0 +1,116 @@
+#include "ProgramStart.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <xcb/xcb.h>
+
+#include <cstdio>
+#include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace vorn {
+
+namespace {
+
+// The platform the user asked for: -platform on the command line, else QT_QPA_PLATFORM.
+QString requestedPlatform(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if ((arg == "-platform" || arg == "--platform") && i + 1 < argc)
+            return QString::fromLocal8Bit(argv[i + 1]);
+    }
+    return qEnvironmentVariable("QT_QPA_PLATFORM");
+}
+
+// Names the first platform of a list ("wayland;xcb") that is asked for.
+bool listsPlatform(const QString& platforms, const QString& prefix)
+{
+    const QStringList names = platforms.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QString& name : names)
+        if (name.trimmed().section(QLatin1Char(':'), 0, 0).startsWith(prefix))
+            return true;
+    return false;
+}
+
+// Connects as Qt's platform will. libxcb prints a refused authorisation
+// itself; that line is kept off standard error, as the caller says it better.
+bool xServerAccepts(const char* display)
+{
+    std::fflush(stderr);
+    const int savedStderr = ::dup(STDERR_FILENO);
+    const int quiet = ::open("/dev/null", O_WRONLY);
+    if (quiet >= 0) {
+        ::dup2(quiet, STDERR_FILENO);
+        ::close(quiet);
+    }
+    // Kept open until the program ends: an X server whose last client leaves
+    // resets and refuses connections for a moment, Qt's among them.
+    static std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t*)> probe(nullptr, xcb_disconnect);
+    probe.reset(xcb_connect(display, nullptr));
+    const bool accepted = xcb_connection_has_error(probe.get()) == 0;
+    if (savedStderr >= 0) {
+        ::dup2(savedStderr, STDERR_FILENO);
+        ::close(savedStderr);
+    }
+    return accepted;
+}
+
+// Empty when the X server in DISPLAY accepts a connection, else why not and what to do.
+QString xDisplayProblem(bool wayland)
+{
+    const QByteArray display = qgetenv("DISPLAY");
+    if (display.isEmpty()) {
+        if (wayland)
+            return QStringLiteral("this Wayland session has no XWayland, and the OpenGL views need an X display "
+                                  "(start XWayland, or run under xvfb-run)");
+        return QStringLiteral("no X display (set DISPLAY, or run under xvfb-run)");
+    }
+    if (xServerAccepts(display.constData()))
+        return {};
+    return QStringLiteral("cannot open the X display %1 (start its X server, set DISPLAY to a running one, "
+                          "or run under xvfb-run)")
+        .arg(QString::fromLocal8Bit(display));
+}
+
+void choosePlatform(const char* name, int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", name);
+    // A -platform argument would override the variable: make it say the same.
+    for (int i = 1; i + 1 < argc; ++i)
+        if (QByteArray(argv[i]) == "-platform" || QByteArray(argv[i]) == "--platform")
+            argv[i + 1] = const_cast<char*>(name);
+}
+
+} // namespace
+
+QString chooseDisplayPlatform(int argc, char** argv)
+{
+    const QString requested = requestedPlatform(argc, argv);
+    QString problem;
+    if (requested.isEmpty() || listsPlatform(requested, QStringLiteral("xcb"))
+        || listsPlatform(requested, QStringLiteral("wayland"))) {
+        const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+            || listsPlatform(requested, QStringLiteral("wayland"));
+        problem = xDisplayProblem(wayland);
+    } else {
+        problem = QStringLiteral("cannot draw on the %1 platform: the OpenGL views need an X display "
+                                 "(unset QT_QPA_PLATFORM, or run under xvfb-run)")
+                      .arg(requested);
+    }
+    choosePlatform(problem.isEmpty() ? "xcb" : "offscreen", argc, argv);
+    return problem;
+}
+
+void reportLine(const QString& program, const QString& text)
+{
+    QString line = program + QStringLiteral(": ") + text;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+} // namespace vorn

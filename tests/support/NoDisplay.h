@@ -1,0 +1,69 @@
+// Starting a program where it cannot draw: the environments, and how it ended.
+#pragma once
+
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <utility>
+#include <vector>
+
+struct StartOutcome {
+    bool crashed = false;   // ended by a signal (a segfault or an abort)
+    int exitCode = -1;
+    QString out, err;
+};
+
+inline StartOutcome startIn(const QString& program, const QStringList& args, const QProcessEnvironment& environment)
+{
+    QProcess p;
+    p.setProcessEnvironment(environment);
+    p.start(program, args);
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished();
+    }
+    return {p.exitStatus() != QProcess::NormalExit, p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+// A display name no X server answers on this machine.
+inline QString unusedDisplay()
+{
+    for (int n = 250;; ++n)
+        if (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) && !QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+            return QStringLiteral(":%1").arg(n);
+}
+
+// Each way of having no display the programs handle, by name.
+inline std::vector<std::pair<QString, QProcessEnvironment>> noDisplayEnvironments()
+{
+    QProcessEnvironment here = QProcessEnvironment::systemEnvironment();
+    // As in a desktop session; without it Qt adds a warning line of its own.
+    if (here.value(QStringLiteral("XDG_RUNTIME_DIR")).isEmpty()) {
+        const QString runtime = QStringLiteral("/tmp/runtime-%1").arg(::getuid());
+        ::mkdir(QFile::encodeName(runtime).constData(), 0700);
+        here.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    }
+    auto without = [&](std::function<void(QProcessEnvironment&)> change) {
+        QProcessEnvironment e = here;
+        e.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        e.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        change(e);
+        return e;
+    };
+    return {
+        {"offscreen platform", without([](QProcessEnvironment& e) { e.insert("QT_QPA_PLATFORM", "offscreen"); })},
+        {"DISPLAY unset", without([](QProcessEnvironment& e) { e.remove("DISPLAY"); })},
+        {"unreachable DISPLAY", without([](QProcessEnvironment& e) { e.insert("DISPLAY", unusedDisplay()); })},
+        {"Wayland without XWayland", without([](QProcessEnvironment& e) {
+             e.remove("DISPLAY");
+             e.insert("QT_QPA_PLATFORM", "wayland");
+             e.insert("WAYLAND_DISPLAY", "wayland-absent");
+         })},
+    };
+}
