@@ -1,20 +1,8 @@
 #include "MSComm.h"
 
 #include <QFile>
-#include <QMetaObject>
 
 #include <unistd.h>
-
-#include <limits>
-
-std::int16_t saturatedCharCount(qint64 count)
-{
-    if (count <= 0)
-        return 0;
-    if (count > std::numeric_limits<std::int16_t>::max())
-        return std::numeric_limits<std::int16_t>::max();
-    return static_cast<std::int16_t>(count);
-}
 
 MSComm::MSComm(QObject* parent)
     : QObject(parent)
@@ -26,8 +14,12 @@ MSComm::MSComm(QObject* parent)
     port_.setFlowControl(QSerialPort::NoFlowControl);
     // Unlimited: the stored 1024 is not a cap, so a slow reader loses nothing.
     port_.setReadBufferSize(0);
-    connect(&port_, &QSerialPort::readyRead, this, &MSComm::takeFromPort);
     connect(&port_, &QSerialPort::errorOccurred, this, &MSComm::onErrorOccurred);
+    connect(&reader_, &SerialReader::discarded, this, &MSComm::discarded);
+    connect(&reader_, &SerialReader::portFailed, this, [this](const QString& message) {
+        port_.clearError();
+        emit portFailed(message);
+    });
 }
 
 MSComm::~MSComm()
@@ -69,7 +61,7 @@ qint32 MSComm::baudRate() const
 
 bool MSComm::PortOpen() const
 {
-    return port_.isOpen() && failureMessage_.isEmpty();
+    return reader_.isReading();
 }
 
 void MSComm::setPortOpen(bool open)
@@ -82,10 +74,10 @@ void MSComm::setPortOpen(bool open)
 
 void MSComm::open()
 {
-    finishFailure();
+    reader_.finishFailure();
     if (port_.isOpen())
         return;
-    received_.clear();
+    reader_.reset();
     // Opened at the stored speed, then switched, so a refused speed is told
     // apart from a device that cannot be opened at all.
     port_.setBaudRate(BaudRate);
@@ -122,86 +114,34 @@ std::string MSComm::openFailureReason() const
 
 void MSComm::close()
 {
-    failureMessage_.clear();
+    reader_.reset();
     if (port_.isOpen())
         port_.close();
-    received_.clear();
 }
 
 std::int16_t MSComm::InBufferCount()
 {
-    collectArrived();
-    return saturatedCharCount(received_.size());
+    return reader_.InBufferCount();
 }
 
 std::string MSComm::Input()
 {
-    collectArrived();
-    std::string text = received_.toStdString();
-    received_.clear();
-    return text;
-}
-
-// Reads what has reached the operating system since the event loop last ran,
-// so a poll sees characters at once.
-void MSComm::collectArrived()
-{
-    if (PortOpen()) {
-        // Each wait reads everything the device holds; repeat a few times for
-        // bytes that land meanwhile, but never spin on a busy line.
-        for (int round = 0; round < 4 && failureMessage_.isEmpty(); ++round) {
-            if (!port_.waitForReadyRead(0))
-                break;
-        }
-        if (port_.error() == QSerialPort::TimeoutError)
-            port_.clearError();
-        takeFromPort();
-    }
-    finishFailure();
+    return reader_.Input();
 }
 
 void MSComm::setPaused(bool paused)
 {
-    paused_ = paused;
-    takeFromPort();
-}
-
-void MSComm::takeFromPort()
-{
-    if (port_.isOpen())
-        received_ += port_.readAll();
-    if (paused_ && received_.size() > InBufferSize) {
-        const QByteArray dropped = received_.left(received_.size() - InBufferSize);
-        received_.remove(0, dropped.size());
-        emit discarded(dropped);
-    }
+    reader_.setPaused(paused);
 }
 
 void MSComm::onErrorOccurred(QSerialPort::SerialPortError error)
 {
-    // This control only receives, so any input or output failure means the line is gone.
-    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError
-        && error != QSerialPort::WriteError)
+    // A poll that finds nothing waiting is no fault; forget it at once.
+    if (error == QSerialPort::TimeoutError) {
+        port_.clearError();
         return;
-    if (!failureMessage_.isEmpty() || !port_.isOpen())
-        return;
-    failureMessage_ = QStringLiteral("lost the line on %1 (device unplugged or closed)").arg(path_);
-    // Closing inside the port's own signal is unsafe; finish once it has returned.
-    QMetaObject::invokeMethod(this, &MSComm::finishFailure, Qt::QueuedConnection);
-}
-
-// Closes a failed port and reports it once. Characters that arrived before
-// the failure stay readable through Input.
-void MSComm::finishFailure()
-{
-    if (failureMessage_.isEmpty())
-        return;
-    const QString message = failureMessage_;
-    failureMessage_.clear();
-    if (port_.isOpen()) {
-        takeFromPort();
-        port_.close();
     }
-    port_.clearError();
-    emit portFailed(message);
+    // This control only receives, so any input or output failure means the line is gone.
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError || error == QSerialPort::WriteError)
+        reader_.lineLost(QStringLiteral("lost the line on %1 (device unplugged or closed)").arg(path_));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SerialReader.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QSerialPort>
@@ -20,10 +22,6 @@ class SerialSpeedError : public SerialPortError {
 public:
     using SerialPortError::SerialPortError;
 };
-
-// Number of waiting characters as the 16-bit count the viewer reads:
-// counts beyond 32767 saturate instead of wrapping to a negative number.
-std::int16_t saturatedCharCount(qint64 count);
 
 // The serial communications control: a polled receive-only port with the
 // stored line settings (115200 baud, 8N1, no flow control).
@@ -55,7 +53,7 @@ public:
     // Stored settings. While polled, the receive buffer grows as needed so no
     // character is lost; while paused it holds at most InBufferSize.
     static constexpr qint32 BaudRate = 115200;
-    static constexpr int InBufferSize = 1024;
+    static constexpr int InBufferSize = SerialReader::PausedLimit;
     static constexpr int OutBufferSize = 512;
     static constexpr int InputLen = 0; // 0: Input returns everything waiting
 
@@ -70,15 +68,10 @@ private:
     void open();
     std::string openFailureReason() const;
     void close();
-    void collectArrived();
-    void takeFromPort();
     void onErrorOccurred(QSerialPort::SerialPortError error);
-    void finishFailure();
 
     QSerialPort port_;
+    SerialReader reader_{port_};
     QString path_;
     qint32 baudRate_ = BaudRate;
-    QByteArray received_;
-    QString failureMessage_;
-    bool paused_ = false;
 };

@@ -1,6 +1,8 @@
-// The serial control over real pseudo-terminal pairs.
+// The serial control over real pseudo-terminal pairs, and its reading logic
+// over an in-memory device.
 #include "MSComm.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTemporaryFile>
@@ -292,6 +294,90 @@ TEST_F(MSCommTest, WaitingCountSaturatesAt32767)
     EXPECT_EQ(comm.InBufferCount(), 32767);
     EXPECT_EQ(comm.Input().size(), 40000u);
     EXPECT_EQ(comm.InBufferCount(), 0);
+}
+
+// An in-memory device the test appends to, as a line would deliver.
+struct FedBuffer {
+    QBuffer device;
+    FedBuffer() { device.open(QIODevice::ReadOnly); }
+    void arrive(const QByteArray& bytes, bool signalled = true)
+    {
+        device.buffer().append(bytes);
+        if (signalled)
+            emit device.readyRead();
+    }
+};
+
+// Polled, nothing is lost however much waits; paused, only the newest
+// characters are kept and the older ones are handed out once, in order.
+TEST_F(MSCommTest, ReaderKeepsEverythingPolledAndTheNewestWhilePaused)
+{
+    FedBuffer line;
+    SerialReader reader(line.device);
+    QSignalSpy discarded(&reader, &SerialReader::discarded);
+    ASSERT_TRUE(reader.isReading());
+
+    line.arrive("<1,1,5;", false); // seen by the poll itself, no signal needed
+    EXPECT_EQ(reader.InBufferCount(), 7);
+    line.arrive(" 2,2,6>");
+    EXPECT_EQ(reader.Input(), "<1,1,5; 2,2,6>");
+    EXPECT_EQ(reader.InBufferCount(), 0);
+
+    QByteArray many;
+    for (int i = 0; i < 40000; ++i)
+        many.append(char('a' + i % 26));
+    line.arrive(many.left(20000));
+    line.arrive(many.mid(20000));
+    EXPECT_EQ(reader.InBufferCount(), 32767);
+    EXPECT_EQ(reader.Input(), many.toStdString());
+    EXPECT_TRUE(discarded.isEmpty());
+
+    // Pausing with more than the bound waiting drops the excess at once.
+    line.arrive(many.left(1500), false);
+    reader.setPaused(true);
+    line.arrive(many.mid(1500, 600));
+    ASSERT_EQ(discarded.size(), 2);
+    EXPECT_EQ(discarded.at(0).at(0).toByteArray(), many.left(476));
+    EXPECT_EQ(discarded.at(1).at(0).toByteArray(), many.mid(476, 600));
+    EXPECT_EQ(reader.InBufferCount(), SerialReader::PausedLimit);
+    EXPECT_EQ(reader.Input(), many.mid(1076, 1024).toStdString());
+
+    reader.setPaused(false);
+    line.arrive(many.left(3000));
+    EXPECT_EQ(reader.InBufferCount(), 3000);
+    EXPECT_EQ(discarded.size(), 2);
+}
+
+// A lost line stops reading at once; the device is closed and the loss
+// reported once, from the poll or from the event loop, whichever comes first,
+// and what arrived before it is still handed out.
+TEST_F(MSCommTest, ReaderClosesALostDeviceAndReportsItOnce)
+{
+    for (const bool polled : {false, true}) {
+        FedBuffer line;
+        SerialReader reader(line.device);
+        QSignalSpy failed(&reader, &SerialReader::portFailed);
+        line.arrive("<1,2,3;", false);
+
+        reader.lineLost(QStringLiteral("lost the line"));
+        reader.lineLost(QStringLiteral("lost it again"));
+        EXPECT_FALSE(reader.isReading());
+        EXPECT_TRUE(failed.isEmpty()) << "reported inside the device's own signal";
+        if (polled) {
+            EXPECT_EQ(reader.InBufferCount(), 7);
+        }
+        QCoreApplication::processEvents();
+        ASSERT_EQ(failed.size(), 1) << polled;
+        EXPECT_EQ(failed.at(0).at(0).toString(), "lost the line");
+        EXPECT_FALSE(line.device.isOpen());
+
+        EXPECT_EQ(reader.Input(), "<1,2,3;");
+        line.arrive("late");
+        reader.lineLost(QStringLiteral("closed already"));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(reader.InBufferCount(), 0);
+        EXPECT_EQ(failed.size(), 1);
+    }
 }
 
 } // namespace
