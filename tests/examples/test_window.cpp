@@ -96,11 +96,6 @@ TEST_F(ExamplesWindow, LayoutFollowsTheDesignInTwips)
     EXPECT_EQ(form->Label1->text(), "the red book Accanti example");
     EXPECT_EQ(form->Label2->text(), "some bit stuff");
     EXPECT_EQ(form->Label3->text(), "Tesselation");
-
-    EXPECT_FALSE(form->VornCtl1->booleanProperty1());
-    EXPECT_TRUE(form->VornCtl2->booleanProperty1());
-    EXPECT_TRUE(form->VornCtl3->booleanProperty1());
-    EXPECT_TRUE(form->VornCtl4->booleanProperty1());
 }
 
 TEST_F(ExamplesWindow, BackgroundIsDarkBlueBetweenTheViewports)

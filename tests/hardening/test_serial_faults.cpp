@@ -132,9 +132,8 @@ TEST_F(SerialFaults, FullSpeedFloodsLeaveTheWindowTakingFramesWithMemoryBounded)
     flood->stop();
     sent += flood->sent();
 
-    std::printf("full-speed floods (in-process): %zu bytes in 20 s, %.0f frames/s taken from the frame flood, "
-                "resident %ld kB at start, %ld kB at peak\n",
-                sent, perSecond, startKb, peakKb);
+    std::printf("full-speed floods (in-process): %zu bytes, resident %ld kB at start, %ld kB at peak\n", sent,
+                startKb, peakKb);
     EXPECT_EQ(quartersWithChange, 4);
     EXPECT_GT(sent, 2u << 20) << "the viewer stopped reading";
     // Without the bound taken care of, fewer than one frame a second was taken.
@@ -402,11 +401,8 @@ TEST_F(SerialFaults, DeviceThatHangsUpMidFrameIsReportedOnceAndReopenedWhenItRet
     // The device returns at the same path.
     Device second;
     link.pointAt(second.path());
-    const auto back = std::chrono::steady_clock::now();
     ASSERT_TRUE(waitFor([&] { return linesWith(errors.text(), "reopened " + link.path()) > 0; }, 10000))
         << errors.text();
-    const auto delay = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - back).count();
-    std::printf("reconnect: port reopened %.0f ms after the device returned\n", delay);
 
     second.send("<5,5,50;9,9,90>");
     EXPECT_TRUE(waitFor([&] { return window->state().interpCount > counted && window->state().ptZ[1] == 90; }));

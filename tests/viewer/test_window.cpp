@@ -539,6 +539,17 @@ TEST_F(WindowTest, ClosingTheWindowClosesAnOpenPortOnly)
     ASSERT_TRUE(window->serialControl().PortOpen());
     window->close();
     EXPECT_FALSE(window->serialControl().PortOpen());
+
+    // Closed again with the port already closed: the window goes quietly,
+    // the port is not reopened and no retry is left running.
     window->show();
-    EXPECT_NO_THROW(window->close());
+    StderrCapture errors;
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(window->isHidden());
+    EXPECT_FALSE(window->serialControl().PortOpen());
+    EXPECT_FALSE(window->reopenTimer().isActive());
+    QTest::qWait(100);
+    const std::string said = errors.text();
+    errors.restore();
+    EXPECT_EQ(said, "");
 }

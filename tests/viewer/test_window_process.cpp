@@ -5,8 +5,11 @@
 #include "NoDisplay.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+
+#include <string_view>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -219,10 +222,13 @@ TEST(ViewerProgram, DefaultPortOfEachBuildIsTriedWhenNoneIsGiven)
     for (auto [program, device] : {std::pair{meshscope, "/dev/ttyS1"}, std::pair{meshscopeCom1, "/dev/ttyS0"}}) {
         Viewer viewer(program, {}, dir.path());
         const QString said = viewer.waitForError(QLatin1String(device), 5000);
-        // Either the device is missing or unusable here (reported), or it opened.
-        if (said.contains(QStringLiteral("cannot open"))) {
-            EXPECT_TRUE(said.contains(QLatin1String(device))) << said.toStdString();
-        }
+        // Either the device is missing or unusable here (reported with its
+        // name), or it opened (and nothing is said); never another device.
+        const QLatin1String other(std::string_view(device) == "/dev/ttyS1" ? "/dev/ttyS0" : "/dev/ttyS1");
+        const QString name = QFileInfo(program).fileName();
+        const bool refused = said.contains(QStringLiteral("%1: cannot open %2: ").arg(name, QLatin1String(device)));
+        EXPECT_EQ(said.count(name + QStringLiteral(": ")), refused ? 1 : 0) << said.toStdString();
+        EXPECT_FALSE(said.contains(other)) << said.toStdString();
         EXPECT_TRUE(viewer.stillRunningAfter(500));
     }
 }
