@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace vorn {
 
 // Call before the QApplication exists. Chooses the X11 platform (also under
@@ -15,5 +17,10 @@ QString chooseDisplayPlatform(int argc, char** argv);
 
 // Writes "program: text" as one line on standard error.
 void reportLine(const QString& program, const QString& text);
+
+// Runs one event handler of a program. An error it raises ends that handler
+// only: it is written as the one line "program: handler: what", the program
+// being the application's name, and false is returned.
+bool runHandler(const QString& handler, const std::function<void()>& body);
 
 } // namespace vorn

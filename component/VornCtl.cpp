@@ -3,7 +3,6 @@
 #include "ProgramStart.h"
 #include "TextBitmap.h"
 
-#include <QCoreApplication>
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
 #include <QOpenGLFramebufferObject>
@@ -12,7 +11,6 @@
 #include <QSurfaceFormat>
 
 #include <cmath>
-#include <exception>
 
 namespace {
 
@@ -125,26 +123,14 @@ void VornCtl::raiseEvent(void (VornCtl::*event)(), const char* eventName)
     bindWorkFramebuffer();
     restoreViewport();
     inEvent_ = true;
-    try {
-        emit (this->*event)();
-    } catch (const std::exception& error) {
-        reportError(eventName, QString::fromLocal8Bit(error.what()));
-    } catch (...) {
-        reportError(eventName, QStringLiteral("unknown error"));
-    }
+    const QString owner = objectName().isEmpty() ? QStringLiteral("VornCtl") : objectName();
+    vorn::runHandler(owner + QLatin1Char(' ') + QLatin1String(eventName), [this, event] { emit (this->*event)(); });
     if (inBeginEnd_) {   // a handler that stopped between glBegin and glEnd
         ::glEnd();
         inBeginEnd_ = false;
     }
     keepViewport();
     inEvent_ = false;
-}
-
-void VornCtl::reportError(const char* eventName, const QString& what) const
-{
-    const QString program = QCoreApplication::instance() ? QCoreApplication::applicationName() : QStringLiteral("vorn");
-    const QString name = objectName().isEmpty() ? QStringLiteral("VornCtl") : objectName();
-    vorn::reportLine(program, QStringLiteral("error in %1 %2: %3").arg(name, QLatin1String(eventName), what));
 }
 
 // ---- framebuffers ----------------------------------------------------------

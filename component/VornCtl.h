@@ -111,7 +111,6 @@ private:
     void clearWidgetFramebuffer();
     void copyWorkToWidget();
     void raiseEvent(void (VornCtl::*event)(), const char* eventName);
-    void reportError(const char* eventName, const QString& what) const;
     void restoreViewport();
     void keepViewport();
     void ensureGlut();

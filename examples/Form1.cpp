@@ -8,8 +8,6 @@
 #include <QScreen>
 
 #include <cmath>
-#include <cstdio>
-#include <exception>
 
 namespace {
 
@@ -29,20 +27,6 @@ constexpr TwipsRect kLabel2{120, 3960, 2535, 375};
 constexpr TwipsRect kLabel3{240, 1320, 2535, 375};
 
 const QColor kBackground(1, 0, 66);
-
-// An error raised inside a handler ends that handler; report it in one line
-// and let the program run on.
-template <class Body>
-void runHandler(const char* viewport, const char* event, Body&& body)
-{
-    try {
-        body();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "Vorn: %s %s handler failed: %s\n", viewport, event, e.what());
-    } catch (...) {
-        std::fprintf(stderr, "Vorn: %s %s handler failed with an unknown error\n", viewport, event);
-    }
-}
 
 } // namespace
 
@@ -133,19 +117,18 @@ void Form1::createControls()
     setTabOrder(VornCtl1, VornCtl3);
     setTabOrder(VornCtl3, VornCtl4);
 
-    connectViewport(VornCtl1, "VornCtl1", &Form1::VornCtl1_Initialization, &Form1::VornCtl1_Paint, 0);
-    connectViewport(VornCtl2, "VornCtl2", &Form1::VornCtl2_Initialization, &Form1::VornCtl2_Paint, 1);
-    connectViewport(VornCtl3, "VornCtl3", &Form1::VornCtl3_Initialization, &Form1::VornCtl3_Paint, 2);
-    connectViewport(VornCtl4, "VornCtl4", &Form1::VornCtl4_Initialization, &Form1::VornCtl4_Paint, 3);
+    connectViewport(VornCtl1, &Form1::VornCtl1_Initialization, &Form1::VornCtl1_Paint, 0);
+    connectViewport(VornCtl2, &Form1::VornCtl2_Initialization, &Form1::VornCtl2_Paint, 1);
+    connectViewport(VornCtl3, &Form1::VornCtl3_Initialization, &Form1::VornCtl3_Paint, 2);
+    connectViewport(VornCtl4, &Form1::VornCtl4_Initialization, &Form1::VornCtl4_Paint, 3);
 }
 
-void Form1::connectViewport(VornCtl* viewport, const char* name, void (Form1::*onInitialization)(),
+void Form1::connectViewport(VornCtl* viewport, void (Form1::*onInitialization)(),
                             void (Form1::*onPaint)(), int index)
 {
-    connect(viewport, &VornCtl::initialization, this,
-            [this, name, onInitialization] { runHandler(name, "initialisation", [&] { (this->*onInitialization)(); }); });
-    connect(viewport, &VornCtl::paint, this,
-            [this, name, onPaint] { runHandler(name, "paint", [&] { (this->*onPaint)(); }); });
+    // The viewport reports an error a handler raises and keeps running.
+    connect(viewport, &VornCtl::initialization, this, onInitialization);
+    connect(viewport, &VornCtl::paint, this, onPaint);
     connect(viewport, &VornCtl::framePresented, this, [this, index] {
         if (presented.all())
             return;

@@ -42,7 +42,7 @@ signals:
 
 private:
     void createControls();
-    void connectViewport(VornCtl* viewport, const char* name, void (Form1::*onInitialization)(),
+    void connectViewport(VornCtl* viewport, void (Form1::*onInitialization)(),
                          void (Form1::*onPaint)(), int index);
     void Form_Load();
 

@@ -63,7 +63,7 @@ TEST(EmptyViewport, ShapesPaintWithAnEmptyGlViewportIsReportedAndDrawsNothing)
     const std::string errors = capture.text();
 
     EXPECT_EQ(shapes.count(), 0);
-    EXPECT_NE(errors.find("Vorn: VornCtl1 paint handler failed: cannot draw the passes of an empty "
+    EXPECT_NE(errors.find("Vorn: VornCtl1 paint: cannot draw the passes of an empty "
                           "viewport (0 x 329 pixels)"),
               std::string::npos)
         << errors;

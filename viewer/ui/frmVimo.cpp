@@ -167,10 +167,10 @@ void frmVimo::load()
     VornCtl1->setBooleanProperty1(true);
     openPort();
     enableTimer(tmrCommPort, 10);
-    guarded("serial poll", [this] { serialPollTick(state_, *this); });
+    vorn::runHandler(QStringLiteral("serial poll"), [this] { serialPollTick(state_, *this); });
     state_.interpCount = 0;
     state_.okCount = 0;
-    guarded("data file", [this] { CheckFile(state_, *this, state_.dataFile); });
+    vorn::runHandler(QStringLiteral("data file"), [this] { CheckFile(state_, *this, state_.dataFile); });
 }
 
 // A port that cannot be opened (missing, busy) is reported once; the viewer
@@ -325,15 +325,6 @@ void frmVimo::reportProblem(const std::string& message)
     writeErrorLine(QString::fromStdString(message));
 }
 
-void frmVimo::guarded(const char* handler, const std::function<void()>& body)
-{
-    try {
-        body();
-    } catch (const std::exception& error) {
-        writeErrorLine(QStringLiteral("error in %1: %2").arg(QLatin1String(handler), QString::fromStdString(error.what())));
-    }
-}
-
 // An error inside the paint ends the frame before PresentFrame, so a broken
 // frame is never shown; the viewport reports it and keeps running.
 // The viewport paints on its own when it is resized, before the window's
@@ -349,12 +340,12 @@ void frmVimo::onPaint()
 
 void frmVimo::onPollTick()
 {
-    guarded("serial poll", [this] { serialPollTick(state_, *this); });
+    vorn::runHandler(QStringLiteral("serial poll"), [this] { serialPollTick(state_, *this); });
 }
 
 void frmVimo::onAnimationTick()
 {
-    guarded("animation", [this] { animationTick(state_, *this); });
+    vorn::runHandler(QStringLiteral("animation"), [this] { animationTick(state_, *this); });
     showPendingStatus();
 }
 
@@ -362,7 +353,7 @@ void frmVimo::onKey(QChar key)
 {
     const std::string text = QString(key).toStdString();
     const QScopedValueRollback<bool> keyRedraw(inKey_, true);
-    guarded("key press", [this, &text] { handleKey(state_, *this, text); });
+    vorn::runHandler(QStringLiteral("key press"), [this, &text] { handleKey(state_, *this, text); });
 }
 
 // Key preview: every typed character reaches the key handler once, whichever
@@ -414,7 +405,7 @@ bool frmVimo::onViewportMouse(QEvent* event)
         if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
             startDrag(drag_, at.x(), at.y());
         else if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton))
-            guarded("mouse drag", [this, at] { dragTo(state_, *this, drag_, at.x(), at.y()); });
+            vorn::runHandler(QStringLiteral("mouse drag"), [this, at] { dragTo(state_, *this, drag_, at.x(), at.y()); });
         else if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
             endDrag(drag_);
         else
@@ -423,7 +414,7 @@ bool frmVimo::onViewportMouse(QEvent* event)
     }
     case QEvent::Wheel: {
         const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
-        guarded("mouse wheel", [this, delta] { turnWheel(state_, *this, wheelRest_, delta); });
+        vorn::runHandler(QStringLiteral("mouse wheel"), [this, delta] { turnWheel(state_, *this, wheelRest_, delta); });
         return true;
     }
     default:

@@ -15,7 +15,6 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 
 class QLineEdit;
@@ -102,8 +101,6 @@ private:
     SetupKey currentSetup() const;
     PictureKey currentPicture() const;
     void showPendingStatus();
-    // Runs one handler; an exception ends it with a line on standard error.
-    void guarded(const char* handler, const std::function<void()>& body);
 
     ViewerState state_;
     bool loaded_ = false;
