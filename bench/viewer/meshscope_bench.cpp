@@ -1,6 +1,9 @@
-// Times the viewer's paint for the full 200 x 200 grid and the 98 x 98 serial
-// grid at the design size, and measures the window's CPU use over 10 s of a
-// quiet line after one frame (the last frame is taken again every tick).
+// Times the viewer's frames for the full 200 x 200 grid and the 98 x 98 serial
+// grid at the design size, through the control and, as the anchor, the same
+// calls straight into a plain double-buffered freeglut window of that size,
+// in interleaved rounds. Then the real window's CPU use over 10 s of a quiet
+// line after one frame, over 10 s of spinning ("x"), and the frames per
+// second it shows of a 100 frames/s stream.
 // Run under a real X server, e.g.:
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/viewer/meshscope_bench
 
@@ -11,11 +14,17 @@
 #include "frmVimo.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QOpenGLContext>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <GL/freeglut.h>
+#include <GL/glx.h>
+#undef KeyPress   // an X11 macro, in the way of QEvent::KeyPress
 
 #include <pty.h>
 #include <sys/resource.h>
@@ -27,6 +36,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -55,49 +65,156 @@ bool waitForFrame(VornCtl& ctl)
     return presented;
 }
 
-struct PaintFigures {
-    double medianMs;
-    double meanMs;
-    double frameMs;
+
+// The control's GL methods as plain calls on the current context.
+struct DirectGl {
+#define VORN_GL(ret, name, params, args) ret name params { return ::name args; }
+#define VORN_GL_OWN(ret, name, params, args) VORN_GL(ret, name, params, args)
+#define VORN_GLU(ret, name, params, args) VORN_GL(ret, name, params, args)
+#define VORN_GLU_FREE(ret, name, params, args) VORN_GL(ret, name, params, args)
+#define VORN_GLU_OWN(ret, name, params, args) VORN_GL(ret, name, params, args)
+#define VORN_GLUT(name, params, args) void name params { ::name args; }
+#include "GlFunctions.def"
+#include "GluFunctions.def"
+#include "GlutShapes.def"
+#undef VORN_GL
+#undef VORN_GL_OWN
+#undef VORN_GLU
+#undef VORN_GLU_FREE
+#undef VORN_GLU_OWN
+#undef VORN_GLUT
+    void PresentFrame() {}   // the caller swaps
+    double Width() const { return width; }
+    double Height() const { return height; }
+    double width = 0, height = 0;
 };
 
-// Paints `frames` frames of the drawn range [lo, hi] in both directions and
-// returns the time spent inside the paint handler and per presented frame.
-PaintFigures timePaint(int lo, int hi, int frames)
+void fillHeights(meshscope::ViewerState& state, int lo, int hi)
 {
-    auto state = std::make_unique<meshscope::ViewerState>();
-    meshscope::applyStartValues(*state);
+    meshscope::applyStartValues(state);
     for (int x = 0; x <= 200; ++x)
         for (int y = 0; y <= 200; ++y)
-            state->heights[x][y] = float(25 + 20 * std::sin(x / 15.0) * std::cos(y / 20.0));
-    state->drawMinX = state->drawMinY = static_cast<std::int16_t>(lo);
-    state->drawMaxX = state->drawMaxY = static_cast<std::int16_t>(hi);
+            state.heights[x][y] = float(25 + 20 * std::sin(x / 15.0) * std::cos(y / 20.0));
+    state.drawMinX = state.drawMinY = static_cast<std::int16_t>(lo);
+    state.drawMaxX = state.drawMaxY = static_cast<std::int16_t>(hi);
+}
 
-    VornCtl ctl;
-    ctl.resize(meshscope::frmVimo::designWidth, meshscope::frmVimo::designHeight);
-    std::vector<double> paintMs;
-    QObject::connect(&ctl, &VornCtl::initialization, [&] { meshscope::setUpScene(ctl, *state); });
-    QObject::connect(&ctl, &VornCtl::paint, [&] {
+double msSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// One scene drawn both ways: through the control in its own window, and
+// directly into a freeglut window of the same size.
+class PaintRace {
+public:
+    PaintRace(int lo, int hi)
+    {
+        fillHeights(*state_, lo, hi);
+        *directState_ = *state_;
+        ctl_.resize(meshscope::frmVimo::designWidth, meshscope::frmVimo::designHeight);
+        QObject::connect(&ctl_, &VornCtl::initialization, [this] { meshscope::setUpScene(ctl_, *state_); });
+        QObject::connect(&ctl_, &VornCtl::paint, [this] {
+            const auto start = Clock::now();
+            meshscope::paintScene(ctl_, *state_);
+            handlerMs_.push_back(msSince(start));
+        });
+        ctl_.show();
+        waitForFrame(ctl_);
+
+        releaseQtContext();
+        glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
+        glutInitWindowSize(meshscope::frmVimo::designWidth, meshscope::frmVimo::designHeight);
+        window_ = glutCreateWindow("direct GL");
+        glutDisplayFunc([] {});
+        glutReshapeFunc([](int, int) {});
+        for (int i = 0; i < 20; ++i)
+            glutMainLoopEvent();
+        glutSetWindow(window_);
+        // freeglut skips glutSetWindow for the window it thinks current, even
+        // after Qt made its own context current: keep the handles instead.
+        display_ = glXGetCurrentDisplay();
+        drawable_ = glXGetCurrentDrawable();
+        context_ = glXGetCurrentContext();
+        direct_.width = meshscope::frmVimo::designWidth;
+        direct_.height = meshscope::frmVimo::designHeight;
+        meshscope::setUpScene(direct_, *directState_);
+    }
+    ~PaintRace()
+    {
+        releaseQtContext();
+        glXMakeCurrent(display_, drawable_, context_);
+        glutDestroyWindow(window_);
+        glutMainLoopEvent();
+    }
+
+    // Milliseconds per presented frame over `frames` frames.
+    double controlFrames(int frames)
+    {
         const auto start = Clock::now();
-        meshscope::paintScene(ctl, *state);
-        paintMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-    });
-    ctl.show();
-    waitForFrame(ctl);
-    waitForFrame(ctl);
-    paintMs.clear();
+        for (int i = 0; i < frames; ++i)
+            waitForFrame(ctl_);
+        return msSince(start) / frames;
+    }
+    double directFrames(int frames)
+    {
+        releaseQtContext();
+        glXMakeCurrent(display_, drawable_, context_);
+        const auto start = Clock::now();
+        for (int i = 0; i < frames; ++i) {
+            meshscope::paintScene(direct_, *directState_);
+            glutSwapBuffers();
+            glFinish();   // the frame is on screen, as framePresented says for the control
+            glutMainLoopEvent();
+        }
+        return msSince(start) / frames;
+    }
+    double handlerMedianMs() const { return median(handlerMs_); }
 
-    QElapsedTimer wall;
-    wall.start();
-    for (int i = 0; i < frames; ++i)
-        waitForFrame(ctl);
-    const double frameMs = double(wall.elapsed()) / frames;
+private:
+    // Qt believes its last context current; let it make it current again.
+    static void releaseQtContext()
+    {
+        if (QOpenGLContext* current = QOpenGLContext::currentContext())
+            current->doneCurrent();
+    }
 
-    std::sort(paintMs.begin(), paintMs.end());
-    double sum = 0;
-    for (double ms : paintMs)
-        sum += ms;
-    return {paintMs[paintMs.size() / 2], sum / double(paintMs.size()), frameMs};
+    std::unique_ptr<meshscope::ViewerState> state_ = std::make_unique<meshscope::ViewerState>();
+    std::unique_ptr<meshscope::ViewerState> directState_ = std::make_unique<meshscope::ViewerState>();
+    VornCtl ctl_;
+    DirectGl direct_;
+    int window_ = 0;
+    Display* display_ = nullptr;
+    GLXDrawable drawable_ = 0;
+    GLXContext context_ = nullptr;
+    std::vector<double> handlerMs_;
+};
+
+// Interleaved rounds of control and direct frames; prints the medians and the
+// spread of the per-round ratio, as the machine is shared.
+void racePaint(const char* what, int lo, int hi, int rounds, int frames)
+{
+    PaintRace race(lo, hi);
+    race.controlFrames(2);
+    race.directFrames(2);
+    std::vector<double> control, direct, ratio;
+    for (int r = 0; r < rounds; ++r) {
+        control.push_back(race.controlFrames(frames));
+        direct.push_back(race.directFrames(frames));
+        ratio.push_back(control.back() / direct.back());
+    }
+    std::printf("%s at %d x %d: control %.1f ms per presented frame (%.1f ms in the paint handler), "
+                "direct GL %.1f ms, ratio %.2f (rounds %.2f to %.2f over %d x %d frames)\n",
+                what, meshscope::frmVimo::designWidth, meshscope::frmVimo::designHeight, median(control),
+                race.handlerMedianMs(), median(direct), median(ratio),
+                *std::min_element(ratio.begin(), ratio.end()), *std::max_element(ratio.begin(), ratio.end()),
+                rounds, frames);
 }
 
 double cpuSeconds()
@@ -108,14 +225,35 @@ double cpuSeconds()
          + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// The real window on a pseudo-terminal: one reference frame, then silence.
-void quietLine(int seconds)
+// CPU used by this process over `ms` milliseconds of running the event loop, in % of one core.
+double cpuPercentOver(int ms)
+{
+    const double before = cpuSeconds();
+    const auto start = Clock::now();
+    spin(ms);
+    return 100 * (cpuSeconds() - before) / (msSince(start) / 1000);
+}
+
+std::string waveFrame(int step)
+{
+    std::string frame = "<";
+    for (int i = 0; i < 9; ++i) {
+        const int x = 1 + (i % 3) * 49, y = 1 + (i / 3) * 49;
+        const int z = 30 + int(25 * std::sin(step * 0.1 + i));
+        frame += std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(z) + (i < 8 ? "; " : ">");
+    }
+    return frame;
+}
+
+// The real window on a pseudo-terminal: one reference frame, then silence;
+// then spinning about x; then a stream of 100 frames a second.
+void realWindow(int seconds)
 {
     int master = -1;
     int slave = -1;
     char name[128] = {};
     if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::printf("quiet line: openpty failed\n");
+        std::printf("real window: openpty failed\n");
         return;
     }
     termios raw{};
@@ -133,19 +271,44 @@ void quietLine(int seconds)
         spin(1000);
         const char frame[] = "<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>";
         if (::write(master, frame, sizeof frame - 1) < 0)
-            std::printf("quiet line: write failed\n");
+            std::printf("real window: write failed\n");
         spin(1000);
 
         const std::int32_t takesBefore = window.state().interpCount;
-        const double cpuBefore = cpuSeconds();
-        QElapsedTimer wall;
-        wall.start();
-        spin(seconds * 1000);
-        const double cpu = cpuSeconds() - cpuBefore;
-        const double wallSeconds = double(wall.elapsed()) / 1000;
+        const double quiet = cpuPercentOver(seconds * 1000);
         const std::int32_t takes = window.state().interpCount - takesBefore;
-        std::printf("quiet line after one frame, %.1f s: CPU %.1f %% of one core, %d takes of the frame (%.1f per s)\n",
-                    wallSeconds, 100 * cpu / wallSeconds, takes, takes / wallSeconds);
+        std::printf("quiet line after one frame, %d s: CPU %.1f %% of one core, %.1f takes of the frame per s\n",
+                    seconds, quiet, takes / double(seconds));
+
+        auto typeX = [&] {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+            QCoreApplication::sendEvent(window.viewport(), &press);
+        };
+        typeX();
+        int spinFrames = 0;
+        auto counter = QObject::connect(window.viewport(), &VornCtl::framePresented, [&] { ++spinFrames; });
+        const double spinning = cpuPercentOver(seconds * 1000);
+        typeX();
+        std::printf("spinning about x, %d s: CPU %.1f %% of one core, %.1f frames per s on screen\n", seconds,
+                    spinning, spinFrames / double(seconds));
+
+        int step = 0;
+        QTimer feed;
+        QObject::connect(&feed, &QTimer::timeout, [&] {
+            const std::string next = waveFrame(step++);
+            if (::write(master, next.data(), next.size()) < 0)
+                feed.stop();
+        });
+        feed.start(10);
+        spin(500);
+        spinFrames = 0;
+        const std::int32_t acceptedBefore = window.state().interpCount;
+        const double streaming = cpuPercentOver(seconds * 1000);
+        feed.stop();
+        QObject::disconnect(counter);
+        std::printf("stream of 100 frames per s, %d s: %.1f frames per s accepted, %.1f per s on screen, CPU %.1f %% of one core\n",
+                    seconds, (window.state().interpCount - acceptedBefore) / double(seconds), spinFrames / double(seconds),
+                    streaming);
     }
     QDir::setCurrent(previous);
     ::close(master);
@@ -161,13 +324,14 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("meshscope_bench"));
 
-    const int frames = 20;
-    const PaintFigures full = timePaint(0, 200, frames);
-    std::printf("paint, full 200 x 200 grid (40000 cells) at %d x %d: median %.1f ms, mean %.1f ms in the handler; %.1f ms per presented frame\n",
-                meshscope::frmVimo::designWidth, meshscope::frmVimo::designHeight, full.medianMs, full.meanMs, full.frameMs);
-    const PaintFigures serial = timePaint(1, 98, frames);
-    std::printf("paint, serial 98 x 98 grid (9409 cells): median %.1f ms, mean %.1f ms in the handler; %.1f ms per presented frame\n",
-                serial.medianMs, serial.meanMs, serial.frameMs);
-    quietLine(10);
+    // freeglut for the anchor window (and the control's GLUT shapes).
+    if (!glutGet(GLUT_INIT_STATE)) {
+        int glutArgc = 1;
+        char* glutArgv[] = {argv[0], nullptr};
+        glutInit(&glutArgc, glutArgv);
+    }
+    racePaint("full 200 x 200 grid (40000 cells)", 0, 200, 5, 10);
+    racePaint("serial 98 x 98 grid (9409 cells)", 1, 98, 5, 20);
+    realWindow(10);
     return 0;
 }
