@@ -12,6 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <sstream>
 #include <string>
@@ -75,7 +76,8 @@ int openReader(const std::string& path)
     return fd;
 }
 
-// Reads until `enough` bytes arrived, the writer went away or time ran out.
+// Reads until `enough` bytes arrived, the writer went away or time ran out;
+// never more than `enough`, however far a steady writer got meanwhile.
 std::string readFrom(int fd, std::size_t enough, int timeoutMs = 5000)
 {
     std::string data;
@@ -84,7 +86,7 @@ std::string readFrom(int fd, std::size_t enough, int timeoutMs = 5000)
         if (::poll(&entry, 1, 20) <= 0)
             continue;
         char buffer[4096];
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, enough - data.size()));
         if (n <= 0)
             break;
         data.append(buffer, std::size_t(n));
