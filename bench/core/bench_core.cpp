@@ -13,18 +13,6 @@ namespace {
 
 using namespace meshscope;
 
-class NullHost : public ViewerHost {
-public:
-    void sceneSetup() override {}
-    void RequestRedraw() override {}
-    int InBufferCount() override { return 0; }
-    std::string Input() override { return {}; }
-    bool pollTimerEnabled() const override { return true; }
-    void setPollTimerEnabled(bool) override {}
-    void setStatusText(const std::string&) override {}
-    void reportProblem(const std::string&) override {}
-};
-
 // A frame of 21 points spread over the block.
 std::string fullFrame()
 {

@@ -9,6 +9,7 @@
 
 #include "ScenePaint.h"
 #include "SceneSetup.h"
+#include "SerialInput.h"
 #include "ViewerState.h"
 #include "VornCtl.h"
 #include "frmVimo.h"
@@ -37,6 +38,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -269,8 +271,8 @@ void realWindow(int seconds)
         window.load();
         window.show();
         spin(1000);
-        const char frame[] = "<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>";
-        if (::write(master, frame, sizeof frame - 1) < 0)
+        const std::string_view frame = meshscope::kReferenceFrame;
+        if (::write(master, frame.data(), frame.size()) < 0)
             std::printf("real window: write failed\n");
         spin(1000);
 

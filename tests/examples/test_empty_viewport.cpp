@@ -1,4 +1,5 @@
 // A viewport left without area must not stop the rest of the window.
+#include "StderrCapture.h"
 #include "WindowFixture.h"
 
 #include <QSignalSpy>
@@ -6,46 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <unistd.h>
-
 namespace {
-
-// Collects what the program writes to standard error while it lives.
-class StderrCapture {
-public:
-    StderrCapture()
-    {
-        std::fflush(stderr);
-        file_ = std::tmpfile();
-        saved_ = dup(fileno(stderr));
-        dup2(fileno(file_), fileno(stderr));
-    }
-    ~StderrCapture() { restore(); }
-    std::string text()
-    {
-        restore();
-        std::rewind(file_);
-        std::string out;
-        char chunk[512];
-        while (std::size_t n = std::fread(chunk, 1, sizeof chunk, file_))
-            out.append(chunk, n);
-        return out;
-    }
-
-private:
-    void restore()
-    {
-        if (saved_ < 0)
-            return;
-        std::fflush(stderr);
-        dup2(saved_, fileno(stderr));
-        close(saved_);
-        saved_ = -1;
-    }
-    std::FILE* file_ = nullptr;
-    int saved_ = -1;
-};
 
 TEST(EmptyViewport, ShapesPaintWithAnEmptyGlViewportIsReportedAndDrawsNothing)
 {

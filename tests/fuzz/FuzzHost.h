@@ -9,19 +9,14 @@
 
 namespace meshscope::fuzz {
 
-class FuzzHost : public ViewerHost {
+class FuzzHost : public NullHost {
 public:
     std::string waiting;
-    bool pollEnabled = true;
     std::string status;
     int problems = 0;
 
-    void sceneSetup() override {}
-    void RequestRedraw() override {}
     int InBufferCount() override { return static_cast<int>(waiting.size()); }
     std::string Input() override { return std::exchange(waiting, {}); }
-    bool pollTimerEnabled() const override { return pollEnabled; }
-    void setPollTimerEnabled(bool enabled) override { pollEnabled = enabled; }
     void setStatusText(const std::string& text) override { status = text; }
     void reportProblem(const std::string&) override { ++problems; }
 };

@@ -40,43 +40,6 @@ void StableLink::remove()
     ::unlink(path_.c_str());
 }
 
-StderrCapture::StderrCapture()
-{
-    std::fflush(stderr);
-    saved_ = ::dup(2);
-    file_ = std::tmpfile();
-    ::dup2(fileno(file_), 2);
-}
-
-StderrCapture::~StderrCapture()
-{
-    restore();
-    std::fclose(file_);
-}
-
-std::string StderrCapture::text()
-{
-    std::fflush(stderr);
-    std::string all;
-    std::rewind(file_);
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
-        all.append(buffer, n);
-    std::fseek(file_, 0, SEEK_END);
-    return all;
-}
-
-void StderrCapture::restore()
-{
-    if (saved_ < 0)
-        return;
-    std::fflush(stderr);
-    ::dup2(saved_, 2);
-    ::close(saved_);
-    saved_ = -1;
-}
-
 int linesWith(const std::string& text, const std::string& needle)
 {
     std::istringstream lines(text);

@@ -7,6 +7,7 @@
 #include "PtyDevice.h"
 #include "Sanitizer.h"
 #include "ScratchDir.h"
+#include "StderrCapture.h"
 #include "VornCtl.h"
 #include "frmVimo.h"
 
@@ -27,6 +28,7 @@ namespace hardening {
 
 using Device = PtyDevice;
 using ::ScratchDir;
+using ::StderrCapture;
 
 // One QApplication for the whole test program, on xcb (GLUT needs X).
 QApplication& app();
@@ -47,18 +49,6 @@ private:
     std::string path_;
 };
 
-// Standard error of this process, collected into a file while alive.
-class StderrCapture {
-public:
-    StderrCapture();
-    ~StderrCapture();
-    std::string text();
-    void restore();
-
-private:
-    int saved_ = -1;
-    std::FILE* file_ = nullptr;
-};
 
 // Number of lines of text holding needle.
 int linesWith(const std::string& text, const std::string& needle);

@@ -26,7 +26,7 @@ using meshscope::ViewerState;
 
 namespace {
 
-const std::string referenceFrame = "<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>";
+const std::string referenceFrame(meshscope::kReferenceFrame);
 
 // Random bytes of which about half are "<" and ">", the characters that make
 // the parser cut frames.
@@ -254,21 +254,15 @@ public:
 };
 
 // Plays recorded ticks back to the core.
-class ReplayHost : public meshscope::ViewerHost {
+class ReplayHost : public meshscope::NullHost {
 public:
     explicit ReplayHost(const std::vector<RecordingWindow::Tick>& ticks)
         : ticks_(ticks)
     {
     }
     bool next() { return ++at_ < ticks_.size(); }
-    void sceneSetup() override {}
-    void RequestRedraw() override {}
     int InBufferCount() override { return ticks_[at_].count; }
     std::string Input() override { return ticks_[at_].text; }
-    bool pollTimerEnabled() const override { return true; }
-    void setPollTimerEnabled(bool) override {}
-    void setStatusText(const std::string&) override {}
-    void reportProblem(const std::string&) override {}
 
 private:
     const std::vector<RecordingWindow::Tick>& ticks_;

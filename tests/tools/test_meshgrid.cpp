@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "Sanitizer.h"
+#include "SerialInput.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -71,7 +72,7 @@ protected:
     }
 };
 
-const std::string kReference = "<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>";
+const std::string kReference(meshscope::kReferenceFrame);
 
 TEST_F(Meshgrid, CaptureOfTheReferenceFrame)
 {

@@ -18,9 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "SerialInput.h"
+#include "TextSplit.h"
+
 namespace {
 
-const std::string kReference = "<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>";
+const std::string kReference(meshscope::kReferenceFrame);
 
 struct Simulator {
     QProcess process;
@@ -107,17 +110,8 @@ std::vector<std::string> split(const std::string& text, char separator)
 
 std::vector<std::string> frames(const std::string& data)
 {
-    std::vector<std::string> result;
-    for (std::size_t start = 0; start < data.size();) {
-        const std::size_t end = data.find('>', start);
-        if (end == std::string::npos) {
-            result.push_back(data.substr(start));
-            break;
-        }
-        result.push_back(data.substr(start, end + 1 - start));
-        start = end + 1;
-    }
-    return result;
+    const auto pieces = meshscope::splitAfter(data, '>');
+    return {pieces.begin(), pieces.end()};
 }
 
 // Checks a frame the way the viewer reads it: 2..21 items of integer fields,

@@ -1,6 +1,7 @@
 // The serial control reading the simulator: the path a user takes to try the
 // viewer without the device.
 #include "MSComm.h"
+#include "SerialInput.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -12,7 +13,7 @@
 
 namespace {
 
-const std::string kReference = "<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>";
+const std::string kReference(meshscope::kReferenceFrame);
 
 TEST(MeshsimThroughMSComm, PolledControlReceivesEveryFrameThenSeesTheLineEnd)
 {

@@ -6,6 +6,8 @@
 #include "VornCtl.h"
 #include "StatusText.h"
 #include "frmVimo.h"
+#include "SerialInput.h"
+#include "StderrCapture.h"
 
 #include <QLineEdit>
 #include <QMatrix4x4>
@@ -26,7 +28,7 @@ using windowtest::ScratchDir;
 
 namespace {
 
-const std::string referenceFrame = "<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>";
+const std::string referenceFrame(meshscope::kReferenceFrame);
 
 // A round hill rising from 15 to 55 over columns and rows 0..40.
 std::string hillFile()
@@ -39,48 +41,6 @@ std::string hillFile()
         }
     return out.str();
 }
-
-// Standard error of this process, collected into a file while alive.
-class StderrCapture {
-public:
-    StderrCapture()
-    {
-        std::fflush(stderr);
-        saved_ = dup(2);
-        file_ = std::tmpfile();
-        dup2(fileno(file_), 2);
-    }
-    ~StderrCapture()
-    {
-        restore();
-        std::fclose(file_);
-    }
-    std::string text()
-    {
-        std::fflush(stderr);
-        std::string all;
-        std::rewind(file_);
-        char buffer[512];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
-            all.append(buffer, n);
-        std::fseek(file_, 0, SEEK_END);
-        return all;
-    }
-    void restore()
-    {
-        if (saved_ >= 0) {
-            std::fflush(stderr);
-            dup2(saved_, 2);
-            ::close(saved_);
-            saved_ = -1;
-        }
-    }
-
-private:
-    int saved_ = -1;
-    FILE* file_ = nullptr;
-};
 
 class WindowTest : public ::testing::Test {
 protected:

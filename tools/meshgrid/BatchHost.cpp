@@ -3,18 +3,16 @@
 #include <iostream>
 
 #include "SerialInput.h"
+#include "TextSplit.h"
 
 namespace meshgrid {
 
 void StreamFeeder::feed(std::string_view text)
 {
     anyText_ = anyText_ || !text.empty();
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t close = text.find('>', start);
-        const std::string_view part = text.substr(start, close == std::string_view::npos ? close : close + 1 - start);
+    for (const std::string_view part : meshscope::splitAfter(text, '>')) {
         frameOpen_ = frameOpen_ || part.find('<') != std::string_view::npos;
-        if (close == std::string_view::npos) {
+        if (part.back() != '>') {   // the text since the chunk's last ">"
             carry_ += part;
             if (carry_.size() >= kLongestPiece) piece(std::exchange(carry_, {}));
             return;
@@ -27,7 +25,6 @@ void StreamFeeder::feed(std::string_view text)
             carry_ += part;
             piece(std::exchange(carry_, {}));
         }
-        start = close + 1;
     }
 }
 

@@ -12,26 +12,20 @@
 
 namespace meshgrid {
 
-class BatchHost : public meshscope::ViewerHost {
+class BatchHost : public meshscope::NullHost {
 public:
     explicit BatchHost(std::string programName) : programName_(std::move(programName)) {}
 
     // Queues the text the next poll tick will find waiting.
     void deliver(std::string piece) { waiting_ = std::move(piece); }
 
-    void sceneSetup() override {}
-    void RequestRedraw() override {}
     int InBufferCount() override { return static_cast<int>(waiting_.size()); }
     std::string Input() override { return std::exchange(waiting_, {}); }
-    bool pollTimerEnabled() const override { return pollTimerEnabled_; }
-    void setPollTimerEnabled(bool enabled) override { pollTimerEnabled_ = enabled; }
-    void setStatusText(const std::string&) override {}
     void reportProblem(const std::string& message) override;
 
 private:
     std::string programName_;
     std::string waiting_;
-    bool pollTimerEnabled_ = true;
 };
 
 // Plays a serial stream, read piece by piece, to the viewer's poll tick: the

@@ -68,16 +68,3 @@ std::string randomFrame(std::mt19937& generator)
     }
     return frame + '>';
 }
-
-std::vector<std::string> replayPieces(const std::string& bytes)
-{
-    std::vector<std::string> pieces;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        const std::size_t close = bytes.find('>', start);
-        const std::size_t end = close == std::string::npos ? bytes.size() : close + 1;
-        pieces.push_back(bytes.substr(start, end - start));
-        start = end;
-    }
-    return pieces;
-}

@@ -3,6 +3,8 @@
 #include "Frames.h"
 #include "Line.h"
 #include "Options.h"
+#include "SerialInput.h"
+#include "TextSplit.h"
 
 #include <chrono>
 #include <cstdio>
@@ -24,8 +26,12 @@ public:
         , generator_(options.seed.value_or(
               std::uint32_t(std::chrono::steady_clock::now().time_since_epoch().count())))
     {
-        if (!options.replayFile.empty())
-            pieces_ = replayPieces(readFile(options.replayFile));
+        if (!options.replayFile.empty()) {
+            // A capture is sent one piece a frame's ">" ends at a time.
+            const std::string bytes = readFile(options.replayFile);
+            for (const std::string_view piece : meshscope::splitAfter(bytes, '>'))
+                pieces_.emplace_back(piece);
+        }
     }
 
     std::optional<std::string> next()
@@ -76,7 +82,7 @@ private:
         case Pattern::Reference:
             break;
         }
-        return std::string(kReferenceFrame);
+        return std::string(meshscope::kReferenceFrame);
     }
 
     const Options& options_;

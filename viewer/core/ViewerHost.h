@@ -27,4 +27,22 @@ public:
     virtual void reportProblem(const std::string& message) = 0;
 };
 
+// A window with nothing behind it: no viewport, a silent serial line, a poll
+// timer that is only a flag, and nowhere to show text. Batch runs, benchmarks
+// and fuzzers derive from it and override what they feed or watch.
+class NullHost : public ViewerHost {
+public:
+    void sceneSetup() override {}
+    void RequestRedraw() override {}
+    int InBufferCount() override { return 0; }
+    std::string Input() override { return {}; }
+    bool pollTimerEnabled() const override { return pollTimerEnabled_; }
+    void setPollTimerEnabled(bool enabled) override { pollTimerEnabled_ = enabled; }
+    void setStatusText(const std::string&) override {}
+    void reportProblem(const std::string&) override {}
+
+private:
+    bool pollTimerEnabled_ = true;
+};
+
 }  // namespace meshscope
