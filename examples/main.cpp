@@ -2,13 +2,11 @@
 #include "CommandLine.h"
 #include "Form1.h"
 #include "ProgramStart.h"
-#include "Screenshot.h"
+#include "WindowImage.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
-
-#include <cstdio>
 
 namespace {
 
@@ -25,22 +23,13 @@ void scheduleScreenshot(Form1& form, const QString& path)
 {
     QObject::connect(&form, &Form1::allViewportsPresented, &form, [&form, path] {
         // Let the window system take the last frames before reading it back.
-        QTimer::singleShot(0, &form, [&form, path] {
-            QString error;
-            if (saveWindowImage(form, path, error)) {
-                QApplication::exit(0);
-                return;
-            }
-            std::fprintf(stderr, "Vorn: cannot write the screenshot %s: %s (choose a writable file)\n",
-                         qPrintable(path), qPrintable(error));
-            QApplication::exit(1);
-        });
+        QTimer::singleShot(0, &form, [&form, path] { saveScreenshotAndQuit(grabWindowImage(form), path); });
     });
     QTimer::singleShot(kScreenshotPatienceMs, &form, [path] {
-        std::fprintf(stderr,
-                     "Vorn: no screenshot written to %s: not every viewport presented a frame "
-                     "(see the errors above)\n",
-                     qPrintable(path));
+        vorn::reportLine(QStringLiteral("Vorn"),
+                         QStringLiteral("no screenshot written to %1: not every viewport presented a frame "
+                                        "(see the errors above)")
+                             .arg(path));
         QApplication::exit(1);
     });
 }

@@ -1,7 +1,7 @@
 #include "WindowFixture.h"
 
-#include "Screenshot.h"
 #include "TestApplication.h"
+#include "WindowImage.h"
 
 #include <QScreen>
 #include <QSignalSpy>

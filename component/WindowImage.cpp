@@ -1,7 +1,9 @@
-#include "Screenshot.h"
+#include "WindowImage.h"
 
 #include "CommandLine.h"
+#include "ProgramStart.h"
 
+#include <QCoreApplication>
 #include <QImageWriter>
 #include <QOpenGLWidget>
 #include <QPainter>
@@ -49,11 +51,15 @@ QImage grabWindowImage(QWidget& window)
     return image;
 }
 
-bool saveWindowImage(QWidget& window, const QString& path, QString& error)
+void saveScreenshotAndQuit(const QImage& picture, const QString& path)
 {
     QImageWriter writer(path, screenshotFormat(path));
-    if (writer.write(grabWindowImage(window)))
-        return true;
-    error = writer.errorString();
-    return false;
+    if (writer.write(picture)) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    vorn::reportLine(QCoreApplication::applicationName(),
+                     QStringLiteral("cannot write the screenshot %1: %2 (choose a writable file)")
+                         .arg(path, writer.errorString()));
+    QCoreApplication::exit(1);
 }

@@ -1,0 +1,16 @@
+#pragma once
+// Pictures of a program's shown window, as the screen shows it, and the
+// screenshot file both programs write on --screenshot.
+#include <QImage>
+#include <QString>
+
+class QWidget;
+
+// The window's client area with its viewports' frames laid over it, for a
+// window whose viewports have no widgets on top of them.
+QImage grabWindowImage(QWidget& window);
+
+// Writes picture to path as PNG or JPEG, as the extension names, and ends the
+// application's event loop: exit status 0 when written, 1 after a line on
+// standard error when not.
+void saveScreenshotAndQuit(const QImage& picture, const QString& path);
