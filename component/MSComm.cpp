@@ -97,7 +97,7 @@ void MSComm::open()
 // Says why opening failed in words a user can act on.
 std::string MSComm::openFailureReason() const
 {
-    const std::string system = port_.errorString().toStdString();
+    std::string system = port_.errorString().toStdString();
     switch (port_.error()) {
     case QSerialPort::PermissionError:
         // Readable and writable, yet refused: another program holds the lock.

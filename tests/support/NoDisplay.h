@@ -49,7 +49,7 @@ inline std::vector<std::pair<QString, QProcessEnvironment>> noDisplayEnvironment
         ::mkdir(QFile::encodeName(runtime).constData(), 0700);
         here.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     }
-    auto without = [&](std::function<void(QProcessEnvironment&)> change) {
+    auto without = [&](const std::function<void(QProcessEnvironment&)>& change) {
         QProcessEnvironment e = here;
         e.remove(QStringLiteral("QT_QPA_PLATFORM"));
         e.remove(QStringLiteral("WAYLAND_DISPLAY"));

@@ -48,7 +48,7 @@ struct Simulator {
         const std::string line = process.readLine().trimmed().toStdString();
         const std::string prefix = "meshsim: sending on ";
         EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
-        const std::string path = line.substr(std::min(line.size(), prefix.size()));
+        std::string path = line.substr(std::min(line.size(), prefix.size()));
         // The next line is the viewer's command to run as it stands.
         while (!process.canReadLine() && process.waitForReadyRead(5000)) {
         }
