@@ -155,7 +155,7 @@ TEST_F(Meshgrid, BadUseFailsWithOneLine)
     } cases[] = {
         {"--smooth 0", "bad --smooth value", ""},
         {"--smooth", "--smooth needs a value", ""},
-        {"--bogus", "unknown option --bogus", ""},
+        {"--bogus", "unknown option '--bogus' (see meshgrid --help)", ""},
         {"--data '/nonexistent/d.dat'", "cannot open /nonexistent/d.dat: No such file", ""},
         {"'/nonexistent/capture.txt'", "cannot open /nonexistent/capture.txt: No such file or directory (check the path)", ""},
         {"'" + dir.string() + "'", "cannot read " + dir.string() + ": it is a directory", ""},

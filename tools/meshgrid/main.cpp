@@ -20,12 +20,13 @@
 #include "Commands.h"
 #include "DataFile.h"
 #include "SerialInput.h"
+#include "Usage.h"
 #include "ViewerState.h"
 
 namespace {
 
 constexpr const char* kProgram = "meshgrid";
-constexpr const char* kUsage = "usage: meshgrid [--data FILE] [--smooth D] [--raw] [CAPTURE ...]";
+constexpr const char* kUsage = "Usage: meshgrid [--data FILE] [--smooth D] [--raw] [CAPTURE ...]";
 
 constexpr const char* kHelp =
     "Turns a captured serial stream or a data file into meshscope's height grid.\n"
@@ -65,16 +66,17 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h" || arg == "--version" || arg == "-v") {
-            const bool help = arg == "--help" || arg == "-h";
-            std::cout << (help ? std::string(kUsage) + "\n" + kHelp
-                                          : std::string(kProgram) + " " + MESHGRID_VERSION + "\n");
+        if (tools::isHelpOption(arg) || tools::isVersionOption(arg)) {
+            if (tools::isHelpOption(arg))
+                std::cout << kUsage << '\n' << kHelp;
+            else
+                tools::printVersion(kProgram, MESHGRID_VERSION);
             options.exitAfterInfo = true;
             return std::nullopt;
         } else if (arg == "--raw") {
             options.raw = true;
         } else if (arg == "--data" || arg == "--smooth") {
-            if (i + 1 >= argc) return arg + " needs a value (" + kUsage + ")";
+            if (i + 1 >= argc) return arg + " needs a value" + tools::seeHelp(kProgram);
             const std::string value = argv[++i];
             if (arg == "--data") {
                 options.dataFile = value;
@@ -86,7 +88,7 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
         } else if (arg == "--") {
             for (++i; i < argc; ++i) options.captures.push_back(argv[i]);
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return "unknown option " + arg + " (" + kUsage + ")";
+            return "unknown option '" + arg + "'" + tools::seeHelp(kProgram);
         } else {
             options.captures.push_back(arg);
         }
@@ -187,7 +189,7 @@ int run(const Options& options)
 int main(int argc, char** argv)
 {
     Options options;
-    if (const auto error = parseOptions(argc, argv, options)) return fail(*error);
+    if (const auto error = parseOptions(argc, argv, options)) return tools::failCommandLine(kProgram, *error);
     if (options.exitAfterInfo) return 0;
     try {
         return run(options);

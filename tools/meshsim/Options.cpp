@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include "Usage.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -64,12 +66,12 @@ Options parseOptions(const std::vector<std::string>& args)
             if (inlineValue)
                 return *inlineValue;
             if (i + 1 >= args.size())
-                throw UsageError(name + " needs a value (see --help)");
+                throw UsageError(name + " needs a value" + tools::seeHelp("meshsim"));
             return args[++i];
         };
-        if (name == "--help" || name == "-h")
+        if (tools::isHelpOption(name))
             options.help = true;
-        else if (name == "--version" || name == "-v")
+        else if (tools::isVersionOption(name))
             options.version = true;
         else if (name == "--rate")
             options.rate = parseNumber<double>(name, value(), 0.01, 1000.0, "a rate from 0.01 to 1000 frames per second");
@@ -86,10 +88,10 @@ Options parseOptions(const std::vector<std::string>& args)
         else if (name == "--seed")
             options.seed = parseNumber<std::uint32_t>(name, value(), 0, UINT32_MAX, "a seed from 0 to 4294967295");
         else if (name.empty() || name[0] != '-')
-            throw UsageError("unexpected argument '" + args[i] + "' (see --help)");
+            throw UsageError("unexpected argument '" + args[i] + "'" + tools::seeHelp("meshsim"));
         else
-            throw UsageError("unknown option '" + args[i] + "' (see --help)");
-        if (inlineValue && (name == "--help" || name == "-h" || name == "--version" || name == "-v"))
+            throw UsageError("unknown option '" + args[i] + "'" + tools::seeHelp("meshsim"));
+        if (inlineValue && (tools::isHelpOption(name) || tools::isVersionOption(name)))
             throw UsageError(name + " takes no value");
         given.push_back(name);
     }

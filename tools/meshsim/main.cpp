@@ -5,6 +5,7 @@
 #include "Options.h"
 #include "SerialInput.h"
 #include "TextSplit.h"
+#include "Usage.h"
 
 #include <chrono>
 #include <cstdio>
@@ -148,15 +149,14 @@ int main(int argc, char** argv)
     try {
         options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const UsageError& e) {
-        std::cerr << "meshsim: " << e.what() << '\n';
-        return 2;
+        return tools::failCommandLine("meshsim", e.what());
     }
     if (options.help) {
         std::cout << helpText();
         return 0;
     }
     if (options.version) {
-        std::cout << "meshsim " << MESHSIM_VERSION << '\n';
+        tools::printVersion("meshsim", MESHSIM_VERSION);
         return 0;
     }
     try {
