@@ -1,6 +1,7 @@
 // The serial control over real pseudo-terminal pairs, and its reading logic
 // over an in-memory device.
 #include "MSComm.h"
+#include "TestCoreApplication.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -20,11 +21,7 @@ namespace {
 
 QCoreApplication& app()
 {
-    static int argc = 1;
-    static char name[] = "test_mscomm";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
+    return testApplicationOf("test_mscomm");
 }
 
 // A raw pseudo-terminal pair: the test writes on the master side, the

@@ -3,6 +3,7 @@
 // platform, a window holding one or two controls, and a look at what the
 // screen shows.
 
+#include "TestApplication.h"
 #include "VornCtl.h"
 
 #include <QApplication>
@@ -18,11 +19,7 @@
 
 inline QApplication& testApp()
 {
-    static int argc = 3;
-    static char name[] = "vorntest", option[] = "-platform", platform[] = "xcb";
-    static char* argv[] = {name, option, platform, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
+    return testApplication("vorntest");
 }
 
 // A window with a control at its top-left corner whose events run the test's code.

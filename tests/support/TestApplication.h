@@ -2,18 +2,13 @@
 // viewport need an X display, and Qt's offscreen platform has no GL widgets.
 #pragma once
 
-#include <QApplication>
+#include "TestCoreApplication.h"
 
-#include <string>
+#include <QApplication>
 
 inline QApplication& testApplication(const char* programName)
 {
-    static std::string name = programName;   // argv must outlive the application
-    static int argc = 1;
-    static char* argv[] = {name.data(), nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
-    static QApplication application(argc, argv);
-    QApplication::setApplicationName(QString::fromStdString(name));
-    return application;
+    return testApplicationOf<QApplication>(programName);
 }

@@ -2,6 +2,7 @@
 // viewer without the device.
 #include "MSComm.h"
 #include "SerialInput.h"
+#include "TestCoreApplication.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -17,10 +18,7 @@ const std::string kReference(meshscope::kReferenceFrame);
 
 TEST(MeshsimThroughMSComm, PolledControlReceivesEveryFrameThenSeesTheLineEnd)
 {
-    int argc = 1;
-    char name[] = "test";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    testApplicationOf("test");
 
     QProcess sim;
     sim.start(MESHSIM_PATH, {"--count", "5", "--rate", "100"});
