@@ -27,15 +27,16 @@ public:
     // Each operation acts on `area` only; `colours` holds area.width * area.height
     // RGBA values read from the colour buffer, rows bottom to top.
     void clear(PixelRect area);
-    void accumulate(PixelRect area, const float* colours, float value);   // += value * colour
-    void load(PixelRect area, const float* colours, float value);         // = value * colour
-    void add(PixelRect area, float value);                               // += value
-    void multiply(PixelRect area, float value);                          // *= value
+    void accumulate(PixelRect area, const float* colours, float value); // += value * colour
+    void load(PixelRect area, const float* colours, float value);       // = value * colour
+    void add(PixelRect area, float value);                              // += value
+    void multiply(PixelRect area, float value);                         // *= value
     // value * accumulator, clamped to [0, 1], in the layout of `colours` above.
     std::vector<float> returned(PixelRect area, float value) const;
 
 private:
-    template <typename Fn> void forEach(PixelRect area, Fn&& fn);
+    template <typename Fn>
+    void forEach(PixelRect area, Fn&& fn);
 
     int width_ = 0;
     int height_ = 0;

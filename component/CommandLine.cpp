@@ -8,10 +8,9 @@
 #include <utility>
 
 CommandLine::CommandLine(QString program, QString version, const QString& description)
-    : program_(std::move(program))
-    , version_(std::move(version))
-    , helpOption_({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit."))
-    , versionOption_({QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version and exit."))
+    : program_(std::move(program)), version_(std::move(version)),
+      helpOption_({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")),
+      versionOption_({QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Show the version and exit."))
 {
     parser_.setApplicationDescription(description);
     parser_.addOption(helpOption_);
@@ -40,7 +39,8 @@ std::optional<int> CommandLine::parse(const QStringList& arguments, const QStrin
     }
     if (!parser_.positionalArguments().isEmpty()) {
         const QString advice = strayAdvice.isEmpty() ? QStringLiteral("see %1 --help").arg(program_) : strayAdvice;
-        return fail(QStringLiteral("unexpected argument \"%1\" (%2)").arg(parser_.positionalArguments().constFirst(), advice));
+        return fail(
+            QStringLiteral("unexpected argument \"%1\" (%2)").arg(parser_.positionalArguments().constFirst(), advice));
     }
     return std::nullopt;
 }
@@ -55,7 +55,8 @@ std::optional<int> CommandLine::requireWith(const QCommandLineOption& option, co
 {
     if (!parser_.isSet(option) || parser_.isSet(required))
         return std::nullopt;
-    return fail(QStringLiteral("--%1 applies only with --%2").arg(option.names().constLast(), required.names().constLast()));
+    return fail(
+        QStringLiteral("--%1 applies only with --%2").arg(option.names().constLast(), required.names().constLast()));
 }
 
 std::optional<int> CommandLine::checkScreenshotFile(const QCommandLineOption& screenshot) const

@@ -39,7 +39,7 @@ void storeInteger(void* slot, double value)
     const auto pattern = wrapToBits(value, 8 * sizeof(T));
     using U = std::make_unsigned_t<T>;
     const U bits = static_cast<U>(pattern);
-    std::memcpy(slot, &bits, sizeof(T));   // two's complement reinterpretation
+    std::memcpy(slot, &bits, sizeof(T)); // two's complement reinterpretation
 }
 
 template <typename T>
@@ -59,7 +59,11 @@ void storeElement(GLenum type, void* slot, double value)
     case GL_UNSIGNED_SHORT: storeInteger<std::uint16_t>(slot, value); break;
     case GL_INT: storeInteger<std::int32_t>(slot, value); break;
     case GL_UNSIGNED_INT: storeInteger<std::uint32_t>(slot, value); break;
-    case GL_FLOAT: { const float f = static_cast<float>(value); std::memcpy(slot, &f, sizeof f); break; }
+    case GL_FLOAT: {
+        const float f = static_cast<float>(value);
+        std::memcpy(slot, &f, sizeof f);
+        break;
+    }
     case GL_DOUBLE: std::memcpy(slot, &value, sizeof value); break;
     }
 }
@@ -84,9 +88,13 @@ double loadElement(GLenum type, const void* slot)
 std::size_t DataBuffer::elementSize(GLenum type)
 {
     switch (type) {
-    case GL_BYTE: case GL_UNSIGNED_BYTE: return 1;
-    case GL_SHORT: case GL_UNSIGNED_SHORT: return 2;
-    case GL_INT: case GL_UNSIGNED_INT: case GL_FLOAT: return 4;
+    case GL_BYTE:
+    case GL_UNSIGNED_BYTE: return 1;
+    case GL_SHORT:
+    case GL_UNSIGNED_SHORT: return 2;
+    case GL_INT:
+    case GL_UNSIGNED_INT:
+    case GL_FLOAT: return 4;
     case GL_DOUBLE: return 8;
     }
     return 0;

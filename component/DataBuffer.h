@@ -40,7 +40,7 @@ private:
     GLenum type_;
     std::size_t elementSize_;
     std::size_t count_;
-    std::vector<double> storage_;   // doubles keep every element type aligned
+    std::vector<double> storage_; // doubles keep every element type aligned
 };
 
 using DataBufferRef = std::shared_ptr<DataBuffer>;

@@ -4,8 +4,7 @@
 
 #include <unistd.h>
 
-MSComm::MSComm(QObject* parent)
-    : QObject(parent)
+MSComm::MSComm(QObject* parent) : QObject(parent)
 {
     setCommPort(1);
     port_.setDataBits(QSerialPort::Data8);
@@ -90,7 +89,8 @@ void MSComm::open()
         const std::string reason = port_.errorString().toStdString();
         port_.close();
         port_.clearError();
-        throw SerialSpeedError("cannot set " + std::to_string(baudRate_) + " baud on " + path_.toStdString() + ": " + reason);
+        throw SerialSpeedError("cannot set " + std::to_string(baudRate_) + " baud on " + path_.toStdString() + ": "
+                               + reason);
     }
 }
 
@@ -105,10 +105,8 @@ std::string MSComm::openFailureReason() const
             return "device is busy (another program has it open)";
         return system;
     case QSerialPort::ResourceError:
-    case QSerialPort::UnsupportedOperationError:
-        return "not a serial device (" + system + ")";
-    default:
-        return system;
+    case QSerialPort::UnsupportedOperationError: return "not a serial device (" + system + ")";
+    default: return system;
     }
 }
 

@@ -95,8 +95,8 @@ QString chooseDisplayPlatform(int argc, char** argv)
     QString problem;
     if (requested.isEmpty() || listsPlatform(requested, QStringLiteral("xcb"))
         || listsPlatform(requested, QStringLiteral("wayland"))) {
-        const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-            || listsPlatform(requested, QStringLiteral("wayland"));
+        const bool wayland
+            = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || listsPlatform(requested, QStringLiteral("wayland"));
         problem = xDisplayProblem(wayland);
     } else {
         problem = QStringLiteral("cannot draw on the %1 platform: the OpenGL views need an X display "

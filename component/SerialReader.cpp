@@ -13,9 +13,7 @@ std::int16_t saturatedCharCount(qint64 count)
     return static_cast<std::int16_t>(count);
 }
 
-SerialReader::SerialReader(QIODevice& device, QObject* parent)
-    : QObject(parent)
-    , device_(device)
+SerialReader::SerialReader(QIODevice& device, QObject* parent) : QObject(parent), device_(device)
 {
     connect(&device_, &QIODevice::readyRead, this, &SerialReader::takeFromDevice);
 }

@@ -28,7 +28,7 @@ TextBitmap renderTextBitmap(const QFont& font, const QString& text)
     const QFontMetrics metrics(font);
     const QRect ink = metrics.boundingRect(text);
     result.advance = metrics.horizontalAdvance(text);
-    result.originX = std::max(0, -ink.left());   // italic overhang left of the pen
+    result.originX = std::max(0, -ink.left()); // italic overhang left of the pen
     result.originY = metrics.descent();
     result.width = result.originX + std::max(result.advance, ink.right() + 1);
     result.height = metrics.ascent() + metrics.descent();
@@ -45,7 +45,7 @@ TextBitmap renderTextBitmap(const QFont& font, const QString& text)
     const int rowBytes = (result.width + 7) / 8;
     result.bits.assign(static_cast<std::size_t>(rowBytes) * result.height, 0);
     for (int row = 0; row < result.height; ++row) {
-        const uchar* source = image.constScanLine(result.height - 1 - row);   // GL rows run upwards
+        const uchar* source = image.constScanLine(result.height - 1 - row); // GL rows run upwards
         std::uint8_t* target = result.bits.data() + static_cast<std::size_t>(row) * rowBytes;
         for (int x = 0; x < result.width; ++x)
             if (source[x] >= 128)

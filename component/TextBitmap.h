@@ -9,12 +9,12 @@
 #include <vector>
 
 struct TextBitmap {
-    int width = 0;             // pixels per row
-    int height = 0;            // rows
-    int originX = 0;           // pixels left of the pen position (glBitmap xorig)
-    int originY = 0;           // rows below the baseline (glBitmap yorig)
-    int advance = 0;           // pen movement after the text
-    std::vector<std::uint8_t> bits;   // rows bottom to top, (width + 7) / 8 bytes each, MSB first
+    int width = 0;                  // pixels per row
+    int height = 0;                 // rows
+    int originX = 0;                // pixels left of the pen position (glBitmap xorig)
+    int originY = 0;                // rows below the baseline (glBitmap yorig)
+    int advance = 0;                // pen movement after the text
+    std::vector<std::uint8_t> bits; // rows bottom to top, (width + 7) / 8 bytes each, MSB first
 };
 
 // Font options of SetTextFont, as bit flags; 0 is the plain face.

@@ -58,7 +58,7 @@ VornCtl::VornCtl(QWidget* parent) : QOpenGLWidget(parent)
 VornCtl::~VornCtl()
 {
     if (context()) {
-        disconnect(context(), nullptr, this, nullptr);   // Qt destroys it after this object
+        disconnect(context(), nullptr, this, nullptr); // Qt destroys it after this object
         makeCurrent();
         releaseFramebuffers();
         doneCurrent();
@@ -85,7 +85,7 @@ void VornCtl::startLikeAWindow()
     const QSize size = workFbo_->size();
     viewport_ = {0, 0, size.width(), size.height()};
     restoreViewport();
-    const auto& clearValue = accum_.clearValue();   // possibly set before the context existed
+    const auto& clearValue = accum_.clearValue(); // possibly set before the context existed
     ::glClearAccum(clearValue[0], clearValue[1], clearValue[2], clearValue[3]);
     listSteps_.clear();
     compiling_ = 0;
@@ -111,7 +111,7 @@ void VornCtl::resizeGL(int, int)
 void VornCtl::paintGL()
 {
     restoreViewport();
-    if (composeOnly_) {   // PresentFrame outside a paint already filled the widget's framebuffer
+    if (composeOnly_) { // PresentFrame outside a paint already filled the widget's framebuffer
         composeOnly_ = false;
         return;
     }
@@ -124,8 +124,8 @@ void VornCtl::raiseEvent(void (VornCtl::*event)(), const char* eventName)
     restoreViewport();
     inEvent_ = true;
     const QString owner = objectName().isEmpty() ? QStringLiteral("VornCtl") : objectName();
-    vorn::runHandler(owner + QLatin1Char(' ') + QLatin1String(eventName), [this, event] { emit (this->*event)(); });
-    if (inBeginEnd_) {   // a handler that stopped between glBegin and glEnd
+    vorn::runHandler(owner + QLatin1Char(' ') + QLatin1String(eventName), [this, event] { emit(this->*event)(); });
+    if (inBeginEnd_) { // a handler that stopped between glBegin and glEnd
         ::glEnd();
         inBeginEnd_ = false;
     }
@@ -144,7 +144,7 @@ void VornCtl::createFramebuffers()
                                                             QOpenGLFramebufferObject::CombinedDepthStencil);
     fresh->bind();
     clearBoundFramebuffer();
-    if (workFbo_) {   // keep what was drawn where the old and new sizes overlap
+    if (workFbo_) { // keep what was drawn where the old and new sizes overlap
         const QRect common(QPoint(0, 0), workFbo_->size().boundedTo(size));
         ::glPushAttrib(GL_SCISSOR_BIT);
         ::glDisable(GL_SCISSOR_TEST);
@@ -177,29 +177,29 @@ void VornCtl::bindWorkFramebuffer()
     // The widget's framebuffer holds the presented picture, the front buffer.
     if (readsFront() && defaultFramebufferObject() != 0)
         QOpenGLContext::currentContext()->extraFunctions()->glBindFramebuffer(GL_READ_FRAMEBUFFER,
-                                                                             defaultFramebufferObject());
+                                                                              defaultFramebufferObject());
 }
 
 bool VornCtl::bindForOutsideCall()
 {
     if (QOpenGLContext::currentContext() != context())
-        makeCurrent();   // binds the widget's framebuffer; the program draws into ours
+        makeCurrent(); // binds the widget's framebuffer; the program draws into ours
     bindWorkFramebuffer();
     return true;
 }
 
 void VornCtl::copyWorkToWidget()
 {
-    if (defaultFramebufferObject() == 0)   // Qt makes it only after the initialisation event
+    if (defaultFramebufferObject() == 0) // Qt makes it only after the initialisation event
         return;
     auto* gl = QOpenGLContext::currentContext()->extraFunctions();
     const QSize size = workFbo_->size();
     ::glPushAttrib(GL_SCISSOR_BIT | GL_COLOR_BUFFER_BIT);
-    ::glDisable(GL_SCISSOR_TEST);   // blits obey the scissor box
+    ::glDisable(GL_SCISSOR_TEST); // blits obey the scissor box
     gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, workFbo_->handle());
     gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, defaultFramebufferObject());
-    gl->glBlitFramebuffer(0, 0, size.width(), size.height(), 0, 0, size.width(), size.height(),
-                          GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    gl->glBlitFramebuffer(0, 0, size.width(), size.height(), 0, 0, size.width(), size.height(), GL_COLOR_BUFFER_BIT,
+                          GL_NEAREST);
     // Programs clear with alpha 0 as a window's buffer ignores alpha; the widget
     // is composed with it, so make the shown picture opaque.
     ::glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
@@ -238,7 +238,7 @@ void VornCtl::PresentFrame()
     ::glFlush();
     copyWorkToWidget();
     presentPending_ = true;
-    if (!inEvent_) {   // outside the events: let Qt show the frame without a paint
+    if (!inEvent_) { // outside the events: let Qt show the frame without a paint
         composeOnly_ = true;
         update();
     }
@@ -258,7 +258,7 @@ void VornCtl::DrawTextAt(double x, double y, const QString& text)
     // Glyphs are sized for the framebuffer, whose pixels are device pixels.
     const QFont font = makeTextFont(textFontFace_, textFontSize_, textFontOption_, logicalDpiY() * pixelRatio());
     const TextBitmap bitmap = renderTextBitmap(font, text);
-    ::glRasterPos2d(x, y);   // takes the current colour, as bitmap text does
+    ::glRasterPos2d(x, y); // takes the current colour, as bitmap text does
     if (bitmap.bits.empty())
         return;
     ::glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
@@ -304,14 +304,38 @@ double VornCtl::pixelRatio() const
     return top && top->windowHandle() ? devicePixelRatio() : screen()->devicePixelRatio();
 }
 
-double VornCtl::Left() const { return x() * pixelRatio() * unitsPerPixel_; }
-double VornCtl::Top() const { return y() * pixelRatio() * unitsPerPixel_; }
-double VornCtl::Width() const { return framebufferSize().width() * unitsPerPixel_; }
-double VornCtl::Height() const { return framebufferSize().height() * unitsPerPixel_; }
-void VornCtl::setLeft(double value) { move(toLogicalPixels(value), y()); }
-void VornCtl::setTop(double value) { move(x(), toLogicalPixels(value)); }
-void VornCtl::setWidth(double value) { resize(std::max(0, toLogicalPixels(value)), height()); }
-void VornCtl::setHeight(double value) { resize(width(), std::max(0, toLogicalPixels(value))); }
+double VornCtl::Left() const
+{
+    return x() * pixelRatio() * unitsPerPixel_;
+}
+double VornCtl::Top() const
+{
+    return y() * pixelRatio() * unitsPerPixel_;
+}
+double VornCtl::Width() const
+{
+    return framebufferSize().width() * unitsPerPixel_;
+}
+double VornCtl::Height() const
+{
+    return framebufferSize().height() * unitsPerPixel_;
+}
+void VornCtl::setLeft(double value)
+{
+    move(toLogicalPixels(value), y());
+}
+void VornCtl::setTop(double value)
+{
+    move(x(), toLogicalPixels(value));
+}
+void VornCtl::setWidth(double value)
+{
+    resize(std::max(0, toLogicalPixels(value)), height());
+}
+void VornCtl::setHeight(double value)
+{
+    resize(width(), std::max(0, toLogicalPixels(value)));
+}
 
 void VornCtl::setScaleUnitsPerPixel(double unitsPerPixel)
 {

@@ -57,8 +57,14 @@ public:
     // the buffer alive until the polygon ends or the tessellator is deleted.
     void gluTessVertex(GLUtesselator* tess, GLdouble location[3], const DataBufferRef& data);
 
-    bool booleanProperty1() const { return booleanProperty1_; }
-    void setBooleanProperty1(bool value) { booleanProperty1_ = value; }
+    bool booleanProperty1() const
+    {
+        return booleanProperty1_;
+    }
+    void setBooleanProperty1(bool value)
+    {
+        booleanProperty1_ = value;
+    }
 
     void RequestRedraw();
     void PresentFrame();
@@ -115,7 +121,8 @@ private:
     void keepViewport();
     void ensureGlut();
 
-    template <typename T> bool answerOwnQuery(GLenum pname, T* params) const;
+    template <typename T>
+    bool answerOwnQuery(GLenum pname, T* params) const;
     void runAccum(GLenum op, GLfloat value);
     void runClear(GLbitfield mask);
     PixelRect accumArea() const;
@@ -133,7 +140,7 @@ private:
     bool composeOnly_ = false;
     bool presentPending_ = false;
     bool booleanProperty1_ = false;
-    std::array<GLint, 4> viewport_{};   // the context's viewport between Qt's resets
+    std::array<GLint, 4> viewport_{}; // the context's viewport between Qt's resets
     double unitsPerPixel_ = 1.0;
     QString textFontFace_;
     double textFontSize_ = 12;
@@ -145,22 +152,25 @@ private:
     // GL lists with the calls in between, and the accumulation calls themselves.
     struct ListStep {
         enum Kind { Segment, Accum, Clear, Call } kind;
-        GLuint list = 0;       // Segment: the GL list to call; Call: the list called
-        GLenum op = 0;         // Accum
-        GLfloat value = 0;     // Accum
-        GLbitfield mask = 0;   // Clear
+        GLuint list = 0;     // Segment: the GL list to call; Call: the list called
+        GLenum op = 0;       // Accum
+        GLfloat value = 0;   // Accum
+        GLbitfield mask = 0; // Clear
     };
     void recordListStep(const ListStep& step);
     void runListStep(const ListStep& step, int depth);
     void callList(GLuint list, int depth);
     void dropListSteps(GLuint list);
     std::map<GLuint, std::vector<ListStep>> listSteps_;
-    GLuint compiling_ = 0;   // the list being compiled, 0 when none
+    GLuint compiling_ = 0; // the list being compiled, 0 when none
     GLenum compileMode_ = 0;
 
     // Window-system buffer names the program chose; both map to the one
     // colour attachment, and reading GL_FRONT reads the presented picture.
     GLenum drawBuffer_ = GL_BACK;
     GLenum readBuffer_ = GL_BACK;
-    bool readsFront() const { return readBuffer_ == GL_FRONT || readBuffer_ == GL_FRONT_LEFT; }
+    bool readsFront() const
+    {
+        return readBuffer_ == GL_FRONT || readBuffer_ == GL_FRONT_LEFT;
+    }
 };

@@ -35,8 +35,12 @@ bool isAccumBitsQuery(GLenum pname)
 GLenum colourAttachmentFor(GLenum mode)
 {
     switch (mode) {
-    case GL_FRONT: case GL_BACK: case GL_LEFT: case GL_FRONT_LEFT: case GL_BACK_LEFT: case GL_FRONT_AND_BACK:
-        return GL_COLOR_ATTACHMENT0;
+    case GL_FRONT:
+    case GL_BACK:
+    case GL_LEFT:
+    case GL_FRONT_LEFT:
+    case GL_BACK_LEFT:
+    case GL_FRONT_AND_BACK: return GL_COLOR_ATTACHMENT0;
     }
     return mode;
 }
@@ -47,18 +51,26 @@ std::optional<std::size_t> unpackedImageBytes(GLsizei width, GLsizei height, GLe
 {
     std::size_t components = 0;
     switch (format) {
-    case GL_RED: case GL_GREEN: case GL_BLUE: case GL_ALPHA: case GL_LUMINANCE:
-    case GL_COLOR_INDEX: case GL_STENCIL_INDEX: case GL_DEPTH_COMPONENT: components = 1; break;
+    case GL_RED:
+    case GL_GREEN:
+    case GL_BLUE:
+    case GL_ALPHA:
+    case GL_LUMINANCE:
+    case GL_COLOR_INDEX:
+    case GL_STENCIL_INDEX:
+    case GL_DEPTH_COMPONENT: components = 1; break;
     case GL_LUMINANCE_ALPHA: components = 2; break;
-    case GL_RGB: case GL_BGR: components = 3; break;
-    case GL_RGBA: case GL_BGRA: components = 4; break;
+    case GL_RGB:
+    case GL_BGR: components = 3; break;
+    case GL_RGBA:
+    case GL_BGRA: components = 4; break;
     default: return std::nullopt;
     }
     const std::size_t elementBytes = DataBuffer::elementSize(type);
     if (elementBytes == 0)
         return std::nullopt;
     if (width <= 0 || height <= 0)
-        return 0;   // GL reads nothing (and reports a negative size itself)
+        return 0; // GL reads nothing (and reports a negative size itself)
     GLint rowLength = 0, skipRows = 0, skipPixels = 0, alignment = 4;
     ::glGetIntegerv(GL_UNPACK_ROW_LENGTH, &rowLength);
     ::glGetIntegerv(GL_UNPACK_SKIP_ROWS, &skipRows);
@@ -75,25 +87,28 @@ std::optional<std::size_t> unpackedImageBytes(GLsizei width, GLsizei height, GLe
 
 // ---- generated wrappers ----------------------------------------------------
 
-#define VORN_GL(ret, name, params, args)                                                                     \
-    ret VornCtl::name params                                                                                 \
-    {                                                                                                        \
-        if (!beginCall())                                                                                    \
-            return noResult<ret>();                                                                          \
-        return ::name args;                                                                                  \
+#define VORN_GL(ret, name, params, args)                                                                               \
+    ret VornCtl::name params                                                                                           \
+    {                                                                                                                  \
+        if (!beginCall())                                                                                              \
+            return noResult<ret>();                                                                                    \
+        return ::name args;                                                                                            \
     }
 #define VORN_GL_OWN(ret, name, params, args)
 #define VORN_GLU(ret, name, params, args) VORN_GL(ret, name, params, args)
-#define VORN_GLU_FREE(ret, name, params, args)                                                               \
-    ret VornCtl::name params { return ::name args; }
+#define VORN_GLU_FREE(ret, name, params, args)                                                                         \
+    ret VornCtl::name params                                                                                           \
+    {                                                                                                                  \
+        return ::name args;                                                                                            \
+    }
 #define VORN_GLU_OWN(ret, name, params, args)
-#define VORN_GLUT(name, params, args)                                                                        \
-    void VornCtl::name params                                                                                \
-    {                                                                                                        \
-        if (!beginCall())                                                                                    \
-            return;                                                                                          \
-        ensureGlut();                                                                                        \
-        ::name args;                                                                                         \
+#define VORN_GLUT(name, params, args)                                                                                  \
+    void VornCtl::name params                                                                                          \
+    {                                                                                                                  \
+        if (!beginCall())                                                                                              \
+            return;                                                                                                    \
+        ensureGlut();                                                                                                  \
+        ::name args;                                                                                                   \
     }
 #include "GlFunctions.def"
 #include "GluFunctions.def"
@@ -126,7 +141,7 @@ void VornCtl::glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
     if (!beginCall())
         return;
     ::glViewport(x, y, width, height);
-    keepViewport();   // as GL took it: clamped, or unchanged after an error
+    keepViewport(); // as GL took it: clamped, or unchanged after an error
 }
 
 void VornCtl::glBegin(GLenum mode)
@@ -161,7 +176,7 @@ void VornCtl::glReadBuffer(GLenum mode)
     ::glReadBuffer(colourAttachmentFor(mode));
     if (colourAttachmentFor(mode) != mode && mode != GL_FRONT_AND_BACK) {
         readBuffer_ = mode;
-        bindWorkFramebuffer();   // reading the front means reading the presented picture
+        bindWorkFramebuffer(); // reading the front means reading the presented picture
     }
 }
 
@@ -173,11 +188,11 @@ bool VornCtl::answerOwnQuery(GLenum pname, T* params) const
     std::optional<GLint> answer;
     GLint native = 0;
     if (isAccumBitsQuery(pname))
-        answer = 32;   // one float per channel
+        answer = 32; // one float per channel
     else if (pname == GL_DOUBLEBUFFER)
         answer = 1;
     else if (pname == GL_LIST_INDEX && compiling_)
-        answer = static_cast<GLint>(compiling_);   // not the GL list holding the current segment
+        answer = static_cast<GLint>(compiling_); // not the GL list holding the current segment
     else if (pname == GL_DRAW_BUFFER || pname == GL_READ_BUFFER) {
         ::glGetIntegerv(pname, &native);
         answer = native != GL_COLOR_ATTACHMENT0 ? native : pname == GL_DRAW_BUFFER ? drawBuffer_ : readBuffer_;
@@ -223,7 +238,8 @@ void VornCtl::glDrawPixels(GLsizei width, GLsizei height, GLenum format, GLenum 
         throw std::invalid_argument("glDrawPixels: no data buffer given (create one with CreateDataBuffer)");
     const auto needed = unpackedImageBytes(width, height, format, type);
     if (!needed)
-        throw std::invalid_argument("glDrawPixels: format " + std::to_string(format) + " with type " + std::to_string(type)
+        throw std::invalid_argument("glDrawPixels: format " + std::to_string(format) + " with type "
+                                    + std::to_string(type)
                                     + " cannot be read from a data buffer (use GL_RGBA and a buffer's element type)");
     if (*needed > pixels->byteSize())
         throw std::length_error("glDrawPixels: a " + std::to_string(width) + " x " + std::to_string(height)
@@ -284,7 +300,7 @@ void VornCtl::runAccum(GLenum op, GLfloat value)
     case GL_ADD: accum_.add(area, value); break;
     case GL_MULT: accum_.multiply(area, value); break;
     case GL_RETURN: writeColours(area, accum_.returned(area, value)); break;
-    default: ::glAccum(op, value);   // lets GL record the invalid operation
+    default: ::glAccum(op, value); // lets GL record the invalid operation
     }
 }
 

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int kMaxListNesting = 64;   // GL_MAX_LIST_NESTING of common drivers
+constexpr int kMaxListNesting = 64; // GL_MAX_LIST_NESTING of common drivers
 
 // The list names glCallLists reads from `lists` for `type`, before the list base.
 std::vector<GLuint> listNames(GLsizei n, GLenum type, const GLvoid* lists)
@@ -52,7 +52,7 @@ void VornCtl::glNewList(GLuint list, GLenum mode)
 {
     if (!beginCall())
         return;
-    if (compiling_) {   // GL refuses a list inside a list
+    if (compiling_) { // GL refuses a list inside a list
         ::glNewList(list, mode);
         return;
     }
@@ -60,7 +60,7 @@ void VornCtl::glNewList(GLuint list, GLenum mode)
     GLint index = 0;
     ::glGetIntegerv(GL_LIST_INDEX, &index);
     if (index == 0 || static_cast<GLuint>(index) != list)
-        return;   // GL refused it (a zero name or an unknown mode)
+        return; // GL refused it (a zero name or an unknown mode)
     dropListSteps(list);
     compiling_ = list;
     compileMode_ = mode;
@@ -110,8 +110,8 @@ void VornCtl::callList(GLuint list, int depth)
         return;
     }
     if (depth >= kMaxListNesting)
-        return;   // GL stops there as well
-    const std::vector<ListStep> steps = found->second;   // a step may redefine the list
+        return;                                        // GL stops there as well
+    const std::vector<ListStep> steps = found->second; // a step may redefine the list
     for (const ListStep& step : steps)
         runListStep(step, depth);
 }
@@ -137,7 +137,7 @@ void VornCtl::glCallLists(GLsizei n, GLenum type, const GLvoid* lists)
         return;
     }
     const std::vector<GLuint> names = listNames(n, type, lists);
-    if (names.empty()) {   // an unknown type: let GL report it
+    if (names.empty()) { // an unknown type: let GL report it
         ::glCallLists(n, type, lists);
         return;
     }

@@ -15,20 +15,14 @@ QImage::Format withoutAlpha(QImage::Format format)
 {
     switch (format) {
     case QImage::Format_ARGB32:
-    case QImage::Format_ARGB32_Premultiplied:
-        return QImage::Format_RGB32;
+    case QImage::Format_ARGB32_Premultiplied: return QImage::Format_RGB32;
     case QImage::Format_RGBA8888:
-    case QImage::Format_RGBA8888_Premultiplied:
-        return QImage::Format_RGBX8888;
-    case QImage::Format_A2RGB30_Premultiplied:
-        return QImage::Format_RGB30;
-    case QImage::Format_A2BGR30_Premultiplied:
-        return QImage::Format_BGR30;
+    case QImage::Format_RGBA8888_Premultiplied: return QImage::Format_RGBX8888;
+    case QImage::Format_A2RGB30_Premultiplied: return QImage::Format_RGB30;
+    case QImage::Format_A2BGR30_Premultiplied: return QImage::Format_BGR30;
     case QImage::Format_RGBA64:
-    case QImage::Format_RGBA64_Premultiplied:
-        return QImage::Format_RGBX64;
-    default:
-        return format;
+    case QImage::Format_RGBA64_Premultiplied: return QImage::Format_RGBX64;
+    default: return format;
     }
 }
 
@@ -58,8 +52,8 @@ void saveScreenshotAndQuit(const QImage& picture, const QString& path)
         QCoreApplication::exit(0);
         return;
     }
-    vorn::reportLine(QCoreApplication::applicationName(),
-                     QStringLiteral("cannot write the screenshot %1: %2 (choose a writable file)")
-                         .arg(path, writer.errorString()));
+    vorn::reportLine(
+        QCoreApplication::applicationName(),
+        QStringLiteral("cannot write the screenshot %1: %2 (choose a writable file)").arg(path, writer.errorString()));
     QCoreApplication::exit(1);
 }

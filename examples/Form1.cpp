@@ -123,8 +123,7 @@ void Form1::createControls()
     connectViewport(VornCtl4, &Form1::VornCtl4_Initialization, &Form1::VornCtl4_Paint, 3);
 }
 
-void Form1::connectViewport(VornCtl* viewport, void (Form1::*onInitialization)(),
-                            void (Form1::*onPaint)(), int index)
+void Form1::connectViewport(VornCtl* viewport, void (Form1::*onInitialization)(), void (Form1::*onPaint)(), int index)
 {
     // The viewport reports an error a handler raises and keeps running.
     connect(viewport, &VornCtl::initialization, this, onInitialization);

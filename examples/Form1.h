@@ -28,10 +28,10 @@ public:
     // A design length in twips as Qt's logical pixels, for placing widgets.
     int onScreen(double twips, double twipsPerPixel) const;
 
-    VornCtl* VornCtl1 = nullptr;  // antialiased lit shapes
-    VornCtl* VornCtl2 = nullptr;  // generated pixel image
-    VornCtl* VornCtl3 = nullptr;  // tessellated polygon
-    VornCtl* VornCtl4 = nullptr;  // text banner
+    VornCtl* VornCtl1 = nullptr; // antialiased lit shapes
+    VornCtl* VornCtl2 = nullptr; // generated pixel image
+    VornCtl* VornCtl3 = nullptr; // tessellated polygon
+    VornCtl* VornCtl4 = nullptr; // text banner
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;
@@ -42,8 +42,7 @@ signals:
 
 private:
     void createControls();
-    void connectViewport(VornCtl* viewport, void (Form1::*onInitialization)(),
-                         void (Form1::*onPaint)(), int index);
+    void connectViewport(VornCtl* viewport, void (Form1::*onInitialization)(), void (Form1::*onPaint)(), int index);
     void Form_Load();
 
     void VornCtl1_Initialization();

@@ -8,7 +8,7 @@ std::int32_t wrappedSine(std::int32_t n)
     const auto big = static_cast<std::int32_t>(std::nearbyint((std::sin(0.1 * n) + 1.0) * 256.0));
     return big % 256;
 }
-}
+} // namespace
 
 VariantArray makePixelImage()
 {

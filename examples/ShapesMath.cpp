@@ -7,8 +7,8 @@
 void requireViewportArea(std::int32_t w, std::int32_t h, const char* what)
 {
     if (w <= 0 || h <= 0)
-        throw std::domain_error(std::string(what) + " of an empty viewport (" + std::to_string(w)
-                                + " x " + std::to_string(h) + " pixels); it stays unpainted");
+        throw std::domain_error(std::string(what) + " of an empty viewport (" + std::to_string(w) + " x "
+                                + std::to_string(h) + " pixels); it stays unpainted");
 }
 
 VariantArray jitterValues()
@@ -33,8 +33,7 @@ OrthoBounds shapesProjection(std::int32_t w, std::int32_t h)
     return {-2.25, 2.25, -2.25 * hd / wd, 2.25 * hd / wd, -10.0, 10.0};
 }
 
-Translation jitterTranslation(double jx, double jy, std::int32_t viewportWidth,
-                              std::int32_t viewportHeight)
+Translation jitterTranslation(double jx, double jy, std::int32_t viewportWidth, std::int32_t viewportHeight)
 {
     requireViewportArea(viewportWidth, viewportHeight, "cannot jitter the passes");
     return {jx * 4.5 / viewportWidth, jy * 4.5 / viewportHeight};

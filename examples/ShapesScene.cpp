@@ -52,8 +52,7 @@ void Form1::VornCtl1_Paint()
         ctl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         ctl.glPushMatrix();
         const Translation t = jitterTranslation(jitterTable.number(2 * passIndex),
-                                                jitterTable.number(2 * passIndex + 1),
-                                                viewportBox[2], viewportBox[3]);
+                                                jitterTable.number(2 * passIndex + 1), viewportBox[2], viewportBox[3]);
         ctl.glTranslatef(static_cast<GLfloat>(t.x), static_cast<GLfloat>(t.y), 0);
         drawShapes(VornCtl1);
         ctl.glGetError();

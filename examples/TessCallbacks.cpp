@@ -34,7 +34,7 @@ void onTessBegin(GLenum which)
 
 void onTessVertex(void* data)
 {
-    std::array<double, 7> values{};  // a failed read leaves them 0
+    std::array<double, 7> values{}; // a failed read leaves them 0
     std::array<double, 7> coords{};
     ignoringErrors([&] { tessViewport().ReadDataBuffer(GL_DOUBLE, data, values); });
     for (std::size_t i = 0; i <= 2; ++i)

@@ -1,8 +1,11 @@
 #include "VariantArray.h"
 
 namespace {
-[[noreturn]] void subscriptError() { throw std::out_of_range("Subscript out of range"); }
+[[noreturn]] void subscriptError()
+{
+    throw std::out_of_range("Subscript out of range");
 }
+} // namespace
 
 void VariantArray::redim(std::int32_t lower, std::int32_t upper)
 {
@@ -36,12 +39,14 @@ std::size_t VariantArray::offset(std::int32_t index) const
 
 double VariantArray::number(std::int32_t index) const
 {
-    return std::visit([](const auto& v) -> double {
-        if constexpr (std::is_same_v<std::decay_t<decltype(v)>, Empty>)
-            return 0.0;
-        else
-            return static_cast<double>(v);
-    }, (*this)(index));
+    return std::visit(
+        [](const auto& v) -> double {
+            if constexpr (std::is_same_v<std::decay_t<decltype(v)>, Empty>)
+                return 0.0;
+            else
+                return static_cast<double>(v);
+        },
+        (*this)(index));
 }
 
 std::vector<double> VariantArray::numbers() const

@@ -14,8 +14,7 @@ constexpr int kScreenshotPatienceMs = 20000;
 
 QString versionText()
 {
-    return QString::asprintf("%d.%02d.%04d", VORN_VERSION_MAJOR, VORN_VERSION_MINOR,
-                             VORN_VERSION_REVISION);
+    return QString::asprintf("%d.%02d.%04d", VORN_VERSION_MAJOR, VORN_VERSION_MINOR, VORN_VERSION_REVISION);
 }
 
 // Once all four viewports have shown a frame, writes the window to path and quits.

@@ -18,9 +18,10 @@ std::string fullFrame()
 {
     std::string frame = "<";
     for (int k = 0; k < kMaxPoints; ++k) {
-        if (k) frame += "; ";
-        frame += std::to_string(1 + (k * 37) % 100) + "," + std::to_string(1 + (k * 53) % 100) + "," +
-                 std::to_string((k * 29) % 90);
+        if (k)
+            frame += "; ";
+        frame += std::to_string(1 + (k * 37) % 100) + "," + std::to_string(1 + (k * 53) % 100) + ","
+            + std::to_string((k * 29) % 90);
     }
     return frame + ">";
 }
@@ -41,7 +42,7 @@ void BM_DoInterpolation21Points(benchmark::State& bench)
     auto state = stateWithFrame(1);
     NullHost host;
     for (auto _ : bench) {
-        DoInterpolation(*state, host);  // includes the width-1 smoothing
+        DoInterpolation(*state, host); // includes the width-1 smoothing
         benchmark::DoNotOptimize(state->heights[50][50]);
     }
 }
@@ -85,6 +86,6 @@ void BM_RetakeFrameWidth17AfterAChange(benchmark::State& bench)
 }
 BENCHMARK(BM_RetakeFrameWidth17AfterAChange)->Unit(benchmark::kMicrosecond);
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

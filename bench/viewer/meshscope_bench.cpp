@@ -25,7 +25,7 @@
 
 #include <GL/freeglut.h>
 #include <GL/glx.h>
-#undef KeyPress   // an X11 macro, in the way of QEvent::KeyPress
+#undef KeyPress // an X11 macro, in the way of QEvent::KeyPress
 
 #include <pty.h>
 #include <sys/resource.h>
@@ -67,15 +67,22 @@ bool waitForFrame(VornCtl& ctl)
     return presented;
 }
 
-
 // The control's GL methods as plain calls on the current context.
 struct DirectGl {
-#define VORN_GL(ret, name, params, args) ret name params { return ::name args; }
+#define VORN_GL(ret, name, params, args)                                                                               \
+    ret name params                                                                                                    \
+    {                                                                                                                  \
+        return ::name args;                                                                                            \
+    }
 #define VORN_GL_OWN(ret, name, params, args) VORN_GL(ret, name, params, args)
 #define VORN_GLU(ret, name, params, args) VORN_GL(ret, name, params, args)
 #define VORN_GLU_FREE(ret, name, params, args) VORN_GL(ret, name, params, args)
 #define VORN_GLU_OWN(ret, name, params, args) VORN_GL(ret, name, params, args)
-#define VORN_GLUT(name, params, args) void name params { ::name args; }
+#define VORN_GLUT(name, params, args)                                                                                  \
+    void name params                                                                                                   \
+    {                                                                                                                  \
+        ::name args;                                                                                                   \
+    }
 #include "GlFunctions.def"
 #include "GluFunctions.def"
 #include "GlutShapes.def"
@@ -85,9 +92,17 @@ struct DirectGl {
 #undef VORN_GLU_FREE
 #undef VORN_GLU_OWN
 #undef VORN_GLUT
-    void PresentFrame() {}   // the caller swaps
-    double Width() const { return width; }
-    double Height() const { return height; }
+    void PresentFrame()
+    {
+    } // the caller swaps
+    double Width() const
+    {
+        return width;
+    }
+    double Height() const
+    {
+        return height;
+    }
     double width = 0, height = 0;
 };
 
@@ -172,7 +187,7 @@ public:
         for (int i = 0; i < frames; ++i) {
             meshscope::paintScene(direct_, *directState_);
             glutSwapBuffers();
-            glFinish();   // the frame is on screen, as framePresented says for the control
+            glFinish(); // the frame is on screen, as framePresented says for the control
             glutMainLoopEvent();
         }
         return msSince(start) / frames;
@@ -214,9 +229,8 @@ void racePaint(const char* what, int lo, int hi, int rounds, int frames)
     std::printf("%s at %d x %d: control %.1f ms per presented frame (%.1f ms in the paint handler), "
                 "direct GL %.1f ms, ratio %.2f (rounds %.2f to %.2f over %d x %d frames)\n",
                 what, meshscope::frmVimo::designWidth, meshscope::frmVimo::designHeight, median(control),
-                race.handlerMedianMs(), median(direct), median(ratio),
-                *std::min_element(ratio.begin(), ratio.end()), *std::max_element(ratio.begin(), ratio.end()),
-                rounds, frames);
+                race.handlerMedianMs(), median(direct), median(ratio), *std::min_element(ratio.begin(), ratio.end()),
+                *std::max_element(ratio.begin(), ratio.end()), rounds, frames);
 }
 
 double cpuSeconds()
@@ -224,7 +238,7 @@ double cpuSeconds()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // CPU used by this process over `ms` milliseconds of running the event loop, in % of one core.
@@ -291,8 +305,8 @@ void realWindow(int seconds)
         auto counter = QObject::connect(window.viewport(), &VornCtl::framePresented, [&] { ++spinFrames; });
         const double spinning = cpuPercentOver(seconds * 1000);
         typeX();
-        std::printf("spinning about x, %d s: CPU %.1f %% of one core, %.1f frames per s on screen\n", seconds,
-                    spinning, spinFrames / double(seconds));
+        std::printf("spinning about x, %d s: CPU %.1f %% of one core, %.1f frames per s on screen\n", seconds, spinning,
+                    spinFrames / double(seconds));
 
         int step = 0;
         QTimer feed;
@@ -308,9 +322,10 @@ void realWindow(int seconds)
         const double streaming = cpuPercentOver(seconds * 1000);
         feed.stop();
         QObject::disconnect(counter);
-        std::printf("stream of 100 frames per s, %d s: %.1f frames per s accepted, %.1f per s on screen, CPU %.1f %% of one core\n",
-                    seconds, (window.state().interpCount - acceptedBefore) / double(seconds), spinFrames / double(seconds),
-                    streaming);
+        std::printf("stream of 100 frames per s, %d s: %.1f frames per s accepted, %.1f per s on screen, CPU %.1f %% "
+                    "of one core\n",
+                    seconds, (window.state().interpCount - acceptedBefore) / double(seconds),
+                    spinFrames / double(seconds), streaming);
     }
     QDir::setCurrent(previous);
     ::close(master);

@@ -24,7 +24,10 @@ double frameMilliseconds(int width, int height, const std::function<void(VornCtl
     window.resize(width, height);
     VornCtl ctl(&window);
     ctl.setGeometry(0, 0, width, height);
-    QObject::connect(&ctl, &VornCtl::paint, [&] { body(ctl); ctl.PresentFrame(); });
+    QObject::connect(&ctl, &VornCtl::paint, [&] {
+        body(ctl);
+        ctl.PresentFrame();
+    });
     window.show();
     QSignalSpy presented(&ctl, &VornCtl::framePresented);
     if (!QTest::qWaitForWindowExposed(&window) || !(presented.count() > 0 || presented.wait(5000)))
@@ -72,7 +75,8 @@ void textFrame(VornCtl& ctl)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    std::printf("accumulation, 8 passes, 337 x 329:  %.2f ms per frame\n", frameMilliseconds(337, 329, accumulationFrame));
+    std::printf("accumulation, 8 passes, 337 x 329:  %.2f ms per frame\n",
+                frameMilliseconds(337, 329, accumulationFrame));
     std::printf("clear and present, 1072 x 709:      %.2f ms per frame\n", frameMilliseconds(1072, 709, clearFrame));
     std::printf("text banner, 684 x 69:              %.2f ms per frame\n", frameMilliseconds(684, 69, textFrame));
     return 0;

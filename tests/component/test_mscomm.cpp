@@ -168,7 +168,8 @@ TEST_F(MSCommTest, OpenFailuresNameTheDeviceAndReason)
     ASSERT_TRUE(file.open());
     MSComm regular;
     regular.setDevicePath(file.fileName());
-    EXPECT_EQ(openError(regular).rfind("cannot open " + file.fileName().toStdString() + ": not a serial device", 0), 0u);
+    EXPECT_EQ(openError(regular).rfind("cannot open " + file.fileName().toStdString() + ": not a serial device", 0),
+              0u);
     EXPECT_FALSE(regular.PortOpen());
 }
 
@@ -212,8 +213,8 @@ TEST_F(MSCommTest, BusyDeviceIsRefusedWithItsName)
 
     MSComm second;
     second.setDevicePath(pty.slavePath);
-    EXPECT_EQ(openError(second), "cannot open " + pty.slavePath.toStdString()
-                                     + ": device is busy (another program has it open)");
+    EXPECT_EQ(openError(second),
+              "cannot open " + pty.slavePath.toStdString() + ": device is busy (another program has it open)");
     EXPECT_FALSE(second.PortOpen());
 
     // The first holder still works.

@@ -77,11 +77,11 @@ TEST(DataBuffers, ReadRefusesMemoryThatIsNotAnElementOfALiveBuffer)
 
     auto buffer = std::make_shared<DataBuffer>(GL_DOUBLE, std::vector<double>{1, 2, 3});
     const auto* start = static_cast<const char*>(buffer->data());
-    EXPECT_EQ(DataBuffer::read(GL_DOUBLE, start + 3, values), 0);                   // inside an element
-    EXPECT_EQ(DataBuffer::read(GL_DOUBLE, start + 3 * sizeof(double), values), 0);  // one past the end
-    EXPECT_EQ(DataBuffer::read(GL_FLOAT, start, values), 0);                        // other element type
+    EXPECT_EQ(DataBuffer::read(GL_DOUBLE, start + 3, values), 0);                  // inside an element
+    EXPECT_EQ(DataBuffer::read(GL_DOUBLE, start + 3 * sizeof(double), values), 0); // one past the end
+    EXPECT_EQ(DataBuffer::read(GL_FLOAT, start, values), 0);                       // other element type
 
-    buffer.reset();   // freed with its last reference
+    buffer.reset(); // freed with its last reference
     EXPECT_EQ(DataBuffer::read(GL_DOUBLE, start, values), 0);
     EXPECT_EQ(values, (std::array<double, 3>{9, 9, 9}));
 }
@@ -93,18 +93,18 @@ TEST(AccumArithmetic, OperationsFollowGlAndStayInTheirArea)
     const PixelRect all{0, 0, 2, 1};
     const std::vector<float> white(8, 1.0f), grey(8, 0.5f);
 
-    accum.setClearValue(0.25f, 2, -3, 0);   // clamped to [-1, 1]
+    accum.setClearValue(0.25f, 2, -3, 0); // clamped to [-1, 1]
     accum.clear(all);
     EXPECT_EQ(accum.clearValue()[1], 1.0f);
     EXPECT_EQ(accum.returned(all, 1)[0], 0.25f);
-    EXPECT_EQ(accum.returned(all, 1)[2], 0.0f);   // negative returns clamp to 0
+    EXPECT_EQ(accum.returned(all, 1)[2], 0.0f); // negative returns clamp to 0
 
     accum.load(all, white.data(), 0.5f);
-    accum.accumulate(all, grey.data(), 0.5f);     // 0.75
-    accum.multiply(all, 2);                       // 1.5
-    accum.add(all, -1);                           // 0.5
+    accum.accumulate(all, grey.data(), 0.5f); // 0.75
+    accum.multiply(all, 2);                   // 1.5
+    accum.add(all, -1);                       // 0.5
     EXPECT_FLOAT_EQ(accum.returned(all, 1)[3], 0.5f);
-    EXPECT_FLOAT_EQ(accum.returned(all, 4)[3], 1.0f);   // clamped
+    EXPECT_FLOAT_EQ(accum.returned(all, 4)[3], 1.0f); // clamped
 
     const PixelRect right{1, 0, 1, 1};
     accum.add(right, 0.25f);

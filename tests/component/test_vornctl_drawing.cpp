@@ -14,7 +14,10 @@ namespace {
 // Draws once with `body` and returns what the window shows afterwards.
 QImage drawOnce(ViewportHost& host, const std::function<void(VornCtl&)>& body)
 {
-    host.onPaint = [&](VornCtl& ctl) { body(ctl); ctl.PresentFrame(); };
+    host.onPaint = [&](VornCtl& ctl) {
+        body(ctl);
+        ctl.PresentFrame();
+    };
     if (!host.window.isVisible())
         EXPECT_TRUE(host.show());
     else
@@ -86,10 +89,10 @@ TEST(VornCtlAccum, LoadMultAndAddActOnTheAccumulatedColour)
     ViewportHost host;
     const QImage shown = drawOnce(host, [](VornCtl& ctl) {
         fill(ctl, 0.4f, 0.2f, 0.8f);
-        ctl.glAccum(GL_LOAD, 1.0f);    // replaces whatever was there
-        ctl.glAccum(GL_MULT, 0.5f);    // 0.2 0.1 0.4
-        ctl.glAccum(GL_ADD, 0.1f);     // 0.3 0.2 0.5
-        fill(ctl, 1, 1, 1);            // the colour buffer no longer matters
+        ctl.glAccum(GL_LOAD, 1.0f); // replaces whatever was there
+        ctl.glAccum(GL_MULT, 0.5f); // 0.2 0.1 0.4
+        ctl.glAccum(GL_ADD, 0.1f);  // 0.3 0.2 0.5
+        fill(ctl, 1, 1, 1);         // the colour buffer no longer matters
         ctl.glAccum(GL_RETURN, 1.0f);
     });
     EXPECT_TRUE(near(shown.pixel(80, 60), 77, 51, 128)) << std::hex << shown.pixel(80, 60);
@@ -101,7 +104,7 @@ TEST(VornCtlAccum, LoadMultAndAddActOnTheAccumulatedColour)
 
 TEST(VornCtlAccum, OperationsStayInsideTheScissorBoxAndLeaveStateAlone)
 {
-    ViewportHost host;   // 160 x 120
+    ViewportHost host; // 160 x 120
     GLint depthTest = 0, lighting = 0, alignment = 0;
     GLfloat zoom = 0;
     const QImage shown = drawOnce(host, [&](VornCtl& ctl) {
@@ -109,7 +112,7 @@ TEST(VornCtlAccum, OperationsStayInsideTheScissorBoxAndLeaveStateAlone)
         ctl.glAccum(GL_LOAD, 1.0f);
         fill(ctl, 1, 0, 0);
         ctl.glEnable(GL_SCISSOR_TEST);
-        ctl.glScissor(0, 0, 80, 120);   // left half
+        ctl.glScissor(0, 0, 80, 120); // left half
         ctl.glAccum(GL_LOAD, 1.0f);
         ctl.glDisable(GL_SCISSOR_TEST);
         fill(ctl, 0, 0, 1);
@@ -164,7 +167,7 @@ struct StateAnswers {
     std::array<GLdouble, 4> clearDouble{};
     std::array<GLboolean, 4> clearBool{};
     std::array<GLfloat, 4> afterPop{};
-    bool bitsAgree = false;   // the four query forms give one positive bit count
+    bool bitsAgree = false; // the four query forms give one positive bit count
     bool operator==(const StateAnswers&) const = default;
 };
 
@@ -178,7 +181,7 @@ StateAnswers askFreshState(Gl& gl)
     gl.glGetIntegerv(GL_DOUBLEBUFFER, &a.doubleBuffer);
     gl.glGetIntegerv(GL_DRAW_BUFFER, &a.drawBuffer);
     gl.glGetIntegerv(GL_READ_BUFFER, &a.readBuffer);
-    gl.glClearAccum(0.25f, -0.5f, 2, 1);   // 2 is clamped to 1
+    gl.glClearAccum(0.25f, -0.5f, 2, 1); // 2 is clamped to 1
     gl.glGetIntegerv(GL_ACCUM_CLEAR_VALUE, a.clearInt.data());
     gl.glGetFloatv(GL_ACCUM_CLEAR_VALUE, a.clearFloat.data());
     gl.glGetDoublev(GL_ACCUM_CLEAR_VALUE, a.clearDouble.data());
@@ -235,13 +238,13 @@ std::vector<std::array<int, 3>> runAccumulationLists(Gl& gl)
     std::vector<std::array<int, 3>> seen;
     clearTo(gl, 0.5f, 0.25f, 1);
     const GLuint compiled = compile(GL_COMPILE);
-    seen.push_back(pixelAt(gl, 5, 5));   // compiling alone draws nothing
+    seen.push_back(pixelAt(gl, 5, 5)); // compiling alone draws nothing
     clearTo(gl, 0, 1, 0);
     gl.glCallList(compiled);
-    seen.push_back(pixelAt(gl, 5, 5));   // loads what the buffer holds now
+    seen.push_back(pixelAt(gl, 5, 5)); // loads what the buffer holds now
     clearTo(gl, 0.5f, 0.25f, 1);
     const GLuint executed = compile(GL_COMPILE_AND_EXECUTE);
-    clearTo(gl, 1, 0, 0);   // dropped if the list ran: shown only if it did not
+    clearTo(gl, 1, 0, 0); // dropped if the list ran: shown only if it did not
     seen.push_back(pixelAt(gl, 5, 5));
     clearTo(gl, 0, 0, 1);
     const GLubyte names[] = {static_cast<GLubyte>(executed)};
@@ -265,7 +268,7 @@ TEST(VornCtlAsAWindow, FreshContextAnswersAsAPlainWindowsContext)
     host.onPaint = [](VornCtl& ctl) { ctl.PresentFrame(); };
     ASSERT_TRUE(host.show());
 
-    EXPECT_EQ(plain.rasterPosition, (std::array<GLfloat, 4>{0, 0, 0, 1}));   // the window origin
+    EXPECT_EQ(plain.rasterPosition, (std::array<GLfloat, 4>{0, 0, 0, 1})); // the window origin
     EXPECT_EQ(plain.drawBuffer, GL_BACK);
     EXPECT_EQ(plain.afterPop, (std::array<GLfloat, 4>{0.25f, -0.5f, 1, 1}));
     EXPECT_TRUE(plain.bitsAgree);
@@ -323,8 +326,8 @@ TEST(VornCtlAsAWindow, FrontBufferHoldsThePresentedPicture)
     });
     EXPECT_EQ(plainReadBuffer, GL_FRONT);
     EXPECT_EQ(readBuffer, plainReadBuffer);
-    EXPECT_EQ(front, (std::array<int, 3>{255, 0, 0}));   // the frame presented last
-    EXPECT_EQ(back, (std::array<int, 3>{0, 255, 0}));    // the frame being drawn
+    EXPECT_EQ(front, (std::array<int, 3>{255, 0, 0})); // the frame presented last
+    EXPECT_EQ(back, (std::array<int, 3>{0, 255, 0}));  // the frame being drawn
 }
 
 // ---- text ------------------------------------------------------------------
@@ -347,10 +350,10 @@ TEST(VornCtlText, TextStartsAtTheWindowPositionOfThePointInTheTextColour)
     int strays = 0;
     const InkBox ink = findInk(shown, yellow, olive, &strays);
     ASSERT_GT(ink.count, 100);
-    EXPECT_EQ(strays, 0);   // one-bit glyphs: only text colour and background
-    EXPECT_NEAR(ink.left, 120, 3);     // 30 % from the left edge
-    EXPECT_NEAR(ink.bottom, 79, 2);    // resting on the line 20 % above the bottom
-    EXPECT_GT(ink.right, 250);         // twelve characters at 48 pixels
+    EXPECT_EQ(strays, 0);           // one-bit glyphs: only text colour and background
+    EXPECT_NEAR(ink.left, 120, 3);  // 30 % from the left edge
+    EXPECT_NEAR(ink.bottom, 79, 2); // resting on the line 20 % above the bottom
+    EXPECT_GT(ink.right, 250);      // twelve characters at 48 pixels
     EXPECT_EQ(colourAfter[2], 0.0f);
 }
 
@@ -359,17 +362,19 @@ TEST(VornCtlText, TextFollowsTheMatricesAndTheFontSize)
     ViewportHost host(200, 200);
     const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0);
     auto drawH = [&](double points) {
-        return findInk(drawOnce(host, [&](VornCtl& ctl) {
-            fill(ctl, 0, 0, 0);
-            ctl.SetTextFont(QStringLiteral("Arial"), points, 0);
-            ctl.glMatrixMode(GL_MODELVIEW);
-            ctl.glLoadIdentity();
-            ctl.glTranslated(0.5, 0.5, 0);
-            ctl.glScaled(0.5, 0.5, 1);
-            ctl.glColor3d(1, 1, 1);
-            ctl.DrawTextAt(-1, -1, QStringLiteral("H"));   // lands on the window centre
-            ctl.glLoadIdentity();
-        }), white, black);
+        return findInk(drawOnce(host,
+                                [&](VornCtl& ctl) {
+                                    fill(ctl, 0, 0, 0);
+                                    ctl.SetTextFont(QStringLiteral("Arial"), points, 0);
+                                    ctl.glMatrixMode(GL_MODELVIEW);
+                                    ctl.glLoadIdentity();
+                                    ctl.glTranslated(0.5, 0.5, 0);
+                                    ctl.glScaled(0.5, 0.5, 1);
+                                    ctl.glColor3d(1, 1, 1);
+                                    ctl.DrawTextAt(-1, -1, QStringLiteral("H")); // lands on the window centre
+                                    ctl.glLoadIdentity();
+                                }),
+                       white, black);
     };
     const InkBox small = drawH(12);
     const InkBox large = drawH(36);
@@ -378,13 +383,15 @@ TEST(VornCtlText, TextFollowsTheMatricesAndTheFontSize)
     EXPECT_NEAR(large.bottom, 99, 2);
     EXPECT_NEAR(static_cast<double>(large.height()) / small.height(), 3.0, 0.4);
 
-    const InkBox plain = drawH(36);   // the bold option gives a heavier face
-    const InkBox heavy = findInk(drawOnce(host, [](VornCtl& ctl) {
-        fill(ctl, 0, 0, 0);
-        ctl.SetTextFont(QStringLiteral("Arial"), 36, TextBold);
-        ctl.glColor3d(1, 1, 1);
-        ctl.DrawTextAt(0, 0, QStringLiteral("H"));
-    }), white, black);
+    const InkBox plain = drawH(36); // the bold option gives a heavier face
+    const InkBox heavy = findInk(drawOnce(host,
+                                          [](VornCtl& ctl) {
+                                              fill(ctl, 0, 0, 0);
+                                              ctl.SetTextFont(QStringLiteral("Arial"), 36, TextBold);
+                                              ctl.glColor3d(1, 1, 1);
+                                              ctl.DrawTextAt(0, 0, QStringLiteral("H"));
+                                          }),
+                                 white, black);
     EXPECT_GT(heavy.count, plain.count);
 }
 
@@ -430,8 +437,14 @@ namespace {
 VornCtl* tessTarget = nullptr;
 int verticesRead = 0;
 
-void onTessBegin(GLenum type) { tessTarget->glBegin(type); }
-void onTessEnd() { tessTarget->glEnd(); }
+void onTessBegin(GLenum type)
+{
+    tessTarget->glBegin(type);
+}
+void onTessEnd()
+{
+    tessTarget->glEnd();
+}
 void onTessVertex(void* data)
 {
     std::array<double, 6> values{};
@@ -456,7 +469,8 @@ TEST(VornCtlDrawing, TessellatedPolygonDrawsThroughProgramCallbacks)
         ctl.gluTessCallback(tess, GLU_TESS_END, reinterpret_cast<_GLUfuncptr>(&onTessEnd));
         ctl.gluTessBeginPolygon(tess, nullptr);
         ctl.gluTessBeginContour(tess);
-        std::array<std::array<GLdouble, 3>, 4> corners{{{-0.85, -0.85, 0}, {0.75, -0.75, 0}, {0.85, 0.85, 0}, {-0.75, 0.75, 0}}};
+        std::array<std::array<GLdouble, 3>, 4> corners{
+            {{-0.85, -0.85, 0}, {0.75, -0.75, 0}, {0.85, 0.85, 0}, {-0.75, 0.75, 0}}};
         for (auto& corner : corners) {
             const std::vector<double> data{corner[0], corner[1], corner[2], corner[0], corner[1], corner[2], 0};
             // The program drops its reference at once; the control keeps the buffer until the polygon ends.
@@ -467,8 +481,8 @@ TEST(VornCtlDrawing, TessellatedPolygonDrawsThroughProgramCallbacks)
         ctl.gluDeleteTess(tess);
     });
     EXPECT_GE(verticesRead, 4);
-    EXPECT_FALSE(near(shown.pixel(50, 50), 0, 64, 26, 4));   // inside: drawn over
-    EXPECT_TRUE(near(shown.pixel(2, 2), 0, 64, 26, 2));      // corners of the window: background
+    EXPECT_FALSE(near(shown.pixel(50, 50), 0, 64, 26, 4)); // inside: drawn over
+    EXPECT_TRUE(near(shown.pixel(2, 2), 0, 64, 26, 2));    // corners of the window: background
     EXPECT_TRUE(near(shown.pixel(97, 97), 0, 64, 26, 2));
 }
 
@@ -478,7 +492,7 @@ TEST(VornCtlDrawing, GlutSolidCoversItsExtent)
     const QImage shown = drawOnce(host, [](VornCtl& ctl) {
         fill(ctl, 0, 0, 0);
         ctl.glColor3d(1, 0, 1);
-        ctl.glutSolidSphere(0.5, 16, 16);   // radius 25 pixels about the centre
+        ctl.glutSolidSphere(0.5, 16, 16); // radius 25 pixels about the centre
     });
     EXPECT_TRUE(near(shown.pixel(50, 50), 255, 0, 255));
     EXPECT_TRUE(near(shown.pixel(50, 28), 255, 0, 255));

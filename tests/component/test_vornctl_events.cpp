@@ -15,7 +15,11 @@ TEST(VornCtlEvents, InitialisationComesOnceBeforeThePaintsAndRedrawBringsAPaint)
     ViewportHost host;
     std::vector<char> order;
     host.onInit = [&](VornCtl&) { order.push_back('i'); };
-    host.onPaint = [&](VornCtl& ctl) { order.push_back('p'); fill(ctl, 0, 0, 0); ctl.PresentFrame(); };
+    host.onPaint = [&](VornCtl& ctl) {
+        order.push_back('p');
+        fill(ctl, 0, 0, 0);
+        ctl.PresentFrame();
+    };
     ASSERT_TRUE(host.show());
     const auto paintsAfterShow = order.size();
     ASSERT_TRUE(host.redraw());
@@ -34,7 +38,7 @@ TEST(VornCtlEvents, PresentedFrameShowsAndAFailedPaintKeepsIt)
     host.onPaint = [&](VornCtl& ctl) {
         if (fail) {
             ++failedPaints;
-            fill(ctl, 1, 0, 0);   // half-drawn red that must not reach the screen
+            fill(ctl, 1, 0, 0); // half-drawn red that must not reach the screen
             ctl.glBegin(GL_TRIANGLES);
             ctl.glVertex2d(-1, -1);
             throw std::runtime_error("surface data missing");
@@ -49,7 +53,7 @@ TEST(VornCtlEvents, PresentedFrameShowsAndAFailedPaintKeepsIt)
     testing::internal::CaptureStderr();
     host.ctl->RequestRedraw();
     ASSERT_TRUE(QTest::qWaitFor([&] { return failedPaints > 0; }, 5000));
-    QTest::qWait(100);   // let the window compose whatever it would show
+    QTest::qWait(100); // let the window compose whatever it would show
     const std::string report = testing::internal::GetCapturedStderr();
     EXPECT_EQ(report, "vorntest: VornCtl1 paint: surface data missing\n");
     EXPECT_TRUE(near(host.screen().pixel(80, 60), 0, 255, 0));
@@ -69,7 +73,10 @@ TEST(VornCtlEvents, ErrorInInitialisationIsReportedAndPaintsStillRun)
 {
     ViewportHost host;
     host.onInit = [](VornCtl&) { throw std::runtime_error("no light"); };
-    host.onPaint = [](VornCtl& ctl) { fill(ctl, 1, 1, 1); ctl.PresentFrame(); };
+    host.onPaint = [](VornCtl& ctl) {
+        fill(ctl, 1, 1, 1);
+        ctl.PresentFrame();
+    };
     testing::internal::CaptureStderr();
     ASSERT_TRUE(host.show());
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "vorntest: VornCtl1 initialization: no light\n");
@@ -80,7 +87,7 @@ TEST(VornCtlEvents, DrawingPersistsFromOnePaintToTheNext)
 {
     ViewportHost host;
     int paints = 0;
-    host.onInit = [](VornCtl& ctl) { fill(ctl, 0.5f, 0.5f, 0); };   // cleared once only
+    host.onInit = [](VornCtl& ctl) { fill(ctl, 0.5f, 0.5f, 0); }; // cleared once only
     host.onPaint = [&](VornCtl& ctl) {
         // Each paint adds one square without clearing; earlier squares must remain.
         const double left = -1 + 0.5 * (paints++ % 4);
@@ -112,8 +119,8 @@ TEST(VornCtlEvents, CallsFromATimerActOnTheirOwnControl)
     QSignalSpy secondShown(second, &VornCtl::framePresented);
     GLint viewport[4] = {};
     QTimer::singleShot(0, [&] {
-        fill(*second, 0, 0, 1);       // makes the second control's context current
-        fill(*host.ctl, 1, 1, 0);     // must switch back to the first
+        fill(*second, 0, 0, 1);   // makes the second control's context current
+        fill(*host.ctl, 1, 1, 0); // must switch back to the first
         host.ctl->glGetIntegerv(GL_VIEWPORT, viewport);
         second->PresentFrame();
         host.ctl->PresentFrame();
@@ -146,7 +153,7 @@ TEST(VornCtlEvents, ViewportStaysWhereGlLeavesItWhenTheControlResizes)
     EXPECT_EQ(box[2], 160);
     EXPECT_EQ(box[3], 120);
 
-    host.ctl->glViewport(10, 20, 50, 60);   // outside the events, as a timer would
+    host.ctl->glViewport(10, 20, 50, 60); // outside the events, as a timer would
     ASSERT_TRUE(host.nextFrame([&] { host.ctl->resize(180, 140); }));
     EXPECT_EQ(std::vector<GLint>(box, box + 4), (std::vector<GLint>{10, 20, 50, 60}));
 }
@@ -154,7 +161,7 @@ TEST(VornCtlEvents, ViewportStaysWhereGlLeavesItWhenTheControlResizes)
 TEST(VornCtlEvents, CallsBeforeTheContextExistsAreHarmless)
 {
     testApp();
-    VornCtl ctl;   // never shown: no context
+    VornCtl ctl; // never shown: no context
     GLint untouched[4] = {7, 7, 7, 7};
     ctl.glClearColor(1, 0, 0, 1);
     ctl.glClear(GL_COLOR_BUFFER_BIT | GL_ACCUM_BUFFER_BIT);
@@ -179,7 +186,7 @@ TEST(VornCtlEvents, PlacementIsInTheFormsScaleUnits)
     testApp();
     QWidget form;
     VornCtl ctl(&form);
-    ctl.setScaleUnitsPerPixel(15);   // twips at 96 DPI
+    ctl.setScaleUnitsPerPixel(15); // twips at 96 DPI
     ctl.setLeft(150);
     ctl.setTop(300);
     ctl.setWidth(5055);

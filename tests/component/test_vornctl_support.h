@@ -30,8 +30,14 @@ struct ViewportHost {
         ctl = new VornCtl(&window);
         ctl->setObjectName(QStringLiteral("VornCtl1"));
         ctl->setGeometry(0, 0, width, height);
-        QObject::connect(ctl, &VornCtl::initialization, [this] { if (onInit) onInit(*ctl); });
-        QObject::connect(ctl, &VornCtl::paint, [this] { if (onPaint) onPaint(*ctl); });
+        QObject::connect(ctl, &VornCtl::initialization, [this] {
+            if (onInit)
+                onInit(*ctl);
+        });
+        QObject::connect(ctl, &VornCtl::paint, [this] {
+            if (onPaint)
+                onPaint(*ctl);
+        });
     }
 
     // Shows the window and waits for its first presented frame.
@@ -50,17 +56,22 @@ struct ViewportHost {
         return presented.wait(5000);
     }
 
-    bool redraw() { return nextFrame([this] { ctl->RequestRedraw(); }); }
+    bool redraw()
+    {
+        return nextFrame([this] { ctl->RequestRedraw(); });
+    }
 
     // What the window shows now, in the control's pixels (y downwards).
     QImage screen()
     {
         QCoreApplication::processEvents();
-        return window.screen()->grabWindow(window.winId(), ctl->x(), ctl->y(), ctl->width(), ctl->height())
-            .toImage().convertToFormat(QImage::Format_RGB32);
+        return window.screen()
+            ->grabWindow(window.winId(), ctl->x(), ctl->y(), ctl->width(), ctl->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
     }
 
-    QApplication& app = testApp();   // before any widget
+    QApplication& app = testApp(); // before any widget
     QWidget window;
     VornCtl* ctl;
     std::function<void(VornCtl&)> onInit;
@@ -96,7 +107,7 @@ struct PlainGlWindow {
         glutInitWindowSize(width, height);
         id = glutCreateWindow("plain GL");
         glutDisplayFunc([] {});
-        glutReshapeFunc([](int, int) {});   // leave the viewport as GL keeps it
+        glutReshapeFunc([](int, int) {}); // leave the viewport as GL keeps it
         for (int i = 0; i < 10; ++i)
             glutMainLoopEvent();
         glutSetWindow(id);
@@ -124,7 +135,10 @@ struct PlainGlWindow {
     void glCallList(GLuint list) { ::glCallList(list); }
     void glCallLists(GLsizei n, GLenum type, const GLvoid* lists) { ::glCallLists(n, type, lists); }
     void glReadBuffer(GLenum mode) { ::glReadBuffer(mode); }
-    void glReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum f, GLenum t, GLvoid* p) { ::glReadPixels(x, y, w, h, f, t, p); }
+    void glReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum f, GLenum t, GLvoid* p)
+    {
+        ::glReadPixels(x, y, w, h, f, t, p);
+    }
 
     int id = 0;
 };

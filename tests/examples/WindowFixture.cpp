@@ -52,6 +52,7 @@ QImage part(const QImage& window, const QWidget& child)
 QRect onPicture(const QImage& window, QRect logical)
 {
     const double ratio = window.devicePixelRatio();
-    return QRect(QPoint(std::lround(logical.left() * ratio), std::lround(logical.top() * ratio)),
-                 QPoint(std::lround((logical.right() + 1) * ratio) - 1, std::lround((logical.bottom() + 1) * ratio) - 1));
+    return QRect(
+        QPoint(std::lround(logical.left() * ratio), std::lround(logical.top() * ratio)),
+        QPoint(std::lround((logical.right() + 1) * ratio) - 1, std::lround((logical.bottom() + 1) * ratio) - 1));
 }

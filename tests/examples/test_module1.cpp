@@ -82,9 +82,9 @@ TEST(ShapesNumbers, ProjectionOfSquareAndTallViewports)
 
 TEST(ShapesNumbers, PixelsFromTwipsRoundHalvesToEven)
 {
-    EXPECT_EQ(pixelsFromTwips(37.5, 15), 2);  // 2.5
-    EXPECT_EQ(pixelsFromTwips(52.5, 15), 4);  // 3.5
-    EXPECT_EQ(pixelsFromTwips(5055, 1440.0 / 120), 421);  // 421.25 at 120 DPI
+    EXPECT_EQ(pixelsFromTwips(37.5, 15), 2);             // 2.5
+    EXPECT_EQ(pixelsFromTwips(52.5, 15), 4);             // 3.5
+    EXPECT_EQ(pixelsFromTwips(5055, 1440.0 / 120), 421); // 421.25 at 120 DPI
 }
 
 TEST(ShapesNumbers, EmptyViewportIsRefusedInsteadOfDividingByZero)
@@ -127,8 +127,7 @@ TEST(PixelImageValues, KnownPixelsAndTheEmptyLastElement)
 TEST(PixelImageValues, EveryValueIsAByte)
 {
     const std::vector<double> values = makePixelImage().numbers();
-    EXPECT_TRUE(std::all_of(values.begin(), values.end(),
-                            [](double v) { return v >= 0 && v <= 255; }));
+    EXPECT_TRUE(std::all_of(values.begin(), values.end(), [](double v) { return v >= 0 && v <= 255; }));
 }
 
 TEST(PolygonData, CornerDataRepeatsTheLocationAsColour)

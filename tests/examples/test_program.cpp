@@ -26,8 +26,7 @@ Outcome runVorn(const QStringList& args)
         return {-1, {}, QStringLiteral("Vorn did not finish")};
     }
     return {vorn.exitStatus() == QProcess::NormalExit ? vorn.exitCode() : -1,
-            QString::fromLocal8Bit(vorn.readAllStandardOutput()),
-            QString::fromLocal8Bit(vorn.readAllStandardError())};
+            QString::fromLocal8Bit(vorn.readAllStandardOutput()), QString::fromLocal8Bit(vorn.readAllStandardError())};
 }
 
 TEST(VornProgram, VersionHelpAndBadOptions)

@@ -15,7 +15,7 @@
 namespace {
 
 struct FedBackPoint {
-    double x, y;           // window coordinates
+    double x, y; // window coordinates
     double r, g, b;
 };
 
@@ -49,7 +49,7 @@ protected:
                 break;
             }
             points.push_back({buffer[i + 1], buffer[i + 2], buffer[i + 4], buffer[i + 5], buffer[i + 6]});
-            i += 8;  // token, x, y, z, r, g, b, a
+            i += 8; // token, x, y, z, r, g, b, a
         }
         return points;
     }
@@ -68,8 +68,10 @@ Form1* TessCallbacks::form = nullptr;
 
 TEST_F(TessCallbacks, EachVertexIsPlacedBeforeItsColourIsSet)
 {
-    const DataBufferRef a = form->VornCtl3->CreateDataBuffer(GL_DOUBLE, std::vector<double>{0.5, 0.25, 0, 0.9, 0.8, 0.7, 0});
-    const DataBufferRef b = form->VornCtl3->CreateDataBuffer(GL_DOUBLE, std::vector<double>{-0.5, -0.25, 0, 0.4, 0.5, 0.6, 0});
+    const DataBufferRef a
+        = form->VornCtl3->CreateDataBuffer(GL_DOUBLE, std::vector<double>{0.5, 0.25, 0, 0.9, 0.8, 0.7, 0});
+    const DataBufferRef b
+        = form->VornCtl3->CreateDataBuffer(GL_DOUBLE, std::vector<double>{-0.5, -0.25, 0, 0.4, 0.5, 0.6, 0});
     const auto points = feedBack([&] {
         onTessVertex(a->data());
         onTessVertex(b->data());

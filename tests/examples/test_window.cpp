@@ -101,8 +101,10 @@ TEST_F(ExamplesWindow, LayoutFollowsTheDesignInTwips)
 TEST_F(ExamplesWindow, BackgroundIsDarkBlueBetweenTheViewports)
 {
     // Left of the big viewport, between the two small ones and the labels.
-    const QPoint gap = onPicture(picture, QRect(form->VornCtl3->geometry().right() + 10,
-                                                 form->VornCtl1->geometry().bottom() - 5, 1, 1)).topLeft();
+    const QPoint gap
+        = onPicture(picture,
+                    QRect(form->VornCtl3->geometry().right() + 10, form->VornCtl1->geometry().bottom() - 5, 1, 1))
+              .topLeft();
     EXPECT_TRUE(near(at(picture, gap.x(), gap.y()), {1, 0, 66}, 2)) << show(at(picture, gap.x(), gap.y()));
 }
 
@@ -184,14 +186,15 @@ TEST_F(ExamplesWindow, ShapesAreLitAndAntialiasedOnBlack)
     const QRect bottomLeft(0, h / 2, w / 2, h - h / 2), bottomRight(w / 2, h / 2, w - w / 2, h - h / 2);
     const int enough = 300;
     EXPECT_GT(count(shapes, topLeft, [](Rgb c) { return c.r > 90 && c.g > 90 && c.r > 1.4 * c.b && c.g > 1.4 * c.b; }),
-              enough) << "yellow torus";
+              enough)
+        << "yellow torus";
     EXPECT_GT(count(shapes, bottomLeft, [](Rgb c) { return c.g > 90 && c.b > 90 && c.g > 1.4 * c.r; }), enough)
         << "cyan cube";
     EXPECT_GT(count(shapes, topRight, [](Rgb c) { return c.r > 90 && c.b > 90 && c.r > 1.4 * c.g; }), enough)
         << "magenta sphere";
-    EXPECT_GT(count(shapes, bottomRight,
-                    [](Rgb c) { return c.r > 90 && c.r > 1.2 * c.g && std::abs(c.g - c.b) < 12; }),
-              enough) << "pink octahedron";
+    EXPECT_GT(count(shapes, bottomRight, [](Rgb c) { return c.r > 90 && c.r > 1.2 * c.g && std::abs(c.g - c.b) < 12; }),
+              enough)
+        << "pink octahedron";
 
     // The four shapes together sit in the middle of the viewport.
     QRect lit;

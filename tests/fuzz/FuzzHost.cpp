@@ -11,4 +11,4 @@ void fail(const char* what)
     std::abort();
 }
 
-}  // namespace meshscope::fuzz
+} // namespace meshscope::fuzz

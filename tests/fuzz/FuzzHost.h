@@ -25,4 +25,4 @@ public:
 // the input that caused it.
 [[noreturn]] void fail(const char* what);
 
-}  // namespace meshscope::fuzz
+} // namespace meshscope::fuzz

@@ -18,7 +18,7 @@ void runFile(const std::filesystem::path& path)
     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -35,7 +35,8 @@ int main(int argc, char** argv)
             continue;
         }
         for (const auto& entry : std::filesystem::directory_iterator(root)) {
-            if (!entry.is_regular_file() || entry.path().filename().string().front() == '.') continue;
+            if (!entry.is_regular_file() || entry.path().filename().string().front() == '.')
+                continue;
             runFile(entry.path());
             ++inputs;
         }

@@ -27,9 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto onGrid = [](std::int16_t i) { return i >= 0 && i < kGridSize; };
     if (!onGrid(state->minX) || !onGrid(state->maxX) || !onGrid(state->minY) || !onGrid(state->maxY))
         fuzz::fail("data extent off the grid");
-    if (state->minX > state->maxX || state->minY > state->maxY) fuzz::fail("data extent inverted");
+    if (state->minX > state->maxX || state->minY > state->maxY)
+        fuzz::fail("data extent inverted");
     if (state->drawMinX < 0 || state->drawMaxX >= kGridSize || state->drawMinY < 0 || state->drawMaxY >= kGridSize)
         fuzz::fail("drawn range off the grid");
-    if (host.problems > 1) fuzz::fail("more than one report for one file");
+    if (host.problems > 1)
+        fuzz::fail("more than one report for one file");
     return 0;
 }

@@ -21,21 +21,28 @@ constexpr std::size_t kLongestText = 26;
 
 void checkText(const std::string& text, double value, int digits)
 {
-    if (text.empty() || text.size() > kLongestText) fuzz::fail("number text empty or too long");
-    if (text.front() != ' ' && text.front() != '-') fuzz::fail("number text without its sign column");
-    if (!std::isfinite(value)) return;
+    if (text.empty() || text.size() > kLongestText)
+        fuzz::fail("number text empty or too long");
+    if (text.front() != ' ' && text.front() != '-')
+        fuzz::fail("number text without its sign column");
+    if (!std::isfinite(value))
+        return;
     // Near the largest double, rounding to fewer digits may pass it ("2E+308").
-    if (std::fabs(value) > 1e307) return;
-    if ((text.front() == '-') != (value < 0)) fuzz::fail("sign column disagrees with the value");
+    if (std::fabs(value) > 1e307)
+        return;
+    if ((text.front() == '-') != (value < 0))
+        fuzz::fail("sign column disagrees with the value");
     // The status line writes ".5" for 0.5; parseDecimal wants a digit first.
     std::string readable = text;
     const std::size_t point = readable.find('.');
     if (point != std::string::npos && (point == 0 || readable[point - 1] == ' ' || readable[point - 1] == '-'))
         readable.insert(point, 1, '0');
     const auto back = parseDecimal(readable);
-    if (!back) fuzz::fail("number text does not read back as a number");
+    if (!back)
+        fuzz::fail("number text does not read back as a number");
     const double tolerance = std::fabs(value) * std::pow(10.0, 1 - digits);
-    if (std::fabs(*back - value) > tolerance && !(std::fabs(value) < 1e-300)) fuzz::fail("number text reads back to another value");
+    if (std::fabs(*back - value) > tolerance && !(std::fabs(value) < 1e-300))
+        fuzz::fail("number text reads back to another value");
 }
 
 template <typename T>
@@ -46,7 +53,7 @@ T takeBits(const std::uint8_t* data)
     return value;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -65,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size >= sizeof(std::int32_t)) {
         const auto count = takeBits<std::int32_t>(data);
         const std::string text = numberText(count);
-        if (text.size() > 11 || (text.front() == '-') != (count < 0)) fuzz::fail("counter text malformed");
+        if (text.size() > 11 || (text.front() == '-') != (count < 0))
+            fuzz::fail("counter text malformed");
     }
     return 0;
 }

@@ -28,14 +28,18 @@ const ViewerState& startedState()
 
 void checkTick(const ViewerState& before, const ViewerState& after)
 {
-    if (after.rxBuffer.size() > kRxBufferLimit) fuzz::fail("receive buffer past its limit");
-    if (after.lastPoint < -1 || after.lastPoint >= kMaxPoints) fuzz::fail("lastPoint outside the point arrays");
+    if (after.rxBuffer.size() > kRxBufferLimit)
+        fuzz::fail("receive buffer past its limit");
+    if (after.lastPoint < -1 || after.lastPoint >= kMaxPoints)
+        fuzz::fail("lastPoint outside the point arrays");
     const auto grew = static_cast<std::int64_t>(after.interpCount) - before.interpCount;
-    if (grew < 0 || grew > 1) fuzz::fail("more than one frame taken in a tick");
-    if (after.okCount - before.okCount > grew) fuzz::fail("reference count grew without an accepted frame");
+    if (grew < 0 || grew > 1)
+        fuzz::fail("more than one frame taken in a tick");
+    if (after.okCount - before.okCount > grew)
+        fuzz::fail("reference count grew without an accepted frame");
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -49,12 +53,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Most ticks bring a chunk; some are quiet, so a frame left last in
         // the buffer is taken again.
         const bool quiet = input.ConsumeIntegralInRange<int>(0, 7) == 0;
-        if (!quiet) host.waiting = input.ConsumeBytesAsString(input.ConsumeIntegralInRange<std::size_t>(0, 1024));
+        if (!quiet)
+            host.waiting = input.ConsumeBytesAsString(input.ConsumeIntegralInRange<std::size_t>(0, 1024));
         previous->interpCount = state->interpCount;
         previous->okCount = state->okCount;
         serialPollTick(*state, host);
         checkTick(*previous, *state);
-        if (host.status.empty()) fuzz::fail("empty status line");
+        if (host.status.empty())
+            fuzz::fail("empty status line");
     }
     return 0;
 }

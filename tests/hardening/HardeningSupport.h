@@ -49,7 +49,6 @@ private:
     std::string path_;
 };
 
-
 // Number of lines of text holding needle.
 int linesWith(const std::string& text, const std::string& needle);
 

@@ -119,8 +119,8 @@ TEST_F(DataFileFaults, CrLfEndsAreReadAsLines)
 TEST_F(DataFileFaults, EmptyFileAndDirectoryChangeNothing)
 {
     readFile("9 9 9\n");
-    const auto extent = std::make_tuple(window->state().minX, window->state().maxX, window->state().minY,
-                                        window->state().maxY);
+    const auto extent
+        = std::make_tuple(window->state().minX, window->state().maxX, window->state().minY, window->state().maxY);
 
     std::string said = readFile("");
     expectChangedCells({});
@@ -133,8 +133,7 @@ TEST_F(DataFileFaults, EmptyFileAndDirectoryChangeNothing)
     EXPECT_EQ(linesWith(said, "meshscope:"), 1) << said;
     EXPECT_EQ(linesWith(said, "datafile.dat"), 1) << said;
 
-    EXPECT_EQ(std::make_tuple(window->state().minX, window->state().maxX, window->state().minY,
-                              window->state().maxY),
+    EXPECT_EQ(std::make_tuple(window->state().minX, window->state().maxX, window->state().minY, window->state().maxY),
               extent);
 }
 
@@ -171,7 +170,8 @@ TEST_F(DataFileFaults, FifoDeviceDirectoryAndHugeFileAreRefusedAndTheProgramStar
         {"FIFO", [] { return ::mkfifo("datafile.dat", 0600) == 0; }, "is a FIFO, not a regular file"},
         {"link to /dev/zero", [] { return QFile::link(QStringLiteral("/dev/zero"), QStringLiteral("datafile.dat")); },
          "is a character device, not a regular file"},
-        {"directory", [] { return QDir().mkdir(QStringLiteral("datafile.dat")); }, "is a directory, not a regular file"},
+        {"directory", [] { return QDir().mkdir(QStringLiteral("datafile.dat")); },
+         "is a directory, not a regular file"},
         {"2 GiB sparse file",
          [] {
              QFile file(QStringLiteral("datafile.dat"));

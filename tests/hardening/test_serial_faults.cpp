@@ -56,13 +56,13 @@ public:
     using Blocks = std::string (*)(std::mt19937&, std::size_t);
     Flood(const Device& device, Blocks blocks)
         : thread_([this, &device, blocks] {
-            std::mt19937 random(7);
-            while (!stop_) {
-                const std::string block = blocks(random, 4096);
-                device.send(block, &stop_);
-                sent_ += block.size();
-            }
-        })
+              std::mt19937 random(7);
+              while (!stop_) {
+                  const std::string block = blocks(random, 4096);
+                  device.send(block, &stop_);
+                  sent_ += block.size();
+              }
+          })
     {
     }
     ~Flood() { stop(); }
@@ -132,8 +132,8 @@ TEST_F(SerialFaults, FullSpeedFloodsLeaveTheWindowTakingFramesWithMemoryBounded)
     flood->stop();
     sent += flood->sent();
 
-    std::printf("full-speed floods (in-process): %zu bytes, resident %ld kB at start, %ld kB at peak\n", sent,
-                startKb, peakKb);
+    std::printf("full-speed floods (in-process): %zu bytes, resident %ld kB at start, %ld kB at peak\n", sent, startKb,
+                peakKb);
     EXPECT_EQ(quartersWithChange, 4);
     EXPECT_GT(sent, 2u << 20) << "the viewer stopped reading";
     // Without the bound taken care of, fewer than one frame a second was taken.
@@ -189,8 +189,8 @@ TEST_F(SerialFaults, NoiseFloodedProgramKeepsItsMemoryAndExitsCleanly)
     viewer.setWorkingDirectory(scratch.path());
     const QString shot = scratch.path() + QStringLiteral("/flood.png");
     viewer.start(QStringLiteral(MESHSCOPE_PATH),
-                 {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--screenshot"),
-                  shot, QStringLiteral("--screenshot-delay"), QStringLiteral("20000")});
+                 {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--screenshot"), shot,
+                  QStringLiteral("--screenshot-delay"), QStringLiteral("20000")});
     ASSERT_TRUE(viewer.waitForStarted(10000));
     const pid_t pid = static_cast<pid_t>(viewer.processId());
 
@@ -256,10 +256,7 @@ public:
 // Plays recorded ticks back to the core.
 class ReplayHost : public meshscope::NullHost {
 public:
-    explicit ReplayHost(const std::vector<RecordingWindow::Tick>& ticks)
-        : ticks_(ticks)
-    {
-    }
+    explicit ReplayHost(const std::vector<RecordingWindow::Tick>& ticks) : ticks_(ticks) {}
     bool next() { return ++at_ < ticks_.size(); }
     int InBufferCount() override { return ticks_[at_].count; }
     std::string Input() override { return ticks_[at_].text; }
@@ -297,7 +294,8 @@ bool holdsFrame(const ViewerState& state, const Frame& frame)
     if (state.lastPoint + 1 != static_cast<int>(frame.points.size()))
         return false;
     for (std::size_t k = 0; k < frame.points.size(); ++k) {
-        if (state.ptX[k] != frame.points[k][0] || state.ptY[k] != frame.points[k][1] || state.ptZ[k] != frame.points[k][2])
+        if (state.ptX[k] != frame.points[k][0] || state.ptY[k] != frame.points[k][1]
+            || state.ptZ[k] != frame.points[k][2])
             return false;
     }
     return true;
@@ -333,7 +331,8 @@ TEST_F(SerialFaults, FramesAmongNoiseAreTakenAsTheCoreTakesThem)
         sent += junk + frame.text;
         const auto taken = [&] {
             const ViewerState& state = window->state();
-            return state.interpCount > countBefore && holdsFrame(state, frame) && state.rxBuffer.rfind(frame.text, 0) == 0;
+            return state.interpCount > countBefore && holdsFrame(state, frame)
+                && state.rxBuffer.rfind(frame.text, 0) == 0;
         };
         if (waitFor(taken))
             ++framesSeenTaken;
@@ -442,10 +441,12 @@ TEST_F(SerialFaults, SecondViewerOnAPortInUseSaysSoAndRunsWithoutIt)
     waiting.start(QStringLiteral(MESHSCOPE_PATH), {QStringLiteral("--port"), QString::fromStdString(device.path())});
     std::string said;
     const auto saidWith = [&](const std::string& text) {
-        return waitFor([&] {
-            said += waiting.readAllStandardError().toStdString();
-            return said.find(text) != std::string::npos;
-        }, 20000);
+        return waitFor(
+            [&] {
+                said += waiting.readAllStandardError().toStdString();
+                return said.find(text) != std::string::npos;
+            },
+            20000);
     };
     ASSERT_TRUE(saidWith("device is busy")) << said;
     window->close();

@@ -13,7 +13,7 @@
 #include <vector>
 
 struct StartOutcome {
-    bool crashed = false;   // ended by a signal (a segfault or an abort)
+    bool crashed = false; // ended by a signal (a segfault or an abort)
     int exitCode = -1;
     QString out, err;
 };
@@ -35,7 +35,8 @@ inline StartOutcome startIn(const QString& program, const QStringList& args, con
 inline QString unusedDisplay()
 {
     for (int n = 250;; ++n)
-        if (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) && !QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+        if (!QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n))
+            && !QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
             return QStringLiteral(":%1").arg(n);
 }
 

@@ -9,7 +9,7 @@
 template <class App = QCoreApplication>
 App& testApplicationOf(const char* programName)
 {
-    static std::string name = programName;   // argv must outlive the application
+    static std::string name = programName; // argv must outlive the application
     static int argc = 1;
     static char* argv[] = {name.data(), nullptr};
     static App application(argc, argv);

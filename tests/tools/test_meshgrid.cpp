@@ -54,9 +54,10 @@ protected:
     Outcome run(const std::string& arguments, const std::string& stdinPath = "/dev/null", std::string stdoutPath = {})
     {
         const auto out = dir / "stdout", err = dir / "stderr";
-        if (stdoutPath.empty()) stdoutPath = out.string();
-        const std::string command = std::string("'") + MESHGRID_PATH + "' " + arguments + " <'" + stdinPath +
-                                    "' >'" + stdoutPath + "' 2>'" + err.string() + "'";
+        if (stdoutPath.empty())
+            stdoutPath = out.string();
+        const std::string command = std::string("'") + MESHGRID_PATH + "' " + arguments + " <'" + stdinPath + "' >'"
+            + stdoutPath + "' 2>'" + err.string() + "'";
         const int raw = std::system(command.c_str());
         Outcome result;
         result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -65,7 +66,10 @@ protected:
         return result;
     }
 
-    static int lineCount(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
+    static int lineCount(const std::string& text)
+    {
+        return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+    }
     static bool hasLine(const std::string& text, const std::string& line)
     {
         return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
@@ -78,7 +82,7 @@ TEST_F(Meshgrid, CaptureOfTheReferenceFrame)
 {
     const Outcome result = run("--smooth 1 '" + write("capture.txt", kReference) + "'");
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(lineCount(result.out), 99 * 99);  // drawn range 1..99 at width 1
+    EXPECT_EQ(lineCount(result.out), 99 * 99); // drawn range 1..99 at width 1
     EXPECT_TRUE(result.out.starts_with("1 1 22\n"));
     EXPECT_TRUE(hasLine(result.out, "50 50 46"));
     EXPECT_TRUE(hasLine(result.out, "66 66 70"));
@@ -157,7 +161,8 @@ TEST_F(Meshgrid, BadUseFailsWithOneLine)
         {"--smooth", "--smooth needs a value", ""},
         {"--bogus", "unknown option '--bogus' (see meshgrid --help)", ""},
         {"--data '/nonexistent/d.dat'", "cannot open /nonexistent/d.dat: No such file", ""},
-        {"'/nonexistent/capture.txt'", "cannot open /nonexistent/capture.txt: No such file or directory (check the path)", ""},
+        {"'/nonexistent/capture.txt'",
+         "cannot open /nonexistent/capture.txt: No such file or directory (check the path)", ""},
         {"'" + dir.string() + "'", "cannot read " + dir.string() + ": it is a directory", ""},
         {"", "the input is empty and no --data file was given", ""},
         {"--smooth 9 -", "the input is empty", ""},
@@ -197,14 +202,16 @@ TEST_F(Meshgrid, LongStreamIsReadInBoundedMemory)
     const auto send = [&](const std::string& text) {
         for (std::size_t done = 0; done < text.size();) {
             const ssize_t n = ::write(input[1], text.data() + done, text.size() - done);
-            if (n <= 0) return false;
+            if (n <= 0)
+                return false;
             done += static_cast<std::size_t>(n);
         }
         return true;
     };
     const std::string closes(1 << 20, '>');
     bool sent = send("<1,1,5;3,3,7>");
-    for (int mb = 0; mb < 200 && sent; ++mb) sent = send(closes);
+    for (int mb = 0; mb < 200 && sent; ++mb)
+        sent = send(closes);
     sent = sent && send(kReference);
     ::close(input[1]);
     int status = 0;
@@ -241,4 +248,4 @@ TEST_F(Meshgrid, HelpAndVersionAnswerWithoutReadingTheStream)
     EXPECT_EQ(run("-h").out, help.out);
 }
 
-}  // namespace
+} // namespace

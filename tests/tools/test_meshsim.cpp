@@ -55,8 +55,9 @@ struct Simulator {
         const std::string watch = process.readLine().trimmed().toStdString();
         const std::string watchPrefix = "meshsim: watch it with ", watchSuffix = " --port " + path;
         EXPECT_TRUE(watch.starts_with(watchPrefix) && watch.ends_with(watchSuffix)) << watch;
-        const std::string viewer = watch.substr(std::min(watch.size(), watchPrefix.size()),
-                                                watch.size() - std::min(watch.size(), watchPrefix.size() + watchSuffix.size()));
+        const std::string viewer
+            = watch.substr(std::min(watch.size(), watchPrefix.size()),
+                           watch.size() - std::min(watch.size(), watchPrefix.size() + watchSuffix.size()));
         EXPECT_TRUE(QFileInfo(QString::fromStdString(viewer)).isExecutable()) << watch;
         return path;
     }
@@ -261,10 +262,19 @@ TEST(Meshsim, WritesToANamedDeviceUntilItsOtherEndCloses)
 TEST(Meshsim, BadCommandLinesGiveOneLineAndExitTwo)
 {
     const QStringList bad[] = {
-        {"--bogus"}, {"--rate", "0"}, {"--rate", "fast"}, {"--points", "1"}, {"--points", "22"},
-        {"--pattern", "square"}, {"--count", "-1"}, {"--count"}, {"stray"},
+        {"--bogus"},
+        {"--rate", "0"},
+        {"--rate", "fast"},
+        {"--points", "1"},
+        {"--points", "22"},
+        {"--pattern", "square"},
+        {"--count", "-1"},
+        {"--count"},
+        {"stray"},
         // Options the chosen pattern or the replay would ignore.
-        {"--points", "5"}, {"--pattern", "wave", "--seed", "3"}, {"--replay", "x", "--pattern", "wave"},
+        {"--points", "5"},
+        {"--pattern", "wave", "--seed", "3"},
+        {"--replay", "x", "--pattern", "wave"},
     };
     for (const QStringList& args : bad) {
         Simulator sim(args);

@@ -109,9 +109,9 @@ TEST_F(SceneSetup, IssuesStateCallsInOrderAndEndsInModelview)
 {
     meshscope::setUpScene(gl, *s);
     const std::vector<std::string> expected = {
-        "glEnable", "glEnable", "glLightfv", "glLightfv", "glLightfv", "glMaterialfv", "glMaterialfv",
-        "glMaterialfv", "glMaterialf", "glShadeModel", "glEnable", "glEnable", "glEnable", "glClearDepth",
-        "glClearColor", "glViewport", "glMatrixMode", "glLoadIdentity", "glFrustum", "glTranslatef", "glMatrixMode"};
+        "glEnable",     "glEnable",    "glLightfv",    "glLightfv",      "glLightfv", "glMaterialfv", "glMaterialfv",
+        "glMaterialfv", "glMaterialf", "glShadeModel", "glEnable",       "glEnable",  "glEnable",     "glClearDepth",
+        "glClearColor", "glViewport",  "glMatrixMode", "glLoadIdentity", "glFrustum", "glTranslatef", "glMatrixMode"};
     EXPECT_EQ(gl.names(), expected);
     EXPECT_EQ(gl.calls[1].args[0], GL_NORMALIZE);
     EXPECT_EQ(gl.calls[8].args, (std::vector<double>{GL_FRONT, GL_SHININESS, 0.2f}));
@@ -171,8 +171,9 @@ TEST(ScenePaint, FrameOpensWithTiltFixedLightAndViewRotations)
 
     const std::vector<std::string> all = gl.names();
     const std::vector<std::string> head(all.begin(), all.begin() + 8);
-    EXPECT_EQ(head, (std::vector<std::string>{"glClear", "glLoadIdentity", "glRotated", "glLightfv", "glRotatef",
-                                              "glRotatef", "glRotatef", "glTranslatef"}));
+    EXPECT_EQ(head,
+              (std::vector<std::string>{"glClear", "glLoadIdentity", "glRotated", "glLightfv", "glRotatef", "glRotatef",
+                                        "glRotatef", "glTranslatef"}));
     EXPECT_EQ(gl.calls[0].args[0], GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     EXPECT_EQ(gl.calls[2].args, (std::vector<double>{-90, 1, 0, 0}));
     EXPECT_EQ(gl.calls[3].args, (std::vector<double>{GL_LIGHT0, GL_POSITION, 500, -10000, 2000, 0}));

@@ -23,17 +23,32 @@ public:
     double Height() const { return height; }
 
     void glEnable(GLenum cap) { add("glEnable", {double(cap)}); }
-    void glLightfv(GLenum light, GLenum pname, const GLfloat* p) { add("glLightfv", {double(light), double(pname), p[0], p[1], p[2], p[3]}); }
-    void glMaterialfv(GLenum face, GLenum pname, const GLfloat* p) { add("glMaterialfv", {double(face), double(pname), p[0], p[1], p[2], p[3]}); }
+    void glLightfv(GLenum light, GLenum pname, const GLfloat* p)
+    {
+        add("glLightfv", {double(light), double(pname), p[0], p[1], p[2], p[3]});
+    }
+    void glMaterialfv(GLenum face, GLenum pname, const GLfloat* p)
+    {
+        add("glMaterialfv", {double(face), double(pname), p[0], p[1], p[2], p[3]});
+    }
     void glMaterialf(GLenum face, GLenum pname, GLfloat v) { add("glMaterialf", {double(face), double(pname), v}); }
     void glShadeModel(GLenum mode) { add("glShadeModel", {double(mode)}); }
     void glClearDepth(GLdouble d) { add("glClearDepth", {d}); }
     void glClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { add("glClearColor", {r, g, b, a}); }
-    void glViewport(GLint x, GLint y, GLsizei w, GLsizei h) { add("glViewport", {double(x), double(y), double(w), double(h)}); }
+    void glViewport(GLint x, GLint y, GLsizei w, GLsizei h)
+    {
+        add("glViewport", {double(x), double(y), double(w), double(h)});
+    }
     void glMatrixMode(GLenum mode) { add("glMatrixMode", {double(mode)}); }
     void glLoadIdentity() { add("glLoadIdentity", {}); }
-    void glOrtho(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, GLdouble f) { add("glOrtho", {l, r, b, t, n, f}); }
-    void glFrustum(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, GLdouble f) { add("glFrustum", {l, r, b, t, n, f}); }
+    void glOrtho(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, GLdouble f)
+    {
+        add("glOrtho", {l, r, b, t, n, f});
+    }
+    void glFrustum(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, GLdouble f)
+    {
+        add("glFrustum", {l, r, b, t, n, f});
+    }
     void glTranslatef(GLfloat x, GLfloat y, GLfloat z) { add("glTranslatef", {x, y, z}); }
     void glClear(GLbitfield mask) { add("glClear", {double(mask)}); }
     void glRotated(GLdouble a, GLdouble x, GLdouble y, GLdouble z) { add("glRotated", {a, x, y, z}); }
@@ -47,7 +62,10 @@ public:
     void glPushMatrix() { add("glPushMatrix", {}); }
     void glPopMatrix() { add("glPopMatrix", {}); }
     void glutSolidCube(GLdouble size) { add("glutSolidCube", {size}); }
-    void glutSolidSphere(GLdouble r, GLint slices, GLint stacks) { add("glutSolidSphere", {r, double(slices), double(stacks)}); }
+    void glutSolidSphere(GLdouble r, GLint slices, GLint stacks)
+    {
+        add("glutSolidSphere", {r, double(slices), double(stacks)});
+    }
     void PresentFrame() { add("PresentFrame", {}); }
 
     std::vector<GlCall> named(const std::string& name) const

@@ -56,7 +56,10 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         ASSERT_TRUE(nextFrame());
     }
-    void startWithDevice(const std::string& dataFile = hillFile()) { start(dataFile, QString::fromStdString(device.path())); }
+    void startWithDevice(const std::string& dataFile = hillFile())
+    {
+        start(dataFile, QString::fromStdString(device.path()));
+    }
 
     bool nextFrame()
     {
@@ -69,10 +72,7 @@ protected:
         EXPECT_TRUE(nextFrame());
         return window->grab().toImage();
     }
-    void type(char key, QWidget* target = nullptr)
-    {
-        QTest::keyClick(target ? target : window->viewport(), key);
-    }
+    void type(char key, QWidget* target = nullptr) { QTest::keyClick(target ? target : window->viewport(), key); }
     bool waitFor(const std::function<bool()>& condition, int ms = 5000) { return QTest::qWaitFor(condition, ms); }
     std::string status() const { return window->statusBox()->text().toStdString(); }
     meshscope::ViewerState& state() { return window->state(); }
@@ -94,7 +94,8 @@ QPointF projectedPoint(QVector3D point, QSize size, int drawMin, int drawMax)
     const double sx = h >= w ? 1 : w / h;
     const double sy = h >= w ? h / w : 1;
     QMatrix4x4 projection;
-    projection.frustum(float(viewLeft * sx), float(-viewLeft * sx), float(viewLeft * sy), float(-viewLeft * sy), 100, 400);
+    projection.frustum(float(viewLeft * sx), float(-viewLeft * sx), float(viewLeft * sy), float(-viewLeft * sy), 100,
+                       400);
     projection.translate(0, 0, -250);
     QMatrix4x4 view;
     view.rotate(-90, 1, 0, 0);
@@ -114,10 +115,9 @@ TEST_F(WindowTest, OpensWithDesignLayoutFirstStatusAndRunningTimers)
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Interpolation Visualization"));
     EXPECT_EQ(status(), "x= 35 y= 0 z= 25 zoom= 1.5 [Interp. Count= 0; OK= 0]");
     EXPECT_EQ(window->commandsBox()->toPlainText(),
-              (QStringList{"x, y, z - rotate axes", "space -play/stop", "s / S - surface bright",
-                           "b - border on/off", "c - toggle color mode", "f - get data from file",
-                           "1 a 9 - smooth level", "+ / -  zooom", "0 - default zoom ",
-                           "p - orthogonal / perspective", "r - reset counters", ""})
+              (QStringList{"x, y, z - rotate axes", "space -play/stop", "s / S - surface bright", "b - border on/off",
+                           "c - toggle color mode", "f - get data from file", "1 a 9 - smooth level", "+ / -  zooom",
+                           "0 - default zoom ", "p - orthogonal / perspective", "r - reset counters", ""})
                   .join(QLatin1Char('\n')));
     EXPECT_EQ(window->viewport()->geometry(), window->rect());
     EXPECT_EQ(window->childAt(700, 10), window->statusBox());
@@ -293,9 +293,9 @@ TEST_F(WindowTest, ReTakenFramesKeepTheProjectionAndZoomStillChangesIt)
     const double before = horizontalScale();
     EXPECT_GT(before, 0);
 
-    type('+'); // the bounds shrink by 1.5, so the scale grows by 1.5
+    type('+');                                                   // the bounds shrink by 1.5, so the scale grows by 1.5
     EXPECT_NEAR(horizontalScale(), before * 1.5, before * 1e-6); // GL keeps floats
-    QTest::qWait(50); // more takes of the same frame
+    QTest::qWait(50);                                            // more takes of the same frame
     EXPECT_NEAR(horizontalScale(), before * 1.5, before * 1e-6);
 }
 
@@ -357,8 +357,9 @@ TEST_F(WindowTest, DragTurnsAndWheelZoomsAsTheStatusLineShowsWhileTheSpinRuns)
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(view, &notch);
     EXPECT_DOUBLE_EQ(state().zoom, 2.25);
-    EXPECT_TRUE(waitFor([&] { return status().starts_with("x= 40 y=") && status().find(" z= 35 zoom= 2.25 [") != std::string::npos; }))
-        << status();
+    EXPECT_TRUE(waitFor([&] {
+        return status().starts_with("x= 40 y=") && status().find(" z= 35 zoom= 2.25 [") != std::string::npos;
+    })) << status();
     const float y = state().rotation[1];
     EXPECT_TRUE(waitFor([&] { return state().rotation[1] >= y + 2; })); // y still spins
 }

@@ -15,7 +15,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 using windowtest::FakeDevice;
 using windowtest::ScratchDir;
 
@@ -43,11 +42,13 @@ public:
     // Waits until standard error holds `text`; returns all of it.
     QString waitForError(const QString& text, int ms = 10000)
     {
-        (void)QTest::qWaitFor([&] {
-            process_.waitForReadyRead(50);
-            errors_ += QString::fromLocal8Bit(process_.readAllStandardError());
-            return errors_.contains(text) || process_.state() == QProcess::NotRunning;
-        }, ms);
+        (void)QTest::qWaitFor(
+            [&] {
+                process_.waitForReadyRead(50);
+                errors_ += QString::fromLocal8Bit(process_.readAllStandardError());
+                return errors_.contains(text) || process_.state() == QProcess::NotRunning;
+            },
+            ms);
         return errors_;
     }
     bool stillRunningAfter(int ms)
@@ -80,11 +81,13 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
     int code = -1;
     const QString help = run(meshscope, {QStringLiteral("--help")}, &code);
     EXPECT_EQ(code, 0);
-    for (const char* option : {"--port", "--baud", "--list-ports", "--record", "--screenshot", "--version", "/dev/ttyS1"})
+    for (const char* option :
+         {"--port", "--baud", "--list-ports", "--record", "--screenshot", "--version", "/dev/ttyS1"})
         EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(run(meshscopeCom1, {QStringLiteral("--help")}).contains(QStringLiteral("/dev/ttyS0")));
     EXPECT_TRUE(run(meshscope, {QStringLiteral("--version")}).contains(QStringLiteral("meshscope")));
-    EXPECT_TRUE(run(meshscope, {QStringLiteral("-v")}, &code).startsWith(QStringLiteral("meshscope " MESHSCOPE_VERSION "\n")));
+    EXPECT_TRUE(
+        run(meshscope, {QStringLiteral("-v")}, &code).startsWith(QStringLiteral("meshscope " MESHSCOPE_VERSION "\n")));
     EXPECT_EQ(code, 0);
 
     // Unknown, misplaced and stray: one line each and exit status 2, before any window.
@@ -134,17 +137,22 @@ TEST(ViewerProgram, RecordAppendsToAnExistingFileAndAnUnwritableOneIsReportedAtS
     }
     const std::string frame = "<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>";
     {
-        Viewer viewer(meshscope, {QStringLiteral("--port"), QString::fromStdString(device.path()),
-                                  QStringLiteral("--record"), path}, dir.path());
+        Viewer viewer(
+            meshscope,
+            {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--record"), path},
+            dir.path());
         QTest::qWait(500); // the port is open once the viewer is up
         device.send(frame);
         const QByteArray expected = earlier + QByteArray::fromStdString(frame);
         QByteArray recorded;
-        EXPECT_TRUE(QTest::qWaitFor([&] {
-            QFile file(path);
-            recorded = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-            return recorded == expected;
-        }, 10000)) << recorded.toStdString();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                QFile file(path);
+                recorded = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+                return recorded == expected;
+            },
+            10000))
+            << recorded.toStdString();
     }
 
     {
@@ -153,30 +161,38 @@ TEST(ViewerProgram, RecordAppendsToAnExistingFileAndAnUnwritableOneIsReportedAtS
         ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         ASSERT_GE(reader, 0);
-        Viewer viewer(meshscope, {QStringLiteral("--port"), QString::fromStdString(device.path()),
-                                  QStringLiteral("--record"), fifo}, dir.path());
+        Viewer viewer(
+            meshscope,
+            {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--record"), fifo},
+            dir.path());
         QTest::qWait(500);
         device.send(frame);
         std::string piped;
-        EXPECT_TRUE(QTest::qWaitFor([&] {
-            char buffer[256];
-            const ssize_t n = ::read(reader, buffer, sizeof buffer);
-            if (n > 0)
-                piped.append(buffer, static_cast<size_t>(n));
-            return piped == frame;
-        }, 10000)) << piped;
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                char buffer[256];
+                const ssize_t n = ::read(reader, buffer, sizeof buffer);
+                if (n > 0)
+                    piped.append(buffer, static_cast<size_t>(n));
+                return piped == frame;
+            },
+            10000))
+            << piped;
         ::close(reader);
         device.send(frame);
         const QString said = viewer.waitForError(QStringLiteral("stopped recording"));
-        EXPECT_TRUE(said.contains(QStringLiteral("meshscope: stopped recording to %1: Broken pipe").arg(fifo))) << said.toStdString();
+        EXPECT_TRUE(said.contains(QStringLiteral("meshscope: stopped recording to %1: Broken pipe").arg(fifo)))
+            << said.toStdString();
         EXPECT_TRUE(viewer.stillRunningAfter(1000));
     }
 
-    Viewer viewer(meshscope, {QStringLiteral("--port"), QString::fromStdString(device.path()),
-                              QStringLiteral("--record"), QStringLiteral("/no-such-dir/session.txt")}, dir.path());
+    Viewer viewer(meshscope,
+                  {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--record"),
+                   QStringLiteral("/no-such-dir/session.txt")},
+                  dir.path());
     const QString said = viewer.waitForError(QStringLiteral("--record)"));
-    EXPECT_TRUE(said.contains(QStringLiteral(
-        "meshscope: cannot record to /no-such-dir/session.txt: No such file or directory (choose a writable file with --record)\n")))
+    EXPECT_TRUE(said.contains(QStringLiteral("meshscope: cannot record to /no-such-dir/session.txt: No such file or "
+                                             "directory (choose a writable file with --record)\n")))
         << said.toStdString();
     EXPECT_TRUE(viewer.stillRunningAfter(1000));
 }
@@ -187,16 +203,19 @@ TEST(ViewerProgram, BaudReachesTheLineAndListPortsAnswersWithoutAWindow)
     ScratchDir dir("1 1 5\n");
     FakeDevice device;
     {
-        Viewer viewer(meshscope, {QStringLiteral("--port"), QString::fromStdString(device.path()),
-                                  QStringLiteral("--baud"), QStringLiteral("57600")}, dir.path());
+        Viewer viewer(meshscope,
+                      {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--baud"),
+                       QStringLiteral("57600")},
+                      dir.path());
         EXPECT_TRUE(QTest::qWaitFor([&] { return device.lineSpeed() == B57600; }, 10000)) << device.lineSpeed();
     }
     for (const char* bad : {"fast", "0", "-9600"}) {
         int code = -1;
         const QString said = run(meshscope, {QStringLiteral("--baud"), QLatin1String(bad)}, &code);
         EXPECT_EQ(code, 2) << bad;
-        EXPECT_TRUE(said.contains(QStringLiteral("meshscope: --baud wants a positive whole number of bits per second, not \"%1\"\n")
-                                      .arg(QLatin1String(bad))))
+        EXPECT_TRUE(said.contains(
+            QStringLiteral("meshscope: --baud wants a positive whole number of bits per second, not \"%1\"\n")
+                .arg(QLatin1String(bad))))
             << said.toStdString();
     }
 
@@ -208,7 +227,8 @@ TEST(ViewerProgram, BaudReachesTheLineAndListPortsAnswersWithoutAWindow)
     list.start(meshscope, {QStringLiteral("--list-ports")});
     ASSERT_TRUE(list.waitForFinished(30000));
     EXPECT_EQ(list.exitCode(), 0) << list.readAllStandardError().toStdString();
-    const QStringList lines = QString::fromLocal8Bit(list.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines
+        = QString::fromLocal8Bit(list.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_FALSE(lines.isEmpty());
     for (const QString& line : lines)
         EXPECT_TRUE(line.startsWith(QStringLiteral("/dev/")) || line.contains(QStringLiteral("no serial ports found")))
@@ -262,8 +282,9 @@ TEST(ViewerProgram, ScreenshotWritesTheWindowAndExits)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     viewer.setProcessEnvironment(env);
-    viewer.start(meshscope, {QStringLiteral("--port"), QString::fromStdString(device.path()),
-                             QStringLiteral("--screenshot"), file});
+    viewer.start(
+        meshscope,
+        {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--screenshot"), file});
     device.send("<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>");
     ASSERT_TRUE(viewer.waitForFinished(30000));
     EXPECT_EQ(viewer.exitCode(), 0) << viewer.readAllStandardError().toStdString();
@@ -280,8 +301,9 @@ TEST(ViewerProgram, ScreenshotWritesTheWindowAndExits)
     EXPECT_GT(lit, 50);
 
     int code = -1;
-    run(meshscope, {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--screenshot"),
-                    QStringLiteral("/no-such-dir/shot.png")},
+    run(meshscope,
+        {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--screenshot"),
+         QStringLiteral("/no-such-dir/shot.png")},
         &code);
     EXPECT_EQ(code, 1);
 }

@@ -24,7 +24,10 @@ namespace windowtest {
 using FakeDevice = PtyDevice;
 using ::ScratchDir;
 
-inline QApplication& app() { return testApplication("meshscope"); }
+inline QApplication& app()
+{
+    return testApplication("meshscope");
+}
 
 // Mean colour of the (2r+1)^2 pixels around (x, y).
 inline QColor meanColour(const QImage& image, int x, int y, int r = 2)

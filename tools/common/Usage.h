@@ -12,8 +12,14 @@ namespace tools {
 
 constexpr int kBadCommandLine = 2;
 
-inline bool isHelpOption(std::string_view arg) { return arg == "-h" || arg == "--help"; }
-inline bool isVersionOption(std::string_view arg) { return arg == "-v" || arg == "--version"; }
+inline bool isHelpOption(std::string_view arg)
+{
+    return arg == "-h" || arg == "--help";
+}
+inline bool isVersionOption(std::string_view arg)
+{
+    return arg == "-v" || arg == "--version";
+}
 
 // " (see program --help)", the advice a bad command line ends with.
 inline std::string seeHelp(std::string_view program)
@@ -34,4 +40,4 @@ inline void printVersion(std::string_view program, std::string_view version)
     std::cout << program << ' ' << version << '\n';
 }
 
-}  // namespace tools
+} // namespace tools

@@ -12,12 +12,14 @@ void StreamFeeder::feed(std::string_view text)
     anyText_ = anyText_ || !text.empty();
     for (const std::string_view part : meshscope::splitAfter(text, '>')) {
         frameOpen_ = frameOpen_ || part.find('<') != std::string_view::npos;
-        if (part.back() != '>') {   // the text since the chunk's last ">"
+        if (part.back() != '>') { // the text since the chunk's last ">"
             carry_ += part;
-            if (carry_.size() >= kLongestPiece) piece(std::exchange(carry_, {}));
+            if (carry_.size() >= kLongestPiece)
+                piece(std::exchange(carry_, {}));
             return;
         }
-        if (frameOpen_) ++frames_;
+        if (frameOpen_)
+            ++frames_;
         frameOpen_ = false;
         if (carry_.empty()) {
             piece(part);
@@ -30,7 +32,8 @@ void StreamFeeder::feed(std::string_view text)
 
 void StreamFeeder::finish()
 {
-    if (!carry_.empty()) piece(std::exchange(carry_, {}));
+    if (!carry_.empty())
+        piece(std::exchange(carry_, {}));
     flushQuiet();
     tick({});
 }
@@ -41,9 +44,7 @@ void StreamFeeder::finish()
 void StreamFeeder::piece(std::string_view text)
 {
     const bool opens = text.find('<') != std::string_view::npos;
-    const auto fits = [&] {
-        return state_.rxBuffer.size() + quiet_.size() + text.size() <= meshscope::kRxBufferLimit;
-    };
+    const auto fits = [&] { return state_.rxBuffer.size() + quiet_.size() + text.size() <= meshscope::kRxBufferLimit; };
     if (!opens && !bufferOpen_ && fits()) {
         quiet_ += text;
         return;
@@ -57,7 +58,8 @@ void StreamFeeder::piece(std::string_view text)
 
 void StreamFeeder::flushQuiet()
 {
-    if (quiet_.empty()) return;
+    if (quiet_.empty())
+        return;
     tick(quiet_);
     quiet_.clear();
 }
@@ -74,4 +76,4 @@ void BatchHost::reportProblem(const std::string& message)
     std::cerr << programName_ << ": " << message << '\n';
 }
 
-}  // namespace meshgrid
+} // namespace meshgrid

@@ -53,12 +53,12 @@ private:
 
     meshscope::ViewerState& state_;
     BatchHost& host_;
-    std::string carry_;     // the stream's text since its last ">"
-    std::string quiet_;     // pieces that cannot change anything, played as one tick
-    bool bufferOpen_ = false;  // the receive buffer holds a "<"
-    bool frameOpen_ = false;   // a "<" since the last ">"
+    std::string carry_;       // the stream's text since its last ">"
+    std::string quiet_;       // pieces that cannot change anything, played as one tick
+    bool bufferOpen_ = false; // the receive buffer holds a "<"
+    bool frameOpen_ = false;  // a "<" since the last ">"
     bool anyText_ = false;
     long long frames_ = 0;
 };
 
-}  // namespace meshgrid
+} // namespace meshgrid

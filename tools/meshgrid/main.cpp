@@ -28,24 +28,23 @@ namespace {
 constexpr const char* kProgram = "meshgrid";
 constexpr const char* kUsage = "Usage: meshgrid [--data FILE] [--smooth D] [--raw] [CAPTURE ...]";
 
-constexpr const char* kHelp =
-    "Turns a captured serial stream or a data file into meshscope's height grid.\n"
-    "\n"
-    "  --data FILE   read FILE as the viewer reads datafile.dat, before the stream\n"
-    "  --smooth D    smoothing width as the key D (1..9) sets it: 2 x D - 1\n"
-    "  --raw         write the unsmoothed grid over the data extent instead\n"
-    "  CAPTURE ...   files holding the serial byte stream; - or none: standard input\n"
-    "  -h, --help, -v, --version\n"
-    "\n"
-    "The stream is played to the viewer's poll tick one piece per tick, each piece\n"
-    "ending at a \">\", and one quiet tick follows. Writes one line \"x y z\" per cell\n"
-    "of the drawn range, x outer and y inner, and on standard error\n"
-    "\"accepted N, reference M; frames in the stream K\": N counts accepted takes, as\n"
-    "the viewer's counters do, so a complete frame left last in the buffer counts\n"
-    "again at each later tick; M counts those that were the reference frame; K\n"
-    "counts the frames \"<\" ... \">\" in the stream, well-formed or not.\n"
-    "Exit status 0, or 2 with a one-line message on a bad option, a file that\n"
-    "cannot be read, an input with nothing to grid, or output that cannot be written.\n";
+constexpr const char* kHelp = "Turns a captured serial stream or a data file into meshscope's height grid.\n"
+                              "\n"
+                              "  --data FILE   read FILE as the viewer reads datafile.dat, before the stream\n"
+                              "  --smooth D    smoothing width as the key D (1..9) sets it: 2 x D - 1\n"
+                              "  --raw         write the unsmoothed grid over the data extent instead\n"
+                              "  CAPTURE ...   files holding the serial byte stream; - or none: standard input\n"
+                              "  -h, --help, -v, --version\n"
+                              "\n"
+                              "The stream is played to the viewer's poll tick one piece per tick, each piece\n"
+                              "ending at a \">\", and one quiet tick follows. Writes one line \"x y z\" per cell\n"
+                              "of the drawn range, x outer and y inner, and on standard error\n"
+                              "\"accepted N, reference M; frames in the stream K\": N counts accepted takes, as\n"
+                              "the viewer's counters do, so a complete frame left last in the buffer counts\n"
+                              "again at each later tick; M counts those that were the reference frame; K\n"
+                              "counts the frames \"<\" ... \">\" in the stream, well-formed or not.\n"
+                              "Exit status 0, or 2 with a one-line message on a bad option, a file that\n"
+                              "cannot be read, an input with nothing to grid, or output that cannot be written.\n";
 
 struct Options {
     bool exitAfterInfo = false;
@@ -76,7 +75,8 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
         } else if (arg == "--raw") {
             options.raw = true;
         } else if (arg == "--data" || arg == "--smooth") {
-            if (i + 1 >= argc) return arg + " needs a value" + tools::seeHelp(kProgram);
+            if (i + 1 >= argc)
+                return arg + " needs a value" + tools::seeHelp(kProgram);
             const std::string value = argv[++i];
             if (arg == "--data") {
                 options.dataFile = value;
@@ -86,7 +86,8 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
                 return "bad --smooth value \"" + value + "\" (use a digit from 1 to 9)";
             }
         } else if (arg == "--") {
-            for (++i; i < argc; ++i) options.captures.push_back(argv[i]);
+            for (++i; i < argc; ++i)
+                options.captures.push_back(argv[i]);
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option '" + arg + "'" + tools::seeHelp(kProgram);
         } else {
@@ -99,8 +100,10 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
 // Advice for a file that cannot be opened, by the reason.
 std::string openAdvice(int error)
 {
-    if (error == EACCES || error == EPERM) return " (check its permissions, or run as a user who may read it)";
-    if (error == ENOENT || error == ENOTDIR) return " (check the path)";
+    if (error == EACCES || error == EPERM)
+        return " (check its permissions, or run as a user who may read it)";
+    if (error == ENOENT || error == ENOTDIR)
+        return " (check the path)";
     return " (check the file)";
 }
 
@@ -110,23 +113,28 @@ std::optional<std::string> readCapture(const std::string& path, meshgrid::Stream
     const bool standardInput = path == "-";
     const std::string name = standardInput ? "standard input" : path;
     const int fd = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return "cannot open " + name + ": " + std::strerror(errno) + openAdvice(errno);
+    if (fd < 0)
+        return "cannot open " + name + ": " + std::strerror(errno) + openAdvice(errno);
     struct stat info {};
     const bool directory = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
     std::optional<std::string> error;
-    if (directory) error = "cannot read " + name + ": it is a directory (give a capture file)";
+    if (directory)
+        error = "cannot read " + name + ": it is a directory (give a capture file)";
     std::vector<char> chunk(64 * 1024);
     while (!error) {
         const ssize_t got = ::read(fd, chunk.data(), chunk.size());
-        if (got == 0) break;
-        if (got < 0 && errno == EINTR) continue;
+        if (got == 0)
+            break;
+        if (got < 0 && errno == EINTR)
+            continue;
         if (got < 0) {
             error = "cannot read " + name + ": " + std::strerror(errno) + " (check the file)";
             break;
         }
         feeder.feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
     }
-    if (!standardInput) ::close(fd);
+    if (!standardInput)
+        ::close(fd);
     return error;
 }
 
@@ -161,36 +169,43 @@ int run(const Options& options)
     auto state = std::make_unique<meshscope::ViewerState>();
     meshgrid::BatchHost host(kProgram);
     meshscope::applyStartValues(*state);
-    if (options.smoothKey) state->smoothLevel = meshscope::smoothLevelForKey(*options.smoothKey);
-    if (options.dataFile && !meshscope::CheckFile(*state, host, *options.dataFile)) return 2;
+    if (options.smoothKey)
+        state->smoothLevel = meshscope::smoothLevelForKey(*options.smoothKey);
+    if (options.dataFile && !meshscope::CheckFile(*state, host, *options.dataFile))
+        return 2;
 
     meshgrid::StreamFeeder feeder(*state, host);
     const std::vector<std::string> standardInput{"-"};
     for (const auto& path : options.captures.empty() ? standardInput : options.captures) {
-        if (const auto error = readCapture(path, feeder)) return fail(*error);
+        if (const auto error = readCapture(path, feeder))
+            return fail(*error);
     }
     feeder.finish();
 
     if (!options.dataFile && state->interpCount == 0) {
-        return fail(feeder.empty() ? "the input is empty and no --data file was given: no grid to write"
-                                   : "no frame of the input was accepted and no --data file was given: no grid to write");
+        return fail(feeder.empty()
+                        ? "the input is empty and no --data file was given: no grid to write"
+                        : "no frame of the input was accepted and no --data file was given: no grid to write");
     }
-    const bool written =
-        options.raw ? writeGrid(state->rawHeights, state->minX, state->maxX, state->minY, state->maxY)
-                    : writeGrid(state->heights, state->drawMinX, state->drawMaxX, state->drawMinY, state->drawMaxY);
-    if (!written) return fail(std::string("cannot write the grid to standard output: ") + std::strerror(errno));
+    const bool written = options.raw
+        ? writeGrid(state->rawHeights, state->minX, state->maxX, state->minY, state->maxY)
+        : writeGrid(state->heights, state->drawMinX, state->drawMaxX, state->drawMinY, state->drawMaxY);
+    if (!written)
+        return fail(std::string("cannot write the grid to standard output: ") + std::strerror(errno));
     std::cerr << "accepted " << state->interpCount << ", reference " << state->okCount << "; frames in the stream "
               << feeder.frames() << '\n';
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
     Options options;
-    if (const auto error = parseOptions(argc, argv, options)) return tools::failCommandLine(kProgram, *error);
-    if (options.exitAfterInfo) return 0;
+    if (const auto error = parseOptions(argc, argv, options))
+        return tools::failCommandLine(kProgram, *error);
+    if (options.exitAfterInfo)
+        return 0;
     try {
         return run(options);
     } catch (const std::bad_alloc&) {

@@ -70,7 +70,7 @@ void installStopSignals()
     for (int signal : {SIGINT, SIGTERM, SIGHUP})
         sigdelset(&waitMask, signal);
 
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP})

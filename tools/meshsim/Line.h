@@ -5,9 +5,9 @@
 
 // How a wait or a write on the line ended.
 enum class Outcome {
-    Done,     // finished as asked
-    Stopped,  // SIGINT or SIGTERM arrived
-    HungUp,   // the reader closed its end
+    Done,    // finished as asked
+    Stopped, // SIGINT or SIGTERM arrived
+    HungUp,  // the reader closed its end
 };
 
 // Blocks SIGINT, SIGTERM and SIGHUP except while the line waits, so a stop

@@ -74,7 +74,8 @@ Options parseOptions(const std::vector<std::string>& args)
         else if (tools::isVersionOption(name))
             options.version = true;
         else if (name == "--rate")
-            options.rate = parseNumber<double>(name, value(), 0.01, 1000.0, "a rate from 0.01 to 1000 frames per second");
+            options.rate
+                = parseNumber<double>(name, value(), 0.01, 1000.0, "a rate from 0.01 to 1000 frames per second");
         else if (name == "--pattern")
             options.pattern = parsePattern(value());
         else if (name == "--points")

@@ -9,13 +9,13 @@
 enum class Pattern { Reference, Wave, Random };
 
 struct Options {
-    double rate = 10.0;                 // frames per second
+    double rate = 10.0; // frames per second
     Pattern pattern = Pattern::Reference;
-    int points = 9;                     // points per wave frame
-    std::optional<long long> count;     // stop after this many frames
-    std::string replayFile;             // send this capture instead of a pattern
-    std::string devicePath;             // write here instead of a new pseudo-terminal
-    std::optional<std::uint32_t> seed;  // for the random pattern
+    int points = 9;                    // points per wave frame
+    std::optional<long long> count;    // stop after this many frames
+    std::string replayFile;            // send this capture instead of a pattern
+    std::string devicePath;            // write here instead of a new pseudo-terminal
+    std::optional<std::uint32_t> seed; // for the random pattern
     bool help = false;
     bool version = false;
 };

@@ -23,9 +23,8 @@ namespace {
 class FrameSource {
 public:
     explicit FrameSource(const Options& options)
-        : options_(options)
-        , generator_(options.seed.value_or(
-              std::uint32_t(std::chrono::steady_clock::now().time_since_epoch().count())))
+        : options_(options),
+          generator_(options.seed.value_or(std::uint32_t(std::chrono::steady_clock::now().time_since_epoch().count())))
     {
         if (!options.replayFile.empty()) {
             // A capture is sent one piece a frame's ">" ends at a time.
@@ -76,12 +75,9 @@ private:
             return pieces_[std::size_t(sent_)];
         }
         switch (options_.pattern) {
-        case Pattern::Wave:
-            return waveFrame(sent_, options_.points);
-        case Pattern::Random:
-            return randomFrame(generator_);
-        case Pattern::Reference:
-            break;
+        case Pattern::Wave: return waveFrame(sent_, options_.points);
+        case Pattern::Random: return randomFrame(generator_);
+        case Pattern::Reference: break;
         }
         return std::string(meshscope::kReferenceFrame);
     }

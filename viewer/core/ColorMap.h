@@ -11,4 +11,4 @@ using Rgb = std::array<double, 3>;
 // Red, green and blue for height z in colorMode, unclamped (OpenGL clamps).
 Rgb setColor(float z, std::int16_t colorMode);
 
-}  // namespace meshscope
+} // namespace meshscope

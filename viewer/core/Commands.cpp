@@ -26,20 +26,23 @@ void toggleAxis(ViewerState& state, std::int16_t axis)
 // zero is ignored, since the projection divides by it.
 void setZoom(ViewerState& state, double zoom)
 {
-    if (std::isfinite(zoom) && zoom > 0) state.zoom = zoom;
+    if (std::isfinite(zoom) && zoom > 0)
+        state.zoom = zoom;
 }
 
 void changeShininess(ViewerState& state, double delta)
 {
     state.shininess = static_cast<float>(static_cast<double>(state.shininess) + delta);
-    if (state.shininess > 1) state.shininess = 1;
-    if (state.shininess < 0) state.shininess = 0;
+    if (state.shininess > 1)
+        state.shininess = 1;
+    if (state.shininess < 0)
+        state.shininess = 0;
 }
 
 void toggleSerialInput(ViewerState& state, ViewerHost& host)
 {
     host.setPollTimerEnabled(!host.pollTimerEnabled());
-    host.Input();  // whatever the port held is thrown away
+    host.Input(); // whatever the port held is thrown away
     state.rxBuffer.clear();
 }
 
@@ -56,14 +59,21 @@ void runCommand(ViewerState& state, ViewerHost& host, char key)
     case 's': changeShininess(state, 0.2); break;
     case 'S': changeShininess(state, -0.2); break;
     case 'p': state.orthographic = static_cast<Flag>(~state.orthographic); break;
-    case 'b': state.borderOn = static_cast<Flag>(~state.borderOn); markPictureChanged(state); return;
+    case 'b':
+        state.borderOn = static_cast<Flag>(~state.borderOn);
+        markPictureChanged(state);
+        return;
     case 'c':
         state.colorMode = static_cast<std::int16_t>(state.colorMode + 1);
-        if (state.colorMode > 5) state.colorMode = 0;
+        if (state.colorMode > 5)
+            state.colorMode = 0;
         markPictureChanged(state);
         return;
     case 'f': CheckFile(state, host, state.dataFile); return;
-    case 'r': state.interpCount = 0; state.okCount = 0; return;
+    case 'r':
+        state.interpCount = 0;
+        state.okCount = 0;
+        return;
     default:
         if (key >= '1' && key <= '9') {
             state.smoothLevel = smoothLevelForKey(key);
@@ -76,7 +86,7 @@ void runCommand(ViewerState& state, ViewerHost& host, char key)
     host.sceneSetup();
 }
 
-}  // namespace
+} // namespace
 
 void zoomStep(ViewerState& state, ViewerHost& host, bool in)
 {
@@ -88,14 +98,19 @@ void zoomStep(ViewerState& state, ViewerHost& host, bool in)
 void turnAngle(float& angle, float degrees)
 {
     angle = angle + degrees;
-    if (angle > 360) angle = angle - 360;
+    if (angle > 360)
+        angle = angle - 360;
 }
 
-std::int16_t smoothLevelForKey(char digit) { return static_cast<std::int16_t>(2 * (digit - '0') - 1); }
+std::int16_t smoothLevelForKey(char digit)
+{
+    return static_cast<std::int16_t>(2 * (digit - '0') - 1);
+}
 
 void handleKey(ViewerState& state, ViewerHost& host, std::string_view text)
 {
-    if (text.size() == 1) runCommand(state, host, text.front());
+    if (text.size() == 1)
+        runCommand(state, host, text.front());
     host.RequestRedraw();
 }
 
@@ -103,9 +118,10 @@ void animationTick(ViewerState& state, ViewerHost& host)
 {
     const int axis = state.animAxis & 3;
     turnAngle(state.rotation[axis], static_cast<float>(state.animStep));
-    if (axis < 3) markPictureChanged(state);  // slot 3 is never drawn
+    if (axis < 3)
+        markPictureChanged(state); // slot 3 is never drawn
     host.RequestRedraw();
     updateStatus(state, host);
 }
 
-}  // namespace meshscope
+} // namespace meshscope

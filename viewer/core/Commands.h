@@ -26,4 +26,4 @@ void turnAngle(float& angle, float degrees);
 // the status line.
 void animationTick(ViewerState& state, ViewerHost& host);
 
-}  // namespace meshscope
+} // namespace meshscope

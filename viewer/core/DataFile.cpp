@@ -38,23 +38,28 @@ struct Sample {
 std::optional<std::int16_t> readIndex(std::string_view field)
 {
     const auto value = parseDecimal(field);
-    if (!value) return std::nullopt;
+    if (!value)
+        return std::nullopt;
     const float single = static_cast<float>(*value);
     const auto index = roundToInt16(single);
-    if (!index || *index < 0 || *index > kGridLast) return std::nullopt;
+    if (!index || *index < 0 || *index > kGridLast)
+        return std::nullopt;
     return index;
 }
 
 std::optional<Sample> readSample(std::string_view line)
 {
     const auto fields = splitAt(line, ' ');
-    if (fields.size() < 3) return std::nullopt;
+    if (fields.size() < 3)
+        return std::nullopt;
     const auto x = readIndex(fields[0]);
     const auto y = readIndex(fields[1]);
     const auto z = parseDecimal(fields[2]);
-    if (!x || !y || !z) return std::nullopt;
+    if (!x || !y || !z)
+        return std::nullopt;
     const float height = static_cast<float>(*z);
-    if (!std::isfinite(height)) return std::nullopt;
+    if (!std::isfinite(height))
+        return std::nullopt;
     return Sample{*x, *y, height};
 }
 
@@ -72,10 +77,12 @@ public:
     void feed(std::string_view piece)
     {
         for (const char c : piece) {
-            if (atTextStart_ && c == ' ') continue;  // blanks at the start of the text
+            if (atTextStart_ && c == ' ')
+                continue; // blanks at the start of the text
             atTextStart_ = false;
             if (c == '\n') {
-                if (!restIgnored_ && !line_.empty() && line_.back() == '\r') line_.pop_back();
+                if (!restIgnored_ && !line_.empty() && line_.back() == '\r')
+                    line_.pop_back();
                 endLine();
             } else if (!restIgnored_) {
                 keep(c);
@@ -102,8 +109,7 @@ public:
         }
         if (skipped_ > 0) {
             std::ostringstream message;
-            message << sourceName_ << ": skipped " << skipped_
-                    << (skipped_ == 1 ? " line that is" : " lines that are")
+            message << sourceName_ << ": skipped " << skipped_ << (skipped_ == 1 ? " line that is" : " lines that are")
                     << " not \"x y z\" with x and y within 0..200, first at line " << firstSkippedLine_
                     << " (fix or remove " << (skipped_ == 1 ? "it)" : "them)");
             host.reportProblem(message.str());
@@ -136,7 +142,8 @@ private:
     void endLine()
     {
         ++lineNumber_;
-        if (!line_.empty() || restIgnored_) readLine();
+        if (!line_.empty() || restIgnored_)
+            readLine();
         line_.clear();
         blanks_ = 0;
         restIgnored_ = false;
@@ -147,11 +154,13 @@ private:
     {
         const auto sample = tooLong_ ? std::nullopt : readSample(line_);
         if (!sample) {
-            if (skipped_++ == 0) firstSkippedLine_ = lineNumber_;
+            if (skipped_++ == 0)
+                firstSkippedLine_ = lineNumber_;
             return;
         }
         (*grid_)[sample->x][sample->y] = sample->z;
-        if (!extent_) extent_ = Extent{sample->x, sample->x, sample->y, sample->y};
+        if (!extent_)
+            extent_ = Extent{sample->x, sample->x, sample->y, sample->y};
         extent_->maxX = std::max(extent_->maxX, sample->x);
         extent_->maxY = std::max(extent_->maxY, sample->y);
         extent_->minX = std::min(extent_->minX, sample->x);
@@ -174,7 +183,8 @@ private:
 // How reports name the file: a relative name with the directory it is read in.
 std::string placeOf(const std::string& path)
 {
-    if (!path.empty() && path.front() == '/') return path;
+    if (!path.empty() && path.front() == '/')
+        return path;
     std::error_code error;
     const auto directory = std::filesystem::current_path(error);
     return error ? path : path + " in " + directory.string();
@@ -182,17 +192,22 @@ std::string placeOf(const std::string& path)
 
 const char* kindOf(mode_t mode)
 {
-    if (S_ISDIR(mode)) return "a directory";
-    if (S_ISFIFO(mode)) return "a FIFO";
-    if (S_ISCHR(mode)) return "a character device";
-    if (S_ISBLK(mode)) return "a block device";
-    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISDIR(mode))
+        return "a directory";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISSOCK(mode))
+        return "a socket";
     return "not a regular file";
 }
 
 constexpr const char* kOtherFileAdvice = " (use --data FILE to read another file)";
 
-}  // namespace
+} // namespace
 
 void readSamples(ViewerState& state, ViewerHost& host, const std::string& content, const std::string& sourceName)
 {
@@ -215,18 +230,24 @@ bool CheckFile(ViewerState& state, ViewerHost& host, const std::string& path)
         return false;
     };
     struct stat info {};
-    if (::fstat(fd, &info) != 0) return refuse(std::string("cannot be examined: ") + std::strerror(errno));
-    if (!S_ISREG(info.st_mode)) return refuse(std::string("is ") + kindOf(info.st_mode) + ", not a regular file");
-    const std::string tooLarge = "is larger than the " + std::to_string(kDataFileLimit >> 20) + " MiB a data file may hold";
-    if (static_cast<std::uint64_t>(info.st_size) > kDataFileLimit) return refuse(tooLarge);
+    if (::fstat(fd, &info) != 0)
+        return refuse(std::string("cannot be examined: ") + std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        return refuse(std::string("is ") + kindOf(info.st_mode) + ", not a regular file");
+    const std::string tooLarge
+        = "is larger than the " + std::to_string(kDataFileLimit >> 20) + " MiB a data file may hold";
+    if (static_cast<std::uint64_t>(info.st_size) > kDataFileLimit)
+        return refuse(tooLarge);
 
     SampleReader reader(state, path);
     std::vector<char> chunk(64 * 1024);
     std::uint64_t total = 0;
     for (;;) {
         const ssize_t got = ::read(fd, chunk.data(), chunk.size());
-        if (got == 0) break;
-        if (got < 0 && errno == EINTR) continue;
+        if (got == 0)
+            break;
+        if (got < 0 && errno == EINTR)
+            continue;
         if (got < 0) {
             const int readError = errno;
             ::close(fd);
@@ -234,7 +255,8 @@ bool CheckFile(ViewerState& state, ViewerHost& host, const std::string& path)
             return false;
         }
         total += static_cast<std::uint64_t>(got);
-        if (total > kDataFileLimit) return refuse(tooLarge);  // it grew while being read
+        if (total > kDataFileLimit)
+            return refuse(tooLarge); // it grew while being read
         reader.feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
     }
     ::close(fd);
@@ -242,4 +264,4 @@ bool CheckFile(ViewerState& state, ViewerHost& host, const std::string& path)
     return true;
 }
 
-}  // namespace meshscope
+} // namespace meshscope

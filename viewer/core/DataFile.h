@@ -22,4 +22,4 @@ bool CheckFile(ViewerState& state, ViewerHost& host, const std::string& path);
 // The same over text already read; sourceName names it in reports.
 void readSamples(ViewerState& state, ViewerHost& host, const std::string& text, const std::string& sourceName);
 
-}  // namespace meshscope
+} // namespace meshscope

@@ -10,12 +10,17 @@ namespace meshscope {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 std::string_view trimBlanks(std::string_view text)
 {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
     return text;
 }
 
@@ -25,18 +30,30 @@ bool isPlainDecimal(std::string_view text)
 {
     std::size_t i = 0;
     std::size_t mantissaDigits = 0;
-    while (i < text.size() && isDigit(text[i])) { ++i; ++mantissaDigits; }
+    while (i < text.size() && isDigit(text[i])) {
+        ++i;
+        ++mantissaDigits;
+    }
     if (i < text.size() && text[i] == '.') {
         ++i;
-        while (i < text.size() && isDigit(text[i])) { ++i; ++mantissaDigits; }
+        while (i < text.size() && isDigit(text[i])) {
+            ++i;
+            ++mantissaDigits;
+        }
     }
-    if (mantissaDigits == 0) return false;
+    if (mantissaDigits == 0)
+        return false;
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         ++i;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            ++i;
         std::size_t exponentDigits = 0;
-        while (i < text.size() && isDigit(text[i])) { ++i; ++exponentDigits; }
-        if (exponentDigits == 0) return false;
+        while (i < text.size() && isDigit(text[i])) {
+            ++i;
+            ++exponentDigits;
+        }
+        if (exponentDigits == 0)
+            return false;
     }
     return i == text.size();
 }
@@ -45,26 +62,31 @@ bool isPlainDecimal(std::string_view text)
 // than too large, judged by the position of its first significant digit.
 bool isTiny(std::string_view text)
 {
-    long magnitude = 0;  // decimal exponent of the first non-zero digit, roughly
+    long magnitude = 0; // decimal exponent of the first non-zero digit, roughly
     bool seenPoint = false;
     bool seenSignificant = false;
     std::size_t i = 0;
     for (; i < text.size() && (isDigit(text[i]) || text[i] == '.'); ++i) {
-        if (text[i] == '.') { seenPoint = true; continue; }
-        if (!seenSignificant && text[i] != '0') seenSignificant = true;
-        if (!seenPoint && seenSignificant) ++magnitude;
-        if (seenPoint && !seenSignificant) --magnitude;
+        if (text[i] == '.') {
+            seenPoint = true;
+            continue;
+        }
+        if (!seenSignificant && text[i] != '0')
+            seenSignificant = true;
+        if (!seenPoint && seenSignificant)
+            ++magnitude;
+        if (seenPoint && !seenSignificant)
+            --magnitude;
     }
-    if (i < text.size()) {  // exponent
+    if (i < text.size()) { // exponent
         long exponent = 0;
-        std::from_chars(text.data() + i + 1 + (text[i + 1] == '+'), text.data() + text.size(),
-                        exponent);
+        std::from_chars(text.data() + i + 1 + (text[i + 1] == '+'), text.data() + text.size(), exponent);
         magnitude += exponent;
     }
     return magnitude < 0;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<double> parseDecimal(std::string_view text)
 {
@@ -74,36 +96,43 @@ std::optional<double> parseDecimal(std::string_view text)
         negative = text.front() == '-';
         text.remove_prefix(1);
     }
-    if (!isPlainDecimal(text)) return std::nullopt;
+    if (!isPlainDecimal(text))
+        return std::nullopt;
 
     double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value,
-                                              std::chars_format::general);
+    const auto [end, error]
+        = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
     // Underflow to zero is still a number; overflow is not.
     if (error == std::errc::result_out_of_range) {
-        if (!isTiny(text)) return std::nullopt;
+        if (!isTiny(text))
+            return std::nullopt;
         value = 0;
     } else if (error != std::errc{} || end != text.data() + text.size()) {
         return std::nullopt;
     }
-    if (!std::isfinite(value)) return std::nullopt;
+    if (!std::isfinite(value))
+        return std::nullopt;
     return negative ? -value : value;
 }
 
 std::optional<std::int16_t> roundToInt16(double value)
 {
-    if (!std::isfinite(value)) return std::nullopt;
+    if (!std::isfinite(value))
+        return std::nullopt;
     const double rounded = std::nearbyint(value);
-    if (rounded < -32768.0 || rounded > 32767.0) return std::nullopt;
+    if (rounded < -32768.0 || rounded > 32767.0)
+        return std::nullopt;
     return static_cast<std::int16_t>(rounded);
 }
 
 std::optional<std::int32_t> roundToInt32(double value)
 {
-    if (!std::isfinite(value)) return std::nullopt;
+    if (!std::isfinite(value))
+        return std::nullopt;
     const double rounded = std::nearbyint(value);
-    if (rounded < -2147483648.0 || rounded > 2147483647.0) return std::nullopt;
+    if (rounded < -2147483648.0 || rounded > 2147483647.0)
+        return std::nullopt;
     return static_cast<std::int32_t>(rounded);
 }
 
-}  // namespace meshscope
+} // namespace meshscope

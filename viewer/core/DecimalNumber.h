@@ -20,4 +20,4 @@ std::optional<std::int16_t> roundToInt16(double value);
 // As roundToInt16, for a 32-bit signed integer.
 std::optional<std::int32_t> roundToInt32(double value);
 
-}  // namespace meshscope
+} // namespace meshscope

@@ -25,7 +25,7 @@ constexpr int kBlockSize = kBlockLast - kBlockFirst + 1;
 class ReciprocalTable {
 public:
     static constexpr int kMaxColumnOffset = 200;
-    static constexpr int kRowSpan = 2 * kMaxColumnOffset + 1;  // dy from -200 to 200
+    static constexpr int kRowSpan = 2 * kMaxColumnOffset + 1; // dy from -200 to 200
 
     ReciprocalTable() : weights_(static_cast<std::size_t>(kMaxColumnOffset + 1) * kRowSpan)
     {
@@ -44,7 +44,8 @@ public:
         dx = dx < 0 ? -dx : dx;
         const int firstDy = kBlockFirst - pointRow;
         const int lastDy = kBlockLast - pointRow;
-        if (dx > kMaxColumnOffset || firstDy < -kMaxColumnOffset || lastDy > kMaxColumnOffset) return nullptr;
+        if (dx > kMaxColumnOffset || firstDy < -kMaxColumnOffset || lastDy > kMaxColumnOffset)
+            return nullptr;
         return &weights_[index(dx, firstDy)];
     }
 
@@ -71,7 +72,8 @@ void interpolateColumn(ViewerState& state, int column)
     alignas(32) double weightedSum[kBlockSize] = {};
     alignas(32) double weightTotal[kBlockSize] = {};
     alignas(32) double rowOffset[kBlockSize];
-    for (int j = 0; j < kBlockSize; ++j) rowOffset[j] = kBlockFirst + j;
+    for (int j = 0; j < kBlockSize; ++j)
+        rowOffset[j] = kBlockFirst + j;
 
     const ReciprocalTable& reciprocals = reciprocalTable();
     const int points = state.lastPoint + 1;
@@ -127,10 +129,12 @@ inline void sumWindows(const HeightGrid& raw, int x, int firstRow, int count, in
     for (int u = x; u < x + s; ++u) {
         const float* source = raw[u].data() + firstRow;
         for (int v = 0; v < s; ++v) {
-            for (int r = 0; r < Rows; ++r) acc[r] += source[v + r];
+            for (int r = 0; r < Rows; ++r)
+                acc[r] += source[v + r];
         }
     }
-    for (int r = 0; r < count; ++r) sums[r] = acc[r];
+    for (int r = 0; r < count; ++r)
+        sums[r] = acc[r];
 }
 
 // heights[x][y] for every drawn row y: the mean of the s x s window at (x, y).
@@ -147,15 +151,19 @@ void smoothColumn(ViewerState& state, int x, int firstRow, int rowCount, int s)
             sumWindows<Rows>(state.rawHeights, x, firstRow + start, Rows, s, sums + start);
         }
     };
-    if (rowCount >= 32) blocks.template operator()<32>();
-    else if (rowCount >= 8) blocks.template operator()<8>();
-    else blocks.template operator()<1>();
+    if (rowCount >= 32)
+        blocks.template operator()<32>();
+    else if (rowCount >= 8)
+        blocks.template operator()<8>();
+    else
+        blocks.template operator()<1>();
 
     const float count = static_cast<float>(s * s);
-    for (int r = 0; r < rowCount; ++r) state.heights[x][firstRow + r] = sums[r] / count;
+    for (int r = 0; r < rowCount; ++r)
+        state.heights[x][firstRow + r] = sums[r] / count;
 }
 
-}  // namespace
+} // namespace
 
 void DoInterpolation(ViewerState& state, ViewerHost& host)
 {
@@ -163,7 +171,8 @@ void DoInterpolation(ViewerState& state, ViewerHost& host)
     state.maxX = state.maxY = kBlockLast;
     state.drawMinX = state.drawMinY = kBlockFirst;
     state.drawMaxX = state.drawMaxY = kBlockLast;
-    for (int column = kBlockFirst; column <= kBlockLast; ++column) interpolateColumn(state, column);
+    for (int column = kBlockFirst; column <= kBlockLast; ++column)
+        interpolateColumn(state, column);
     UpdateData(state, host);
 
     InterpolatedFrame& done = state.interpolated;
@@ -174,12 +183,11 @@ bool interpolateUnlessRepeated(ViewerState& state, ViewerHost& host)
 {
     const InterpolatedFrame& done = state.interpolated;
     const auto points = static_cast<std::size_t>(state.lastPoint + 1);
-    const auto samePoints = [points](const auto& a, const auto& b) {
-        return std::equal(a.begin(), a.begin() + points, b.begin());
-    };
-    if (done.valid && done.gridRevision == state.gridRevision && done.lastPoint == state.lastPoint &&
-        samePoints(done.ptX, state.ptX) && samePoints(done.ptY, state.ptY) && samePoints(done.ptZ, state.ptZ)) {
-        host.sceneSetup();  // its timer and GL effects stay as after any frame
+    const auto samePoints
+        = [points](const auto& a, const auto& b) { return std::equal(a.begin(), a.begin() + points, b.begin()); };
+    if (done.valid && done.gridRevision == state.gridRevision && done.lastPoint == state.lastPoint
+        && samePoints(done.ptX, state.ptX) && samePoints(done.ptY, state.ptY) && samePoints(done.ptZ, state.ptZ)) {
+        host.sceneSetup(); // its timer and GL effects stay as after any frame
         return false;
     }
     DoInterpolation(state, host);
@@ -196,7 +204,8 @@ void UpdateData(ViewerState& state, ViewerHost& host)
 
     const int rowCount = state.maxY - s - state.minY + 1;
     if (s >= 1 && rowCount > 0) {
-        for (int x = state.minX; x <= state.maxX - s; ++x) smoothColumn(state, x, state.minY, rowCount, s);
+        for (int x = state.minX; x <= state.maxX - s; ++x)
+            smoothColumn(state, x, state.minY, rowCount, s);
     }
 
     state.drawMaxX = static_cast<std::int16_t>(state.drawMaxX - s);
@@ -207,4 +216,4 @@ void UpdateData(ViewerState& state, ViewerHost& host)
     host.sceneSetup();
 }
 
-}  // namespace meshscope
+} // namespace meshscope

@@ -24,4 +24,4 @@ bool interpolateUnlessRepeated(ViewerState& state, ViewerHost& host);
 // runs the scene set-up.
 void UpdateData(ViewerState& state, ViewerHost& host);
 
-}  // namespace meshscope
+} // namespace meshscope

@@ -16,34 +16,45 @@ int wholeDegrees(int& rest, int pixels)
     return degrees;
 }
 
-}  // namespace
+} // namespace
 
-void startDrag(MouseDrag& drag, int x, int y) { drag = MouseDrag{true, x, y, 0, 0}; }
+void startDrag(MouseDrag& drag, int x, int y)
+{
+    drag = MouseDrag{true, x, y, 0, 0};
+}
 
 void dragTo(ViewerState& state, ViewerHost& host, MouseDrag& drag, int x, int y)
 {
-    if (!drag.active) return;
+    if (!drag.active)
+        return;
     const int aboutZ = wholeDegrees(drag.restX, x - drag.lastX);
     const int aboutX = wholeDegrees(drag.restY, y - drag.lastY);
     drag.lastX = x;
     drag.lastY = y;
-    if (aboutZ == 0 && aboutX == 0) return;
+    if (aboutZ == 0 && aboutX == 0)
+        return;
     turnAngle(state.rotation[2], static_cast<float>(aboutZ));
     turnAngle(state.rotation[0], static_cast<float>(aboutX));
     markPictureChanged(state);
     host.RequestRedraw();
 }
 
-void endDrag(MouseDrag& drag) { drag.active = false; }
+void endDrag(MouseDrag& drag)
+{
+    drag.active = false;
+}
 
 void turnWheel(ViewerState& state, ViewerHost& host, int& wheelRest, int angleDelta)
 {
     wheelRest += angleDelta;
     const int notches = wheelRest / kWheelNotch;
     wheelRest -= notches * kWheelNotch;
-    for (int n = 0; n < notches; ++n) zoomStep(state, host, true);
-    for (int n = 0; n > notches; --n) zoomStep(state, host, false);
-    if (notches != 0) host.RequestRedraw();
+    for (int n = 0; n < notches; ++n)
+        zoomStep(state, host, true);
+    for (int n = 0; n > notches; --n)
+        zoomStep(state, host, false);
+    if (notches != 0)
+        host.RequestRedraw();
 }
 
-}  // namespace meshscope
+} // namespace meshscope

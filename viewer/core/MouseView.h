@@ -8,7 +8,7 @@
 namespace meshscope {
 
 constexpr int kDragPixelsPerDegree = 4;
-constexpr int kWheelNotch = 120;  // angle delta of one wheel notch (1/8 degree units)
+constexpr int kWheelNotch = 120; // angle delta of one wheel notch (1/8 degree units)
 
 // Where a drag stands, with the pixels not yet worth a whole degree.
 struct MouseDrag {
@@ -29,4 +29,4 @@ void endDrag(MouseDrag& drag);
 // scene set-up per notch as the keys do; part notches add up.
 void turnWheel(ViewerState& state, ViewerHost& host, int& wheelRest, int angleDelta);
 
-}  // namespace meshscope
+} // namespace meshscope

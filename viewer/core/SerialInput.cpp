@@ -18,16 +18,19 @@ namespace {
 bool readPoint(ViewerState& state, std::size_t k, std::string_view item)
 {
     const auto fields = splitAt(item, ',');
-    if (fields.size() < 3) return false;
+    if (fields.size() < 3)
+        return false;
     std::optional<double> values[3];
     for (int f = 0; f < 3; ++f) {
         values[f] = parseDecimal(fields[f]);
-        if (!values[f]) return false;
+        if (!values[f])
+            return false;
     }
     const auto x = roundToInt16(*values[0]);
     const auto y = roundToInt16(*values[1]);
     const auto z = roundToInt16(*values[2]);
-    if (!x || !y || !z) return false;
+    if (!x || !y || !z)
+        return false;
     state.ptX[k] = *x;
     state.ptY[k] = *y;
     state.ptZ[k] = *z;
@@ -40,7 +43,8 @@ std::optional<std::string> cutFrame(std::string& buffer)
 {
     const std::size_t open = buffer.find('<');
     const std::size_t close = buffer.find('>');
-    if (open == std::string::npos || close == std::string::npos) return std::nullopt;
+    if (open == std::string::npos || close == std::string::npos)
+        return std::nullopt;
     // The frame is as long as the distance to the first ">" from the buffer's
     // start, counted from the first "<".
     std::string frame = buffer.substr(open, close + 1);
@@ -48,28 +52,35 @@ std::optional<std::string> cutFrame(std::string& buffer)
     return frame;
 }
 
-}  // namespace
+} // namespace
 
 bool takeOneFrame(ViewerState& state, ViewerHost& host)
 {
     const auto frame = cutFrame(state.rxBuffer);
-    if (!frame) return false;
+    if (!frame)
+        return false;
     // A ">" first in the buffer gives a frame too short to hold "<" and ">".
-    if (frame->size() < 2) return false;
+    if (frame->size() < 2)
+        return false;
 
     const std::string_view inner = std::string_view(*frame).substr(1, frame->size() - 2);
     const auto items = inner.empty() ? std::vector<std::string_view>{} : splitAt(inner, ';');
-    if (items.size() > static_cast<std::size_t>(kMaxPoints)) return false;
+    if (items.size() > static_cast<std::size_t>(kMaxPoints))
+        return false;
     state.lastPoint = static_cast<std::int16_t>(static_cast<int>(items.size()) - 1);
-    if (items.size() < 2) return false;
+    if (items.size() < 2)
+        return false;
 
     for (std::size_t k = 0; k < items.size(); ++k) {
-        if (!readPoint(state, k, items[k])) return false;
+        if (!readPoint(state, k, items[k]))
+            return false;
     }
 
     // The counters stop at their largest value rather than overflow.
-    if (state.interpCount < INT32_MAX) ++state.interpCount;
-    if (*frame == kReferenceFrame && state.okCount < INT32_MAX) ++state.okCount;
+    if (state.interpCount < INT32_MAX)
+        ++state.interpCount;
+    if (*frame == kReferenceFrame && state.okCount < INT32_MAX)
+        ++state.okCount;
     interpolateUnlessRepeated(state, host);
     return true;
 }
@@ -77,7 +88,8 @@ bool takeOneFrame(ViewerState& state, ViewerHost& host)
 void trimReceived(ViewerState& state)
 {
     std::string& buffer = state.rxBuffer;
-    if (buffer.size() <= kRxBufferLimit) return;
+    if (buffer.size() <= kRxBufferLimit)
+        return;
     // Text before the last "<" can no longer be accepted: a frame text cut
     // from an earlier "<" would hold the later one.
     const std::size_t lastOpen = buffer.rfind('<');
@@ -90,10 +102,11 @@ void trimReceived(ViewerState& state)
 
 void serialPollTick(ViewerState& state, ViewerHost& host)
 {
-    if (host.InBufferCount() > 0) state.rxBuffer += host.Input();
+    if (host.InBufferCount() > 0)
+        state.rxBuffer += host.Input();
     takeOneFrame(state, host);
     trimReceived(state);
     updateStatus(state, host);
 }
 
-}  // namespace meshscope
+} // namespace meshscope

@@ -30,4 +30,4 @@ void trimReceived(ViewerState& state);
 // frame, refresh the status line.
 void serialPollTick(ViewerState& state, ViewerHost& host);
 
-}  // namespace meshscope
+} // namespace meshscope

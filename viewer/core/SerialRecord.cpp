@@ -11,7 +11,8 @@ namespace meshscope {
 
 SerialRecord::~SerialRecord()
 {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 std::optional<std::string> SerialRecord::open(const std::string& path)
@@ -22,7 +23,8 @@ std::optional<std::string> SerialRecord::open(const std::string& path)
     if (fd < 0)
         return "cannot record to " + path + ": " + std::strerror(errno) + " (choose a writable file with --record)";
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
     fd_ = fd;
     path_ = path;
     return std::nullopt;
@@ -30,16 +32,20 @@ std::optional<std::string> SerialRecord::open(const std::string& path)
 
 std::optional<std::string> SerialRecord::append(std::string_view bytes)
 {
-    if (fd_ < 0 || bytes.empty()) return std::nullopt;
+    if (fd_ < 0 || bytes.empty())
+        return std::nullopt;
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return stop(n < 0 ? std::strerror(errno) : "nothing could be written");
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return stop(n < 0 ? std::strerror(errno) : "nothing could be written");
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     // Writes to a deleted file succeed but keep nothing a user could find.
     struct stat info {};
-    if (::fstat(fd_, &info) == 0 && info.st_nlink == 0) return stop("the file was removed");
+    if (::fstat(fd_, &info) == 0 && info.st_nlink == 0)
+        return stop("the file was removed");
     return std::nullopt;
 }
 
@@ -50,4 +56,4 @@ std::optional<std::string> SerialRecord::stop(const std::string& reason)
     return "stopped recording to " + path_ + ": " + reason + " (the viewer runs on without recording)";
 }
 
-}  // namespace meshscope
+} // namespace meshscope

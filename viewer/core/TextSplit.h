@@ -37,4 +37,4 @@ inline std::vector<std::string_view> splitAfter(std::string_view text, char sepa
     return pieces;
 }
 
-}  // namespace meshscope
+} // namespace meshscope

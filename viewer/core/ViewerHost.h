@@ -45,4 +45,4 @@ private:
     bool pollTimerEnabled_ = true;
 };
 
-}  // namespace meshscope
+} // namespace meshscope

@@ -2,18 +2,17 @@
 
 namespace meshscope {
 
-const char* const kCommandsHelpText =
-    "x, y, z - rotate axes\r\n"
-    "space -play/stop\r\n"
-    "s / S - surface bright\r\n"
-    "b - border on/off\r\n"
-    "c - toggle color mode\r\n"
-    "f - get data from file\r\n"
-    "1 a 9 - smooth level\r\n"
-    "+ / -  zooom\r\n"
-    "0 - default zoom \r\n"
-    "p - orthogonal / perspective\r\n"
-    "r - reset counters\r\n";
+const char* const kCommandsHelpText = "x, y, z - rotate axes\r\n"
+                                      "space -play/stop\r\n"
+                                      "s / S - surface bright\r\n"
+                                      "b - border on/off\r\n"
+                                      "c - toggle color mode\r\n"
+                                      "f - get data from file\r\n"
+                                      "1 a 9 - smooth level\r\n"
+                                      "+ / -  zooom\r\n"
+                                      "0 - default zoom \r\n"
+                                      "p - orthogonal / perspective\r\n"
+                                      "r - reset counters\r\n";
 
 const char* const kDataFileName = "datafile.dat";
 
@@ -45,4 +44,4 @@ void applyStartValues(ViewerState& state)
     ++state.gridRevision;
 }
 
-}  // namespace meshscope
+} // namespace meshscope

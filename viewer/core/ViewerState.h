@@ -12,8 +12,8 @@ using Flag = std::int16_t;
 constexpr Flag kFalse = 0;
 constexpr Flag kTrue = -1;
 
-constexpr int kGridSize = 201;   // indexes 0..200 in both directions
-constexpr int kMaxPoints = 21;   // a frame holds at most 21 points
+constexpr int kGridSize = 201; // indexes 0..200 in both directions
+constexpr int kMaxPoints = 21; // a frame holds at most 21 points
 
 // A height grid addressed grid[x][y], x the column and y the row.
 using HeightGrid = std::array<std::array<float, kGridSize>, kGridSize>;
@@ -34,7 +34,7 @@ struct InterpolatedFrame {
 };
 
 struct ViewerState {
-    std::array<float, 4> rotation{};  // degrees about x, y, z; [3] is the idle slot
+    std::array<float, 4> rotation{}; // degrees about x, y, z; [3] is the idle slot
     std::int16_t animAxis = 0;
     std::int16_t animStep = 0;
     std::int32_t interpCount = 0;
@@ -83,9 +83,15 @@ struct ViewerState {
 
 // Marks a change of the set-up's inputs (zoom, projection, shininess, colours,
 // drawn columns).
-inline void markSetupChanged(ViewerState& state) { ++state.setupRevision; }
+inline void markSetupChanged(ViewerState& state)
+{
+    ++state.setupRevision;
+}
 // Marks a change of the paint's inputs (angles, border, colours, heights, rows).
-inline void markPictureChanged(ViewerState& state) { ++state.pictureRevision; }
+inline void markPictureChanged(ViewerState& state)
+{
+    ++state.pictureRevision;
+}
 
 // Sets the start values the window's load gives the state (zoom, smoothing,
 // colour mode, materials, light, rotation, animation) and zeroes the counters.
@@ -94,4 +100,4 @@ void applyStartValues(ViewerState& state);
 // The fixed help text of the commands box, lines ended by CR LF.
 extern const char* const kCommandsHelpText;
 
-}  // namespace meshscope
+} // namespace meshscope

@@ -74,8 +74,8 @@ void setUpScene(Gl& gl, State& s)
 
     // A minimised viewport has no shape: keep the last projection rather
     // than dividing by a zero side.
-    const auto volume = viewVolumeFor(s.viewLeft, s.viewRight,
-                                      static_cast<float>(gl.Width()), static_cast<float>(gl.Height()));
+    const auto volume
+        = viewVolumeFor(s.viewLeft, s.viewRight, static_cast<float>(gl.Width()), static_cast<float>(gl.Height()));
     if (volume) {
         gl.glMatrixMode(GL_PROJECTION);
         gl.glLoadIdentity();

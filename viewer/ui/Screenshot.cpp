@@ -20,10 +20,11 @@ constexpr int frameTimeoutMs = 30000;
 void grabNextFrame(frmVimo& window, const QString& path)
 {
     QTimer::singleShot(frameTimeoutMs, &window, [path] {
-        vorn::reportLine(QCoreApplication::applicationName(),
-                         QStringLiteral("no frame was shown within %1 s, so %2 was not written (check the X display and OpenGL)")
-                             .arg(frameTimeoutMs / 1000)
-                             .arg(path));
+        vorn::reportLine(
+            QCoreApplication::applicationName(),
+            QStringLiteral("no frame was shown within %1 s, so %2 was not written (check the X display and OpenGL)")
+                .arg(frameTimeoutMs / 1000)
+                .arg(path));
         QCoreApplication::exit(1);
     });
     QObject::connect(

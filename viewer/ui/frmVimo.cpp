@@ -82,8 +82,7 @@ void enableTimer(QTimer& timer, int intervalMs)
         timer.start();
 }
 
-frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
-    : QWidget(parent)
+frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent) : QWidget(parent)
 {
     setWindowTitle(QStringLiteral("Interpolation Visualization"));
     resize(designWidth, designHeight);
@@ -233,7 +232,7 @@ void frmVimo::sceneSetup()
     const SetupKey key = currentSetup();
     if (appliedSetup_ != key) {
         setUpScene(*VornCtl1, state_);
-        if (VornCtl1->isValid())   // calls made before the context exists are dropped
+        if (VornCtl1->isValid()) // calls made before the context exists are dropped
             appliedSetup_ = key;
     }
     enableTimer(tmrAnimate, 250);
@@ -276,7 +275,8 @@ void frmVimo::recordDiscarded(const QByteArray& characters)
 {
     if (!record_.active())
         return;
-    if (const auto problem = record_.append(std::string_view(characters.constData(), static_cast<size_t>(characters.size()))))
+    if (const auto problem
+        = record_.append(std::string_view(characters.constData(), static_cast<size_t>(characters.size()))))
         writeErrorLine(QString::fromStdString(*problem));
 }
 
@@ -405,7 +405,8 @@ bool frmVimo::onViewportMouse(QEvent* event)
         if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
             startDrag(drag_, at.x(), at.y());
         else if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton))
-            vorn::runHandler(QStringLiteral("mouse drag"), [this, at] { dragTo(state_, *this, drag_, at.x(), at.y()); });
+            vorn::runHandler(QStringLiteral("mouse drag"),
+                             [this, at] { dragTo(state_, *this, drag_, at.x(), at.y()); });
         else if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
             endDrag(drag_);
         else
@@ -417,8 +418,7 @@ bool frmVimo::onViewportMouse(QEvent* event)
         vorn::runHandler(QStringLiteral("mouse wheel"), [this, delta] { turnWheel(state_, *this, wheelRest_, delta); });
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 

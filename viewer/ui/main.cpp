@@ -42,7 +42,8 @@ int main(int argc, char* argv[])
         QStringLiteral("PATH"));
     const QCommandLineOption screenshotOption(
         QStringLiteral("screenshot"),
-        QStringLiteral("Start as usual, write the window to FILE (.png, .jpg or .jpeg) once a frame is shown, and exit."),
+        QStringLiteral(
+            "Start as usual, write the window to FILE (.png, .jpg or .jpeg) once a frame is shown, and exit."),
         QStringLiteral("FILE"));
     const QCommandLineOption delayOption(
         QStringLiteral("screenshot-delay"),
@@ -84,7 +85,9 @@ int main(int argc, char* argv[])
     if (parser.isSet(listPortsOption)) {
         const QStringList ports = meshscope::serialPortLines();
         if (ports.isEmpty())
-            std::printf("%s: no serial ports found (a USB adapter shows once plugged in; pseudo-terminals are not listed)\n", program);
+            std::printf(
+                "%s: no serial ports found (a USB adapter shows once plugged in; pseudo-terminals are not listed)\n",
+                program);
         for (const QString& line : ports)
             std::printf("%s\n", line.toLocal8Bit().constData());
         return 0;

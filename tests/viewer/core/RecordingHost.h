@@ -13,7 +13,7 @@ namespace meshscope::testing {
 
 class RecordingHost : public ViewerHost {
 public:
-    std::string waiting;  // characters the serial control holds
+    std::string waiting; // characters the serial control holds
     bool pollEnabled = true;
     int sceneSetups = 0;
     int redraws = 0;
@@ -24,7 +24,11 @@ public:
     void sceneSetup() override { ++sceneSetups; }
     void RequestRedraw() override { ++redraws; }
     int InBufferCount() override { return static_cast<int>(waiting.size()); }
-    std::string Input() override { ++inputReads; return std::exchange(waiting, {}); }
+    std::string Input() override
+    {
+        ++inputReads;
+        return std::exchange(waiting, {});
+    }
     bool pollTimerEnabled() const override { return pollEnabled; }
     void setPollTimerEnabled(bool enabled) override { pollEnabled = enabled; }
     void setStatusText(const std::string& text) override { statusTexts.push_back(text); }
@@ -39,4 +43,4 @@ inline std::unique_ptr<ViewerState> startedState()
     return state;
 }
 
-}  // namespace meshscope::testing
+} // namespace meshscope::testing

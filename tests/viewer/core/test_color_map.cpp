@@ -19,7 +19,7 @@ TEST(ColorMap, RampModes)
     expectColor(50, 0, {0.5, 0.5, 1});
     expectColor(25, 1, {0.5, 0.5, 0.5});
     expectColor(50, 1, {1, 0.5, 0});
-    expectColor(75, 1, {1.5, 0.5, -0.5});  // unclamped
+    expectColor(75, 1, {1.5, 0.5, -0.5}); // unclamped
 }
 
 TEST(ColorMap, RampRedIsSinglePrecision)
@@ -44,11 +44,12 @@ TEST(ColorMap, BandModesRoundHalfToEvenAndKeepTheSign)
 
 TEST(ColorMap, OtherModesAndHugeBandHeightsAreWhite)
 {
-    for (std::int16_t mode : {4, 5, -1, 300}) expectColor(10, mode, {1, 1, 1});
+    for (std::int16_t mode : {4, 5, -1, 300})
+        expectColor(10, mode, {1, 1, 1});
     expectColor(3e9f, 2, {1, 1, 1});
     expectColor(-3e9f, 3, {1, 1, 1});
-    expectColor(2147483520.0f, 2, {0, 1, 1});  // the largest float below 2^31 still has a band
+    expectColor(2147483520.0f, 2, {0, 1, 1}); // the largest float below 2^31 still has a band
 }
 
-}  // namespace
-}  // namespace meshscope
+} // namespace
+} // namespace meshscope

@@ -22,7 +22,8 @@ protected:
 
     void keys(const std::string& typed)
     {
-        for (char c : typed) handleKey(*state, host, std::string(1, c));
+        for (char c : typed)
+            handleKey(*state, host, std::string(1, c));
     }
 };
 
@@ -58,11 +59,11 @@ TEST_F(Commands, AxisKeysStartStopAndReverse)
     keys("x");
     animationTick(*state, host);
     EXPECT_EQ(state->rotation[0], 36.0f);
-    keys("x");  // stops x
+    keys("x"); // stops x
     animationTick(*state, host);
     EXPECT_EQ(state->rotation[0], 36.0f);
-    EXPECT_EQ(state->rotation[3], -1.0f);  // the idle slot moves, nothing drawn does
-    keys("x");  // starts x backwards
+    EXPECT_EQ(state->rotation[3], -1.0f); // the idle slot moves, nothing drawn does
+    keys("x");                            // starts x backwards
     animationTick(*state, host);
     EXPECT_EQ(state->rotation[0], 35.0f);
 }
@@ -85,12 +86,13 @@ TEST_F(Commands, AnglesWrapOnlyAboveThreeSixty)
     animationTick(*state, host);
     EXPECT_EQ(state->rotation[0], 1.0f);
 
-    keys("xx");  // backwards, no lower wrap
+    keys("xx"); // backwards, no lower wrap
     state->rotation[0] = 0;
-    for (int i = 0; i < 5; ++i) animationTick(*state, host);
+    for (int i = 0; i < 5; ++i)
+        animationTick(*state, host);
     EXPECT_EQ(state->rotation[0], -5.0f);
     EXPECT_TRUE(host.statusTexts.back().starts_with("x=-5 y= 0 ")) << host.statusTexts.back();
-    EXPECT_EQ(host.redraws, 3 + 7);  // three keys and seven ticks
+    EXPECT_EQ(host.redraws, 3 + 7); // three keys and seven ticks
 }
 
 TEST_F(Commands, DigitSetsSmoothingWidthAndResmooths)
@@ -103,7 +105,7 @@ TEST_F(Commands, DigitSetsSmoothingWidthAndResmooths)
     EXPECT_EQ(host.sceneSetups, 1);
     keys("9");
     EXPECT_EQ(state->smoothLevel, 17);
-    keys("0");  // zoom, not a width
+    keys("0"); // zoom, not a width
     EXPECT_EQ(state->smoothLevel, 17);
     EXPECT_EQ(state->zoom, 1.0);
 }
@@ -132,7 +134,7 @@ TEST_F(Commands, FlagsToggleBetweenZeroAndMinusOne)
     keys("pb");
     EXPECT_EQ(state->orthographic, kTrue);
     EXPECT_EQ(state->borderOn, kTrue);
-    EXPECT_EQ(host.sceneSetups, 1);  // "p" re-projects, "b" does not
+    EXPECT_EQ(host.sceneSetups, 1); // "p" re-projects, "b" does not
     keys("pb");
     EXPECT_EQ(state->orthographic, kFalse);
     EXPECT_EQ(state->borderOn, kFalse);
@@ -158,7 +160,7 @@ TEST_F(Commands, ResetZeroesBothCounters)
     keys("r");
     EXPECT_EQ(state->interpCount, 0);
     EXPECT_EQ(state->okCount, 0);
-    EXPECT_TRUE(host.statusTexts.empty());  // the next tick shows it
+    EXPECT_TRUE(host.statusTexts.empty()); // the next tick shows it
 }
 
 TEST_F(Commands, DragTurnsByWholeDegreesWithoutDriftAndKeepsTheSpin)
@@ -166,18 +168,18 @@ TEST_F(Commands, DragTurnsByWholeDegreesWithoutDriftAndKeepsTheSpin)
     keys("x");
     MouseDrag drag;
     startDrag(drag, 100, 100);
-    dragTo(*state, host, drag, 103, 100);  // under a degree: nothing yet
+    dragTo(*state, host, drag, 103, 100); // under a degree: nothing yet
     EXPECT_EQ(state->rotation[2], 25.0f);
-    dragTo(*state, host, drag, 106, 109);  // 6 px right, 9 px down
+    dragTo(*state, host, drag, 106, 109); // 6 px right, 9 px down
     EXPECT_EQ(state->rotation[2], 26.0f);
     EXPECT_EQ(state->rotation[0], 37.0f);
-    dragTo(*state, host, drag, 100, 100);  // back to the start turns back exactly
+    dragTo(*state, host, drag, 100, 100); // back to the start turns back exactly
     EXPECT_EQ(state->rotation[2], 25.0f);
     EXPECT_EQ(state->rotation[0], 35.0f);
-    EXPECT_EQ(state->animAxis, 0);  // x still spins
+    EXPECT_EQ(state->animAxis, 0); // x still spins
     EXPECT_EQ(host.redraws, 1 + 2);
 
-    dragTo(*state, host, drag, 100 + 4 * 340, 100);  // past 360 wraps as the spin does
+    dragTo(*state, host, drag, 100 + 4 * 340, 100); // past 360 wraps as the spin does
     EXPECT_EQ(state->rotation[2], 5.0f);
     endDrag(drag);
     dragTo(*state, host, drag, 0, 0);
@@ -191,9 +193,10 @@ TEST_F(Commands, WheelZoomsByTheKeysStepsOnWholeNotches)
     turnWheel(*state, host, rest, kWheelNotch);
     EXPECT_EQ(state->zoom, 2.25);
     turnWheel(*state, host, rest, -2 * kWheelNotch);
-    EXPECT_EQ(state->zoom, 1.0);  // the same divisions as "-" twice
+    EXPECT_EQ(state->zoom, 1.0); // the same divisions as "-" twice
     EXPECT_EQ(host.sceneSetups, 3);
-    for (int i = 0; i < 3; ++i) turnWheel(*state, host, rest, kWheelNotch / 4);  // a touchpad's small steps
+    for (int i = 0; i < 3; ++i)
+        turnWheel(*state, host, rest, kWheelNotch / 4); // a touchpad's small steps
     EXPECT_EQ(state->zoom, 1.0);
     turnWheel(*state, host, rest, kWheelNotch / 4);
     EXPECT_EQ(state->zoom, 1.5);
@@ -216,12 +219,12 @@ TEST_F(Commands, KeysAndTicksMarkExactlyWhatChangesThePicture)
         EXPECT_GT(state->pictureRevision, before) << key;
     }
     const auto unchanged = std::pair{state->setupRevision, state->pictureRevision};
-    keys(" r q x x");  // serial switch, counters, no command, a spin started and stopped
-    animationTick(*state, host);  // no axis spins: only the idle slot turns
+    keys(" r q x x");            // serial switch, counters, no command, a spin started and stopped
+    animationTick(*state, host); // no axis spins: only the idle slot turns
     EXPECT_EQ(std::pair(state->setupRevision, state->pictureRevision), unchanged);
     MouseDrag drag;
     startDrag(drag, 0, 0);
-    dragTo(*state, host, drag, kDragPixelsPerDegree - 1, 0);  // short of a degree
+    dragTo(*state, host, drag, kDragPixelsPerDegree - 1, 0); // short of a degree
     EXPECT_EQ(std::pair(state->setupRevision, state->pictureRevision), unchanged);
 
     dragTo(*state, host, drag, kDragPixelsPerDegree, 0);
@@ -238,12 +241,13 @@ TEST_F(Commands, KeysAndTicksMarkExactlyWhatChangesThePicture)
 TEST_F(Commands, OtherTextOnlyRedraws)
 {
     const auto before = statusText(*state);
-    for (const char* text : {"q", "X", "Z", "P", "", "xy", "\xc3\xa9"}) handleKey(*state, host, text);
+    for (const char* text : {"q", "X", "Z", "P", "", "xy", "\xc3\xa9"})
+        handleKey(*state, host, text);
     EXPECT_EQ(statusText(*state), before);
     EXPECT_EQ(state->animAxis, 3);
     EXPECT_EQ(host.redraws, 7);
     EXPECT_EQ(host.sceneSetups, 0);
 }
 
-}  // namespace
-}  // namespace meshscope
+} // namespace
+} // namespace meshscope

@@ -19,8 +19,8 @@ class DataFile : public ::testing::Test {
 protected:
     std::unique_ptr<ViewerState> state = startedState();
     RecordingHost host;
-    std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                ("meshscope-datafile-" + std::to_string(::getpid()));
+    std::filesystem::path dir
+        = std::filesystem::temp_directory_path() / ("meshscope-datafile-" + std::to_string(::getpid()));
 
     void SetUp() override { std::filesystem::create_directories(dir); }
     void TearDown() override { std::filesystem::remove_all(dir); }
@@ -121,5 +121,5 @@ TEST_F(DataFile, FileWithoutSamplesKeepsTheExtent)
     EXPECT_EQ(state->drawMaxX, 7);
 }
 
-}  // namespace
-}  // namespace meshscope
+} // namespace
+} // namespace meshscope

@@ -62,7 +62,7 @@ TEST_F(FrameParser, CompleteLastFrameIsRetakenEveryQuietTick)
     EXPECT_EQ(state->interpCount, 3);
     EXPECT_EQ(state->okCount, 3);
     EXPECT_EQ(host.statusTexts.size(), 3u);
-    EXPECT_EQ(host.sceneSetups, 3);  // also for the takes that compute nothing new
+    EXPECT_EQ(host.sceneSetups, 3); // also for the takes that compute nothing new
     EXPECT_EQ(state->rxBuffer, kReference);
 }
 
@@ -75,7 +75,7 @@ TEST_F(FrameParser, RetakesThatSkipTheWorkMatchAFullRecomputation)
     RecordingHost fullHost;
     const auto both = [&](const std::function<void(ViewerState&, RecordingHost&)>& action) {
         action(*state, host);
-        ++full->gridRevision;  // forget the last interpolation: recompute at every take
+        ++full->gridRevision; // forget the last interpolation: recompute at every take
         action(*full, fullHost);
     };
     const auto takeBoth = [&](const std::string& arriving = {}) {
@@ -113,12 +113,12 @@ TEST_F(FrameParser, RetakesThatSkipTheWorkMatchAFullRecomputation)
     both([](ViewerState& s, RecordingHost& h) { handleKey(s, h, "5"); });
     takeBoth();
     expectSame("a digit key");
-    takeBoth(other);  // the last frame is taken once more; the new one next
+    takeBoth(other); // the last frame is taken once more; the new one next
     takeBoth();
     expectSame("a new frame");
     quietRetake("the new frame");
-    takeBoth("<1,2,3;4,5,x>");  // the new frame again, then this one is left last
-    takeBoth(other);            // rejected after overwriting the first point
+    takeBoth("<1,2,3;4,5,x>"); // the new frame again, then this one is left last
+    takeBoth(other);           // rejected after overwriting the first point
     EXPECT_EQ(state->ptX[0], 1);
     quietRetake("a rejected frame, then the last one again");
     takeBoth(kReference);
@@ -132,7 +132,7 @@ TEST_F(FrameParser, FrameSplitOverTicksIsTakenWhenItsEndArrives)
     tick("<66,66,70; 100,1");
     tick("00,10; 1,66,10; 100,");
     EXPECT_EQ(state->interpCount, 0);
-    EXPECT_EQ(host.statusTexts.size(), 2u);  // quiet or not, every tick refreshes the status
+    EXPECT_EQ(host.statusTexts.size(), 2u); // quiet or not, every tick refreshes the status
     tick("33,10; 66,100,10>");
     EXPECT_EQ(state->interpCount, 1);
     EXPECT_EQ(state->okCount, 1);
@@ -173,16 +173,16 @@ TEST_F(FrameParser, FrameNotAtBufferStartIsCutToTheFirstCloseOffset)
 TEST_F(FrameParser, BadFramesChangeNeitherCountersNorGrids)
 {
     const char* bad[] = {
-        "<5,5,5>",                 // a single item
-        "<>",                      // no items
-        "<1,1,5;2,2>",             // an item with two fields
-        "<1,1,5;2,2,x>",           // a field that is not a number
-        "<1,1,5;2,2,32768>",       // beyond 16 bits
-        "<1,1,5;2,2,-32768.6>",    // beyond 16 bits once rounded
+        "<5,5,5>",              // a single item
+        "<>",                   // no items
+        "<1,1,5;2,2>",          // an item with two fields
+        "<1,1,5;2,2,x>",        // a field that is not a number
+        "<1,1,5;2,2,32768>",    // beyond 16 bits
+        "<1,1,5;2,2,-32768.6>", // beyond 16 bits once rounded
         "<1,1,5;2,2,nan>",
         "<1,1,5;2,2,inf>",
-        "<1,1,5;2,2,1e999>",       // overflows a double
-        "<1,1,5;2,2,0x10>",        // only plain decimal counts
+        "<1,1,5;2,2,1e999>", // overflows a double
+        "<1,1,5;2,2,0x10>",  // only plain decimal counts
         "<1,1,5;2,2,>",
         "<1,1,5;2,2,1e>",
         "<1,1,5;2,2,.>",
@@ -209,14 +209,16 @@ TEST_F(FrameParser, RejectedItemKeepsPointsWrittenBeforeIt)
 TEST_F(FrameParser, MoreThanTwentyOneItemsAreRejected)
 {
     std::string frame = "<";
-    for (int k = 0; k < 22; ++k) frame += (k ? ";" : "") + std::to_string(k + 1) + ",1,1";
+    for (int k = 0; k < 22; ++k)
+        frame += (k ? ";" : "") + std::to_string(k + 1) + ",1,1";
     tick(frame + ">");
     EXPECT_EQ(state->interpCount, 0);
     EXPECT_EQ(state->lastPoint, 0);
 
     state->rxBuffer.clear();
     frame = "<";
-    for (int k = 0; k < 21; ++k) frame += (k ? ";" : "") + std::to_string(k + 1) + ",1,1";
+    for (int k = 0; k < 21; ++k)
+        frame += (k ? ";" : "") + std::to_string(k + 1) + ",1,1";
     tick(frame + ">");
     EXPECT_EQ(state->interpCount, 1);
     EXPECT_EQ(state->lastPoint, 20);
@@ -275,7 +277,8 @@ TEST_F(FrameParser, FastLineHasAFrameTakenEveryTick)
     const std::string other = "<5,5,50;9,9,90>";
     tick("<1,1,10;");
     std::string flood;
-    while (flood.size() <= kRxBufferLimit) flood += kReference;
+    while (flood.size() <= kRxBufferLimit)
+        flood += kReference;
     tick("2,2,20>" + flood + other + "<3,3,30;4,4,");
     EXPECT_EQ(state->interpCount, 1);
     EXPECT_EQ(state->ptZ[1], 20);
@@ -293,10 +296,12 @@ TEST_F(FrameParser, FastLineHasAFrameTakenEveryTick)
 TEST_F(FrameParser, LargestFrameArrivingByteByByteIsNeverCut)
 {
     std::string frame = "<";
-    for (int k = 0; k < 21; ++k) frame += (k ? "; " : "") + std::string("-32768.4,+32767.0,-32768");
+    for (int k = 0; k < 21; ++k)
+        frame += (k ? "; " : "") + std::string("-32768.4,+32767.0,-32768");
     frame += ">";
     state->rxBuffer = std::string(kRxBufferLimit - 10, 'x');
-    for (char c : frame) tick(std::string(1, c));
+    for (char c : frame)
+        tick(std::string(1, c));
     EXPECT_EQ(state->rxBuffer, frame);
     ASSERT_EQ(state->interpCount, 1);
 
@@ -305,5 +310,5 @@ TEST_F(FrameParser, LargestFrameArrivingByteByByteIsNeverCut)
     EXPECT_EQ(state->rawHeights[100][100], -32768.0f);
 }
 
-}  // namespace
-}  // namespace meshscope
+} // namespace
+} // namespace meshscope

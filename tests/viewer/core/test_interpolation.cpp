@@ -69,7 +69,7 @@ TEST_F(Interpolation, LaterPointInTheSameCellWins)
     setPoints({{10, 10, 5}, {10, 10, 9}});
     DoInterpolation(*state, host);
     EXPECT_EQ(state->rawHeights[10][10], 9.0f);
-    EXPECT_EQ(state->rawHeights[20][20], 7.0f);  // both weigh equally elsewhere
+    EXPECT_EQ(state->rawHeights[20][20], 7.0f); // both weigh equally elsewhere
 }
 
 TEST_F(Interpolation, ExactHalvesRoundToEven)
@@ -98,7 +98,8 @@ TEST_F(Interpolation, WidthOneCopiesTheGridAndDropsOneColumnAndRow)
     EXPECT_EQ(state->drawMinY, 1);
     EXPECT_EQ(state->drawMaxY, 99);
     for (int x = 1; x <= 99; ++x)
-        for (int y = 1; y <= 99; ++y) ASSERT_EQ(state->heights[x][y], state->rawHeights[x][y]) << x << "," << y;
+        for (int y = 1; y <= 99; ++y)
+            ASSERT_EQ(state->heights[x][y], state->rawHeights[x][y]) << x << "," << y;
 }
 
 TEST_F(Interpolation, DefaultWidthAveragesTheBlockAboveEachCell)
@@ -117,7 +118,8 @@ float windowMean(const HeightGrid& raw, int x, int y, int s)
 {
     float sum = 0;
     for (int u = x; u < x + s; ++u)
-        for (int v = y; v < y + s; ++v) sum += raw[u][v];
+        for (int v = y; v < y + s; ++v)
+            sum += raw[u][v];
     return sum / static_cast<float>(s * s);
 }
 
@@ -125,7 +127,8 @@ TEST_F(Interpolation, WideWindowKeepsEachCellsSummingOrder)
 {
     // Heights chosen so that a different summing order changes the float result.
     for (int x = 0; x < kGridSize; ++x)
-        for (int y = 0; y < kGridSize; ++y) state->rawHeights[x][y] = 1.0f / static_cast<float>(1 + 7 * x + 3 * y) * 1e4f;
+        for (int y = 0; y < kGridSize; ++y)
+            state->rawHeights[x][y] = 1.0f / static_cast<float>(1 + 7 * x + 3 * y) * 1e4f;
     state->minX = state->minY = 1;
     state->maxX = state->maxY = 100;
     state->smoothLevel = 17;
@@ -158,7 +161,8 @@ float plainCellValue(const ViewerState& state, int i, int j)
     std::optional<float> hit;
     double sum = 0, total = 0;
     for (int k = 0; k <= state.lastPoint; ++k) {
-        if (state.ptX[k] == i && state.ptY[k] == j) hit = state.ptZ[k];
+        if (state.ptX[k] == i && state.ptY[k] == j)
+            hit = state.ptZ[k];
         const std::int64_t dx = state.ptX[k] - i, dy = state.ptY[k] - j;
         const double weight = 1.0 / static_cast<double>(dx * dx + dy * dy);
         sum = sum + state.ptZ[k] * weight;
@@ -182,14 +186,15 @@ TEST_F(Interpolation, EveryCellMatchesThePlainRuleForNearAndFarPoints)
             state->ptY[k] = static_cast<std::int16_t>(coordinate(random));
             state->ptZ[k] = static_cast<std::int16_t>(height(random));
         }
-        state->ptX[0] = state->ptX[1] = 40;  // two points sharing a cell
+        state->ptX[0] = state->ptX[1] = 40; // two points sharing a cell
         state->ptY[0] = state->ptY[1] = 7;
         DoInterpolation(*state, host);
         for (int i = 1; i <= 100; ++i)
             for (int j = 1; j <= 100; ++j)
-                ASSERT_EQ(state->rawHeights[i][j], plainCellValue(*state, i, j)) << "trial " << trial << " cell " << i << "," << j;
+                ASSERT_EQ(state->rawHeights[i][j], plainCellValue(*state, i, j))
+                    << "trial " << trial << " cell " << i << "," << j;
     }
 }
 
-}  // namespace
-}  // namespace meshscope
+} // namespace
+} // namespace meshscope

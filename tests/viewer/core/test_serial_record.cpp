@@ -48,5 +48,5 @@ TEST(SerialRecordFailures, FirstWriteErrorIsReportedOnceAndStopsTheRecording)
     EXPECT_NE(directory->find("Is a directory"), std::string::npos) << *directory;
 }
 
-}  // namespace
-}  // namespace meshscope
+} // namespace
+} // namespace meshscope

@@ -33,7 +33,8 @@ TEST(StatusText, ZoomAfterKeys)
     handleKey(*state, host, "+");
     EXPECT_EQ(zoomText(), " 3.375");
 
-    for (int i = 0; i < 100; ++i) handleKey(*state, host, "+");
+    for (int i = 0; i < 100; ++i)
+        handleKey(*state, host, "+");
     // 1.5 to the 103rd power, about 1.4e18, no longer fits 15 digits.
     EXPECT_EQ(zoomText(), " 1.37214397418135E+18");
 }
@@ -48,8 +49,8 @@ TEST(StatusText, NumberConversion)
     EXPECT_EQ(numberText(-0.5), "-.5");
     EXPECT_EQ(numberText(-0.0), " 0");
     EXPECT_EQ(numberText(-5.0f), "-5");
-    EXPECT_EQ(numberText(0.1f), " .1");          // 7 digits hide the float's error
-    EXPECT_EQ(numberText(1.5e-5), " .000015");   // a small exponent still fits plainly
+    EXPECT_EQ(numberText(0.1f), " .1");        // 7 digits hide the float's error
+    EXPECT_EQ(numberText(1.5e-5), " .000015"); // a small exponent still fits plainly
     EXPECT_EQ(numberText(1e-300), " 1E-300");
     EXPECT_EQ(numberText(std::int32_t{2147483647}), " 2147483647");
     EXPECT_EQ(numberText(std::int32_t{-12}), "-12");
@@ -64,5 +65,5 @@ TEST(StatusText, CountersAndAnglesInTheLine)
     EXPECT_EQ(statusText(*state), "x=-12.5 y= 360 z= .25 zoom= 1.5 [Interp. Count= 123456789; OK= 3]");
 }
 
-}  // namespace
-}  // namespace meshscope
+} // namespace
+} // namespace meshscope
