@@ -54,8 +54,6 @@ public:
     // character is lost; while paused it holds at most InBufferSize.
     static constexpr qint32 BaudRate = 115200;
     static constexpr int InBufferSize = SerialReader::PausedLimit;
-    static constexpr int OutBufferSize = 512;
-    static constexpr int InputLen = 0; // 0: Input returns everything waiting
 
 signals:
     // The open port failed (device unplugged, pseudo-terminal closed).

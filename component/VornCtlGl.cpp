@@ -363,6 +363,8 @@ void VornCtl::writeColours(PixelRect area, const std::vector<float>& colours)
         return;
     using WindowPos2i = void (*)(GLint, GLint);
     static const auto windowPos2i = reinterpret_cast<WindowPos2i>(context()->getProcAddress("glWindowPos2i"));
+    if (!windowPos2i)
+        throw std::runtime_error("glAccum(GL_RETURN) needs glWindowPos2i (OpenGL 1.4), which this GL driver lacks");
     ::glPushAttrib(GL_ALL_ATTRIB_BITS);
     ::glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     for (GLenum cap : {GL_LIGHTING, GL_TEXTURE_1D, GL_TEXTURE_2D, GL_FOG, GL_DEPTH_TEST, GL_BLEND, GL_ALPHA_TEST,

@@ -18,6 +18,7 @@
 
 #include "BatchHost.h"
 #include "Commands.h"
+#include "FileChunks.h"
 #include "DataFile.h"
 #include "SerialInput.h"
 #include "Usage.h"
@@ -120,18 +121,13 @@ std::optional<std::string> readCapture(const std::string& path, meshgrid::Stream
     std::optional<std::string> error;
     if (directory)
         error = "cannot read " + name + ": it is a directory (give a capture file)";
-    std::vector<char> chunk(64 * 1024);
-    while (!error) {
-        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
-        if (got == 0)
-            break;
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            error = "cannot read " + name + ": " + std::strerror(errno) + " (check the file)";
-            break;
-        }
-        feeder.feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+    if (!error) {
+        const int readError = meshscope::readInChunks(fd, [&](std::string_view piece) {
+            feeder.feed(piece);
+            return true;
+        });
+        if (readError != 0)
+            error = "cannot read " + name + ": " + std::strerror(readError) + " (check the file)";
     }
     if (!standardInput)
         ::close(fd);

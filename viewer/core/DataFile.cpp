@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "DecimalNumber.h"
+#include "FileChunks.h"
 #include "TextSplit.h"
 #include "Interpolation.h"
 
@@ -240,25 +241,22 @@ bool CheckFile(ViewerState& state, ViewerHost& host, const std::string& path)
         return refuse(tooLarge);
 
     SampleReader reader(state, path);
-    std::vector<char> chunk(64 * 1024);
     std::uint64_t total = 0;
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
-        if (got == 0)
-            break;
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            const int readError = errno;
-            ::close(fd);
-            host.reportProblem("cannot read " + placeOf(path) + ": " + std::strerror(readError) + kOtherFileAdvice);
-            return false;
-        }
-        total += static_cast<std::uint64_t>(got);
-        if (total > kDataFileLimit)
-            return refuse(tooLarge); // it grew while being read
-        reader.feed(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+    bool grew = false;
+    const int readError = readInChunks(fd, [&](std::string_view piece) {
+        total += piece.size();
+        grew = total > kDataFileLimit; // it grew while being read
+        if (!grew)
+            reader.feed(piece);
+        return !grew;
+    });
+    if (readError != 0) {
+        ::close(fd);
+        host.reportProblem("cannot read " + placeOf(path) + ": " + std::strerror(readError) + kOtherFileAdvice);
+        return false;
     }
+    if (grew)
+        return refuse(tooLarge);
     ::close(fd);
     reader.finish(state, host);
     return true;
