@@ -1,5 +1,6 @@
 #include "DecimalNumber.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -79,9 +80,14 @@ bool isTiny(std::string_view text)
             --magnitude;
     }
     if (i < text.size()) { // exponent
+        // Any exponent beyond a billion decides alone; bounding it keeps the
+        // sum from overflowing, also for exponents a long cannot hold.
+        constexpr long bound = 1'000'000'000;
+        const char* first = text.data() + i + 1 + (text[i + 1] == '+');
         long exponent = 0;
-        std::from_chars(text.data() + i + 1 + (text[i + 1] == '+'), text.data() + text.size(), exponent);
-        magnitude += exponent;
+        if (std::from_chars(first, text.data() + text.size(), exponent).ec == std::errc::result_out_of_range)
+            exponent = *first == '-' ? -bound : bound;
+        magnitude += std::clamp(exponent, -bound, bound);
     }
     return magnitude < 0;
 }

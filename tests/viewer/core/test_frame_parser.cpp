@@ -181,8 +181,10 @@ TEST_F(FrameParser, BadFramesChangeNeitherCountersNorGrids)
         "<1,1,5;2,2,-32768.6>", // beyond 16 bits once rounded
         "<1,1,5;2,2,nan>",
         "<1,1,5;2,2,inf>",
-        "<1,1,5;2,2,1e999>", // overflows a double
-        "<1,1,5;2,2,0x10>",  // only plain decimal counts
+        "<1,1,5;2,2,1e999>",                   // overflows a double
+        "<1,1,5;2,2,199e9223372036854775807>", // the largest exponent a long holds
+        "<1,1,5;2,2,1e99999999999999999999>",  // an exponent beyond a long
+        "<1,1,5;2,2,0x10>",                    // only plain decimal counts
         "<1,1,5;2,2,>",
         "<1,1,5;2,2,1e>",
         "<1,1,5;2,2,.>",
@@ -237,6 +239,12 @@ TEST_F(FrameParser, FieldsReadWithBlanksSignsAndHalfToEven)
     EXPECT_EQ(state->ptX[2], 2);
     EXPECT_EQ(state->ptY[2], 4);
     EXPECT_EQ(state->ptZ[2], -2);
+
+    // A number too small for a double is zero, whatever its exponent.
+    state->rxBuffer.clear();
+    tick("<1,2,1e-99999999999999999999;3,4,5>");
+    ASSERT_EQ(state->interpCount, 2);
+    EXPECT_EQ(state->ptZ[0], 0);
 }
 
 TEST_F(FrameParser, CloseWithoutOpenLeavesBufferUnchanged)
