@@ -3,24 +3,69 @@
 #include "ProgramStart.h"
 #include "TextBitmap.h"
 
+#include <QCoreApplication>
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
 #include <QOpenGLFramebufferObject>
+#include <QPainter>
+#include <QPlatformSurfaceEvent>
 #include <QScreen>
-#include <QWindow>
 #include <QSurfaceFormat>
+#include <QWindow>
 
 #include <cmath>
 
+// The native window showing the presented picture. It takes no input: mouse
+// and keys reach the widgets beneath it, the control among them.
+class VornCtlSurface : public QWindow {
+public:
+    explicit VornCtlSurface(VornCtl* ctl) : ctl_(ctl)
+    {
+        setSurfaceType(QSurface::OpenGLSurface);
+        setFlags(Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
+    }
+    void detach()
+    {
+        ctl_ = nullptr;
+    }
+
+protected:
+    void exposeEvent(QExposeEvent*) override
+    {
+        if (ctl_)
+            ctl_->surfaceExposed();
+    }
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::PlatformSurface && ctl_) {
+            const auto type = static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType();
+            if (type == QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed)
+                ctl_->surfaceAboutToBeDestroyed();
+            else
+                lower(); // under the sibling windows that stand over the view
+        }
+        return QWindow::event(event);
+    }
+
+private:
+    VornCtl* ctl_;
+};
+
 namespace {
 
+const QEvent::Type kPaintEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// The window needs no depth or stencil buffer of its own: programs draw into
+// the control's framebuffer, which has both.
 QSurfaceFormat compatibilityFormat()
 {
     QSurfaceFormat format;
     format.setRenderableType(QSurfaceFormat::OpenGL);
     format.setProfile(QSurfaceFormat::CompatibilityProfile);
-    format.setDepthBufferSize(24);
-    format.setStencilBufferSize(8);
+    format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+    format.setDepthBufferSize(0);
+    format.setStencilBufferSize(0);
+    format.setAlphaBufferSize(0);
     return format;
 }
 
@@ -39,42 +84,84 @@ void clearBoundFramebuffer()
     ::glPopAttrib();
 }
 
+// Copies the colour of one framebuffer to another from the lower-left corner;
+// blits obey the scissor box, which is the program's, so it is switched off.
+void blitColour(GLuint from, GLuint to, QSize size)
+{
+    auto* gl = QOpenGLContext::currentContext()->extraFunctions();
+    ::glPushAttrib(GL_SCISSOR_BIT);
+    ::glDisable(GL_SCISSOR_TEST);
+    gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
+    gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
+    gl->glBlitFramebuffer(0, 0, size.width(), size.height(), 0, 0, size.width(), size.height(), GL_COLOR_BUFFER_BIT,
+                          GL_NEAREST);
+    ::glPopAttrib();
+}
+
 } // namespace
 
-VornCtl::VornCtl(QWidget* parent) : QOpenGLWidget(parent)
+VornCtl::VornCtl(QWidget* parent) : QWidget(parent)
 {
-    setFormat(compatibilityFormat());
-    // The widget's framebuffer holds the presented picture; Qt must not discard it.
-    setUpdateBehavior(QOpenGLWidget::PartialUpdate);
+    setAttribute(Qt::WA_OpaquePaintEvent);
     textFontFace_ = QFont().family();
-    connect(this, &QOpenGLWidget::frameSwapped, this, [this] {
-        if (presentPending_) {
-            presentPending_ = false;
-            emit framePresented();
-        }
-    });
+    auto* surface = new VornCtlSurface(this);
+    surface->setFormat(compatibilityFormat());
+    surface_ = surface;
+    container_ = QWidget::createWindowContainer(surface, this);
+    container_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    container_->setFocusPolicy(Qt::NoFocus);
 }
 
 VornCtl::~VornCtl()
 {
-    if (context()) {
-        disconnect(context(), nullptr, this, nullptr); // Qt destroys it after this object
-        makeCurrent();
-        releaseFramebuffers();
-        doneCurrent();
+    if (surface_) {
+        surface_->detach();
+        if (context_ && surface_->handle()) {
+            makeCurrent();
+            releaseGl();
+        }
     }
 }
 
 // ---- events ----------------------------------------------------------------
 
-void VornCtl::initializeGL()
+bool VornCtl::event(QEvent* event)
 {
-    // Qt recreates the context when the widget moves to another window.
-    disconnect(context(), nullptr, this, nullptr);
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &VornCtl::onContextAboutToBeDestroyed);
-    createFramebuffers();
-    startLikeAWindow();
-    raiseEvent(&VornCtl::initialization, "initialization");
+    if (event->type() == kPaintEvent) {
+        paintPosted_ = false;
+        paintIfDue();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void VornCtl::surfaceExposed()
+{
+    if (!surface_->isExposed())
+        return;
+    if (!context_) {
+        auto context = std::make_unique<QOpenGLContext>();
+        context->setFormat(surface_->format());
+        context->setScreen(surface_->screen());
+        if (!context->create()) {
+            vorn::reportLine(QCoreApplication::applicationName(),
+                             QStringLiteral("%1: cannot create an OpenGL context").arg(objectName()));
+            return;
+        }
+        context_ = std::move(context);
+    }
+    makeCurrent();
+    if (!initialised_) {
+        initialised_ = true;
+        createFramebuffers();
+        startLikeAWindow();
+        raiseEvent(&VornCtl::initialization, "initialization");
+        paintDue_ = true;
+    }
+    if (paintDue_ || workFbo_->size() != framebufferSize())
+        paintIfDue();
+    else
+        showPresented(); // the window's pixels were lost; the picture was not
 }
 
 void VornCtl::startLikeAWindow()
@@ -92,30 +179,48 @@ void VornCtl::startLikeAWindow()
     drawBuffer_ = readBuffer_ = GL_BACK;
 }
 
-void VornCtl::onContextAboutToBeDestroyed()
+// The native window goes when its top-level does, or moves to another one:
+// GL starts again with a fresh context, as a window's context would.
+void VornCtl::surfaceAboutToBeDestroyed()
 {
-    makeCurrent();
-    releaseFramebuffers();
-    doneCurrent();
-}
-
-void VornCtl::resizeGL(int, int)
-{
-    composeOnly_ = false;
-    createFramebuffers();
-    // Qt made a new widget framebuffer: show black until a frame is presented.
-    clearWidgetFramebuffer();
-    restoreViewport();
-}
-
-void VornCtl::paintGL()
-{
-    restoreViewport();
-    if (composeOnly_) { // PresentFrame outside a paint already filled the widget's framebuffer
-        composeOnly_ = false;
-        return;
+    if (context_) {
+        makeCurrent();
+        releaseGl();
     }
+    context_.reset();
+    initialised_ = false;
+}
+
+void VornCtl::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    container_->setGeometry(rect());
+    if (!initialised_)
+        return;
+    makeCurrent();
+    createFramebuffers();
+    restoreViewport();
+    RequestRedraw(); // a window is painted again at its new size
+}
+
+void VornCtl::paintIfDue()
+{
+    if (!paintDue_ || !initialised_ || !surface_ || !surface_->isExposed())
+        return; // the exposure paints
+    paintDue_ = false;
+    makeCurrent();
+    createFramebuffers();
     raiseEvent(&VornCtl::paint, "paint");
+}
+
+void VornCtl::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QImage picture = presentedImage();
+    if (picture.isNull())
+        painter.fillRect(rect(), Qt::black);
+    else
+        painter.drawImage(QPoint(0, 0), picture);
 }
 
 void VornCtl::raiseEvent(void (VornCtl::*event)(), const char* eventName)
@@ -135,13 +240,18 @@ void VornCtl::raiseEvent(void (VornCtl::*event)(), const char* eventName)
 
 // ---- framebuffers ----------------------------------------------------------
 
+void VornCtl::makeCurrent()
+{
+    if (QOpenGLContext::currentContext() != context_.get())
+        context_->makeCurrent(surface_);
+}
+
 void VornCtl::createFramebuffers()
 {
-    const QSize size = framebufferSize();
+    const QSize size = framebufferSize().expandedTo(QSize(1, 1));
     if (workFbo_ && workFbo_->size() == size)
         return;
-    auto fresh = std::make_unique<QOpenGLFramebufferObject>(size.expandedTo(QSize(1, 1)),
-                                                            QOpenGLFramebufferObject::CombinedDepthStencil);
+    auto fresh = std::make_unique<QOpenGLFramebufferObject>(size, QOpenGLFramebufferObject::CombinedDepthStencil);
     fresh->bind();
     clearBoundFramebuffer();
     if (workFbo_) { // keep what was drawn where the old and new sizes overlap
@@ -152,21 +262,20 @@ void VornCtl::createFramebuffers()
         ::glPopAttrib();
     }
     workFbo_ = std::move(fresh);
-    accum_.resize(size.width(), size.height());
-}
-
-void VornCtl::clearWidgetFramebuffer()
-{
-    if (defaultFramebufferObject() == 0)
-        return;
-    QOpenGLContext::currentContext()->extraFunctions()->glBindFramebuffer(GL_FRAMEBUFFER, defaultFramebufferObject());
+    // A resized window shows black until a frame is presented at its new size.
+    shownFbo_ = std::make_unique<QOpenGLFramebufferObject>(size);
+    shownFbo_->bind();
     clearBoundFramebuffer();
+    shownImageStale_ = true;
+    accum_.resize(size.width(), size.height());
     bindWorkFramebuffer();
 }
 
-void VornCtl::releaseFramebuffers()
+void VornCtl::releaseGl()
 {
     workFbo_.reset();
+    shownFbo_.reset();
+    context_->doneCurrent();
 }
 
 void VornCtl::bindWorkFramebuffer()
@@ -174,43 +283,38 @@ void VornCtl::bindWorkFramebuffer()
     if (!workFbo_)
         return;
     workFbo_->bind();
-    // The widget's framebuffer holds the presented picture, the front buffer.
-    if (readsFront() && defaultFramebufferObject() != 0)
+    // The presented picture is the front buffer.
+    if (readsFront())
         QOpenGLContext::currentContext()->extraFunctions()->glBindFramebuffer(GL_READ_FRAMEBUFFER,
-                                                                              defaultFramebufferObject());
+                                                                              shownFbo_->handle());
 }
 
 bool VornCtl::bindForOutsideCall()
 {
-    if (QOpenGLContext::currentContext() != context())
-        makeCurrent(); // binds the widget's framebuffer; the program draws into ours
+    makeCurrent();
     bindWorkFramebuffer();
     return true;
 }
 
-void VornCtl::copyWorkToWidget()
+// Puts the presented picture on the window: one copy and one swap.
+void VornCtl::showPresented()
 {
-    if (defaultFramebufferObject() == 0) // Qt makes it only after the initialisation event
+    if (!surface_ || !surface_->isExposed()) {
+        swapDue_ = true;
         return;
-    auto* gl = QOpenGLContext::currentContext()->extraFunctions();
-    const QSize size = workFbo_->size();
-    ::glPushAttrib(GL_SCISSOR_BIT | GL_COLOR_BUFFER_BIT);
-    ::glDisable(GL_SCISSOR_TEST); // blits obey the scissor box
-    gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, workFbo_->handle());
-    gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, defaultFramebufferObject());
-    gl->glBlitFramebuffer(0, 0, size.width(), size.height(), 0, 0, size.width(), size.height(), GL_COLOR_BUFFER_BIT,
-                          GL_NEAREST);
-    // Programs clear with alpha 0 as a window's buffer ignores alpha; the widget
-    // is composed with it, so make the shown picture opaque.
-    ::glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
-    ::glClearColor(0, 0, 0, 1);
-    ::glClear(GL_COLOR_BUFFER_BIT);
-    ::glPopAttrib();
+    }
+    blitColour(shownFbo_->handle(), context_->defaultFramebufferObject(), shownFbo_->size());
+    context_->swapBuffers(surface_);
     bindWorkFramebuffer();
+    if (swapDue_ || inPresent_) {
+        swapDue_ = false;
+        emit framePresented();
+    }
 }
 
-// Qt sets the viewport to the whole widget around its events; a window's
-// context keeps whatever viewport the program last set, so put that back.
+// Qt's context starts with the viewport of the surface it was first made
+// current on; a window's context keeps whatever viewport the program last
+// set, so put that back wherever the control switches framebuffers.
 void VornCtl::restoreViewport()
 {
     if (workFbo_)
@@ -227,21 +331,24 @@ void VornCtl::keepViewport()
 
 void VornCtl::RequestRedraw()
 {
-    composeOnly_ = false;
-    update();
+    paintDue_ = true;
+    if (paintPosted_)
+        return;
+    paintPosted_ = true;
+    // Low priority, as a widget's update: input and timers come first, and
+    // several requests in a row bring one paint.
+    QCoreApplication::postEvent(this, new QEvent(kPaintEvent), Qt::LowEventPriority);
 }
 
 void VornCtl::PresentFrame()
 {
     if (!beginCall())
         return;
-    ::glFlush();
-    copyWorkToWidget();
-    presentPending_ = true;
-    if (!inEvent_) { // outside the events: let Qt show the frame without a paint
-        composeOnly_ = true;
-        update();
-    }
+    blitColour(workFbo_->handle(), shownFbo_->handle(), workFbo_->size());
+    shownImageStale_ = true;
+    inPresent_ = true;
+    showPresented();
+    inPresent_ = false;
 }
 
 void VornCtl::SetTextFont(const QString& face, double size, std::int16_t option)

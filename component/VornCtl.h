@@ -3,17 +3,22 @@
 // GLU and GLUT shape functions, plus a few members of its own (redraw, present,
 // bitmap text, data buffers) and two events (initialisation, paint).
 //
-// Programs draw into a framebuffer the control owns; PresentFrame copies the
-// finished frame to the widget's own framebuffer, which is what the window shows.
-// So a paint that ends early leaves the last presented picture on screen, and
-// the working picture persists from one paint to the next.
+// The picture is a native child window with its own double-buffered GL surface,
+// so a frame reaches the screen in one swap and repainting the widgets around or
+// above it never recomposes it. Programs draw into a framebuffer the control
+// owns; PresentFrame copies the finished frame to a second one, the presented
+// picture, and from there to the window. So a paint that ends early leaves the
+// last presented picture on screen, an exposed window is shown again without a
+// paint, and the working picture persists from one paint to the next.
 
 #include "AccumBuffer.h"
 #include "DataBuffer.h"
 #include "TextBitmap.h"
 
 #include <QFont>
-#include <QOpenGLWidget>
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -25,9 +30,11 @@
 #include <span>
 #include <vector>
 
+class QOpenGLContext;
 class QOpenGLFramebufferObject;
+class VornCtlSurface;
 
-class VornCtl : public QOpenGLWidget {
+class VornCtl : public QWidget {
     Q_OBJECT
     Q_PROPERTY(bool booleanProperty1 READ booleanProperty1 WRITE setBooleanProperty1)
 
@@ -91,15 +98,30 @@ public:
     void setHeight(double value);
     void setScaleUnitsPerPixel(double unitsPerPixel);
 
+    // Whether GL calls reach a context: the control has been shown and initialised.
+    bool isValid() const
+    {
+        return initialised_;
+    }
+    // The GL context, once the control has been shown; null before.
+    QOpenGLContext* context() const
+    {
+        return context_.get();
+    }
+    // The presented picture in framebuffer pixels, opaque; null before the first frame.
+    QImage presentedImage();
+
 signals:
     void initialization();
     void paint();
     void framePresented();
 
 protected:
-    void initializeGL() override;
-    void resizeGL(int w, int h) override;
-    void paintGL() override;
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    // Paints the presented picture where widgets are rendered into an image
+    // (grabs); on screen the native window covers it.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // Makes the control's context current and its working framebuffer bound for a
@@ -109,13 +131,17 @@ private:
         return inEvent_ || (workFbo_ && bindForOutsideCall());
     }
     bool bindForOutsideCall();
+    void makeCurrent();
     void bindWorkFramebuffer();
     void createFramebuffers();
     void startLikeAWindow();
-    void releaseFramebuffers();
-    void onContextAboutToBeDestroyed();
-    void clearWidgetFramebuffer();
-    void copyWorkToWidget();
+    void releaseGl();
+    void showPresented();
+    void paintIfDue();
+
+    friend class VornCtlSurface;
+    void surfaceExposed();
+    void surfaceAboutToBeDestroyed();
     void raiseEvent(void (VornCtl::*event)(), const char* eventName);
     void restoreViewport();
     void keepViewport();
@@ -133,12 +159,21 @@ private:
     QSize framebufferSize() const;
     double pixelRatio() const;
 
+    QPointer<VornCtlSurface> surface_; // owned by its container, a child widget
+    QWidget* container_ = nullptr;
+    std::unique_ptr<QOpenGLContext> context_;
     std::unique_ptr<QOpenGLFramebufferObject> workFbo_;
+    std::unique_ptr<QOpenGLFramebufferObject> shownFbo_; // the presented picture
+    QImage shownImage_;                                 // its read-back, for grabs
+    bool shownImageStale_ = true;
     AccumBuffer accum_;
+    bool initialised_ = false;
+    bool paintDue_ = false;    // a paint was asked for and has not run yet
+    bool paintPosted_ = false; // the event that runs it is on its way
+    bool swapDue_ = false;     // a frame presented while the window was not exposed
+    bool inPresent_ = false;
     bool inEvent_ = false;
     bool inBeginEnd_ = false;
-    bool composeOnly_ = false;
-    bool presentPending_ = false;
     bool booleanProperty1_ = false;
     std::array<GLint, 4> viewport_{}; // the context's viewport between Qt's resets
     double unitsPerPixel_ = 1.0;

@@ -6,6 +6,7 @@
 
 #include <QGuiApplication>
 #include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
 #include <QOpenGLFramebufferObject>
 
 #include <GL/freeglut.h>
@@ -353,6 +354,32 @@ std::vector<float> VornCtl::readColours(PixelRect area) const
     for (std::size_t i = 0; i < count; ++i)
         colours[i] = bytes[i] * (1.0f / 255.0f);
     return colours;
+}
+
+// The presented picture, read once per frame at most: grabs of a window paint it.
+QImage VornCtl::presentedImage()
+{
+    if (!shownFbo_)
+        return {};
+    if (shownImageStale_) {
+        makeCurrent();
+        const QSize size = shownFbo_->size();
+        QImage image(size, QImage::Format_RGBX8888); // a window shows colours whatever their alpha
+        auto* gl = QOpenGLContext::currentContext()->extraFunctions();
+        gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, shownFbo_->handle());
+        ::glPushAttrib(GL_PIXEL_MODE_BIT);
+        ::glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+        resetPixelTransfer();
+        resetPixelStore(GL_PACK_ALIGNMENT, GL_PACK_ROW_LENGTH, GL_PACK_SKIP_ROWS, GL_PACK_SKIP_PIXELS);
+        ::glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
+        ::glPopClientAttrib();
+        ::glPopAttrib();
+        bindWorkFramebuffer();
+        shownImage_ = image.mirrored(); // GL's rows run bottom to top
+        shownImage_.setDevicePixelRatio(pixelRatio());
+        shownImageStale_ = false;
+    }
+    return shownImage_;
 }
 
 // Draws the returned colours as an image: fragment operations that GL skips for

@@ -6,8 +6,7 @@
 
 class QWidget;
 
-// The window's client area with its viewports' frames laid over it, for a
-// window whose viewports have no widgets on top of them.
+// The window's client area with its viewports' presented frames, opaque.
 QImage grabWindowImage(QWidget& window);
 
 // Writes picture to path as PNG or JPEG, as the extension names, and ends the

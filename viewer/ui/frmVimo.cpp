@@ -152,9 +152,12 @@ void frmVimo::createControls()
     txtCommands->setPlainText(QString::fromLatin1(kCommandsHelpText).remove(QLatin1Char('\r')));
     paintTextBox(txtCommands, menuText, inactiveCaption);
 
-    // The help and the status stay readable above the full-window viewport.
-    txtStatus->raise();
-    txtCommands->raise();
+    // The help and the status stay readable above the full-window viewport,
+    // whose picture is a native window: they are native windows stacked over it.
+    for (QWidget* box : {static_cast<QWidget*>(txtStatus), static_cast<QWidget*>(txtCommands)}) {
+        box->setAttribute(Qt::WA_NativeWindow);
+        box->raise();
+    }
 }
 
 void frmVimo::load()
