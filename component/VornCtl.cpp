@@ -24,10 +24,7 @@ public:
         setSurfaceType(QSurface::OpenGLSurface);
         setFlags(Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
     }
-    void detach()
-    {
-        ctl_ = nullptr;
-    }
+    void detach() { ctl_ = nullptr; }
 
 protected:
     void exposeEvent(QExposeEvent*) override
@@ -285,8 +282,7 @@ void VornCtl::bindWorkFramebuffer()
     workFbo_->bind();
     // The presented picture is the front buffer.
     if (readsFront())
-        QOpenGLContext::currentContext()->extraFunctions()->glBindFramebuffer(GL_READ_FRAMEBUFFER,
-                                                                              shownFbo_->handle());
+        QOpenGLContext::currentContext()->extraFunctions()->glBindFramebuffer(GL_READ_FRAMEBUFFER, shownFbo_->handle());
 }
 
 bool VornCtl::bindForOutsideCall()

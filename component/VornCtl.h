@@ -164,7 +164,7 @@ private:
     std::unique_ptr<QOpenGLContext> context_;
     std::unique_ptr<QOpenGLFramebufferObject> workFbo_;
     std::unique_ptr<QOpenGLFramebufferObject> shownFbo_; // the presented picture
-    QImage shownImage_;                                 // its read-back, for grabs
+    QImage shownImage_;                                  // its read-back, for grabs
     bool shownImageStale_ = true;
     AccumBuffer accum_;
     bool initialised_ = false;

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMatrix4x4>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QSignalSpy>
@@ -179,6 +180,29 @@ TEST_F(WindowTest, StatusAndHelpShowTheirWholeTextFromTheStart)
     help->setPlainText(QString(text).replace(QStringLiteral("perspective"), QStringLiteral("perspectiv")));
     EXPECT_NE(help->grab().toImage(), helpShown) << "the last letter of the longest line is cut";
     help->setPlainText(text);
+
+    // On the screen too, the boxes' text stands over the view's own window.
+    ASSERT_TRUE(nextFrame());
+    QTest::qWait(100);
+    const auto brightPixels = [](const QImage& image) {
+        int count = 0;
+        const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < rgb.height(); ++y)
+            for (int x = 0; x < rgb.width(); ++x)
+                count += qGray(rgb.pixel(x, y)) > 128 ? 1 : 0;
+        return count;
+    };
+    for (QWidget* shown : {static_cast<QWidget*>(box), static_cast<QWidget*>(help)}) {
+        const QRect area(shown->mapTo(window.get(), QPoint(0, 0)), shown->size());
+        const int onScreen
+            = brightPixels(window->screen()
+                               ->grabWindow(window->winId(), area.x(), area.y(), area.width(), area.height())
+                               .toImage()
+                               .scaled(shown->size()));
+        const int inBox = brightPixels(shown->grab().toImage().scaled(shown->size()));
+        EXPECT_GT(inBox, 100);
+        EXPECT_GT(onScreen, inBox / 2) << "the box is hidden on screen";
+    }
 }
 
 // What the last paint drew into the viewport, read back without painting
