@@ -142,7 +142,9 @@ void VornCtl::surfaceExposed()
         context->setScreen(surface_->screen());
         if (!context->create()) {
             vorn::reportLine(QCoreApplication::applicationName(),
-                             QStringLiteral("%1: cannot create an OpenGL context").arg(objectName()));
+                             QStringLiteral("%1: cannot create an OpenGL context on this display (install "
+                                            "libgl1-mesa-dri, or run under xvfb-run)")
+                                 .arg(ownerName()));
             return;
         }
         context_ = std::move(context);
@@ -155,7 +157,9 @@ void VornCtl::surfaceExposed()
         raiseEvent(&VornCtl::initialization, "initialization");
         paintDue_ = true;
     }
-    if (paintDue_ || workFbo_->size() != framebufferSize())
+    if (workFbo_->size() != framebufferSize())
+        paintDue_ = true; // resized while hidden: draw at the new size
+    if (paintDue_)
         paintIfDue();
     else
         showPresented(); // the window's pixels were lost; the picture was not
@@ -220,13 +224,19 @@ void VornCtl::paintEvent(QPaintEvent*)
         painter.drawImage(QPoint(0, 0), picture);
 }
 
+// How messages name the control: its object name, as the form calls it.
+QString VornCtl::ownerName() const
+{
+    return objectName().isEmpty() ? QStringLiteral("VornCtl") : objectName();
+}
+
 void VornCtl::raiseEvent(void (VornCtl::*event)(), const char* eventName)
 {
     bindWorkFramebuffer();
     restoreViewport();
     inEvent_ = true;
-    const QString owner = objectName().isEmpty() ? QStringLiteral("VornCtl") : objectName();
-    vorn::runHandler(owner + QLatin1Char(' ') + QLatin1String(eventName), [this, event] { emit(this->*event)(); });
+    vorn::runHandler(ownerName() + QLatin1Char(' ') + QLatin1String(eventName),
+                     [this, event] { emit(this->*event)(); });
     if (inBeginEnd_) { // a handler that stopped between glBegin and glEnd
         ::glEnd();
         inBeginEnd_ = false;

@@ -142,6 +142,7 @@ private:
     friend class VornCtlSurface;
     void surfaceExposed();
     void surfaceAboutToBeDestroyed();
+    QString ownerName() const;
     void raiseEvent(void (VornCtl::*event)(), const char* eventName);
     void restoreViewport();
     void keepViewport();
