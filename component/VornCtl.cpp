@@ -261,13 +261,8 @@ void VornCtl::createFramebuffers()
     auto fresh = std::make_unique<QOpenGLFramebufferObject>(size, QOpenGLFramebufferObject::CombinedDepthStencil);
     fresh->bind();
     clearBoundFramebuffer();
-    if (workFbo_) { // keep what was drawn where the old and new sizes overlap
-        const QRect common(QPoint(0, 0), workFbo_->size().boundedTo(size));
-        ::glPushAttrib(GL_SCISSOR_BIT);
-        ::glDisable(GL_SCISSOR_TEST);
-        QOpenGLFramebufferObject::blitFramebuffer(fresh.get(), common, workFbo_.get(), common);
-        ::glPopAttrib();
-    }
+    if (workFbo_) // keep what was drawn where the old and new sizes overlap
+        blitColour(workFbo_->handle(), fresh->handle(), workFbo_->size().boundedTo(size));
     workFbo_ = std::move(fresh);
     // A resized window shows black until a frame is presented at its new size.
     shownFbo_ = std::make_unique<QOpenGLFramebufferObject>(size);
@@ -305,14 +300,12 @@ bool VornCtl::bindForOutsideCall()
 // Puts the presented picture on the window: one copy and one swap.
 void VornCtl::showPresented()
 {
-    if (!surface_ || !surface_->isExposed()) {
-        swapDue_ = true;
-        return;
-    }
+    if (!surface_ || !surface_->isExposed())
+        return; // the exposure shows it
     blitColour(shownFbo_->handle(), context_->defaultFramebufferObject(), shownFbo_->size());
     context_->swapBuffers(surface_);
     bindWorkFramebuffer();
-    if (swapDue_ || inPresent_) {
+    if (swapDue_) {
         swapDue_ = false;
         emit framePresented();
     }
@@ -352,9 +345,8 @@ void VornCtl::PresentFrame()
         return;
     blitColour(workFbo_->handle(), shownFbo_->handle(), workFbo_->size());
     shownImageStale_ = true;
-    inPresent_ = true;
+    swapDue_ = true;
     showPresented();
-    inPresent_ = false;
 }
 
 void VornCtl::SetTextFont(const QString& face, double size, std::int16_t option)

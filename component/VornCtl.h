@@ -171,8 +171,7 @@ private:
     bool initialised_ = false;
     bool paintDue_ = false;    // a paint was asked for and has not run yet
     bool paintPosted_ = false; // the event that runs it is on its way
-    bool swapDue_ = false;     // a frame presented while the window was not exposed
-    bool inPresent_ = false;
+    bool swapDue_ = false;     // a presented frame not yet swapped onto the window
     bool inEvent_ = false;
     bool inBeginEnd_ = false;
     bool booleanProperty1_ = false;
