@@ -1,10 +1,10 @@
 #pragma once
 // Start-up shared by the programs that draw through VornCtl: the choice of Qt
-// platform (the GLUT shapes need an X display) and their one-line messages.
+// platform (the GLUT shapes need an X display).
+
+#include "HandlerReport.h"
 
 #include <QString>
-
-#include <functional>
 
 namespace vorn {
 
@@ -14,13 +14,5 @@ namespace vorn {
 // answer, and returns why it cannot draw and what to do, for failStart().
 // argv may name the platform with -platform, as Qt allows.
 QString chooseDisplayPlatform(int argc, char** argv);
-
-// Writes "program: text" as one line on standard error.
-void reportLine(const QString& program, const QString& text);
-
-// Runs one event handler of a program. An error it raises ends that handler
-// only: it is written as the one line "program: handler: what", the program
-// being the application's name, and false is returned.
-bool runHandler(const QString& handler, const std::function<void()>& body);
 
 } // namespace vorn

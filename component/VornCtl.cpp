@@ -1,123 +1,46 @@
 #include "VornCtl.h"
 
-#include "ProgramStart.h"
+#include "HandlerReport.h"
 #include "TextBitmap.h"
 
 #include <QCoreApplication>
 #include <QOpenGLContext>
-#include <QOpenGLExtraFunctions>
-#include <QOpenGLFramebufferObject>
 #include <QPainter>
-#include <QPlatformSurfaceEvent>
 #include <QScreen>
-#include <QSurfaceFormat>
 #include <QWindow>
 
 #include <cmath>
-
-// The native window showing the presented picture. It takes no input: mouse
-// and keys reach the widgets beneath it, the control among them.
-class VornCtlSurface : public QWindow {
-public:
-    explicit VornCtlSurface(VornCtl* ctl) : ctl_(ctl)
-    {
-        setSurfaceType(QSurface::OpenGLSurface);
-        setFlags(Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
-    }
-    void detach() { ctl_ = nullptr; }
-
-protected:
-    void exposeEvent(QExposeEvent*) override
-    {
-        if (ctl_)
-            ctl_->surfaceExposed();
-    }
-    bool event(QEvent* event) override
-    {
-        if (event->type() == QEvent::PlatformSurface && ctl_) {
-            const auto type = static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType();
-            if (type == QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed)
-                ctl_->surfaceAboutToBeDestroyed();
-            else
-                lower(); // under the sibling windows that stand over the view
-        }
-        return QWindow::event(event);
-    }
-
-private:
-    VornCtl* ctl_;
-};
 
 namespace {
 
 const QEvent::Type kPaintEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-// The window needs no depth or stencil buffer of its own: programs draw into
-// the control's framebuffer, which has both.
-QSurfaceFormat compatibilityFormat()
-{
-    QSurfaceFormat format;
-    format.setRenderableType(QSurfaceFormat::OpenGL);
-    format.setProfile(QSurfaceFormat::CompatibilityProfile);
-    format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
-    format.setDepthBufferSize(0);
-    format.setStencilBufferSize(0);
-    format.setAlphaBufferSize(0);
-    return format;
-}
-
-// Keeps the GL state a program can see while the control clears a buffer of its own.
-void clearBoundFramebuffer()
-{
-    ::glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT | GL_SCISSOR_BIT);
-    ::glDisable(GL_SCISSOR_TEST);
-    ::glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    ::glDepthMask(GL_TRUE);
-    ::glStencilMask(~0u);
-    ::glClearColor(0, 0, 0, 1);
-    ::glClearDepth(1);
-    ::glClearStencil(0);
-    ::glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    ::glPopAttrib();
-}
-
-// Copies the colour of one framebuffer to another from the lower-left corner;
-// blits obey the scissor box, which is the program's, so it is switched off.
-void blitColour(GLuint from, GLuint to, QSize size)
-{
-    auto* gl = QOpenGLContext::currentContext()->extraFunctions();
-    ::glPushAttrib(GL_SCISSOR_BIT);
-    ::glDisable(GL_SCISSOR_TEST);
-    gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
-    gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
-    gl->glBlitFramebuffer(0, 0, size.width(), size.height(), 0, 0, size.width(), size.height(), GL_COLOR_BUFFER_BIT,
-                          GL_NEAREST);
-    ::glPopAttrib();
-}
-
 } // namespace
 
+// The control is a native window of its own holding only the GL window, so
+// widgets a form stacks over the control stand over the picture too.
 VornCtl::VornCtl(QWidget* parent) : QWidget(parent)
 {
+    setAttribute(Qt::WA_NativeWindow);
     setAttribute(Qt::WA_OpaquePaintEvent);
     textFontFace_ = QFont().family();
-    auto* surface = new VornCtlSurface(this);
-    surface->setFormat(compatibilityFormat());
+    auto* surface = new ViewportWindow(this);
     surface_ = surface;
     container_ = QWidget::createWindowContainer(surface, this);
+    container_->setAttribute(Qt::WA_NativeWindow); // so the GL window is a child of the control's
     container_->setAttribute(Qt::WA_TransparentForMouseEvents);
     container_->setFocusPolicy(Qt::NoFocus);
 }
 
 VornCtl::~VornCtl()
 {
-    if (surface_) {
+    if (surface_)
         surface_->detach();
-        if (context_ && surface_->handle()) {
-            makeCurrent();
-            releaseGl();
-        }
-    }
+}
+
+QOpenGLContext* VornCtl::context() const
+{
+    return surface_ ? surface_->context() : nullptr;
 }
 
 // ---- events ----------------------------------------------------------------
@@ -129,79 +52,57 @@ bool VornCtl::event(QEvent* event)
         paintIfDue();
         return true;
     }
+    if (event->type() == QEvent::ScreenChangeInternal && initialised_)
+        RequestRedraw(); // another screen may have another scale
     return QWidget::event(event);
 }
 
-void VornCtl::surfaceExposed()
+// Exposure, a resize, a restore or a new scale: the window system may have
+// lost the picture, so it is drawn again now.
+void VornCtl::windowExposed()
 {
-    if (!surface_->isExposed())
+    if (!surface_->ensureContext())
         return;
-    if (!context_) {
-        auto context = std::make_unique<QOpenGLContext>();
-        context->setFormat(surface_->format());
-        context->setScreen(surface_->screen());
-        if (!context->create()) {
-            vorn::reportLine(QCoreApplication::applicationName(),
-                             QStringLiteral("%1: cannot create an OpenGL context on this display (install "
-                                            "libgl1-mesa-dri, or run under xvfb-run)")
-                                 .arg(ownerName()));
-            return;
-        }
-        context_ = std::move(context);
-    }
-    makeCurrent();
+    surface_->makeCurrent();
     if (!initialised_) {
+        const QSize size = framebufferSize();
         initialised_ = true;
-        createFramebuffers();
-        startLikeAWindow();
+        // Qt first binds a new context to a window of its own while it checks
+        // the format; a window's context starts with viewport and scissor box
+        // covering the window, so set those as GL would.
+        ::glViewport(0, 0, size.width(), size.height());
+        ::glScissor(0, 0, size.width(), size.height());
+        const auto& clearValue = accum_.clearValue(); // possibly set before the context existed
+        ::glClearAccum(clearValue[0], clearValue[1], clearValue[2], clearValue[3]);
         raiseEvent(&VornCtl::initialization, "initialization");
-        paintDue_ = true;
     }
-    if (workFbo_->size() != framebufferSize())
-        paintDue_ = true; // resized while hidden: draw at the new size
-    if (paintDue_)
-        paintIfDue();
-    else
-        showPresented(); // the window's pixels were lost; the picture was not
+    shownImageStale_ = true;
+    paintDue_ = true;
+    paintIfDue();
 }
 
-void VornCtl::startLikeAWindow()
+void VornCtl::windowResized()
 {
-    // A context made for a window starts with a viewport covering it; ours
-    // draws offscreen, so set that here. Everything else (matrices, raster
-    // position at the window origin) is the new context's own initial state.
-    const QSize size = workFbo_->size();
-    viewport_ = {0, 0, size.width(), size.height()};
-    restoreViewport();
-    const auto& clearValue = accum_.clearValue(); // possibly set before the context existed
-    ::glClearAccum(clearValue[0], clearValue[1], clearValue[2], clearValue[3]);
-    listSteps_.clear();
-    compiling_ = 0;
-    drawBuffer_ = readBuffer_ = GL_BACK;
+    if (initialised_)
+        RequestRedraw();
 }
 
-// The native window goes when its top-level does, or moves to another one:
-// GL starts again with a fresh context, as a window's context would.
-void VornCtl::surfaceAboutToBeDestroyed()
+// GL starts again with a fresh context when the window comes back, as a
+// window's context would; list names and pieces went with the old one.
+void VornCtl::windowGoingAway()
 {
-    if (context_) {
-        makeCurrent();
-        releaseGl();
-    }
-    context_.reset();
     initialised_ = false;
+    listSteps_.clear();
+    glListNames_.clear();
+    nextGlListName_ = 1;
+    highestListName_ = 0;
+    compiling_ = 0;
 }
 
 void VornCtl::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    container_->setGeometry(rect());
-    if (!initialised_)
-        return;
-    makeCurrent();
-    createFramebuffers();
-    restoreViewport();
-    RequestRedraw(); // a window is painted again at its new size
+    container_->setGeometry(rect()); // the window's exposure at its new size paints
 }
 
 void VornCtl::paintIfDue()
@@ -209,8 +110,10 @@ void VornCtl::paintIfDue()
     if (!paintDue_ || !initialised_ || !surface_ || !surface_->isExposed())
         return; // the exposure paints
     paintDue_ = false;
-    makeCurrent();
-    createFramebuffers();
+    surface_->makeCurrent();
+    const QSize size = framebufferSize();
+    if (accum_.width() != size.width() || accum_.height() != size.height())
+        accum_.resize(size.width(), size.height()); // GL's own is undefined after a resize
     raiseEvent(&VornCtl::paint, "paint");
 }
 
@@ -232,8 +135,6 @@ QString VornCtl::ownerName() const
 
 void VornCtl::raiseEvent(void (VornCtl::*event)(), const char* eventName)
 {
-    bindWorkFramebuffer();
-    restoreViewport();
     inEvent_ = true;
     vorn::runHandler(ownerName() + QLatin1Char(' ') + QLatin1String(eventName),
                      [this, event] { emit(this->*event)(); });
@@ -241,89 +142,27 @@ void VornCtl::raiseEvent(void (VornCtl::*event)(), const char* eventName)
         ::glEnd();
         inBeginEnd_ = false;
     }
-    keepViewport();
     inEvent_ = false;
-}
-
-// ---- framebuffers ----------------------------------------------------------
-
-void VornCtl::makeCurrent()
-{
-    if (QOpenGLContext::currentContext() != context_.get())
-        context_->makeCurrent(surface_);
-}
-
-void VornCtl::createFramebuffers()
-{
-    const QSize size = framebufferSize().expandedTo(QSize(1, 1));
-    if (workFbo_ && workFbo_->size() == size)
-        return;
-    auto fresh = std::make_unique<QOpenGLFramebufferObject>(size, QOpenGLFramebufferObject::CombinedDepthStencil);
-    fresh->bind();
-    clearBoundFramebuffer();
-    if (workFbo_) // keep what was drawn where the old and new sizes overlap
-        blitColour(workFbo_->handle(), fresh->handle(), workFbo_->size().boundedTo(size));
-    workFbo_ = std::move(fresh);
-    // A resized window shows black until a frame is presented at its new size.
-    shownFbo_ = std::make_unique<QOpenGLFramebufferObject>(size);
-    shownFbo_->bind();
-    clearBoundFramebuffer();
-    shownImageStale_ = true;
-    accum_.resize(size.width(), size.height());
-    bindWorkFramebuffer();
-}
-
-void VornCtl::releaseGl()
-{
-    workFbo_.reset();
-    shownFbo_.reset();
-    context_->doneCurrent();
-}
-
-void VornCtl::bindWorkFramebuffer()
-{
-    if (!workFbo_)
-        return;
-    workFbo_->bind();
-    // The presented picture is the front buffer.
-    if (readsFront())
-        QOpenGLContext::currentContext()->extraFunctions()->glBindFramebuffer(GL_READ_FRAMEBUFFER, shownFbo_->handle());
 }
 
 bool VornCtl::bindForOutsideCall()
 {
-    makeCurrent();
-    bindWorkFramebuffer();
+    if (!initialised_ || !surface_ || !surface_->hasContext())
+        return false;
+    surface_->makeCurrent();
     return true;
 }
 
-// Puts the presented picture on the window: one copy and one swap.
-void VornCtl::showPresented()
+// What the window shows, read back at most once per frame: grabs paint it.
+QImage VornCtl::presentedImage()
 {
-    if (!surface_ || !surface_->isExposed())
-        return; // the exposure shows it
-    blitColour(shownFbo_->handle(), context_->defaultFramebufferObject(), shownFbo_->size());
-    context_->swapBuffers(surface_);
-    bindWorkFramebuffer();
-    if (swapDue_) {
-        swapDue_ = false;
-        emit framePresented();
+    if (!initialised_ || !surface_)
+        return {};
+    if (shownImageStale_) {
+        shownImage_ = surface_->shownImage();
+        shownImageStale_ = false;
     }
-}
-
-// Qt's context starts with the viewport of the surface it was first made
-// current on; a window's context keeps whatever viewport the program last
-// set, so put that back wherever the control switches framebuffers.
-void VornCtl::restoreViewport()
-{
-    if (workFbo_)
-        ::glViewport(viewport_[0], viewport_[1], viewport_[2], viewport_[3]);
-}
-
-void VornCtl::keepViewport()
-{
-    if (workFbo_)
-        ::glGetIntegerv(GL_VIEWPORT, viewport_.data());
+    return shownImage_;
 }
 
 // ---- own members -----------------------------------------------------------
@@ -343,10 +182,12 @@ void VornCtl::PresentFrame()
 {
     if (!beginCall())
         return;
-    blitColour(workFbo_->handle(), shownFbo_->handle(), workFbo_->size());
+    if (!surface_->swap()) {
+        paintDue_ = true; // not on screen: the exposure draws the frame again
+        return;
+    }
     shownImageStale_ = true;
-    swapDue_ = true;
-    showPresented();
+    emit framePresented();
 }
 
 void VornCtl::SetTextFont(const QString& face, double size, std::int16_t option)

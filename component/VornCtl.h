@@ -1,19 +1,19 @@
 #pragma once
-// VornCtl, the viewport control: an OpenGL widget whose methods are the OpenGL 1.1,
+// VornCtl, the viewport control: a widget whose methods are the OpenGL 1.1,
 // GLU and GLUT shape functions, plus a few members of its own (redraw, present,
-// bitmap text, data buffers) and two events (initialisation, paint).
+// bitmap text, data buffers) and three events (initialisation, paint, and
+// framePresented after each frame reaches the window).
 //
-// The picture is a native child window with its own double-buffered GL surface,
-// so a frame reaches the screen in one swap and repainting the widgets around or
-// above it never recomposes it. Programs draw into a framebuffer the control
-// owns; PresentFrame copies the finished frame to a second one, the presented
-// picture, and from there to the window. So a paint that ends early leaves the
-// last presented picture on screen, an exposed window is shown again without a
-// paint, and the working picture persists from one paint to the next.
+// The picture is a native double-buffered GL window inside the control.
+// Programs draw straight into its back buffer and PresentFrame swaps; whenever
+// the window system may have lost the picture (exposure, resize, a new screen
+// or scale) the paint event follows. The accumulation buffer is the control's
+// own, and the program owns every GL name.
 
 #include "AccumBuffer.h"
 #include "DataBuffer.h"
 #include "TextBitmap.h"
+#include "ViewportWindow.h"
 
 #include <QFont>
 #include <QImage>
@@ -31,10 +31,8 @@
 #include <vector>
 
 class QOpenGLContext;
-class QOpenGLFramebufferObject;
-class VornCtlSurface;
 
-class VornCtl : public QWidget {
+class VornCtl : public QWidget, private ViewportWindow::Listener {
     Q_OBJECT
     Q_PROPERTY(bool booleanProperty1 READ booleanProperty1 WRITE setBooleanProperty1)
 
@@ -104,11 +102,9 @@ public:
         return initialised_;
     }
     // The GL context, once the control has been shown; null before.
-    QOpenGLContext* context() const
-    {
-        return context_.get();
-    }
-    // The presented picture in framebuffer pixels, opaque; null before the first frame.
+    QOpenGLContext* context() const;
+    // What the window shows, in framebuffer pixels, opaque; null before the
+    // first exposure.
     QImage presentedImage();
 
 signals:
@@ -119,34 +115,27 @@ signals:
 protected:
     bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    // Paints the presented picture where widgets are rendered into an image
+    // Paints what the window shows where widgets are rendered into an image
     // (grabs); on screen the native window covers it.
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // Makes the control's context current and its working framebuffer bound for a
-    // call made outside the events; false while there is no context yet.
+    // Makes the control's context current for a call made outside the events;
+    // false while there is no context yet.
     bool beginCall()
     {
-        return inEvent_ || (workFbo_ && bindForOutsideCall());
+        return inEvent_ || bindForOutsideCall();
     }
     bool bindForOutsideCall();
-    void makeCurrent();
-    void bindWorkFramebuffer();
-    void createFramebuffers();
-    void startLikeAWindow();
-    void releaseGl();
-    void showPresented();
     void paintIfDue();
-
-    friend class VornCtlSurface;
-    void surfaceExposed();
-    void surfaceAboutToBeDestroyed();
-    QString ownerName() const;
     void raiseEvent(void (VornCtl::*event)(), const char* eventName);
-    void restoreViewport();
-    void keepViewport();
     void ensureGlut();
+
+    // ViewportWindow::Listener
+    void windowExposed() override;
+    void windowResized() override;
+    void windowGoingAway() override;
+    QString ownerName() const override;
 
     template <typename T>
     bool answerOwnQuery(GLenum pname, T* params) const;
@@ -160,22 +149,17 @@ private:
     QSize framebufferSize() const;
     double pixelRatio() const;
 
-    QPointer<VornCtlSurface> surface_; // owned by its container, a child widget
+    QPointer<ViewportWindow> surface_; // owned by its container, a child widget
     QWidget* container_ = nullptr;
-    std::unique_ptr<QOpenGLContext> context_;
-    std::unique_ptr<QOpenGLFramebufferObject> workFbo_;
-    std::unique_ptr<QOpenGLFramebufferObject> shownFbo_; // the presented picture
-    QImage shownImage_;                                  // its read-back, for grabs
+    QImage shownImage_; // what the window shows, read back for grabs
     bool shownImageStale_ = true;
     AccumBuffer accum_;
     bool initialised_ = false;
     bool paintDue_ = false;    // a paint was asked for and has not run yet
     bool paintPosted_ = false; // the event that runs it is on its way
-    bool swapDue_ = false;     // a presented frame not yet swapped onto the window
     bool inEvent_ = false;
     bool inBeginEnd_ = false;
     bool booleanProperty1_ = false;
-    std::array<GLint, 4> viewport_{}; // the context's viewport between Qt's resets
     double unitsPerPixel_ = 1.0;
     QString textFontFace_;
     double textFontSize_ = 12;
@@ -187,7 +171,7 @@ private:
     // GL lists with the calls in between, and the accumulation calls themselves.
     struct ListStep {
         enum Kind { Segment, Accum, Clear, Call } kind;
-        GLuint list = 0;     // Segment: the GL list to call; Call: the list called
+        GLuint list = 0;     // Segment: the GL name of the piece; Call: the program's list called
         GLenum op = 0;       // Accum
         GLfloat value = 0;   // Accum
         GLbitfield mask = 0; // Clear
@@ -196,16 +180,17 @@ private:
     void runListStep(const ListStep& step, int depth);
     void callList(GLuint list, int depth);
     void dropListSteps(GLuint list);
-    std::map<GLuint, std::vector<ListStep>> listSteps_;
-    GLuint compiling_ = 0; // the list being compiled, 0 when none
+    std::map<GLuint, std::vector<ListStep>> listSteps_; // by the program's list name
+    GLuint compiling_ = 0; // the program's list being compiled, 0 when none
     GLenum compileMode_ = 0;
 
-    // Window-system buffer names the program chose; both map to the one
-    // colour attachment, and reading GL_FRONT reads the presented picture.
-    GLenum drawBuffer_ = GL_BACK;
-    GLenum readBuffer_ = GL_BACK;
-    bool readsFront() const
-    {
-        return readBuffer_ == GL_FRONT || readBuffer_ == GL_FRONT_LEFT;
-    }
+    // The program's list names map to GL names that the control hands out, so
+    // the pieces of lists with accumulation calls never take a name the program
+    // may choose, and glGenLists answers as a window's context does.
+    GLuint glListName(GLuint list, bool create);
+    bool listExists(GLuint list) const;
+    GLuint freeListBlock(GLsizei range) const;
+    std::map<GLuint, GLuint> glListNames_; // program name -> GL name
+    GLuint nextGlListName_ = 1;
+    GLuint highestListName_ = 0; // the highest program name ever defined
 };

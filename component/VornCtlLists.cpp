@@ -1,10 +1,17 @@
-// Display lists that hold accumulation calls. The control carries those out
-// itself, so while such a list is compiled it is cut into GL lists for the
-// calls in between, and calling it runs the pieces and the accumulation
-// calls in their order. Lists without accumulation calls stay GL's own.
+// Display lists. Lists that hold accumulation calls: the control carries those
+// out itself, so while such a list is compiled it is cut into GL lists for the
+// calls in between, and calling it runs the pieces and the accumulation calls
+// in their order. Lists without accumulation calls stay GL's own.
+//
+// The program's list names map to GL names the control hands out in order, so
+// the pieces never take a name a program may choose. glGenLists and glIsList
+// answer from the program's names as a window's context does: a new block
+// starts above the highest name ever defined, and only when none is left there
+// is the lowest free block taken.
 
 #include "VornCtl.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -48,19 +55,83 @@ std::vector<GLuint> listNames(GLsizei n, GLenum type, const GLvoid* lists)
 
 } // namespace
 
+// The GL name of the program's list, handed out at its first use when create is set.
+GLuint VornCtl::glListName(GLuint list, bool create)
+{
+    if (list == 0)
+        return 0;
+    const auto found = glListNames_.find(list);
+    if (found != glListNames_.end())
+        return found->second;
+    if (!create)
+        return 0;
+    const GLuint name = nextGlListName_++;
+    glListNames_.emplace(list, name);
+    return name;
+}
+
+bool VornCtl::listExists(GLuint list) const
+{
+    const auto found = glListNames_.find(list);
+    return found != glListNames_.end() && ::glIsList(found->second);
+}
+
+GLuint VornCtl::freeListBlock(GLsizei range) const
+{
+    const auto wanted = static_cast<GLuint>(range);
+    constexpr GLuint kHighestName = ~GLuint{0} - 1;
+    if (kHighestName - wanted > highestListName_)
+        return highestListName_ + 1;
+    GLuint start = 1; // the lowest run of free names long enough
+    for (const auto& [list, name] : glListNames_) {
+        if (!::glIsList(name))
+            continue;
+        if (list >= start && list - start >= wanted)
+            return start;
+        start = std::max(start, list + 1);
+    }
+    return kHighestName - start >= wanted ? start : 0;
+}
+
+GLuint VornCtl::glGenLists(GLsizei range)
+{
+    if (!beginCall())
+        return 0;
+    if (range <= 0)
+        return ::glGenLists(range); // GL reports a negative range itself
+    const GLuint first = freeListBlock(range);
+    if (first == 0)
+        return 0;
+    // Reserved names are lists already, empty ones, as GL makes them.
+    for (GLuint list = first; list - first < static_cast<GLuint>(range); ++list) {
+        ::glNewList(glListName(list, true), GL_COMPILE);
+        ::glEndList();
+    }
+    highestListName_ = std::max(highestListName_, first + static_cast<GLuint>(range) - 1);
+    return first;
+}
+
+GLboolean VornCtl::glIsList(GLuint list)
+{
+    if (!beginCall())
+        return GL_FALSE;
+    return listExists(list) ? GL_TRUE : GL_FALSE;
+}
+
 void VornCtl::glNewList(GLuint list, GLenum mode)
 {
     if (!beginCall())
         return;
-    if (compiling_) { // GL refuses a list inside a list
-        ::glNewList(list, mode);
+    if (compiling_ || list == 0) { // GL refuses a list inside a list, and the name 0
+        ::glNewList(compiling_ ? glListName(list, true) : 0, mode);
         return;
     }
-    ::glNewList(list, mode);
+    const GLuint name = glListName(list, true);
+    ::glNewList(name, mode);
     GLint index = 0;
     ::glGetIntegerv(GL_LIST_INDEX, &index);
-    if (index == 0 || static_cast<GLuint>(index) != list)
-        return; // GL refused it (a zero name or an unknown mode)
+    if (static_cast<GLuint>(index) != name)
+        return; // GL refused it (an unknown mode)
     dropListSteps(list);
     compiling_ = list;
     compileMode_ = mode;
@@ -71,6 +142,8 @@ void VornCtl::glEndList()
     if (!beginCall())
         return;
     ::glEndList();
+    if (compiling_)
+        highestListName_ = std::max(highestListName_, compiling_);
     compiling_ = 0;
 }
 
@@ -81,13 +154,13 @@ void VornCtl::recordListStep(const ListStep& step)
 {
     auto& steps = listSteps_[compiling_];
     if (steps.empty())
-        steps.push_back({ListStep::Segment, compiling_});
+        steps.push_back({ListStep::Segment, glListName(compiling_, true)});
     ::glEndList();
     steps.push_back(step);
     // Between two GL lists, so that the step's own GL calls are not compiled.
     if (compileMode_ == GL_COMPILE_AND_EXECUTE)
         runListStep(step, 0);
-    const GLuint segment = ::glGenLists(1);
+    const GLuint segment = nextGlListName_++;
     ::glNewList(segment, compileMode_);
     steps.push_back({ListStep::Segment, segment});
 }
@@ -106,8 +179,9 @@ void VornCtl::callList(GLuint list, int depth)
 {
     const auto found = listSteps_.find(list);
     if (found == listSteps_.end()) {
-        ::glCallList(list);
-        return;
+        if (const GLuint name = glListName(list, false))
+            ::glCallList(name);
+        return; // a list never defined draws nothing
     }
     if (depth >= kMaxListNesting)
         return;                                        // GL stops there as well
@@ -116,6 +190,8 @@ void VornCtl::callList(GLuint list, int depth)
         runListStep(step, depth);
 }
 
+// Compiled into a list, a call names the program's list as it will be then:
+// its GL name is handed out now, so a later definition lands under it.
 void VornCtl::glCallList(GLuint list)
 {
     if (!beginCall())
@@ -124,15 +200,17 @@ void VornCtl::glCallList(GLuint list)
         recordListStep({ListStep::Call, list});
     else if (!compiling_)
         callList(list, 0);
-    else
-        ::glCallList(list);
+    else if (list != 0)
+        ::glCallList(glListName(list, true));
 }
 
+// Each name, after the list base, is called as glCallList calls it; inside a
+// list being compiled the base in force now applies.
 void VornCtl::glCallLists(GLsizei n, GLenum type, const GLvoid* lists)
 {
     if (!beginCall())
         return;
-    if (listSteps_.empty() || n <= 0 || !lists) {
+    if (n <= 0 || !lists) {
         ::glCallLists(n, type, lists);
         return;
     }
@@ -151,16 +229,18 @@ void VornCtl::glDeleteLists(GLuint list, GLsizei range)
 {
     if (!beginCall())
         return;
-    ::glDeleteLists(list, range);
-    if (range <= 0)
+    if (range < 0) {
+        ::glDeleteLists(list, range); // GL reports it
         return;
-    const auto first = listSteps_.lower_bound(list);
-    const auto last = listSteps_.lower_bound(list + static_cast<GLuint>(range));
-    std::vector<GLuint> dropped;
-    for (auto it = first; it != last; ++it)
-        dropped.push_back(it->first);
-    for (GLuint name : dropped)
-        dropListSteps(name);
+    }
+    // Program names keep their GL names: lists compiled with a call to a
+    // deleted name call whatever is defined under it later.
+    const auto span = static_cast<GLuint>(range) - 1;
+    const GLuint last = span > ~GLuint{0} - list ? ~GLuint{0} : list + span;
+    for (auto it = glListNames_.lower_bound(list); range > 0 && it != glListNames_.end() && it->first <= last; ++it) {
+        dropListSteps(it->first);
+        ::glDeleteLists(it->second, 1);
+    }
 }
 
 // Forgets the steps of a list and deletes the GL lists that held its later pieces.
@@ -169,8 +249,9 @@ void VornCtl::dropListSteps(GLuint list)
     const auto found = listSteps_.find(list);
     if (found == listSteps_.end())
         return;
+    const GLuint ownName = glListName(list, false);
     for (const ListStep& step : found->second)
-        if (step.kind == ListStep::Segment && step.list != list)
+        if (step.kind == ListStep::Segment && step.list != ownName)
             ::glDeleteLists(step.list, 1);
     listSteps_.erase(found);
 }

@@ -4,14 +4,20 @@
 #include "ProgramStart.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
 #include <QImageWriter>
 #include <QWidget>
 
 QImage grabWindowImage(QWidget& window)
 {
-    // Rendered by the window itself, so other windows lying over it do not
-    // show; each viewport paints its presented picture into the grab.
-    return window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    // The X server's pixels of the window, what a person sees there. Other
+    // platforms let the window render itself, each viewport painting its picture.
+    QImage image = QGuiApplication::platformName() == QLatin1String("xcb")
+        ? window.screen()->grabWindow(window.winId()).toImage()
+        : window.grab().toImage();
+    return image.convertToFormat(QImage::Format_RGB32);
 }
 
 void saveScreenshotAndQuit(const QImage& picture, const QString& path)

@@ -6,7 +6,7 @@
 
 class QWidget;
 
-// The window's client area with its viewports' presented frames, opaque.
+// The window's client area as the screen shows it, in device pixels, opaque.
 QImage grabWindowImage(QWidget& window);
 
 // Writes picture to path as PNG or JPEG, as the extension names, and ends the

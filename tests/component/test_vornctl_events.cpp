@@ -83,27 +83,6 @@ TEST(VornCtlEvents, ErrorInInitialisationIsReportedAndPaintsStillRun)
     EXPECT_TRUE(near(host.screen().pixel(10, 10), 255, 255, 255));
 }
 
-TEST(VornCtlEvents, DrawingPersistsFromOnePaintToTheNext)
-{
-    ViewportHost host;
-    int paints = 0;
-    host.onInit = [](VornCtl& ctl) { fill(ctl, 0.5f, 0.5f, 0); }; // cleared once only
-    host.onPaint = [&](VornCtl& ctl) {
-        // Each paint adds one square without clearing; earlier squares must remain.
-        const double left = -1 + 0.5 * (paints++ % 4);
-        ctl.glColor3d(1, 1, 1);
-        ctl.glRectd(left, -0.25, left + 0.25, 0.25);
-        ctl.PresentFrame();
-    };
-    ASSERT_TRUE(host.show());
-    while (paints < 3)
-        ASSERT_TRUE(host.redraw());
-    const QImage shown = host.screen();
-    for (int square = 0; square < 3; ++square)
-        EXPECT_TRUE(near(shown.pixel(10 + 40 * square, 60), 255, 255, 255)) << "square " << square;
-    EXPECT_TRUE(near(shown.pixel(150, 60), 128, 128, 0));
-}
-
 TEST(VornCtlEvents, CallsFromATimerActOnTheirOwnControl)
 {
     ViewportHost host(200, 100);

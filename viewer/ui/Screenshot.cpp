@@ -31,8 +31,8 @@ void grabNextFrame(frmVimo& window, const QString& path)
         window.viewport(), &VornCtl::framePresented, &window,
         [&window, path] {
             // Leave the presenting event first so the window holds the new frame.
-            // The window renders itself, text boxes over the viewport included.
-            QTimer::singleShot(0, &window, [&window, path] { saveScreenshotAndQuit(window.grab().toImage(), path); });
+            // What the screen shows of the window, text boxes over the viewport included.
+            QTimer::singleShot(0, &window, [&window, path] { saveScreenshotAndQuit(grabWindowImage(window), path); });
         },
         Qt::SingleShotConnection);
     window.viewport()->RequestRedraw();
