@@ -181,7 +181,7 @@ private:
     void callList(GLuint list, int depth);
     void dropListSteps(GLuint list);
     std::map<GLuint, std::vector<ListStep>> listSteps_; // by the program's list name
-    GLuint compiling_ = 0; // the program's list being compiled, 0 when none
+    GLuint compiling_ = 0;                              // the program's list being compiled, 0 when none
     GLenum compileMode_ = 0;
 
     // The program's list names map to GL names that the control hands out, so

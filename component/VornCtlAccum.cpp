@@ -137,4 +137,3 @@ void VornCtl::writeColours(PixelRect area, const std::vector<float>& colours)
     ::glPopClientAttrib();
     ::glPopAttrib();
 }
-

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -253,6 +254,58 @@ std::vector<std::array<int, 3>> runAccumulationLists(Gl& gl)
     return seen;
 }
 
+// What a fresh context answers about GL names, and what a program that
+// chooses its own names sees.
+struct NameAnswers {
+    std::vector<int> isTexture, isList; // names 1 to 4, fresh
+    std::array<int, 3> textured{};      // a texture bound under name 1, drawn
+    GLuint generatedTexture = 0, generatedList = 0;
+    std::array<GLfloat, 4> colourAfterLists{};
+    bool operator==(const NameAnswers&) const = default;
+};
+
+template <class Gl>
+NameAnswers askNames(Gl& gl)
+{
+    NameAnswers a;
+    for (GLuint name = 1; name <= 4; ++name) {
+        a.isTexture.push_back(gl.glIsTexture(name));
+        a.isList.push_back(gl.glIsList(name));
+    }
+    // Legal GL: a texture bound under a name the program never generated.
+    std::vector<GLubyte> green(8 * 8 * 4);
+    for (std::size_t i = 0; i < green.size(); i += 4)
+        green[i + 1] = green[i + 3] = 255;
+    clearTo(gl, 0, 0, 0);
+    gl.glBindTexture(GL_TEXTURE_2D, 1);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 8, 8, 0, GL_RGBA, GL_UNSIGNED_BYTE, green.data());
+    gl.glEnable(GL_TEXTURE_2D);
+    gl.glColor3f(1, 1, 1);
+    gl.glBegin(GL_QUADS);
+    for (auto [x, y] : {std::pair{-1.0f, -1.0f}, {1.0f, -1.0f}, {1.0f, 1.0f}, {-1.0f, 1.0f}}) {
+        gl.glTexCoord2f((x + 1) / 2, (y + 1) / 2);
+        gl.glVertex2f(x, y);
+    }
+    gl.glEnd();
+    gl.glDisable(GL_TEXTURE_2D);
+    a.textured = pixelAt(gl, 40, 30);
+    gl.glGenTextures(1, &a.generatedTexture);
+    // A list holding an accumulation call, then a list the program names 2.
+    gl.glNewList(1, GL_COMPILE);
+    gl.glAccum(GL_ACCUM, 1.0f);
+    gl.glColor3f(0, 0, 1);
+    gl.glEndList();
+    gl.glNewList(2, GL_COMPILE);
+    gl.glColor3f(1, 0, 0);
+    gl.glEndList();
+    gl.glCallList(1);
+    gl.glGetFloatv(GL_CURRENT_COLOR, a.colourAfterLists.data());
+    a.generatedList = gl.glGenLists(1);
+    return a;
+}
+
 } // namespace
 
 TEST(VornCtlAsAWindow, FreshContextAnswersAsAPlainWindowsContext)
@@ -284,6 +337,32 @@ TEST(VornCtlAsAWindow, FreshContextAnswersAsAPlainWindowsContext)
     EXPECT_EQ(control.clearBool, plain.clearBool);
     EXPECT_EQ(control.afterPop, plain.afterPop);
     EXPECT_TRUE(control.bitsAgree);
+}
+
+TEST(VornCtlAsAWindow, ProgramOwnsEveryGlName)
+{
+    NameAnswers plain;
+    {
+        PlainGlWindow window(160, 120);
+        plain = askNames(window);
+    }
+    ViewportHost host;
+    std::optional<NameAnswers> control; // from the first paint, on the fresh context
+    drawOnce(host, [&](VornCtl& ctl) {
+        if (!control)
+            control = askNames(ctl);
+    });
+    ASSERT_TRUE(control);
+
+    EXPECT_EQ(plain.isTexture, (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_EQ(plain.textured, (std::array<int, 3>{0, 255, 0}));
+    EXPECT_EQ(plain.colourAfterLists, (std::array<GLfloat, 4>{0, 0, 1, 1}));
+    EXPECT_EQ(control->isTexture, plain.isTexture);
+    EXPECT_EQ(control->isList, plain.isList);
+    EXPECT_EQ(control->textured, plain.textured);
+    EXPECT_EQ(control->generatedTexture, plain.generatedTexture);
+    EXPECT_EQ(control->colourAfterLists, plain.colourAfterLists);
+    EXPECT_EQ(control->generatedList, plain.generatedList);
 }
 
 TEST(VornCtlAsAWindow, AccumulationInDisplayListsRunsWhenTheListRuns)

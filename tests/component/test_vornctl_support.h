@@ -135,6 +135,22 @@ struct PlainGlWindow {
     void glCallList(GLuint list) { ::glCallList(list); }
     void glCallLists(GLsizei n, GLenum type, const GLvoid* lists) { ::glCallLists(n, type, lists); }
     void glReadBuffer(GLenum mode) { ::glReadBuffer(mode); }
+    GLboolean glIsTexture(GLuint name) { return ::glIsTexture(name); }
+    GLboolean glIsList(GLuint name) { return ::glIsList(name); }
+    void glGenTextures(GLsizei n, GLuint* names) { ::glGenTextures(n, names); }
+    void glBindTexture(GLenum target, GLuint name) { ::glBindTexture(target, name); }
+    void glTexParameteri(GLenum target, GLenum p, GLint v) { ::glTexParameteri(target, p, v); }
+    void glTexImage2D(GLenum t, GLint l, GLint i, GLsizei w, GLsizei h, GLint b, GLenum f, GLenum ty, const void* p)
+    {
+        ::glTexImage2D(t, l, i, w, h, b, f, ty, p);
+    }
+    void glEnable(GLenum cap) { ::glEnable(cap); }
+    void glDisable(GLenum cap) { ::glDisable(cap); }
+    void glBegin(GLenum mode) { ::glBegin(mode); }
+    void glEnd() { ::glEnd(); }
+    void glTexCoord2f(GLfloat s, GLfloat t) { ::glTexCoord2f(s, t); }
+    void glVertex2f(GLfloat x, GLfloat y) { ::glVertex2f(x, y); }
+    void glColor3f(GLfloat r, GLfloat g, GLfloat b) { ::glColor3f(r, g, b); }
     void glReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum f, GLenum t, GLvoid* p)
     {
         ::glReadPixels(x, y, w, h, f, t, p);

@@ -216,7 +216,7 @@ TEST_F(ExamplesWindow, ShapesAreLitAndAntialiasedOnBlack)
     EXPECT_GT(blended, 200);
 }
 
-TEST_F(ExamplesWindow, RepaintingGivesTheSamePicture)
+TEST_F(ExamplesWindow, ScreenKeepsTheScenesThroughRepaintsExposuresAndResizes)
 {
     ASSERT_TRUE(waitForFrames(*form, [] {
         for (VornCtl* viewport : {form->VornCtl1, form->VornCtl2, form->VornCtl3, form->VornCtl4})
@@ -229,6 +229,26 @@ TEST_F(ExamplesWindow, RepaintingGivesTheSamePicture)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
     QTest::qWait(200);
     EXPECT_TRUE(grabScreen(*form) == picture) << "after hide and show";
+
+    // Another window over the scenes and gone again: the scenes are drawn again.
+    QWidget cover;
+    cover.setAutoFillBackground(true);
+    cover.setPalette(QPalette(Qt::magenta));
+    cover.setGeometry(form->geometry());
+    cover.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
+    cover.hide();
+    QTest::qWait(300);
+    EXPECT_TRUE(grabScreen(*form) == picture) << "after another window covered it";
+
+    // Made larger and back: the viewports keep their places and their scenes.
+    const QSize design = form->size();
+    form->resize(design + QSize(40, 30));
+    ASSERT_TRUE(QTest::qWaitFor([] { return form->size() != QSize(); }));
+    QTest::qWait(200);
+    form->resize(design);
+    QTest::qWait(300);
+    EXPECT_TRUE(grabScreen(*form) == picture) << "after a resize and back";
 }
 
 } // namespace

@@ -8,7 +8,10 @@
 #include "frmVimo.h"
 #include "SerialInput.h"
 #include "StderrCapture.h"
+#include "Screenshot.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMatrix4x4>
 #include <QPlainTextEdit>
@@ -17,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QWheelEvent>
+
+#include <xcb/xcb.h>
 
 #include <cstdio>
 #include <fstream>
@@ -247,6 +252,129 @@ TEST_F(WindowTest, ResizedWindowPaintsTheSurfaceFramedForItsNewSize)
         if (!grabs.isEmpty())
             window->grab().save(QStringLiteral("%1/resized-%2x%3.png").arg(grabs).arg(size.width()).arg(size.height()));
     }
+}
+
+// What the X server shows of the window, in its logical pixels.
+QImage screenOf(QWidget& window)
+{
+    QCoreApplication::processEvents();
+    return window.screen()
+        ->grabWindow(window.winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32)
+        .scaled(window.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+// Resizes a top-level window as a window manager or xdotool does: a configure
+// request to the X server from another client.
+void resizeFromOutside(QWidget& window, QSize size)
+{
+    const double ratio = window.devicePixelRatio();
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    const std::uint32_t values[] = {std::uint32_t(size.width() * ratio), std::uint32_t(size.height() * ratio)};
+    const xcb_void_cookie_t sent = xcb_configure_window_checked(
+        other, std::uint32_t(window.winId()), XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+    free(xcb_request_check(other, sent)); // the server has carried it out
+    xcb_disconnect(other);
+}
+
+int brightPixels(const QImage& image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += qGray(image.pixel(x, y)) > 128 ? 1 : 0;
+    return count;
+}
+
+TEST_F(WindowTest, ScreenShowsTheLiveSurfaceThroughKeysResizesAndExposures)
+{
+    startWithDevice(); // the hill: drawn range 0..38, peak near (20, 20) at 55
+    window->move(0, 0);
+    const QSize room = window->screen()->availableGeometry().size();
+    // The hill framed for the window's size, with help and status readable over it.
+    const auto expectSurface = [&](const std::string& when) {
+        QTest::qWait(300); // the paint the change asked for
+        const QImage shown = screenOf(*window);
+        if (!qEnvironmentVariableIsEmpty("MESHSCOPE_TEST_GRABS"))
+            shown.save(qEnvironmentVariable("MESHSCOPE_TEST_GRABS") + "/" + QString::fromStdString(when) + ".png");
+        const QSize size = window->size();
+        const QPointF peak = projectedPoint({19.5f, 19.5f, 54}, size, 0, 38);
+        const QPointF rim = projectedPoint({4, 30, 20}, size, 0, 38);
+        const QColor atPeak = windowtest::meanColour(shown, int(peak.x()), int(peak.y()));
+        const QColor atRim = windowtest::meanColour(shown, int(rim.x()), int(rim.y()));
+        EXPECT_GT(atPeak.red(), atPeak.blue() + 40) << when << " " << atPeak.name().toStdString();
+        EXPECT_GT(atRim.blue(), atPeak.blue() + 40) << when << " " << atRim.name().toStdString();
+        for (QWidget* box : {static_cast<QWidget*>(window->statusBox()), static_cast<QWidget*>(window->commandsBox())})
+            if (window->rect().contains(box->geometry())) { // the status keeps its place at x 600
+                EXPECT_GT(brightPixels(shown.copy(box->geometry())), 100) << when << ": a box is hidden";
+            }
+    };
+    const auto resizedTo = [&](QSize size) {
+        return waitFor([&] { return window->size() == size && window->viewport()->size() == size; });
+    };
+    if (window->screen()->geometry().contains(window->frameGeometry()))
+        expectSurface("at start");
+
+    for (const QSize size : {room * 0.55, room * 0.9, room * 0.7}) {
+        window->resize(size);
+        ASSERT_TRUE(resizedTo(size));
+        expectSurface("resized to " + std::to_string(size.width()));
+    }
+    for (const QSize size : {room * 0.6, room * 0.95, room * 0.75}) {
+        resizeFromOutside(*window, size);
+        ASSERT_TRUE(resizedTo(size)) << size.width() << " " << window->width() << "x" << window->height() << " view "
+                                     << window->viewport()->width();
+        expectSurface("resized from outside to " + std::to_string(size.width()));
+    }
+
+    window->hide();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    expectSurface("shown again");
+
+    QWidget cover;
+    cover.setAutoFillBackground(true);
+    cover.setPalette(QPalette(Qt::magenta));
+    cover.setGeometry(window->geometry());
+    cover.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
+    cover.hide();
+    expectSurface("uncovered");
+
+    // A key with the line paused changes the picture on screen.
+    type(' ');
+    QTest::qWait(300);
+    const QRect view = window->viewport()->geometry();
+    const QImage before = screenOf(*window).copy(view);
+    type('c');
+    QTest::qWait(400);
+    EXPECT_GT(windowtest::changedShare(before, screenOf(*window).copy(view)), 0.05) << "after c";
+
+    // Frames arriving change it too.
+    type(' ');
+    device.send("<20,20,90; 80,80,10>");
+    QTest::qWait(700);
+    const QImage first = screenOf(*window).copy(view);
+    device.send("<20,20,10; 80,80,90>");
+    QTest::qWait(700);
+    EXPECT_GT(windowtest::changedShare(first, screenOf(*window).copy(view)), 0.05) << "after a new frame";
+}
+
+TEST_F(WindowTest, ScreenshotIsWhatTheScreenShows)
+{
+    startWithDevice();
+    type(' '); // a still picture: the line paused
+    type('c'); // and no longer the first frame's
+    QTest::qWait(400);
+    const QString path = QDir(scratch->path()).filePath(QStringLiteral("shot.png"));
+    meshscope::takeScreenshotWhenShown(*window, path, 0);
+    ASSERT_TRUE(waitFor([&] { return QFile::exists(path); }));
+    QCoreApplication::processEvents();
+    const QImage shown = window->screen()->grabWindow(window->winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage written = QImage(path).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(written.size(), shown.size());
+    EXPECT_LT(windowtest::changedShare(written, shown), 0.001);
 }
 
 TEST_F(WindowTest, SceneSetupKeepsTheAnimationCountdownAndFramesNeverHoldItOff)

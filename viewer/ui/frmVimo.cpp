@@ -303,10 +303,9 @@ void frmVimo::setPollTimerEnabled(bool enabled)
         tmrCommPort.stop();
 }
 
-// The status is refreshed on every 10 ms poll, but each repaint of the box
-// recomposes the whole window with the viewport's picture. Once the animation
-// runs, the box shows the latest text at each animation tick, in the same
-// repaint as the picture.
+// The status is refreshed on every 10 ms poll; once the animation runs, the
+// box shows the latest text at each animation tick, together with the
+// picture, so it repaints at most four times a second.
 void frmVimo::setStatusText(const std::string& text)
 {
     pendingStatus_ = QString::fromStdString(text);
