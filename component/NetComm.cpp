@@ -201,14 +201,16 @@ void NetComm::onDisconnected()
     QMetaObject::invokeMethod(this, [this, message] { emit portFailed(message); }, Qt::QueuedConnection);
 }
 
+// While connecting nothing can wait, and the reader's wait for data would
+// end the connection attempt.
 std::int16_t NetComm::InBufferCount()
 {
-    return reader_ ? reader_->InBufferCount() : 0;
+    return reader_ && !opening() ? reader_->InBufferCount() : 0;
 }
 
 std::string NetComm::Input()
 {
-    return reader_ ? reader_->Input() : std::string();
+    return reader_ && !opening() ? reader_->Input() : std::string();
 }
 
 void NetComm::setPaused(bool paused)
