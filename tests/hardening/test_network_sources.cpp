@@ -134,7 +134,7 @@ TEST_F(NetworkSources, ThroughSer2netFramesArriveAndARestartIsOneLossAndOneReope
 
     const std::string said = errors.text();
     errors.restore();
-    EXPECT_EQ(linesWith(said, "meshscope:"), 4) << said;
+    EXPECT_EQ(linesWith(said, "meshscope:"), 5) << said;
     EXPECT_EQ(linesWith(said, "lost the line"), 2) << said;
 }
 
