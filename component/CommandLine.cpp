@@ -26,7 +26,8 @@ std::optional<int> CommandLine::parse(const QStringList& arguments, const QStrin
         const QStringList unknown = parser_.unknownOptionNames();
         if (!unknown.isEmpty()) {
             const QString& name = unknown.constFirst();
-            return fail(QStringLiteral("unknown option '%1%2'").arg(QLatin1String(name.size() == 1 ? "-" : "--"), name) + seeHelp);
+            return fail(QStringLiteral("unknown option '%1%2'").arg(QLatin1String(name.size() == 1 ? "-" : "--"), name)
+                        + seeHelp);
         }
         static const QRegularExpression missingValue(QStringLiteral("^Missing value after '(.*)'\\.?$"));
         if (const auto match = missingValue.match(parser_.errorText()); match.hasMatch())
@@ -47,7 +48,8 @@ std::optional<int> CommandLine::parse(const QStringList& arguments, const QStrin
     QStringList seen;
     for (const QString& name : parser_.optionNames()) {
         if (seen.contains(name))
-            return fail(QStringLiteral("%1%2 is given twice (give it once)").arg(QLatin1String(name.size() == 1 ? "-" : "--"), name));
+            return fail(QStringLiteral("%1%2 is given twice (give it once)")
+                            .arg(QLatin1String(name.size() == 1 ? "-" : "--"), name));
         seen << name;
     }
     if (parser_.isSet(helpOption_)) {

@@ -150,8 +150,9 @@ void MSComm::checkLockHolder() const
     const auto holder = lockHolder(lockFilePath(path_));
     if (!holder || !processRunning(holder->pid) || holder->pid == ::getpid())
         return;
-    const QString who = holder->program.isEmpty() ? QStringLiteral("process %1").arg(holder->pid)
-                                                  : QStringLiteral("%1, process %2").arg(holder->program).arg(holder->pid);
+    const QString who = holder->program.isEmpty()
+        ? QStringLiteral("process %1").arg(holder->pid)
+        : QStringLiteral("%1, process %2").arg(holder->program).arg(holder->pid);
     throw SerialPortError("cannot open " + path_.toStdString() + ": device is busy (" + who.toStdString()
                           + " has it open)");
 }
@@ -192,15 +193,15 @@ std::string MSComm::openFailureReason() const
             const int error = errno;
             if (error == EACCES || error == EPERM)
                 return std::string(std::strerror(error))
-                     + " (reading a serial port needs membership of the dialout group: sudo adduser $USER dialout, "
-                       "then log in again)";
+                    + " (reading a serial port needs membership of the dialout group: sudo adduser $USER dialout, "
+                      "then log in again)";
             return std::strerror(error);
         }
         const QString lock = lockFilePath(path_);
         if (const auto holder = lockHolder(lock); holder && !processRunning(holder->pid))
             return "a lock file left by an ended program is in the way and cannot be removed by this user "
                    "(remove it: sudo rm "
-                 + lock.toStdString() + ")";
+                + lock.toStdString() + ")";
         return "device is busy (another program has it open)";
     }
     case QSerialPort::ResourceError:

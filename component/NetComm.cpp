@@ -57,9 +57,8 @@ NetComm::NetComm(QObject* parent) : LineControl(parent)
 {
     connectTimer_.setSingleShot(true);
     connectTimer_.setInterval(ConnectTimeoutMs);
-    connect(&connectTimer_, &QTimer::timeout, this, [this] {
-        failConnecting(QStringLiteral("no answer within %1 s").arg(ConnectTimeoutMs / 1000));
-    });
+    connect(&connectTimer_, &QTimer::timeout, this,
+            [this] { failConnecting(QStringLiteral("no answer within %1 s").arg(ConnectTimeoutMs / 1000)); });
     connect(&tcpSocket_, &QTcpSocket::connected, this, &NetComm::onConnected);
     connect(&tcpSocket_, &QTcpSocket::errorOccurred, this, &NetComm::onSocketError);
     connect(&tcpSocket_, &QTcpSocket::disconnected, this, &NetComm::onDisconnected);
@@ -198,7 +197,8 @@ void NetComm::onDisconnected()
         reader_->lineLost(message);
         return;
     }
-    QMetaObject::invokeMethod(this, [this, message] { emit portFailed(message); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, message] { emit portFailed(message); }, Qt::QueuedConnection);
 }
 
 // While connecting nothing can wait, and the reader's wait for data would

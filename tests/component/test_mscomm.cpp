@@ -268,8 +268,9 @@ TEST_F(MSCommTest, LocksOfEndedProgramsAreTakenOverAndLiveOnesRefuse)
     holder.start(QStringLiteral("sleep"), {QStringLiteral("30")});
     ASSERT_TRUE(holder.waitForStarted(5000));
     writeLock(holder.processId(), "sleep");
-    EXPECT_EQ(openError(comm), "cannot open " + pty.slavePath.toStdString() + ": device is busy (sleep, process "
-                                   + std::to_string(holder.processId()) + " has it open)");
+    EXPECT_EQ(openError(comm),
+              "cannot open " + pty.slavePath.toStdString() + ": device is busy (sleep, process "
+                  + std::to_string(holder.processId()) + " has it open)");
     EXPECT_FALSE(comm.PortOpen());
     holder.kill();
     holder.waitForFinished(5000);

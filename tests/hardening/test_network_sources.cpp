@@ -86,9 +86,9 @@ public:
         std::ofstream(config.toStdString()) << "connection: &meshsim\n"
                                             << "  accepter: tcp,127.0.0.1," << port << "\n"
                                             << "  connector: serialdev," << pty << ",115200n81,local\n";
-        ser2net_ = std::make_unique<Child>(
-            QStringLiteral("ser2net"), QStringList{QStringLiteral("-n"), QStringLiteral("-u"), QStringLiteral("-c"),
-                                                   config, QStringLiteral("-P"), config + QStringLiteral(".pid")});
+        ser2net_ = std::make_unique<Child>(QStringLiteral("ser2net"),
+                                           QStringList{QStringLiteral("-n"), QStringLiteral("-u"), QStringLiteral("-c"),
+                                                       config, QStringLiteral("-P"), config + QStringLiteral(".pid")});
     }
     void stop()
     {
@@ -115,8 +115,7 @@ TEST_F(NetworkSources, ThroughSer2netFramesArriveAndARestartIsOneLossAndOneReope
     const std::string name = "tcp://127.0.0.1:" + std::to_string(port);
     StderrCapture errors;
     auto window = openWindow<frmVimo>(name);
-    ASSERT_TRUE(waitFor([&] { return linesWith(errors.text(), "cannot connect to " + name) == 1; }))
-        << errors.text();
+    ASSERT_TRUE(waitFor([&] { return linesWith(errors.text(), "cannot connect to " + name) == 1; })) << errors.text();
     QTest::qWait(1000); // refused again and again meanwhile, quietly
 
     auto bridge = std::make_unique<Bridge>(scratch.path(), port);

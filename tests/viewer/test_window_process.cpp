@@ -162,10 +162,10 @@ TEST(ViewerProgram, StopSignalsExitWithTheirStatusAndLeaveNoLockFile)
         FakeDevice device;
         const QString lock = MSComm::lockFilePath(QString::fromStdString(device.path()));
         const QString record = dir.path() + QStringLiteral("/record-%1.txt").arg(signal);
-        Viewer viewer(meshscope,
-                      {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--record"),
-                       record},
-                      dir.path());
+        Viewer viewer(
+            meshscope,
+            {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--record"), record},
+            dir.path());
         ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(lock); }, 10000)) << lock.toStdString();
         device.send("<1,1,5; 2,2,6>");
         ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(record).size() == 14; }, 10000));

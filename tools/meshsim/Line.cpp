@@ -78,8 +78,8 @@ addrinfo* resolve(const NetAddress& address, int type, bool passive, const std::
     hints.ai_socktype = type;
     hints.ai_flags = passive ? AI_PASSIVE : 0;
     addrinfo* found = nullptr;
-    const int error = getaddrinfo(address.host.empty() ? nullptr : address.host.c_str(), address.port.c_str(),
-                                  &hints, &found);
+    const int error
+        = getaddrinfo(address.host.empty() ? nullptr : address.host.c_str(), address.port.c_str(), &hints, &found);
     if (error != 0)
         throw std::runtime_error("cannot use " + text + ": " + gai_strerror(error));
     return found;
@@ -246,9 +246,8 @@ NetAddress parseNetAddress(const std::string& text, const std::string& scheme, b
 {
     const std::string prefix = scheme + "://";
     const std::string form = scheme + (hostRequired ? "://HOST:PORT" : "://[ADDRESS]:PORT");
-    const auto bad = [&](const std::string& what) {
-        return std::invalid_argument(text + " " + what + " (write " + form + ")");
-    };
+    const auto bad
+        = [&](const std::string& what) { return std::invalid_argument(text + " " + what + " (write " + form + ")"); };
     if (text.rfind(prefix, 0) != 0)
         throw bad("is not a " + scheme + " address");
     const std::string rest = text.substr(prefix.size());

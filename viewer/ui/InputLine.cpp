@@ -40,8 +40,9 @@ void InputLine::setPort(int commPort, const QString& name)
     // Queued, so the loss is handled after whatever poll is running now.
     connect(control_.get(), &LineControl::portFailed, this, &InputLine::onPortFailed, Qt::QueuedConnection);
     connect(control_.get(), &LineControl::notice, this, &InputLine::onNotice);
-    connect(control_.get(), &LineControl::discarded, this,
-            [this](const QByteArray& characters) { record({characters.constData(), size_t(characters.size())}); });
+    connect(control_.get(), &LineControl::discarded, this, [this](const QByteArray& characters) {
+        record({characters.constData(), size_t(characters.size())});
+    });
 }
 
 void InputLine::setBaudRate(std::int32_t rate)

@@ -25,8 +25,7 @@ void onSignal(int signal)
 
 } // namespace
 
-StopSignals::StopSignals(std::function<void(int)> onStop, QObject* parent)
-    : QObject(parent), onStop_(std::move(onStop))
+StopSignals::StopSignals(std::function<void(int)> onStop, QObject* parent) : QObject(parent), onStop_(std::move(onStop))
 {
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;

@@ -80,8 +80,8 @@ int main(int argc, char* argv[])
     parser.addOption(delayOption);
     // Parsed before the application exists, so -h and -v answer without
     // anything Qt may say while it starts.
-    if (const auto status = commandLine.parse(argumentList(argc, argv),
-                                              QStringLiteral("use --data FILE to read a data file")))
+    if (const auto status
+        = commandLine.parse(argumentList(argc, argv), QStringLiteral("use --data FILE to read a data file")))
         return *status;
     if (const auto status = commandLine.requireWith(delayOption, screenshotOption))
         return *status;
@@ -130,7 +130,8 @@ int main(int argc, char* argv[])
     const int baud = digits.match(baudText).hasMatch() ? baudText.toInt(&baudOk) : 0;
     if (digits.match(baudText).hasMatch() && !baudOk)
         return commandLine.fail(
-            QStringLiteral("--baud %1 is more than any line runs at (at most 2147483647 bits per second)").arg(baudText));
+            QStringLiteral("--baud %1 is more than any line runs at (at most 2147483647 bits per second)")
+                .arg(baudText));
     if (!baudOk || baud <= 0) {
         return commandLine.fail(
             QStringLiteral("--baud wants a positive whole number of bits per second, not \"%1\"").arg(baudText));
