@@ -103,7 +103,11 @@ void NetComm::setAddress(const QString& name)
     reader_.reset();
     datagrams_.reset();
     if (tcp_) {
+        // Bounded: a sender faster than the polls waits (TCP flow control)
+        // rather than filling memory; nothing is lost.
+        tcpSocket_.setReadBufferSize(ReadAheadLimit);
         reader_ = std::make_unique<SerialReader>(tcpSocket_);
+        reader_->setReadAheadLimit(ReadAheadLimit);
     } else {
         datagrams_ = std::make_unique<DatagramDevice>(udpSocket_);
         reader_ = std::make_unique<SerialReader>(*datagrams_);

@@ -38,6 +38,8 @@ public:
     void setPaused(bool paused) override;
 
     static constexpr int ConnectTimeoutMs = 5000;
+    // Characters read from a TCP source ahead of the polls, at most.
+    static constexpr qint64 ReadAheadLimit = 64 * 1024;
 
 private:
     void close();
