@@ -285,7 +285,10 @@ TEST(Meshsim, ServesEachTcpClientAndSendsOneFramePerDatagram)
         while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(5000))
             got += socket.readAll();
         got += socket.readAll();
-        EXPECT_EQ(got.toStdString(), kReference + kReference + kReference) << client;
+        std::string three = kReference;
+        three += kReference;
+        three += kReference;
+        EXPECT_EQ(got.toStdString(), three) << client;
     }
     server.process.terminate();
     EXPECT_TRUE(server.finishedCleanly());
