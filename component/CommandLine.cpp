@@ -3,6 +3,7 @@
 #include "ProgramStart.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cstdio>
 #include <utility>
@@ -19,11 +20,37 @@ CommandLine::CommandLine(QString program, QString version, const QString& descri
 
 std::optional<int> CommandLine::parse(const QStringList& arguments, const QString& strayAdvice)
 {
+    const QString seeHelp = QStringLiteral(" (see %1 --help)").arg(program_);
     if (!parser_.parse(arguments)) {
+        // The parser's own texts drop the dashes of an unknown option; say it as typed.
+        const QStringList unknown = parser_.unknownOptionNames();
+        if (!unknown.isEmpty()) {
+            const QString& name = unknown.constFirst();
+            return fail(QStringLiteral("unknown option '%1%2'").arg(QLatin1String(name.size() == 1 ? "-" : "--"), name)
+                        + seeHelp);
+        }
+        static const QRegularExpression missingValue(QStringLiteral("^Missing value after '(.*)'\\.?$"));
+        if (const auto match = missingValue.match(parser_.errorText()); match.hasMatch())
+            return fail(match.captured(1) + QStringLiteral(" needs a value") + seeHelp);
         QString problem = parser_.errorText();
         if (problem.endsWith(QLatin1Char('.')))
             problem.chop(1);
-        return fail(problem + QStringLiteral(" (see %1 --help)").arg(program_));
+        return fail(problem + seeHelp);
+    }
+    // A stray argument is a bad command line even beside -h or -v.
+    if (!parser_.positionalArguments().isEmpty()) {
+        const QString advice = strayAdvice.isEmpty() ? QStringLiteral("see %1 --help").arg(program_) : strayAdvice;
+        return fail(
+            QStringLiteral("unexpected argument \"%1\" (%2)").arg(parser_.positionalArguments().constFirst(), advice));
+    }
+    // The parser keeps the last of a repeated option's values; a user who
+    // gave two meant one of them, and which is not for us to guess.
+    QStringList seen;
+    for (const QString& name : parser_.optionNames()) {
+        if (seen.contains(name))
+            return fail(QStringLiteral("%1%2 is given twice (give it once)")
+                            .arg(QLatin1String(name.size() == 1 ? "-" : "--"), name));
+        seen << name;
     }
     if (parser_.isSet(helpOption_)) {
         // The parser names the program by its path, or by a placeholder
@@ -36,11 +63,6 @@ std::optional<int> CommandLine::parse(const QStringList& arguments, const QStrin
     if (parser_.isSet(versionOption_)) {
         std::printf("%s %s\n", program_.toLocal8Bit().constData(), version_.toLocal8Bit().constData());
         return 0;
-    }
-    if (!parser_.positionalArguments().isEmpty()) {
-        const QString advice = strayAdvice.isEmpty() ? QStringLiteral("see %1 --help").arg(program_) : strayAdvice;
-        return fail(
-            QStringLiteral("unexpected argument \"%1\" (%2)").arg(parser_.positionalArguments().constFirst(), advice));
     }
     return std::nullopt;
 }

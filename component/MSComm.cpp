@@ -1,10 +1,46 @@
 #include "MSComm.h"
 
-#include <QFile>
+#include "LineRate.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <sys/ioctl.h>
 #include <unistd.h>
 
-MSComm::MSComm(QObject* parent) : QObject(parent)
+namespace {
+
+bool processRunning(qint64 pid)
+{
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+// The lock file's holder, when the file exists and names one.
+struct LockHolder {
+    qint64 pid = 0;
+    QString program;
+};
+
+std::optional<LockHolder> lockHolder(const QString& lockPath)
+{
+    LockHolder holder;
+    QString host;
+    if (!QFile::exists(lockPath) || !QLockFile(lockPath).getLockInfo(&holder.pid, &host, &holder.program))
+        return std::nullopt;
+    return holder;
+}
+
+} // namespace
+
+MSComm::MSComm(QObject* parent) : LineControl(parent)
 {
     setCommPort(1);
     port_.setDataBits(QSerialPort::Data8);
@@ -77,6 +113,7 @@ void MSComm::open()
     if (port_.isOpen())
         return;
     reader_.reset();
+    checkLockHolder();
     // Opened at the stored speed, then switched, so a refused speed is told
     // apart from a device that cannot be opened at all.
     port_.setBaudRate(BaudRate);
@@ -85,6 +122,9 @@ void MSComm::open()
         port_.clearError();
         throw SerialPortError("cannot open " + path_.toStdString() + ": " + reason);
     }
+    // Later openers are refused (EBUSY) instead of splitting the stream with
+    // this one; the superuser is exempt, as the system decides.
+    ::ioctl(static_cast<int>(port_.handle()), TIOCEXCL);
     if (baudRate_ != BaudRate && !port_.setBaudRate(baudRate_)) {
         const std::string reason = port_.errorString().toStdString();
         port_.close();
@@ -92,18 +132,78 @@ void MSComm::open()
         throw SerialSpeedError("cannot set " + std::to_string(baudRate_) + " baud on " + path_.toStdString() + ": "
                                + reason);
     }
+    // A driver may quietly take a rate it cannot run near one it can.
+    if (const auto took = driverRate(); took && *took != baudRate_) {
+        emit notice(QStringLiteral("%1 runs at %2 baud, not the %3 asked").arg(path_).arg(*took).arg(baudRate_));
+    }
+}
+
+std::optional<qint32> MSComm::driverRate() const
+{
+    return terminalRate(static_cast<int>(port_.handle()));
+}
+
+// The serial port library's own lock check counts a lock older than 30 s as
+// stale even while its holder runs; a live holder means the device is busy.
+void MSComm::checkLockHolder() const
+{
+    const auto holder = lockHolder(lockFilePath(path_));
+    if (!holder || !processRunning(holder->pid) || holder->pid == ::getpid())
+        return;
+    const QString who = holder->program.isEmpty()
+        ? QStringLiteral("process %1").arg(holder->pid)
+        : QStringLiteral("%1, process %2").arg(holder->program).arg(holder->pid);
+    throw SerialPortError("cannot open " + path_.toStdString() + ": device is busy (" + who.toStdString()
+                          + " has it open)");
+}
+
+QString MSComm::lockFilePath(const QString& devicePath)
+{
+    // The directories and the name the serial port library uses, first usable one.
+    const QStringList directories = {QStringLiteral("/var/lock"),
+                                     QStringLiteral("/etc/locks"),
+                                     QStringLiteral("/var/spool/locks"),
+                                     QStringLiteral("/var/spool/uucp"),
+                                     QStringLiteral("/tmp"),
+                                     QStringLiteral("/var/tmp"),
+                                     QStringLiteral("/var/lock/lockdev"),
+                                     QStringLiteral("/run/lock"),
+                                     QStandardPaths::writableLocation(QStandardPaths::TempLocation)};
+    QString name = devicePath.startsWith(QLatin1String("/dev/")) ? devicePath.mid(5) : devicePath;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    name.prepend(QLatin1String("/LCK.."));
+    for (const QString& directory : directories) {
+        const QFileInfo info(directory);
+        if (info.isReadable() && (QFile::exists(directory + name) || info.isWritable()))
+            return directory + name;
+    }
+    return {};
 }
 
 // Says why opening failed in words a user can act on.
 std::string MSComm::openFailureReason() const
 {
     std::string system = port_.errorString().toStdString();
+    const QByteArray device = QFile::encodeName(path_);
     switch (port_.error()) {
-    case QSerialPort::PermissionError:
-        // Readable and writable, yet refused: another program holds the lock.
-        if (::access(QFile::encodeName(path_).constData(), R_OK | W_OK) == 0)
-            return "device is busy (another program has it open)";
-        return system;
+    case QSerialPort::PermissionError: {
+        // The lock is taken before the device is opened, so its failure can
+        // hide the device's own refusal: ask the device first.
+        if (::access(device.constData(), R_OK | W_OK) != 0) {
+            const int error = errno;
+            if (error == EACCES || error == EPERM)
+                return std::string(std::strerror(error))
+                    + " (reading a serial port needs membership of the dialout group: sudo adduser $USER dialout, "
+                      "then log in again)";
+            return std::strerror(error);
+        }
+        const QString lock = lockFilePath(path_);
+        if (const auto holder = lockHolder(lock); holder && !processRunning(holder->pid))
+            return "a lock file left by an ended program is in the way and cannot be removed by this user "
+                   "(remove it: sudo rm "
+                + lock.toStdString() + ")";
+        return "device is busy (another program has it open)";
+    }
     case QSerialPort::ResourceError:
     case QSerialPort::UnsupportedOperationError: return "not a serial device (" + system + ")";
     default: return system;

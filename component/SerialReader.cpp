@@ -15,7 +15,7 @@ std::int16_t saturatedCharCount(qint64 count)
 
 SerialReader::SerialReader(QIODevice& device, QObject* parent) : QObject(parent), device_(device)
 {
-    connect(&device_, &QIODevice::readyRead, this, &SerialReader::takeFromDevice);
+    connect(&device_, &QIODevice::readyRead, this, &SerialReader::onReadyRead);
 }
 
 bool SerialReader::isReading() const
@@ -63,6 +63,15 @@ void SerialReader::collectArrived()
         takeFromDevice();
     }
     finishFailure();
+}
+
+// A fast network sender is held back by its own flow control instead of
+// piling up here between two polls; a paused reader keeps only the newest.
+void SerialReader::onReadyRead()
+{
+    if (readAheadLimit_ > 0 && !paused_ && received_.size() >= readAheadLimit_)
+        return;
+    takeFromDevice();
 }
 
 void SerialReader::takeFromDevice()

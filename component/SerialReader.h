@@ -34,6 +34,12 @@ public:
     // ones go out through discarded.
     void setPaused(bool paused);
 
+    // For a device that keeps unread bytes itself without losing them (a
+    // TCP socket, whose sender then waits): between polls, read no further
+    // ahead than this many characters. 0, the default, reads everything at
+    // once, as a serial line whose own buffer overflows needs.
+    void setReadAheadLimit(qint64 characters) { readAheadLimit_ = characters; }
+
     // Forgets a failure and every waiting character (the port is being
     // opened or closed).
     void reset();
@@ -55,9 +61,11 @@ signals:
 private:
     void collectArrived();
     void takeFromDevice();
+    void onReadyRead();
 
     QIODevice& device_;
     QByteArray received_;
     QString failureMessage_;
     bool paused_ = false;
+    qint64 readAheadLimit_ = 0;
 };

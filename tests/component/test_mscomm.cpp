@@ -6,6 +6,10 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QSignalSpy>
+#include <QDateTime>
+#include <QFile>
+#include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryFile>
 
 #include <gtest/gtest.h>
@@ -202,6 +206,75 @@ TEST_F(MSCommTest, ChosenSpeedReachesTheLineAndARefusedOneIsNamed)
             << e.what();
     }
     EXPECT_FALSE(comm.PortOpen());
+}
+
+// A driver that takes a rate it cannot run near one it can (a 16550A asked
+// for 4000000 runs at 115200): a pseudo-terminal keeps any rate, so a stand-in
+// reports the driver's rate here.
+class ClampingComm : public MSComm {
+protected:
+    std::optional<qint32> driverRate() const override { return 115200; }
+};
+
+TEST_F(MSCommTest, RateTheDriverTookIsReadBackAndADifferentOneSaid)
+{
+    Pty pty;
+    MSComm honest;
+    QSignalSpy honestNotice(&honest, &MSComm::notice);
+    honest.setDevicePath(pty.slavePath);
+    honest.setBaudRate(57600);
+    honest.setPortOpen(true);
+    EXPECT_TRUE(honestNotice.isEmpty()) << "the pseudo-terminal runs at the rate asked";
+    honest.setPortOpen(false);
+
+    ClampingComm clamping;
+    QSignalSpy notice(&clamping, &MSComm::notice);
+    clamping.setDevicePath(pty.slavePath);
+    clamping.setBaudRate(4000000);
+    clamping.setPortOpen(true);
+    EXPECT_TRUE(clamping.PortOpen());
+    ASSERT_EQ(notice.size(), 1);
+    EXPECT_EQ(notice.at(0).at(0).toString(), pty.slavePath + " runs at 115200 baud, not the 4000000 asked");
+}
+
+// A lock file left by an ended program is taken over; one whose holder runs
+// refuses the port, however old the file is, and names the holder.
+TEST_F(MSCommTest, LocksOfEndedProgramsAreTakenOverAndLiveOnesRefuse)
+{
+    Pty pty;
+    const QString lock = MSComm::lockFilePath(pty.slavePath);
+    ASSERT_FALSE(lock.isEmpty());
+    const auto writeLock = [&](qint64 pid, const char* program) {
+        QFile file(lock);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray::number(pid) + '\n' + program + '\n' + QSysInfo::machineHostName().toUtf8() + '\n');
+        file.close();
+        // Older than the serial port library's 30 s, after which it counts any lock as stale.
+        file.open(QIODevice::ReadWrite);
+        file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+    };
+
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    ASSERT_TRUE(ended.waitForFinished(5000));
+    writeLock(ended.processId() ? ended.processId() : 999999, "true");
+    MSComm comm;
+    comm.setDevicePath(pty.slavePath);
+    EXPECT_EQ(openError(comm), "(opened)");
+    comm.setPortOpen(false);
+    EXPECT_FALSE(QFile::exists(lock));
+
+    QProcess holder;
+    holder.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    ASSERT_TRUE(holder.waitForStarted(5000));
+    writeLock(holder.processId(), "sleep");
+    EXPECT_EQ(openError(comm),
+              "cannot open " + pty.slavePath.toStdString() + ": device is busy (sleep, process "
+                  + std::to_string(holder.processId()) + " has it open)");
+    EXPECT_FALSE(comm.PortOpen());
+    holder.kill();
+    holder.waitForFinished(5000);
+    QFile::remove(lock);
 }
 
 TEST_F(MSCommTest, BusyDeviceIsRefusedWithItsName)

@@ -363,7 +363,7 @@ TEST_F(SerialFaults, FramesAmongNoiseAreTakenAsTheCoreTakesThem)
     EXPECT_GE(actual.interpCount, rounds);
 }
 
-TEST_F(SerialFaults, DeviceThatHangsUpMidFrameIsReportedOnceAndReopenedWhenItReturns)
+TEST_F(SerialFaults, DeviceThatHangsUpMidFrameIsReportedOnceReopenedAndItsHalfFrameDropped)
 {
     StableLink link;
     auto first = std::make_unique<Device>();
@@ -375,8 +375,8 @@ TEST_F(SerialFaults, DeviceThatHangsUpMidFrameIsReportedOnceAndReopenedWhenItRet
 
     first->send(referenceFrame);
     ASSERT_TRUE(waitFor([&] { return window->state().okCount > 0; }));
-    first->send("<1,2,3;4,"); // the device dies in the middle of a frame
-    ASSERT_TRUE(waitFor([&] { return window->state().rxBuffer == "<1,2,3;4,"; }));
+    first->send("<10,10,90; 90,90,90; 50,5"); // the device dies in the middle of a frame
+    ASSERT_TRUE(waitFor([&] { return window->state().rxBuffer == "<10,10,90; 90,90,90; 50,5"; }));
     const auto surface = std::make_unique<meshscope::HeightGrid>(window->state().heights);
     const auto counted = window->state().interpCount;
     first->hangUp();
@@ -397,6 +397,11 @@ TEST_F(SerialFaults, DeviceThatHangsUpMidFrameIsReportedOnceAndReopenedWhenItRet
     ASSERT_TRUE(waitFor([&] { return linesWith(errors.text(), "reopened " + link.path()) > 0; }, 10000))
         << errors.text();
 
+    // The rest of a frame from before the loss must not complete the half
+    // that the loss cut: "<10,10,90; 90,90,90; 50,50,40>" was never sent.
+    second.send("0,40>");
+    ASSERT_TRUE(waitFor([&] { return window->state().rxBuffer == "0,40>"; })) << window->state().rxBuffer;
+    EXPECT_EQ(window->state().interpCount, counted);
     second.send("<5,5,50;9,9,90>");
     EXPECT_TRUE(waitFor([&] { return window->state().interpCount > counted && window->state().ptZ[1] == 90; }));
     EXPECT_TRUE(window->serialControl().PortOpen());

@@ -167,6 +167,7 @@ TEST_F(Meshgrid, BadUseFailsWithOneLine)
         {"", "the input is empty and no --data file was given", ""},
         {"--smooth 9 -", "the input is empty", ""},
         {"'" + write("noise.txt", "<1,2>noise") + "'", "no frame of the input was accepted", ""},
+        {"--data '" + write("empty.dat", "") + "' /dev/null", "no grid to write: ", ""},
         {"'" + capture + "'", "cannot write the grid to standard output: No space left on device", "/dev/full"},
     };
     for (const auto& c : cases) {

@@ -2,7 +2,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QNetworkDatagram>
+#include <QTcpSocket>
 #include <QTemporaryFile>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +56,11 @@ struct Simulator {
         while (!process.canReadLine() && process.waitForReadyRead(5000)) {
         }
         const std::string watch = process.readLine().trimmed().toStdString();
+        if (watch.find("watch the other end of this line") != std::string::npos) {
+            // A named device: the viewer watches the far end, not this one.
+            EXPECT_NE(watch.find("not " + path + ")"), std::string::npos) << watch;
+            return path;
+        }
         const std::string watchPrefix = "meshsim: watch it with ", watchSuffix = " --port " + path;
         EXPECT_TRUE(watch.starts_with(watchPrefix) && watch.ends_with(watchSuffix)) << watch;
         const std::string viewer
@@ -259,6 +267,47 @@ TEST(Meshsim, WritesToANamedDeviceUntilItsOtherEndCloses)
     EXPECT_TRUE(sim.finishedCleanly());
 }
 
+// Over the network: each TCP client gets the frames from the start, and UDP
+// carries one frame per datagram.
+TEST(Meshsim, ServesEachTcpClientAndSendsOneFramePerDatagram)
+{
+    Simulator server({"--listen", "tcp://127.0.0.1:0", "--count", "3", "--rate", "100"});
+    while (!server.process.canReadLine() && server.process.waitForReadyRead(5000)) {
+    }
+    const QString listening = QString::fromUtf8(server.process.readLine().trimmed());
+    ASSERT_TRUE(listening.startsWith("meshsim: listening on tcp://127.0.0.1:")) << listening.toStdString();
+    const quint16 port = listening.section(':', -1).toUShort();
+    for (int client = 0; client < 2; ++client) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        ASSERT_TRUE(socket.waitForConnected(5000));
+        QByteArray got;
+        while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(5000))
+            got += socket.readAll();
+        got += socket.readAll();
+        std::string three = kReference;
+        three += kReference;
+        three += kReference;
+        EXPECT_EQ(got.toStdString(), three) << client;
+    }
+    server.process.terminate();
+    EXPECT_TRUE(server.finishedCleanly());
+
+    QUdpSocket receiver;
+    ASSERT_TRUE(receiver.bind(QHostAddress::LocalHost, 0));
+    Simulator sender({"--send", QStringLiteral("udp://127.0.0.1:%1").arg(receiver.localPort()), "--count", "3",
+                      "--pattern", "wave", "--rate", "100"});
+    std::vector<std::string> datagrams;
+    while (datagrams.size() < 3 && receiver.waitForReadyRead(5000)) {
+        while (receiver.hasPendingDatagrams())
+            datagrams.push_back(receiver.receiveDatagram().data().toStdString());
+    }
+    ASSERT_EQ(datagrams.size(), 3u);
+    for (const std::string& datagram : datagrams)
+        expectValidFrame(datagram, 9, 9, 50);
+    EXPECT_TRUE(sender.finishedCleanly());
+}
+
 TEST(Meshsim, BadCommandLinesGiveOneLineAndExitTwo)
 {
     const QStringList bad[] = {
@@ -275,6 +324,11 @@ TEST(Meshsim, BadCommandLinesGiveOneLineAndExitTwo)
         {"--points", "5"},
         {"--pattern", "wave", "--seed", "3"},
         {"--replay", "x", "--pattern", "wave"},
+        {"--count", "3", "--count", "4"},
+        {"--listen", "tcp://127.0.0.1:65536"},
+        {"--listen", "udp://127.0.0.1:5000"},
+        {"--send", "udp://:5000"},
+        {"--send", "udp://127.0.0.1:5000", "--device", "/dev/null"},
     };
     for (const QStringList& args : bad) {
         Simulator sim(args);

@@ -2,6 +2,7 @@
 // pseudo-terminal that goes away, and --screenshot.
 
 #include "test_window_support.h"
+#include "MSComm.h"
 #include "NoDisplay.h"
 
 #include <QFile>
@@ -10,6 +11,8 @@
 #include <QProcess>
 
 #include <string_view>
+
+#include <csignal>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -95,7 +98,26 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
         QStringList args;
         QString said;
     } bad[] = {
-        {{QStringLiteral("--bogus")}, QStringLiteral("meshscope: Unknown option 'bogus' (see meshscope --help)\n")},
+        {{QStringLiteral("--bogus")}, QStringLiteral("meshscope: unknown option '--bogus' (see meshscope --help)\n")},
+        {{QStringLiteral("--port")}, QStringLiteral("meshscope: --port needs a value (see meshscope --help)\n")},
+        {{QStringLiteral("-v"), QStringLiteral("extra")}, QStringLiteral("unexpected argument \"extra\"")},
+        {{QStringLiteral("--port"), QString()}, QStringLiteral("--port wants a device path or a network source")},
+        {{QStringLiteral("--port"), QStringLiteral("/dev/a"), QStringLiteral("--port"), QStringLiteral("/dev/b")},
+         QStringLiteral("meshscope: --port is given twice (give it once)\n")},
+        {{QStringLiteral("--baud"), QStringLiteral(" 9600")},
+         QStringLiteral("--baud wants a positive whole number of bits per second, not \" 9600\"")},
+        {{QStringLiteral("--baud"), QStringLiteral("2147483648")},
+         QStringLiteral("--baud 2147483648 is more than any line runs at")},
+        {{QStringLiteral("--list-ports"), QStringLiteral("--port"), QStringLiteral("x")},
+         QStringLiteral("--list-ports takes no other option, not --port")},
+        {{QStringLiteral("--port"), QStringLiteral("tcp://127.0.0.1:5000"), QStringLiteral("--baud"),
+          QStringLiteral("9600")},
+         QStringLiteral("--baud applies only to a serial port, not to tcp://127.0.0.1:5000")},
+        {{QStringLiteral("--port"), QStringLiteral("tcp://127.0.0.1")},
+         QStringLiteral("cannot use tcp://127.0.0.1: the port must be a number from 1 to 65535")},
+        {{QStringLiteral("--port"), QStringLiteral("tcp://:5000")}, QStringLiteral("the host is missing")},
+        {{QStringLiteral("--port"), QStringLiteral("udp://example.org:5000")},
+         QStringLiteral("a UDP source binds to a numeric address of this machine")},
         {{QStringLiteral("mydata.dat")},
          QStringLiteral("meshscope: unexpected argument \"mydata.dat\" (use --data FILE to read a data file)\n")},
         {{QStringLiteral("--screenshot-delay"), QStringLiteral("100")},
@@ -105,9 +127,54 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
     };
     for (const auto& c : bad) {
         const QString said = run(meshscope, c.args, &code);
+        EXPECT_TRUE(said.endsWith(QLatin1Char('\n')) && said.count(QLatin1Char('\n')) == 1) << said.toStdString();
         EXPECT_TRUE(said.contains(c.said)) << said.toStdString();
         EXPECT_EQ(said.count(QStringLiteral("meshscope:")), 1) << said.toStdString();
         EXPECT_EQ(code, 2) << c.args.join(' ').toStdString();
+    }
+}
+
+// Nothing but the answer, also as root without a runtime directory, where Qt
+// would warn while it starts.
+TEST(ViewerProgram, HelpAndVersionSayNothingElse)
+{
+    for (const char* option : {"--help", "-v"}) {
+        QProcess p;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        p.setProcessEnvironment(environment);
+        p.start(meshscope, {QLatin1String(option)});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 0);
+        EXPECT_EQ(p.readAllStandardError().toStdString(), "") << option;
+        EXPECT_FALSE(p.readAllStandardOutput().isEmpty());
+    }
+}
+
+// SIGTERM, SIGINT and SIGHUP end the viewer as closing its window does: the
+// port and its lock released, every byte read in the recording, and the
+// status a shell gives a program the signal ended.
+TEST(ViewerProgram, StopSignalsExitWithTheirStatusAndLeaveNoLockFile)
+{
+    windowtest::app();
+    ScratchDir dir("1 1 5\n");
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        FakeDevice device;
+        const QString lock = MSComm::lockFilePath(QString::fromStdString(device.path()));
+        const QString record = dir.path() + QStringLiteral("/record-%1.txt").arg(signal);
+        Viewer viewer(
+            meshscope,
+            {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--record"), record},
+            dir.path());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(lock); }, 10000)) << lock.toStdString();
+        device.send("<1,1,5; 2,2,6>");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(record).size() == 14; }, 10000));
+        ::kill(static_cast<pid_t>(viewer.process().processId()), signal);
+        ASSERT_TRUE(viewer.process().waitForFinished(10000)) << signal;
+        EXPECT_EQ(viewer.process().exitStatus(), QProcess::NormalExit) << signal;
+        EXPECT_EQ(viewer.process().exitCode(), 128 + signal);
+        EXPECT_FALSE(QFile::exists(lock)) << signal;
+        EXPECT_EQ(viewer.waitForError(QStringLiteral("meshscope:"), 100).count(QStringLiteral("meshscope:")), 0);
     }
 }
 

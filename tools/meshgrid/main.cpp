@@ -183,9 +183,15 @@ int run(const Options& options)
                         ? "the input is empty and no --data file was given: no grid to write"
                         : "no frame of the input was accepted and no --data file was given: no grid to write");
     }
-    const bool written = options.raw
-        ? writeGrid(state->rawHeights, state->minX, state->maxX, state->minY, state->maxY)
-        : writeGrid(state->heights, state->drawMinX, state->drawMaxX, state->drawMinY, state->drawMaxY);
+    const bool raw = options.raw;
+    const int firstX = raw ? state->minX : state->drawMinX, lastX = raw ? state->maxX : state->drawMaxX;
+    const int firstY = raw ? state->minY : state->drawMinY, lastY = raw ? state->maxY : state->drawMaxY;
+    // A data file without samples and a stream without an accepted frame leave nothing to draw.
+    if (firstX > lastX || firstY > lastY)
+        return fail("no grid to write: " + (options.dataFile ? *options.dataFile : std::string("the data"))
+                    + " holds no sample and no frame of the input was accepted");
+    const bool written = options.raw ? writeGrid(state->rawHeights, firstX, lastX, firstY, lastY)
+                                     : writeGrid(state->heights, firstX, lastX, firstY, lastY);
     if (!written)
         return fail(std::string("cannot write the grid to standard output: ") + std::strerror(errno));
     std::cerr << "accepted " << state->interpCount << ", reference " << state->okCount << "; frames in the stream "

@@ -8,6 +8,8 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <netdb.h>
+#include <sys/socket.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -55,7 +57,32 @@ int waitFor(int fd, short events, long long timeoutNs, short& revents)
 
 bool isHangUp(int error)
 {
-    return error == EIO || error == EPIPE || error == ENXIO;
+    return error == EIO || error == EPIPE || error == ENXIO || error == ECONNRESET;
+}
+
+std::string addressText(const std::string& scheme, const sockaddr_storage& address)
+{
+    char host[NI_MAXHOST] = {};
+    char port[NI_MAXSERV] = {};
+    getnameinfo(reinterpret_cast<const sockaddr*>(&address), sizeof address, host, sizeof host, port, sizeof port,
+                NI_NUMERICHOST | NI_NUMERICSERV);
+    const std::string h = host;
+    return scheme + "://" + (h.find(':') != std::string::npos ? "[" + h + "]" : h) + ":" + port;
+}
+
+// The addresses a host and port name; throws with the resolver's reason.
+addrinfo* resolve(const NetAddress& address, int type, bool passive, const std::string& text)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = type;
+    hints.ai_flags = passive ? AI_PASSIVE : 0;
+    addrinfo* found = nullptr;
+    const int error
+        = getaddrinfo(address.host.empty() ? nullptr : address.host.c_str(), address.port.c_str(), &hints, &found);
+    if (error != 0)
+        throw std::runtime_error("cannot use " + text + ": " + gai_strerror(error));
+    return found;
 }
 
 } // namespace
@@ -93,13 +120,14 @@ timespec addNanoseconds(timespec t, long long ns)
     return t;
 }
 
-Line::Line(int fd, std::string path, bool pseudoTerminal)
-    : fd_(fd), path_(std::move(path)), pseudoTerminal_(pseudoTerminal)
+Line::Line(int fd, std::string path, Kind kind)
+    : fd_(fd), path_(std::move(path)), kind_(kind), pseudoTerminal_(kind == Kind::PseudoTerminal)
 {
 }
 
 Line::Line(Line&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), pseudoTerminal_(other.pseudoTerminal_)
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), kind_(other.kind_),
+      pseudoTerminal_(other.pseudoTerminal_)
 {
 }
 
@@ -121,7 +149,7 @@ Line Line::openPseudoTerminal()
     ::close(slave);
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     fcntl(master, F_SETFD, FD_CLOEXEC);
-    return Line(master, name, true);
+    return Line(master, name, Kind::PseudoTerminal);
 }
 
 Line Line::openDevice(const std::string& path)
@@ -129,7 +157,7 @@ Line Line::openDevice(const std::string& path)
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         throw systemError("cannot open " + path);
-    Line line(fd, path, false);
+    Line line(fd, path, Kind::Device);
     if (!isatty(fd))
         throw std::runtime_error("cannot use " + path + ": not a terminal device");
     const termios settings = rawSettings();
@@ -140,6 +168,8 @@ Line Line::openDevice(const std::string& path)
 
 bool Line::readerGone() const
 {
+    if (kind_ == Kind::Datagrams)
+        return false;
     pollfd entry{fd_, 0, 0};
     return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLERR)) != 0;
 }
@@ -160,6 +190,12 @@ Outcome Line::waitForReader()
 
 Outcome Line::send(const std::string& bytes)
 {
+    if (kind_ == Kind::Datagrams) {
+        // Nobody listening yet shows as a refused send: the viewer may come later.
+        if (::send(fd_, bytes.data(), bytes.size(), 0) < 0 && errno != ECONNREFUSED && errno != EINTR)
+            throw systemError("cannot send to " + path_);
+        return stopRequested ? Outcome::Stopped : Outcome::Done;
+    }
     std::size_t done = 0;
     while (done < bytes.size()) {
         if (stopRequested)
@@ -192,14 +228,111 @@ Outcome Line::waitUntil(const timespec& deadline)
         if (remaining <= 0)
             return Outcome::Done;
         short revents = 0;
-        if (waitFor(fd_, POLLIN, remaining, revents) <= 0)
+        // Datagrams have no reader to watch: a refusal report is no hang-up.
+        if (waitFor(kind_ == Kind::Datagrams ? -1 : fd_, POLLIN, remaining, revents) <= 0)
             continue;
         if (revents & (POLLHUP | POLLERR))
             return Outcome::HungUp;
         if (revents & POLLIN) {
             char discard[512];
-            if (::read(fd_, discard, sizeof discard) < 0 && isHangUp(errno))
+            const ssize_t n = ::read(fd_, discard, sizeof discard);
+            if ((n < 0 && isHangUp(errno)) || (n == 0 && kind_ == Kind::Stream))
                 return Outcome::HungUp;
         }
+    }
+}
+
+NetAddress parseNetAddress(const std::string& text, const std::string& scheme, bool hostRequired)
+{
+    const std::string prefix = scheme + "://";
+    const std::string form = scheme + (hostRequired ? "://HOST:PORT" : "://[ADDRESS]:PORT");
+    const auto bad
+        = [&](const std::string& what) { return std::invalid_argument(text + " " + what + " (write " + form + ")"); };
+    if (text.rfind(prefix, 0) != 0)
+        throw bad("is not a " + scheme + " address");
+    const std::string rest = text.substr(prefix.size());
+    const std::size_t colon = rest.rfind(':');
+    if (colon == std::string::npos)
+        throw bad("names no port");
+    NetAddress address{rest.substr(0, colon), rest.substr(colon + 1)};
+    if (address.host.size() >= 2 && address.host.front() == '[' && address.host.back() == ']')
+        address.host = address.host.substr(1, address.host.size() - 2);
+    else if (address.host.find(':') != std::string::npos)
+        throw bad("has an IPv6 address outside brackets");
+    if (hostRequired && address.host.empty())
+        throw bad("names no host");
+    const bool digits = !address.port.empty() && address.port.size() <= 5
+        && address.port.find_first_not_of("0123456789") == std::string::npos;
+    if (!digits || std::stoi(address.port) > 65535 || (hostRequired && std::stoi(address.port) == 0))
+        throw bad("names no port from " + std::string(hostRequired ? "1" : "0") + " to 65535");
+    return address;
+}
+
+Line Line::openDatagrams(const std::string& text)
+{
+    const NetAddress address = parseNetAddress(text, "udp", true);
+    addrinfo* found = resolve(address, SOCK_DGRAM, false, text);
+    int fd = -1;
+    for (addrinfo* a = found; a && fd < 0; a = a->ai_next) {
+        fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd >= 0 && ::connect(fd, a->ai_addr, a->ai_addrlen) != 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    freeaddrinfo(found);
+    if (fd < 0)
+        throw systemError("cannot send to " + text);
+    return Line(fd, text, Kind::Datagrams);
+}
+
+Listener::Listener(const std::string& text)
+{
+    const NetAddress address = parseNetAddress(text, "tcp", false);
+    addrinfo* found = resolve(address, SOCK_STREAM, true, text);
+    int error = 0;
+    for (addrinfo* a = found; a && fd_ < 0; a = a->ai_next) {
+        fd_ = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+        const int on = 1;
+        if (fd_ >= 0)
+            ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        if (fd_ >= 0 && (::bind(fd_, a->ai_addr, a->ai_addrlen) != 0 || ::listen(fd_, 4) != 0)) {
+            error = errno;
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    freeaddrinfo(found);
+    if (fd_ < 0) {
+        errno = error;
+        throw systemError("cannot listen on " + text);
+    }
+    sockaddr_storage bound{};
+    socklen_t length = sizeof bound;
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&bound), &length);
+    address_ = addressText("tcp", bound);
+}
+
+Listener::~Listener()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+std::optional<Line> Listener::accept()
+{
+    for (;;) {
+        if (stopRequested)
+            return std::nullopt;
+        short revents = 0;
+        if (waitFor(fd_, POLLIN, 1'000'000'000LL, revents) <= 0 || !(revents & POLLIN))
+            continue;
+        sockaddr_storage peer{};
+        socklen_t length = sizeof peer;
+        const int client = ::accept4(fd_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (client >= 0)
+            return Line(client, addressText("tcp", peer), Line::Kind::Stream);
+        if (errno != EINTR && errno != EAGAIN && errno != ECONNABORTED)
+            throw systemError("cannot accept a client on " + address_);
     }
 }

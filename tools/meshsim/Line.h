@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ctime>
+#include <optional>
 #include <string>
 
 // How a wait or a write on the line ended.
@@ -14,12 +15,16 @@ enum class Outcome {
 // request always wakes the wait instead of slipping in between checks.
 void installStopSignals();
 
-// The end meshsim writes frames to: the master of a new pseudo-terminal, or a
-// terminal device named on the command line. Both are set raw, 115200 baud.
+// The end meshsim writes frames to: the master of a new pseudo-terminal, a
+// terminal device named on the command line (both set raw, 115200 baud), a
+// TCP client's connection, or a UDP socket that sends each frame as one
+// datagram.
 class Line {
 public:
     static Line openPseudoTerminal();
     static Line openDevice(const std::string& path);
+    // "udp://HOST:PORT"; throws a one-line reason for a bad or unknown address.
+    static Line openDatagrams(const std::string& address);
     Line(Line&& other) noexcept;
     Line(const Line&) = delete;
     Line& operator=(const Line&) = delete;
@@ -28,6 +33,8 @@ public:
     // The path a reader opens (the slave of a pseudo-terminal) or the device.
     const std::string& path() const { return path_; }
     bool isPseudoTerminal() const { return pseudoTerminal_; }
+    // Closing it at once could cut off what the reader has not taken yet.
+    bool lingers() const { return kind_ == Kind::PseudoTerminal || kind_ == Kind::Stream; }
 
     // Until a reader has the pseudo-terminal open; at once for a device.
     Outcome waitForReader();
@@ -38,13 +45,43 @@ public:
     Outcome waitUntil(const timespec& deadline);
 
 private:
-    Line(int fd, std::string path, bool pseudoTerminal);
+    friend class Listener;
+    enum class Kind { PseudoTerminal, Device, Stream, Datagrams };
+    Line(int fd, std::string path, Kind kind);
     bool readerGone() const;
 
     int fd_ = -1;
     std::string path_;
+    Kind kind_ = Kind::Device;
     bool pseudoTerminal_ = false;
 };
+
+// A TCP port that serves one client at a time; clients that come meanwhile
+// wait in the queue until the one before them leaves.
+class Listener {
+public:
+    // "tcp://[ADDRESS]:PORT"; port 0 picks a free one. Throws a one-line reason.
+    explicit Listener(const std::string& address);
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+    ~Listener();
+    // "tcp://ADDRESS:PORT" with the port bound.
+    const std::string& address() const { return address_; }
+    // The next client, or empty when a stop signal came first.
+    std::optional<Line> accept();
+
+private:
+    int fd_ = -1;
+    std::string address_;
+};
+
+// Host and port of "SCHEME://HOST:PORT" (HOST may be "[v6]" or, where allowed,
+// empty); throws UsageError-like std::invalid_argument with the reason.
+struct NetAddress {
+    std::string host;
+    std::string port;
+};
+NetAddress parseNetAddress(const std::string& text, const std::string& scheme, bool hostRequired);
 
 timespec monotonicNow();
 timespec addNanoseconds(timespec t, long long ns);

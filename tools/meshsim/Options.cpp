@@ -1,5 +1,6 @@
 #include "Options.h"
 
+#include "Line.h"
 #include "Usage.h"
 
 #include <algorithm>
@@ -86,6 +87,10 @@ Options parseOptions(const std::vector<std::string>& args)
             options.replayFile = value();
         else if (name == "--device")
             options.devicePath = value();
+        else if (name == "--listen")
+            options.listen = value();
+        else if (name == "--send")
+            options.send = value();
         else if (name == "--seed")
             options.seed = parseNumber<std::uint32_t>(name, value(), 0, UINT32_MAX, "a seed from 0 to 4294967295");
         else if (name.empty() || name[0] != '-')
@@ -94,9 +99,23 @@ Options parseOptions(const std::vector<std::string>& args)
             throw UsageError("unknown option '" + args[i] + "'" + tools::seeHelp("meshsim"));
         if (inlineValue && (tools::isHelpOption(name) || tools::isVersionOption(name)))
             throw UsageError(name + " takes no value");
+        // A second value would quietly replace the first.
+        if (std::find(given.begin(), given.end(), name) != given.end())
+            throw UsageError(name + " is given twice (give it once)");
         given.push_back(name);
     }
     checkOptionsApply(options, given);
+    const int ends = int(!options.devicePath.empty()) + int(!options.listen.empty()) + int(!options.send.empty());
+    if (ends > 1)
+        throw UsageError("give one of --device, --listen and --send: meshsim writes to one line");
+    try {
+        if (!options.listen.empty())
+            parseNetAddress(options.listen, "tcp", false);
+        if (!options.send.empty())
+            parseNetAddress(options.send, "udp", true);
+    } catch (const std::invalid_argument& e) {
+        throw UsageError(std::string(!options.listen.empty() ? "--listen " : "--send ") + e.what());
+    }
     return options;
 }
 
@@ -108,7 +127,7 @@ Sends sample frames like the measuring device, so the viewer can run without it.
 By default meshsim opens a pseudo-terminal, prints its path on one line
 ("meshsim: sending on /dev/pts/N") and waits until a reader opens that path;
 only then does it start sending, so no frame is lost into a line nobody reads.
-It stops when the reader closes the line, on SIGINT or SIGTERM, or after --count
+It stops when the reader closes the line, on SIGINT, SIGTERM or SIGHUP, or after --count
 frames (then it lingers up to one second, or until the reader closes, so the
 last frame can still be read).
 
@@ -122,7 +141,15 @@ last frame can still be read).
   --replay FILE    send FILE's bytes unchanged instead of a pattern, cut after
                    each '>', one piece per period; stops at the end of the file
   --device PATH    write to this terminal device instead of a new pseudo-terminal;
-                   stops when writing fails because the other end went away
+                   stops when writing fails because the other end went away.
+                   The viewer watches the other end of that line, not PATH
+  --listen tcp://[ADDRESS]:PORT
+                   serve the frames over TCP instead: each client that connects
+                   gets them from the start (--count and --replay count per
+                   client), one client at a time, later ones wait their turn;
+                   port 0 picks a free one; runs until stopped
+  --send udp://HOST:PORT
+                   send the frames as UDP datagrams instead, one frame each
   --seed N         seed of the random pattern (default: from the clock; only
                    with --pattern random)
   -h, --help       show this text

@@ -15,6 +15,8 @@ struct Options {
     std::optional<long long> count;    // stop after this many frames
     std::string replayFile;            // send this capture instead of a pattern
     std::string devicePath;            // write here instead of a new pseudo-terminal
+    std::string listen;                // serve each TCP client here instead
+    std::string send;                  // send datagrams here instead
     std::optional<std::uint32_t> seed; // for the random pattern
     bool help = false;
     bool version = false;

@@ -110,8 +110,9 @@ void run(Line& line, FrameSource& source, double rate)
         if (line.waitUntil(next) != Outcome::Done)
             return;
     }
-    // Closing the master would discard what the reader has not taken yet.
-    if (line.isPseudoTerminal())
+    // Closing the master would discard what the reader has not taken yet;
+    // a TCP client gets the same time to read the last frame.
+    if (line.lingers())
         line.waitUntil(addNanoseconds(monotonicNow(), 1'000'000'000LL));
 }
 
@@ -158,9 +159,37 @@ int main(int argc, char** argv)
     try {
         FrameSource source(options);
         installStopSignals();
+        if (!options.listen.empty()) {
+            Listener listener(options.listen);
+            std::string watched = listener.address();
+            // A viewer on this machine reaches an any-address server through loopback.
+            for (const char* any : {"tcp://0.0.0.0:", "tcp://[::]:"})
+                if (watched.rfind(any, 0) == 0)
+                    watched = "tcp://127.0.0.1:" + watched.substr(std::string(any).size());
+            std::cout << "meshsim: listening on " << listener.address() << '\n'
+                      << "meshsim: watch it with " << viewerCommand() << " --port " << watched << std::endl;
+            while (std::optional<Line> client = listener.accept()) {
+                FrameSource frames(options);
+                run(*client, frames, options.rate);
+            }
+            return 0;
+        }
+        if (!options.send.empty()) {
+            Line line = Line::openDatagrams(options.send);
+            const std::string port = options.send.substr(options.send.rfind(':') + 1);
+            std::cout << "meshsim: sending datagrams to " << line.path() << '\n'
+                      << "meshsim: watch it with " << viewerCommand() << " --port udp://:" << port << std::endl;
+            run(line, source, options.rate);
+            return 0;
+        }
         Line line = options.devicePath.empty() ? Line::openPseudoTerminal() : Line::openDevice(options.devicePath);
-        std::cout << "meshsim: sending on " << line.path() << '\n'
-                  << "meshsim: watch it with " << viewerCommand() << " --port " << line.path() << std::endl;
+        std::cout << "meshsim: sending on " << line.path() << '\n';
+        if (options.devicePath.empty())
+            std::cout << "meshsim: watch it with " << viewerCommand() << " --port " << line.path() << std::endl;
+        else
+            std::cout << "meshsim: watch the other end of this line with " << viewerCommand()
+                      << " --port OTHER-END (the port the cable or the pseudo-terminal pair leads to, not "
+                      << line.path() << ")" << std::endl;
         run(line, source, options.rate);
     } catch (const std::bad_alloc&) {
         std::cerr << "meshsim: out of memory (try a smaller --replay file)\n";

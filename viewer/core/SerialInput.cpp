@@ -100,6 +100,13 @@ void trimReceived(ViewerState& state)
     }
 }
 
+void dropUnfinishedFrame(ViewerState& state)
+{
+    std::string& buffer = state.rxBuffer;
+    const std::size_t lastClose = buffer.rfind('>');
+    buffer.erase(lastClose == std::string::npos ? 0 : lastClose + 1);
+}
+
 void serialPollTick(ViewerState& state, ViewerHost& host)
 {
     if (host.InBufferCount() > 0)

@@ -26,6 +26,10 @@ bool takeOneFrame(ViewerState& state, ViewerHost& host);
 // the frame the rules take from a long input is taken before anything goes.
 void trimReceived(ViewerState& state);
 
+// The line was lost: keeps rxBuffer up to its last ">" and throws away what
+// follows, a frame cut by the loss that later bytes must never complete.
+void dropUnfinishedFrame(ViewerState& state);
+
 // One tick of the serial poll timer: read what waits at the port, take one
 // frame, refresh the status line.
 void serialPollTick(ViewerState& state, ViewerHost& host);

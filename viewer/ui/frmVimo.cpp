@@ -89,18 +89,13 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent) : QWi
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()));
 
-    ms_Comm.setCommPort(commPort);
-    if (!devicePath.isEmpty())
-        ms_Comm.setDevicePath(devicePath);
-    connect(&ms_Comm, &MSComm::portFailed, this, &frmVimo::onPortFailed);
-    connect(&ms_Comm, &MSComm::discarded, this, &frmVimo::recordDiscarded);
+    ms_Comm.setPort(commPort, devicePath);
+    connect(&ms_Comm, &InputLine::lost, this, &frmVimo::onLineLost);
 
     tmrCommPort.setInterval(10);
     tmrAnimate.setInterval(1);
     connect(&tmrCommPort, &QTimer::timeout, this, &frmVimo::onPollTick);
     connect(&tmrAnimate, &QTimer::timeout, this, &frmVimo::onAnimationTick);
-    tmrReopen.setInterval(reopenIntervalMs);
-    connect(&tmrReopen, &QTimer::timeout, this, &frmVimo::onReopenTick);
 
     createControls();
     qApp->installEventFilter(this);
@@ -167,7 +162,7 @@ void frmVimo::load()
     tmrAnimate.setInterval(250);
     VornCtl1->setScaleUnitsPerPixel(1);
     VornCtl1->setBooleanProperty1(true);
-    openPort();
+    ms_Comm.open();
     enableTimer(tmrCommPort, 10);
     vorn::runHandler(QStringLiteral("serial poll"), [this] { serialPollTick(state_, *this); });
     state_.interpCount = 0;
@@ -175,46 +170,16 @@ void frmVimo::load()
     vorn::runHandler(QStringLiteral("data file"), [this] { CheckFile(state_, *this, state_.dataFile); });
 }
 
-// A port that cannot be opened (missing, busy) is reported once; the viewer
-// runs on with the file's data, the keys and the animation, and opens the
-// port by itself once the device appears or is freed.
-void frmVimo::openPort()
+// The lost line's last characters are taken as usual, but a frame they
+// leave unfinished is thrown away: bytes read after the return would
+// otherwise complete it into a frame the device never sent.
+void frmVimo::onLineLost()
 {
-    try {
-        ms_Comm.setPortOpen(true);
-    } catch (const SerialSpeedError& error) {
-        writeErrorLine(QString::fromStdString(error.what()) + QStringLiteral(" (choose another rate with --baud)"));
-    } catch (const std::exception& error) {
-        writeErrorLine(QString::fromStdString(error.what()) + QStringLiteral(" (use --port to choose a device)"));
-        retryPort(QStringLiteral("opened"));
-    }
-}
-
-// A lost line is reported once; the viewer runs on with what it has and
-// retries the same device path quietly until the device returns.
-void frmVimo::onPortFailed(const QString& message)
-{
-    writeErrorLine(message + QStringLiteral("; the viewer runs on and reopens the port when the device returns"));
-    retryPort(QStringLiteral("reopened"));
-}
-
-void frmVimo::retryPort(const QString& openedWord)
-{
-    openedWord_ = openedWord;
-    tmrReopen.start();
-}
-
-void frmVimo::onReopenTick()
-{
-    if (!ms_Comm.PortOpen()) {
-        try {
-            ms_Comm.setPortOpen(true);
-        } catch (const std::exception&) {
-            return; // still missing or busy; try again at the next tick
-        }
-        writeErrorLine(openedWord_ + QLatin1Char(' ') + ms_Comm.devicePath());
-    }
-    tmrReopen.stop();
+    vorn::runHandler(QStringLiteral("serial poll"), [this] {
+        if (ms_Comm.InBufferCount() > 0)
+            state_.rxBuffer += ms_Comm.Input();
+        dropUnfinishedFrame(state_);
+    });
 }
 
 frmVimo::SetupKey frmVimo::currentSetup() const
@@ -263,30 +228,14 @@ int frmVimo::InBufferCount()
     return ms_Comm.InBufferCount();
 }
 
-// Everything taken from the port passes here, also what the space key throws
-// away, so the recording holds the whole stream as it arrived.
 std::string frmVimo::Input()
 {
-    std::string text = ms_Comm.Input();
-    if (const auto problem = record_.append(text))
-        writeErrorLine(QString::fromStdString(*problem));
-    return text;
-}
-
-// What the paused control drops unread belongs in the recording as well.
-void frmVimo::recordDiscarded(const QByteArray& characters)
-{
-    if (!record_.active())
-        return;
-    if (const auto problem
-        = record_.append(std::string_view(characters.constData(), static_cast<size_t>(characters.size()))))
-        writeErrorLine(QString::fromStdString(*problem));
+    return ms_Comm.Input();
 }
 
 void frmVimo::recordTo(const QString& path)
 {
-    if (const auto problem = record_.open(QFile::encodeName(path).toStdString()))
-        writeErrorLine(QString::fromStdString(*problem));
+    ms_Comm.recordTo(path);
 }
 
 bool frmVimo::pollTimerEnabled() const
@@ -426,11 +375,7 @@ bool frmVimo::onViewportMouse(QEvent* event)
 
 void frmVimo::closeEvent(QCloseEvent* event)
 {
-    tmrReopen.stop();
-    if (record_.active())
-        Input(); // what arrived since the last poll belongs in the recording too
-    if (ms_Comm.PortOpen())
-        ms_Comm.setPortOpen(false);
+    ms_Comm.close();
     QWidget::closeEvent(event);
 }
 

@@ -3,9 +3,8 @@
 // The meshscope window: owns the viewport, the serial control, the text boxes
 // and the two timers, and routes their events to the viewer core.
 
-#include "MSComm.h"
+#include "InputLine.h"
 #include "MouseView.h"
-#include "SerialRecord.h"
 #include "ViewerHost.h"
 #include "ViewerState.h"
 
@@ -26,7 +25,8 @@ namespace meshscope {
 class frmVimo : public QWidget, public ViewerHost {
     Q_OBJECT
 public:
-    // The port is COMn unless devicePath names another device.
+    // The port is COMn unless devicePath names another device or a network
+    // source; a malformed network name throws SerialPortError.
     explicit frmVimo(int commPort, const QString& devicePath = {}, QWidget* parent = nullptr);
     ~frmVimo() override;
 
@@ -50,14 +50,12 @@ public:
 
     ViewerState& state() { return state_; }
     VornCtl* viewport() const { return VornCtl1; }
-    MSComm& serialControl() { return ms_Comm; }
+    InputLine& serialControl() { return ms_Comm; }
     QLineEdit* statusBox() const { return txtStatus; }
     QPlainTextEdit* commandsBox() const { return txtCommands; }
     const QTimer& pollTimer() const { return tmrCommPort; }
     const QTimer& animationTimer() const { return tmrAnimate; }
-    const QTimer& reopenTimer() const { return tmrReopen; }
-
-    static constexpr int reopenIntervalMs = 300;
+    const QTimer& reopenTimer() const { return ms_Comm.retryTimer(); }
 
     static constexpr int designWidth = 1072;
     static constexpr int designHeight = 709;
@@ -69,7 +67,6 @@ protected:
 
 private:
     void createControls();
-    void openPort();
     void onInitialization();
     void onPaint();
     void onPollTick();
@@ -77,10 +74,7 @@ private:
     void onKey(QChar key);
     // The viewport's mouse: a left-button drag turns the view, the wheel zooms.
     bool onViewportMouse(QEvent* event);
-    void onPortFailed(const QString& message);
-    void recordDiscarded(const QByteArray& characters);
-    void onReopenTick();
-    void retryPort(const QString& openedWord);
+    void onLineLost();
 
     // What the context's projection and lights follow: the set-up's inputs
     // by their change counter, and the viewport's size.
@@ -110,16 +104,13 @@ private:
     VornCtl* VornCtl1 = nullptr;
     QTimer tmrCommPort;
     QTimer tmrAnimate;
-    QTimer tmrReopen; // retries a missing, busy or lost port until it opens
     QString pendingStatus_;
-    QString openedWord_; // "opened" or "reopened", said when a retry succeeds
     bool inKey_ = false; // every key repaints, even when the picture would not change
     std::optional<PictureKey> shownPicture_;
     std::optional<SetupKey> appliedSetup_;
-    SerialRecord record_;
     MouseDrag drag_;
     int wheelRest_ = 0; // wheel turn short of a whole notch
-    MSComm ms_Comm;
+    InputLine ms_Comm;
 };
 
 // The fonts of the status and help boxes.

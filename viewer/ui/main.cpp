@@ -3,13 +3,17 @@
 
 #include "CommandLine.h"
 #include "frmVimo.h"
+#include "MSComm.h"
+#include "NetComm.h"
 #include "PortList.h"
 #include "ProgramStart.h"
 #include "Screenshot.h"
+#include "StopSignals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <csignal>
 #include <cstdio>
@@ -21,11 +25,6 @@
 int main(int argc, char* argv[])
 {
     const char* program = MESHSCOPE_PROGRAM_NAME;
-    const QString displayProblem = vorn::chooseDisplayPlatform(argc, argv);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(program));
-    QApplication::setApplicationVersion(QStringLiteral(MESHSCOPE_VERSION));
-
     CommandLine commandLine(QString::fromLatin1(program), QStringLiteral(MESHSCOPE_VERSION),
                             QStringLiteral("Live surface viewer: interpolates sample frames from a serial line "
                                            "(default COM%1) or datafile.dat in the working directory and draws "
@@ -36,7 +35,9 @@ int main(int argc, char* argv[])
     QCommandLineParser& parser = commandLine.parser();
     const QCommandLineOption portOption(
         QStringLiteral("port"),
-        QStringLiteral("Read frames from the serial device PATH instead of COM%1 (/dev/ttyS%2).")
+        QStringLiteral("Read frames from the serial device PATH instead of COM%1 (/dev/ttyS%2); or from the "
+                       "network: tcp://HOST:PORT connects to a serial-to-network bridge such as ser2net, "
+                       "udp://[ADDRESS]:PORT takes the datagrams sent to that port.")
             .arg(MESHSCOPE_COMM_PORT)
             .arg(MESHSCOPE_COMM_PORT - 1),
         QStringLiteral("PATH"));
@@ -57,12 +58,14 @@ int main(int argc, char* argv[])
         QStringLiteral("FILE"));
     const QCommandLineOption baudOption(
         QStringLiteral("baud"),
-        QStringLiteral("Line speed in bits per second (default %1); 8 data bits, no parity, one stop bit.")
+        QStringLiteral("Line speed in bits per second (default %1); 8 data bits, no parity, one stop bit. "
+                       "Serial ports only.")
             .arg(MSComm::BaudRate),
         QStringLiteral("N"), QString::number(MSComm::BaudRate));
     const QCommandLineOption listPortsOption(
         QStringLiteral("list-ports"),
-        QStringLiteral("Print each serial port found (path, description, maker, serial number) and exit."));
+        QStringLiteral("Print each serial port found (path, description, maker, serial number) and exit; "
+                       "takes no other option."));
     parser.addOption(portOption);
     parser.addOption(baudOption);
     parser.addOption(listPortsOption);
@@ -75,7 +78,10 @@ int main(int argc, char* argv[])
     parser.addOption(dataOption);
     parser.addOption(screenshotOption);
     parser.addOption(delayOption);
-    if (const auto status = commandLine.parse(app.arguments(), QStringLiteral("use --data FILE to read a data file")))
+    // Parsed before the application exists, so -h and -v answer without
+    // anything Qt may say while it starts.
+    if (const auto status
+        = commandLine.parse(argumentList(argc, argv), QStringLiteral("use --data FILE to read a data file")))
         return *status;
     if (const auto status = commandLine.requireWith(delayOption, screenshotOption))
         return *status;
@@ -83,6 +89,12 @@ int main(int argc, char* argv[])
         return *status;
 
     if (parser.isSet(listPortsOption)) {
+        for (const QString& name : parser.optionNames()) {
+            if (!listPortsOption.names().contains(name))
+                return commandLine.fail(
+                    QStringLiteral("--list-ports takes no other option, not --%1 (it only lists the serial ports)")
+                        .arg(name));
+        }
         const QStringList ports = meshscope::serialPortLines();
         if (ports.isEmpty())
             std::printf(
@@ -93,11 +105,36 @@ int main(int argc, char* argv[])
         return 0;
     }
 
+    const QString port = parser.value(portOption);
+    if (parser.isSet(portOption) && port.isEmpty())
+        return commandLine.fail(QStringLiteral("--port wants a device path or a network source, not an empty name "
+                                               "(leave --port out for COM%1)")
+                                    .arg(MESHSCOPE_COMM_PORT));
+    const bool network = NetComm::isNetworkPort(port);
+    if (network) {
+        try {
+            NetComm().setAddress(port);
+        } catch (const SerialPortError& error) {
+            return commandLine.fail(QString::fromStdString(error.what()));
+        }
+        if (parser.isSet(baudOption))
+            return commandLine.fail(
+                QStringLiteral("--baud applies only to a serial port, not to %1 (the device server sets the rate)")
+                    .arg(port));
+    }
+
+    // Plain digits only: no sign, no blanks, nothing past the largest whole number.
+    const QString baudText = parser.value(baudOption);
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
     bool baudOk = false;
-    const int baud = parser.value(baudOption).toInt(&baudOk);
+    const int baud = digits.match(baudText).hasMatch() ? baudText.toInt(&baudOk) : 0;
+    if (digits.match(baudText).hasMatch() && !baudOk)
+        return commandLine.fail(
+            QStringLiteral("--baud %1 is more than any line runs at (at most 2147483647 bits per second)")
+                .arg(baudText));
     if (!baudOk || baud <= 0) {
-        return commandLine.fail(QStringLiteral("--baud wants a positive whole number of bits per second, not \"%1\"")
-                                    .arg(parser.value(baudOption)));
+        return commandLine.fail(
+            QStringLiteral("--baud wants a positive whole number of bits per second, not \"%1\"").arg(baudText));
     }
 
     bool delayOk = false;
@@ -107,12 +144,27 @@ int main(int argc, char* argv[])
                                     .arg(parser.value(delayOption)));
     }
 
+    const QString displayProblem = vorn::chooseDisplayPlatform(argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(program));
+    QApplication::setApplicationVersion(QStringLiteral(MESHSCOPE_VERSION));
     if (!displayProblem.isEmpty()) {
         vorn::reportLine(QString::fromLatin1(program), displayProblem);
         return 1;
     }
 
-    meshscope::frmVimo window(MESHSCOPE_COMM_PORT, parser.value(portOption));
+    // A stop signal ends the program as closing the window does.
+    int stoppedBy = 0;
+    meshscope::frmVimo* shown = nullptr;
+    const meshscope::StopSignals stopSignals([&](int signal) {
+        stoppedBy = signal;
+        if (shown)
+            shown->close();
+        QCoreApplication::quit();
+    });
+
+    meshscope::frmVimo window(MESHSCOPE_COMM_PORT, port);
+    shown = &window;
     window.serialControl().setBaudRate(baud);
     if (parser.isSet(recordOption)) {
         // A recording pipe whose reader has gone then fails with EPIPE, which
@@ -126,5 +178,7 @@ int main(int argc, char* argv[])
 
     if (parser.isSet(screenshotOption))
         meshscope::takeScreenshotWhenShown(window, parser.value(screenshotOption), delayMs);
-    return app.exec();
+    const int status = app.exec();
+    // As a shell reports a program the signal ended: 128 + its number.
+    return stoppedBy != 0 ? 128 + stoppedBy : status;
 }

@@ -1,0 +1,201 @@
+#include "InputLine.h"
+
+#include "MSComm.h"
+#include "NetComm.h"
+#include "ProgramStart.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <exception>
+
+namespace meshscope {
+
+InputLine::InputLine(QObject* parent) : QObject(parent)
+{
+    retry_.setInterval(retryIntervalMs);
+    connect(&retry_, &QTimer::timeout, this, &InputLine::attempt);
+    setPort(1);
+}
+
+InputLine::~InputLine() = default;
+
+void InputLine::setPort(int commPort, const QString& name)
+{
+    std::unique_ptr<LineControl> control;
+    if (NetComm::isNetworkPort(name)) {
+        auto net = std::make_unique<NetComm>();
+        net->setAddress(name);
+        control = std::move(net);
+    } else {
+        auto serial = std::make_unique<MSComm>();
+        serial->setCommPort(commPort);
+        if (!name.isEmpty())
+            serial->setDevicePath(name);
+        control = std::move(serial);
+    }
+    control_ = std::move(control);
+    connect(control_.get(), &LineControl::opened, this, &InputLine::onOpened);
+    connect(control_.get(), &LineControl::openFailed, this, &InputLine::onOpenFailed);
+    // Queued, so the loss is handled after whatever poll is running now.
+    connect(control_.get(), &LineControl::portFailed, this, &InputLine::onPortFailed, Qt::QueuedConnection);
+    connect(control_.get(), &LineControl::notice, this, &InputLine::onNotice);
+    connect(control_.get(), &LineControl::discarded, this, [this](const QByteArray& characters) {
+        record({characters.constData(), size_t(characters.size())});
+    });
+}
+
+void InputLine::setBaudRate(std::int32_t rate)
+{
+    if (auto* serial = qobject_cast<MSComm*>(control_.get()))
+        serial->setBaudRate(rate);
+}
+
+QString InputLine::name() const
+{
+    return control_->devicePath();
+}
+
+bool InputLine::isNetwork() const
+{
+    return qobject_cast<NetComm*>(control_.get()) != nullptr;
+}
+
+void InputLine::recordTo(const QString& path)
+{
+    if (const auto problem = record_.open(QFile::encodeName(path).toStdString()))
+        say(QString::fromStdString(*problem));
+}
+
+QString InputLine::advice() const
+{
+    return isNetwork() ? QStringLiteral(" (start the device or its server, or use --port to choose another source)")
+                       : QStringLiteral(" (use --port to choose a device)");
+}
+
+void InputLine::open()
+{
+    failureSaid_ = false;
+    openedWord_ = QStringLiteral("opened");
+    try {
+        control_->setPortOpen(true);
+    } catch (const SerialSpeedError& error) {
+        // A rate the port refuses does not get better by retrying.
+        say(QString::fromStdString(error.what()) + QStringLiteral(" (choose another rate with --baud)"));
+        return;
+    } catch (const std::exception& error) {
+        onOpenFailed(QString::fromStdString(error.what()));
+        return;
+    }
+    // A connection under way ends in onOpened or onOpenFailed; the timer
+    // only waits for it.
+    if (!control_->PortOpen())
+        retry_.start();
+}
+
+void InputLine::attempt()
+{
+    if (control_->PortOpen()) {
+        retry_.stop();
+        return;
+    }
+    if (control_->opening())
+        return;
+    try {
+        control_->setPortOpen(true);
+    } catch (const SerialSpeedError& error) {
+        say(QString::fromStdString(error.what()) + QStringLiteral(" (choose another rate with --baud)"));
+        retry_.stop();
+        return;
+    } catch (const std::exception&) {
+        return; // still missing or busy; try again at the next tick
+    }
+    if (control_->PortOpen())
+        onOpened();
+}
+
+void InputLine::onOpened()
+{
+    retry_.stop();
+    if (retrying_)
+        say(openedWord_ + QLatin1Char(' ') + name());
+    retrying_ = false;
+    failureSaid_ = false;
+}
+
+void InputLine::onOpenFailed(const QString& message)
+{
+    if (!failureSaid_)
+        say(message + advice());
+    failureSaid_ = true;
+    retrying_ = true;
+    if (!retry_.isActive())
+        retry_.start();
+}
+
+void InputLine::onPortFailed(const QString& message)
+{
+    // Characters that arrived before the loss still belong to the stream.
+    say(message + QStringLiteral("; the viewer runs on and reopens the port when the device returns"));
+    emit lost();
+    openedWord_ = QStringLiteral("reopened");
+    failureSaid_ = true; // the loss was said; failed retries stay quiet
+    retrying_ = true;
+    retry_.start();
+}
+
+void InputLine::onNotice(const QString& message)
+{
+    if (message == lastNotice_)
+        return;
+    lastNotice_ = message;
+    say(message);
+}
+
+void InputLine::close()
+{
+    retry_.stop();
+    retrying_ = false;
+    if (record_.active())
+        Input(); // what arrived since the last poll belongs in the recording too
+    if (control_->PortOpen() || control_->opening())
+        control_->setPortOpen(false);
+}
+
+bool InputLine::PortOpen() const
+{
+    return control_->PortOpen();
+}
+
+std::int16_t InputLine::InBufferCount()
+{
+    return control_->InBufferCount();
+}
+
+std::string InputLine::Input()
+{
+    std::string text = control_->Input();
+    record(text);
+    return text;
+}
+
+void InputLine::setPaused(bool paused)
+{
+    control_->setPaused(paused);
+}
+
+void InputLine::record(std::string_view bytes)
+{
+    if (!record_.active() || bytes.empty())
+        return;
+    if (const auto problem = record_.append(bytes))
+        say(QString::fromStdString(*problem));
+}
+
+void InputLine::say(const QString& text) const
+{
+    const QString program = QCoreApplication::applicationName();
+    vorn::reportLine(program.isEmpty() ? QStringLiteral("meshscope") : program, text);
+}
+
+} // namespace meshscope

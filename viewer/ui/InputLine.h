@@ -1,0 +1,79 @@
+#pragma once
+
+// The viewer's input line: the one owner of the serial port or network source
+// that --port names. It opens it, retries every 300 ms while it is missing,
+// busy or lost, says each change in one line, tees what it reads to the
+// recording, and gives the window the control's two operations.
+
+#include "LineControl.h"
+#include "SerialRecord.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace meshscope {
+
+class InputLine : public QObject {
+    Q_OBJECT
+public:
+    explicit InputLine(QObject* parent = nullptr);
+    ~InputLine() override;
+
+    // COMn, unless name is a device path or a network source
+    // (tcp://HOST:PORT, udp://[ADDRESS]:PORT). Throws SerialPortError for a
+    // malformed network name.
+    void setPort(int commPort, const QString& name = {});
+    // Serial ports only: the line speed from the next open.
+    void setBaudRate(std::int32_t rate);
+    QString name() const;
+    bool isNetwork() const;
+
+    // Appends every byte read from the line to the file at path from now on;
+    // a path that cannot be opened is reported and nothing is recorded.
+    void recordTo(const QString& path);
+
+    // Opens the line; a failure is said once and the line retried until it opens.
+    void open();
+    // Takes what waits into the recording and closes the line; no retries follow.
+    void close();
+
+    bool PortOpen() const;
+    std::int16_t InBufferCount();
+    // Every character taken from the line passes here, also what the space
+    // key throws away, so the recording holds the whole stream as it arrived.
+    std::string Input();
+    void setPaused(bool paused);
+
+    const QTimer& retryTimer() const { return retry_; }
+    static constexpr int retryIntervalMs = 300;
+
+signals:
+    // The line was lost. What it carried before can never join what follows
+    // the return; the window throws away a frame left unfinished.
+    void lost();
+
+private:
+    void attempt();
+    void onOpened();
+    void onOpenFailed(const QString& message);
+    void onPortFailed(const QString& message);
+    void onNotice(const QString& message);
+    void record(std::string_view bytes);
+    void say(const QString& text) const;
+    QString advice() const;
+
+    std::unique_ptr<LineControl> control_;
+    QTimer retry_;
+    QString openedWord_ = QStringLiteral("opened");
+    bool failureSaid_ = false; // the current run of failed opens has been reported
+    bool retrying_ = false;
+    QString lastNotice_;
+    SerialRecord record_;
+};
+
+} // namespace meshscope
