@@ -341,9 +341,14 @@ void frmVimo::onPaint()
     shownPicture_ = currentPicture();
 }
 
+// A re-take of the last frame leaves the grid as it was and asks for nothing;
+// the viewport folds requests made before it paints into one paint.
 void frmVimo::onPollTick()
 {
+    const std::uint64_t grid = state_.gridRevision;
     vorn::runHandler(QStringLiteral("serial poll"), [this] { serialPollTick(state_, *this); });
+    if (live_ && state_.gridRevision != grid)
+        RequestRedraw();
 }
 
 void frmVimo::onAnimationTick()

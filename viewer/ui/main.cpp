@@ -73,6 +73,11 @@ int main(int argc, char* argv[])
             .arg(QLatin1String(meshscope::kDataFileName)),
         QStringLiteral("FILE"), QLatin1String(meshscope::kDataFileName));
     parser.addOption(dataOption);
+    const QCommandLineOption liveOption(
+        QStringLiteral("live"),
+        QStringLiteral("Draw each new frame as it arrives, at the pace the drawing allows, instead of at the "
+                       "next 250 ms animation tick; a frame taken again unchanged draws nothing."));
+    parser.addOption(liveOption);
     parser.addOption(screenshotOption);
     parser.addOption(delayOption);
     if (const auto status = commandLine.parse(app.arguments(), QStringLiteral("use --data FILE to read a data file")))
@@ -121,6 +126,7 @@ int main(int argc, char* argv[])
         window.recordTo(parser.value(recordOption));
     }
     window.state().dataFile = QFile::encodeName(parser.value(dataOption)).toStdString();
+    window.setLive(parser.isSet(liveOption));
     window.load();
     window.show();
 
