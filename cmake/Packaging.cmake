@@ -38,7 +38,6 @@ else()
   message(WARNING "help2man or gzip not found: no manual pages (scripts/setup installs help2man)")
 endif()
 
-install(FILES ${PROJECT_SOURCE_DIR}/viewer/ui/meshscope.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/viewer/ui/meshscope.svg ${PROJECT_SOURCE_DIR}/examples/vorn.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 

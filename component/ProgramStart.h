@@ -6,6 +6,8 @@
 
 #include <functional>
 
+class QWidget;
+
 namespace vorn {
 
 // Call before the QApplication exists. Chooses the X11 platform (also under
@@ -22,5 +24,14 @@ void reportLine(const QString& program, const QString& text);
 // only: it is written as the one line "program: handler: what", the program
 // being the application's name, and false is returned.
 bool runHandler(const QString& handler, const std::function<void()>& body);
+
+// Names the program to the window system: its window class and desktop entry
+// are desktopName, and its windows' icon is the SVG drawing at iconResource
+// (a Qt resource), drawn at the sizes taskbars and switchers ask for.
+void nameProgram(const QString& desktopName, const QString& iconResource);
+
+// Centres a top-level window in the available area of its screen; where its
+// size is larger than that area, the window is reduced to fit.
+void placeOnScreen(QWidget& window);
 
 } // namespace vorn

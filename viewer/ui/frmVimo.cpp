@@ -19,8 +19,6 @@
 #include <QPlainTextEdit>
 #include <QResizeEvent>
 #include <QScopedValueRollback>
-#include <QScreen>
-#include <QStyle>
 
 #include <exception>
 
@@ -86,8 +84,7 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent) : QWi
 {
     setWindowTitle(QStringLiteral("Interpolation Visualization"));
     resize(designWidth, designHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()));
+    vorn::placeOnScreen(*this); // a screen smaller than the design gets a smaller window
 
     ms_Comm.setCommPort(commPort);
     if (!devicePath.isEmpty())

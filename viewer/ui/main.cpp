@@ -25,6 +25,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(program));
     QApplication::setApplicationVersion(QStringLiteral(MESHSCOPE_VERSION));
+    vorn::nameProgram(QString::fromLatin1(program), QStringLiteral(":/icons/meshscope.svg"));
 
     CommandLine commandLine(QString::fromLatin1(program), QStringLiteral(MESHSCOPE_VERSION),
                             QStringLiteral("Live surface viewer: interpolates sample frames from a serial line "
