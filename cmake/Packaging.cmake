@@ -5,17 +5,24 @@
 find_program(HELP2MAN help2man)
 find_program(GZIP gzip)
 if(HELP2MAN AND GZIP)
+  # program|summary|help2man include file with the sections --help has no room for
+  set(viewer_manual ${PROJECT_SOURCE_DIR}/viewer/ui/meshscope.h2m)
   set(man_programs
-    "meshscope|live surface viewer for a serial measuring device"
-    "meshscope-com1|live surface viewer for a serial measuring device on COM1"
-    "Vorn|demonstration scenes of the VornCtl OpenGL viewport"
-    "meshsim|simulates meshscope's measuring device on a pseudo-terminal"
-    "meshgrid|turns a captured serial stream or a data file into meshscope's grid")
+    "meshscope|live surface viewer for a serial measuring device|${viewer_manual}"
+    "meshscope-com1|live surface viewer for a serial measuring device on COM1|${viewer_manual}"
+    "Vorn|demonstration scenes of the VornCtl OpenGL viewport|"
+    "meshsim|simulates meshscope's measuring device on a pseudo-terminal|"
+    "meshgrid|turns a captured serial stream or a data file into meshscope's grid|")
   set(man_pages)
   foreach(entry IN LISTS man_programs)
     string(REPLACE "|" ";" entry "${entry}")
     list(GET entry 0 program)
     list(GET entry 1 summary)
+    list(GET entry 2 include)
+    set(include_option)
+    if(include)
+      set(include_option "--include=${include}")
+    endif()
     set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
     # Run by name from its own directory so the usage line names the program,
     # not the build path; no display is needed for --help and --version. The
@@ -25,9 +32,9 @@ if(HELP2MAN AND GZIP)
       COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
               QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0
               "PATH=$<TARGET_FILE_DIR:${program}>:$ENV{PATH}"
-              ${HELP2MAN} --no-info --section=1 "--name=${summary}" --output=${page} ${program}
+              ${HELP2MAN} --no-info --section=1 "--name=${summary}" ${include_option} --output=${page} ${program}
       COMMAND ${GZIP} -9nf ${page}
-      DEPENDS ${program}
+      DEPENDS ${program} ${include}
       COMMENT "Manual page ${program}.1 from ${program} --help"
       VERBATIM)
     list(APPEND man_pages ${page}.gz)
@@ -38,9 +45,24 @@ else()
   message(WARNING "help2man or gzip not found: no manual pages (scripts/setup installs help2man)")
 endif()
 
-install(FILES ${PROJECT_SOURCE_DIR}/viewer/ui/meshscope.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/viewer/ui/meshscope.svg ${PROJECT_SOURCE_DIR}/examples/vorn.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+# The package's copyright file and changelog, where Debian's policy puts them;
+# the changelog compressed as the manual pages are.
+set(debian_docs ${CMAKE_INSTALL_DATADIR}/doc/meshscope)
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright DESTINATION ${debian_docs})
+if(GZIP)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/debian/changelog.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/debian
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/cmake/debian/changelog ${CMAKE_BINARY_DIR}/debian/changelog
+    COMMAND ${GZIP} -9nf ${CMAKE_BINARY_DIR}/debian/changelog
+    DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog
+    COMMENT "Debian changelog"
+    VERBATIM)
+  add_custom_target(debian_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/debian/changelog.gz)
+  install(FILES ${CMAKE_BINARY_DIR}/debian/changelog.gz DESTINATION ${debian_docs})
+endif()
 
 # cpack -G DEB: the libraries the programs link are found by dpkg-shlibdeps;
 # the fonts the text members ask for and Mesa's drivers are loaded at run time,

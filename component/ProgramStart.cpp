@@ -1,8 +1,15 @@
 #include "ProgramStart.h"
 
+#include <QApplication>
 #include <QByteArray>
-#include <QCoreApplication>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
 #include <QStringList>
+#include <QStyle>
+#include <QSvgRenderer>
+#include <QWidget>
 
 #include <xcb/xcb.h>
 
@@ -105,6 +112,36 @@ QString chooseDisplayPlatform(int argc, char** argv)
     }
     choosePlatform(problem.isEmpty() ? "xcb" : "offscreen", argc, argv);
     return problem;
+}
+
+void nameProgram(const QString& desktopName, const QString& iconResource)
+{
+    QGuiApplication::setDesktopFileName(desktopName);
+    // Drawn here rather than through an icon plugin, so the icon needs no
+    // plugin at run time: the SVG renderer is linked in.
+    QSvgRenderer drawing(iconResource);
+    if (!drawing.isValid())
+        return;
+    QIcon icon;
+    for (const int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        drawing.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    QApplication::setWindowIcon(icon);
+}
+
+void placeOnScreen(QWidget& window)
+{
+    const QScreen* screen = window.screen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    window.resize(window.size().boundedTo(available.size()));
+    window.move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window.size(), available).topLeft());
 }
 
 } // namespace vorn

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+class QWidget;
+
 namespace vorn {
 
 // Call before the QApplication exists. Chooses the X11 platform (also under
@@ -14,5 +16,14 @@ namespace vorn {
 // answer, and returns why it cannot draw and what to do, for failStart().
 // argv may name the platform with -platform, as Qt allows.
 QString chooseDisplayPlatform(int argc, char** argv);
+
+// Names the program to the window system: its window class and desktop entry
+// are desktopName, and its windows' icon is the SVG drawing at iconResource
+// (a Qt resource), drawn at the sizes taskbars and switchers ask for.
+void nameProgram(const QString& desktopName, const QString& iconResource);
+
+// Centres a top-level window in the available area of its screen; where its
+// size is larger than that area, the window is reduced to fit.
+void placeOnScreen(QWidget& window);
 
 } // namespace vorn

@@ -58,8 +58,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorn"));
     QApplication::setApplicationVersion(versionText());
+    vorn::nameProgram(QStringLiteral("Vorn"), QStringLiteral(":/icons/vorn.svg"));
 
     Form1 form;
+    vorn::placeOnScreen(form); // a screen smaller than the design gets a smaller window
     if (parser.isSet(screenshotOption))
         scheduleScreenshot(form, parser.value(screenshotOption));
     form.show();

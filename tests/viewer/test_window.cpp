@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QWheelEvent>
 
@@ -126,7 +127,9 @@ TEST_F(WindowTest, OpensWithDesignLayoutFirstStatusAndRunningTimers)
                            "0 - default zoom ", "p - orthogonal / perspective", "r - reset counters", ""})
                   .join(QLatin1Char('\n')));
     EXPECT_EQ(window->viewport()->geometry(), window->rect());
-    EXPECT_EQ(window->childAt(700, 10), window->statusBox());
+    // At ratio 2 the design is larger than the test's screen and the window
+    // opens reduced to fit it; the status box keeps its place at x 600.
+    EXPECT_EQ(window->childAt(610, 10), window->statusBox());
     EXPECT_EQ(window->childAt(20, 20), window->commandsBox()->viewport());
 
     EXPECT_TRUE(window->animationTimer().isActive());
@@ -430,6 +433,47 @@ TEST_F(WindowTest, QuietLineKeepsCountingWithoutRedrawingTheSamePicture)
 
     type('y');
     ASSERT_TRUE(presented.wait(2000)); // the spin changes the picture again
+}
+
+// A stream of distinct frames, one every 20 ms: by default the picture follows
+// the animation ticks; live, it follows the stream, and a quiet line after it
+// (the last frame taken again and again) shows nothing new.
+TEST_F(WindowTest, LivePicturesFollowTheStreamAndTheDefaultTheAnimationTicks)
+{
+    startWithDevice(std::string());
+    int step = 0;
+    QTimer feed;
+    QObject::connect(&feed, &QTimer::timeout, [&] {
+        ++step;
+        device.send("<1,1," + std::to_string(step % 50) + "; 99,99,30; 50," + std::to_string(1 + step % 99) + ",60>");
+    });
+    feed.start(20);
+    ASSERT_TRUE(waitFor([&] { return state().interpCount >= 5; }));
+
+    // Frames shown and animation ticks over 1.5 s of the stream.
+    const auto countShown = [&] {
+        QSignalSpy presented(window->viewport(), &VornCtl::framePresented);
+        QSignalSpy ticks(&window->animationTimer(), &QTimer::timeout);
+        const std::int32_t accepted = state().interpCount;
+        QTest::qWait(1500);
+        EXPECT_GT(state().interpCount - accepted, 4 * ticks.count()) << "the stream did not arrive";
+        return std::pair{presented.count(), ticks.count()};
+    };
+    const auto [shown, ticks] = countShown();
+    EXPECT_GE(ticks, 2);
+    EXPECT_LE(shown, ticks + 1);
+
+    window->setLive(true);
+    const auto [liveShown, liveTicks] = countShown();
+    EXPECT_GT(liveShown, 3 * liveTicks) << liveShown << " frames shown at " << liveTicks << " animation ticks";
+
+    feed.stop();
+    QTest::qWait(200); // the last frame is shown
+    QSignalSpy presented(window->viewport(), &VornCtl::framePresented);
+    const std::int32_t takes = state().interpCount;
+    QTest::qWait(800);
+    EXPECT_GT(state().interpCount, takes); // the last frame is taken again at every poll
+    EXPECT_EQ(presented.count(), 0);
 }
 
 TEST_F(WindowTest, ReTakenFramesKeepTheProjectionAndZoomStillChangesIt)

@@ -4,12 +4,14 @@
 #include "test_window_support.h"
 #include "MSComm.h"
 #include "NoDisplay.h"
+#include "XWindows.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 
+#include <cstring>
 #include <string_view>
 
 #include <csignal>
@@ -25,12 +27,15 @@ namespace {
 
 const QString meshscope = QStringLiteral(MESHSCOPE_PATH);
 const QString meshscopeCom1 = QStringLiteral(MESHSCOPE_COM1_PATH);
+const QString vorn = QStringLiteral(VORN_PATH);
 
 // A running viewer in a scratch directory; killed when the test ends.
 class Viewer {
 public:
-    Viewer(const QString& program, const QStringList& args, const QString& dir)
+    Viewer(const QString& program, const QStringList& args, const QString& dir,
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
+        process_.setProcessEnvironment(environment);
         process_.setWorkingDirectory(dir);
         process_.start(program, args);
         EXPECT_TRUE(process_.waitForStarted(10000));
@@ -85,7 +90,7 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
     const QString help = run(meshscope, {QStringLiteral("--help")}, &code);
     EXPECT_EQ(code, 0);
     for (const char* option :
-         {"--port", "--baud", "--list-ports", "--record", "--screenshot", "--version", "/dev/ttyS1"})
+         {"--port", "--baud", "--list-ports", "--record", "--live", "--screenshot", "--version", "/dev/ttyS1"})
         EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(run(meshscopeCom1, {QStringLiteral("--help")}).contains(QStringLiteral("/dev/ttyS0")));
     EXPECT_TRUE(run(meshscope, {QStringLiteral("--version")}).contains(QStringLiteral("meshscope")));
@@ -373,6 +378,71 @@ TEST(ViewerProgram, ScreenshotWritesTheWindowAndExits)
          QStringLiteral("/no-such-dir/shot.png")},
         &code);
     EXPECT_EQ(code, 1);
+}
+
+// The window class a desktop entry expects of its program's windows.
+std::string startupWMClass(const QString& entry)
+{
+    QFile file(entry);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text)) << entry.toStdString();
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (line.startsWith("StartupWMClass="))
+            return line.mid(int(std::strlen("StartupWMClass="))).toStdString();
+    return {};
+}
+
+// Each program's window as the X server holds it: the class its desktop entry
+// names (the entry's file name too), the built-in icon, and a place inside the
+// screen at QT_SCALE_FACTOR=2, where meshscope's design is larger than this
+// 1280 x 1024 screen; ctest runs it also on a screen smaller than Vorn's.
+TEST(ViewerProgram, WindowsCarryTheirDesktopClassAndIconAndFitTheScreen)
+{
+    windowtest::app();
+    ScratchDir dir("1 1 5\n3 2 7\n2 4 1\n");
+    FakeDevice device;
+    XDisplay display;
+    ASSERT_TRUE(display.ok());
+    const XScreenSize screen = display.screenSize();
+    const QString port = QString::fromStdString(device.path());
+    QProcessEnvironment scaled = QProcessEnvironment::systemEnvironment();
+    scaled.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    const struct {
+        QString program;
+        QStringList args;
+        QString entry;
+    } programs[] = {
+        {meshscope, {QStringLiteral("--port"), port}, QStringLiteral(VORN_SOURCE_DIR "/viewer/ui/meshscope.desktop")},
+        {meshscopeCom1,
+         {QStringLiteral("--port"), port},
+         QStringLiteral(VORN_SOURCE_DIR "/viewer/ui/meshscope-com1.desktop")},
+        {vorn, {}, QStringLiteral(VORN_SOURCE_DIR "/examples/Vorn.desktop")},
+    };
+    for (const auto& p : programs) {
+        const std::string name = QFileInfo(p.program).fileName().toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return display.topLevels().empty(); }, 5000)) << "left over before " << name;
+        Viewer viewer(p.program, p.args, dir.path(), scaled);
+        std::vector<XTopLevel> windows;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                windows = display.topLevels();
+                return !windows.empty();
+            },
+            20000))
+            << name << " shows no window";
+        ASSERT_EQ(windows.size(), 1u) << name;
+        const XTopLevel& window = windows.front();
+        EXPECT_EQ(window.className, startupWMClass(p.entry)) << name;
+        EXPECT_EQ(window.className + ".desktop", QFileInfo(p.entry).fileName().toStdString()) << name;
+
+        EXPECT_GE(window.iconSide, 64) << name;
+        EXPECT_GT(window.iconOpaquePixels, window.iconSide * window.iconSide / 4) << name << ": the icon is blank";
+
+        EXPECT_GE(window.x, 0) << name;
+        EXPECT_GE(window.y, 0) << name;
+        EXPECT_LE(window.x + window.width, screen.width) << name << " is " << window.width << " wide";
+        EXPECT_LE(window.y + window.height, screen.height) << name << " is " << window.height << " high";
+        EXPECT_GT(window.width, screen.width / 3) << name;
+    }
 }
 
 TEST(ViewerProgram, WithoutAnXDisplayOneLineSaysWhatToDo)

@@ -131,29 +131,30 @@ It stops when the reader closes the line, on SIGINT, SIGTERM or SIGHUP, or after
 frames (then it lingers up to one second, or until the reader closes, so the
 last frame can still be read).
 
-  --pattern NAME   reference  the reference frame "<66,66,70; 100,100,10; ...>"
-                   wave       points on a smooth moving surface (default points: 9)
-                   random     random valid frames of 2 to 21 points
-                   (default: reference)
-  --points N       points per wave frame, 2 to 21 (only with --pattern wave)
-  --rate R         frames per second (default 10)
-  --count N        stop after N frames (default: run until stopped)
-  --replay FILE    send FILE's bytes unchanged instead of a pattern, cut after
-                   each '>', one piece per period; stops at the end of the file
-  --device PATH    write to this terminal device instead of a new pseudo-terminal;
-                   stops when writing fails because the other end went away.
-                   The viewer watches the other end of that line, not PATH
+  --pattern reference  send the reference frame "<66,66,70; 100,100,10; ...>"
+                       (the default)
+  --pattern wave       send points on a smooth moving surface (default points: 9)
+  --pattern random     send random valid frames of 2 to 21 points
+  --points N           points per wave frame, 2 to 21 (only with --pattern wave)
+  --rate R             frames per second (default 10)
+  --count N            stop after N frames (default: run until stopped)
+  --replay FILE        send FILE's bytes unchanged instead of a pattern, cut after
+                       each '>', one piece per period; stops at the end of the file
+  --device PATH        write to this terminal device instead of a new
+                       pseudo-terminal; stops when writing fails because the other
+                       end went away. The viewer watches the other end of that
+                       line, not PATH
   --listen tcp://[ADDRESS]:PORT
-                   serve the frames over TCP instead: each client that connects
-                   gets them from the start (--count and --replay count per
-                   client), one client at a time, later ones wait their turn;
-                   port 0 picks a free one; runs until stopped
+                       serve the frames over TCP instead: each client that
+                       connects gets them from the start (--count and --replay
+                       count per client), one client at a time, later ones wait
+                       their turn; port 0 picks a free one; runs until stopped
   --send udp://HOST:PORT
-                   send the frames as UDP datagrams instead, one frame each
-  --seed N         seed of the random pattern (default: from the clock; only
-                   with --pattern random)
-  -h, --help       show this text
-  -v, --version    show the version
+                       send the frames as UDP datagrams instead, one frame each
+  --seed N             seed of the random pattern (default: from the clock; only
+                       with --pattern random)
+  -h, --help           show this text
+  -v, --version        show the version
 
 Exit status: 0 when stopped as above, 1 when the line or file cannot be used,
 2 for a bad command line.

@@ -19,8 +19,6 @@
 #include <QPlainTextEdit>
 #include <QResizeEvent>
 #include <QScopedValueRollback>
-#include <QScreen>
-#include <QStyle>
 
 #include <exception>
 
@@ -86,8 +84,7 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent) : QWi
 {
     setWindowTitle(QStringLiteral("Interpolation Visualization"));
     resize(designWidth, designHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()));
+    vorn::placeOnScreen(*this); // a screen smaller than the design gets a smaller window
 
     ms_Comm.setPort(commPort, devicePath);
     connect(&ms_Comm, &InputLine::lost, this, &frmVimo::onLineLost);
@@ -289,9 +286,14 @@ void frmVimo::onPaint()
     shownPicture_ = currentPicture();
 }
 
+// A re-take of the last frame leaves the grid as it was and asks for nothing;
+// the viewport folds requests made before it paints into one paint.
 void frmVimo::onPollTick()
 {
+    const std::uint64_t grid = state_.gridRevision;
     vorn::runHandler(QStringLiteral("serial poll"), [this] { serialPollTick(state_, *this); });
+    if (live_ && state_.gridRevision != grid)
+        RequestRedraw();
 }
 
 void frmVimo::onAnimationTick()

@@ -38,6 +38,10 @@ public:
     // a path that cannot be opened is reported and nothing is recorded.
     void recordTo(const QString& path);
 
+    // Live: each accepted frame that differs from the last one asks for a
+    // paint, instead of waiting for the next animation tick.
+    void setLive(bool live) { live_ = live; }
+
     // ViewerHost
     void sceneSetup() override;
     void RequestRedraw() override;
@@ -106,6 +110,7 @@ private:
     QTimer tmrAnimate;
     QString pendingStatus_;
     bool inKey_ = false; // every key repaints, even when the picture would not change
+    bool live_ = false;
     std::optional<PictureKey> shownPicture_;
     std::optional<SetupKey> appliedSetup_;
     MouseDrag drag_;

@@ -76,6 +76,11 @@ int main(int argc, char* argv[])
             .arg(QLatin1String(meshscope::kDataFileName)),
         QStringLiteral("FILE"), QLatin1String(meshscope::kDataFileName));
     parser.addOption(dataOption);
+    const QCommandLineOption liveOption(
+        QStringLiteral("live"),
+        QStringLiteral("Draw each new frame as it arrives, at the pace the drawing allows, instead of at the "
+                       "next 250 ms animation tick; a frame taken again unchanged draws nothing."));
+    parser.addOption(liveOption);
     parser.addOption(screenshotOption);
     parser.addOption(delayOption);
     // Parsed before the application exists, so -h and -v answer without
@@ -148,6 +153,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(program));
     QApplication::setApplicationVersion(QStringLiteral(MESHSCOPE_VERSION));
+    vorn::nameProgram(QString::fromLatin1(program), QStringLiteral(":/icons/meshscope.svg"));
     if (!displayProblem.isEmpty()) {
         vorn::reportLine(QString::fromLatin1(program), displayProblem);
         return 1;
@@ -173,6 +179,7 @@ int main(int argc, char* argv[])
         window.recordTo(parser.value(recordOption));
     }
     window.state().dataFile = QFile::encodeName(parser.value(dataOption)).toStdString();
+    window.setLive(parser.isSet(liveOption));
     window.load();
     window.show();
 
