@@ -146,7 +146,7 @@ public:
         waitForFrame(ctl_);
 
         releaseQtContext();
-        glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH);
+        glutInitDisplayMode(GLUT_RGBA | GLUT_DOUBLE | GLUT_DEPTH | GLUT_STENCIL); // as the control's window
         glutInitWindowSize(meshscope::frmVimo::designWidth, meshscope::frmVimo::designHeight);
         window_ = glutCreateWindow("direct GL");
         glutDisplayFunc([] {});
