@@ -7,6 +7,7 @@
 #include "StatusText.h"
 #include "frmVimo.h"
 #include "SerialInput.h"
+#include "Sanitizer.h"
 #include "StderrCapture.h"
 #include "Screenshot.h"
 
@@ -456,7 +457,8 @@ TEST_F(WindowTest, LivePicturesFollowTheStreamAndTheDefaultTheAnimationTicks)
         QSignalSpy ticks(&window->animationTimer(), &QTimer::timeout);
         const std::int32_t accepted = state().interpCount;
         QTest::qWait(1500);
-        EXPECT_GT(state().interpCount - accepted, 4 * ticks.count()) << "the stream did not arrive";
+        EXPECT_GT(state().interpCount - accepted, (kAddressSanitizer ? 1 : 4) * ticks.count())
+            << "the stream did not arrive";
         return std::pair{presented.count(), ticks.count()};
     };
     const auto [shown, ticks] = countShown();
@@ -465,7 +467,10 @@ TEST_F(WindowTest, LivePicturesFollowTheStreamAndTheDefaultTheAnimationTicks)
 
     window->setLive(true);
     const auto [liveShown, liveTicks] = countShown();
-    EXPECT_GT(liveShown, 3 * liveTicks) << liveShown << " frames shown at " << liveTicks << " animation ticks";
+    // The sanitizer build draws several times slower: there the picture need
+    // only outrun the animation.
+    EXPECT_GT(liveShown, kAddressSanitizer ? liveTicks + 1 : 3 * liveTicks)
+        << liveShown << " frames shown at " << liveTicks << " animation ticks";
 
     feed.stop();
     QTest::qWait(200); // the last frame is shown
