@@ -11,9 +11,12 @@
 #include "StderrCapture.h"
 #include "Screenshot.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QRegularExpression>
 #include <QMatrix4x4>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -29,6 +32,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <tuple>
 
 using meshscope::frmVimo;
 using windowtest::FakeDevice;
@@ -381,6 +385,112 @@ TEST_F(WindowTest, ScreenshotIsWhatTheScreenShows)
     EXPECT_LT(windowtest::changedShare(written, shown), 0.001);
 }
 
+// What the X server holds of the window, in device pixels, as a saved picture has it.
+QImage serverPixels(QWidget& window)
+{
+    QCoreApplication::processEvents();
+    return window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+std::string fileContent(const QString& path);
+
+// Ctrl+S, Ctrl+Shift+S and Ctrl+C, and the same from the view's menu: the
+// picture the screen shows, the grid meshgrid makes of the same stream, and
+// none of them touches what the command keys keep.
+TEST_F(WindowTest, SavedAndCopiedPicturesAndGridAreWhatIsShownAndKeysKeepTheirState)
+{
+    startWithDevice(std::string());
+    device.send(referenceFrame);
+    ASSERT_TRUE(waitFor([&] { return state().okCount >= 1; }));
+    type(' '); // still counters and a still picture
+    type('c');
+    QTest::qWait(400);
+    const auto kept = [&] {
+        return std::make_tuple(state().rotation[0], state().rotation[1], state().rotation[2], state().zoom,
+                               state().shininess, state().colorMode, state().interpCount, state().okCount,
+                               window->pollTimer().isActive());
+    };
+    const auto before = kept();
+    const QDir dir(scratch->path());
+    const auto saved = [&](const QString& pattern) { return dir.entryList({pattern}, QDir::Files, QDir::Name); };
+    const auto expectShown = [&](const QImage& image, const char* what) {
+        const QImage shown = serverPixels(*window);
+        ASSERT_EQ(image.size(), shown.size()) << what;
+        EXPECT_LT(windowtest::changedShare(image.convertToFormat(QImage::Format_RGB32), shown), 0.001) << what;
+    };
+
+    StderrCapture errors;
+    QTest::keyClick(window->viewport(), Qt::Key_S, Qt::ControlModifier);
+    ASSERT_TRUE(waitFor([&] { return saved(QStringLiteral("*.png")).size() == 1; }));
+    const QString picture = saved(QStringLiteral("*.png")).first();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^meshscope-\\d{8}-\\d{6}\\.png$")).match(picture).hasMatch())
+        << picture.toStdString();
+    expectShown(QImage(dir.filePath(picture)), "Ctrl+S");
+
+    QTest::keyClick(window->viewport(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(saved(QStringLiteral("*-grid.txt")).size(), 1);
+    const QString grid = saved(QStringLiteral("*-grid.txt")).first();
+    EXPECT_EQ(grid, QString(picture).replace(QStringLiteral(".png"), QStringLiteral("-grid.txt")));
+    QTemporaryDir streamDir;
+    const QString stream = streamDir.filePath(QStringLiteral("stream.txt"));
+    std::ofstream(stream.toStdString()) << referenceFrame;
+    QProcess meshgrid;
+    meshgrid.start(QStringLiteral(MESHGRID_PATH), {stream});
+    ASSERT_TRUE(meshgrid.waitForFinished(30000));
+    const std::string gridOfStream = meshgrid.readAllStandardOutput().toStdString();
+    EXPECT_EQ(fileContent(dir.filePath(grid)), gridOfStream);
+
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    QTest::keyClick(window->viewport(), Qt::Key_C, Qt::ControlModifier);
+    ASSERT_TRUE(waitFor([&] { return !clipboard->image().isNull(); }));
+    expectShown(clipboard->image(), "Ctrl+C");
+
+    const std::string said = errors.text();
+    EXPECT_NE(said.find("meshscope: saved the picture to " + dir.filePath(picture).toStdString() + "\n"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("meshscope: saved the grid to " + dir.filePath(grid).toStdString() + "\n"), std::string::npos)
+        << said;
+    EXPECT_EQ(kept(), before); // not shininess, colours or anything else the keys keep
+
+    // The menu's items, each showing its key, do the same.
+    QMenu* menu = window->viewMenu();
+    const auto choose = [&](const QString& item, const QString& key) {
+        QTest::mouseClick(window->viewport(), Qt::RightButton, {}, QPoint(400, 300));
+        ASSERT_TRUE(waitFor([&] { return menu->isVisible(); })) << item.toStdString();
+        for (QAction* action : menu->actions()) {
+            if (action->text().startsWith(item)) {
+                EXPECT_TRUE(action->text().endsWith(QLatin1Char('\t') + key)) << action->text().toStdString();
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+                ASSERT_TRUE(waitFor([&] { return !menu->isVisible(); }));
+                return;
+            }
+        }
+        ADD_FAILURE() << "no menu item " << item.toStdString();
+    };
+    choose(QStringLiteral("Save picture"), QStringLiteral("Ctrl+S"));
+    ASSERT_TRUE(waitFor([&] { return saved(QStringLiteral("*.png")).size() == 2; }));
+    expectShown(QImage(dir.filePath(saved(QStringLiteral("*.png")).last())), "menu save picture");
+    choose(QStringLiteral("Save grid"), QStringLiteral("Ctrl+Shift+S"));
+    ASSERT_EQ(saved(QStringLiteral("*-grid.txt")).size(), 2);
+    EXPECT_EQ(fileContent(dir.filePath(saved(QStringLiteral("*-grid.txt")).last())), gridOfStream);
+    clipboard->clear();
+    choose(QStringLiteral("Copy picture"), QStringLiteral("Ctrl+C"));
+    ASSERT_TRUE(waitFor([&] { return !clipboard->image().isNull(); }));
+    expectShown(clipboard->image(), "menu copy");
+    EXPECT_EQ(kept(), before);
+
+    // Resume and pause as the space key does, and read the data file as f does.
+    choose(QStringLiteral("Resume the line"), QStringLiteral("Space"));
+    EXPECT_TRUE(window->pollTimer().isActive());
+    choose(QStringLiteral("Pause the line"), QStringLiteral("Space"));
+    EXPECT_FALSE(window->pollTimer().isActive());
+    scratch->writeDataFile(hillFile());
+    choose(QStringLiteral("Read the data file again"), QStringLiteral("F"));
+    EXPECT_FLOAT_EQ(state().rawHeights[20][20], 55);
+}
+
 TEST_F(WindowTest, SceneSetupKeepsTheAnimationCountdownAndFramesNeverHoldItOff)
 {
     startWithDevice();
@@ -676,15 +786,23 @@ TEST_F(WindowTest, MissingPortAndDataFileAreReportedAndThePortIsOpenedWhenItAppe
     EXPECT_TRUE(waitFor([&] { return status().find(" y= 2 ") != std::string::npos; }));
     EXPECT_EQ(state().drawMaxX, 0); // the empty grid
 
+    // Both problems show in the window too, the port's while it stands.
+    const std::string path = later.toStdString();
+    const auto boxText = [&] { return window->problemBox()->text().toStdString(); };
+    EXPECT_TRUE(window->problemBox()->isVisible());
+    EXPECT_NE(boxText().find("cannot open " + path + ": "), std::string::npos) << boxText();
+    EXPECT_NE(boxText().find("datafile.dat"), std::string::npos) << boxText();
+
     ASSERT_TRUE(QFile::link(QString::fromStdString(device.path()), later));
     ASSERT_TRUE(waitFor([&] { return window->serialControl().PortOpen(); }));
     device.send(referenceFrame);
     ASSERT_TRUE(waitFor([&] { return state().okCount >= 2; }));
     EXPECT_EQ(state().drawMaxX, 98);
+    EXPECT_EQ(boxText().find(path), std::string::npos) << boxText();
+    EXPECT_NE(boxText().find("datafile.dat"), std::string::npos) << boxText(); // a one-off stays its 15 s
 
     const std::string said = errors.text();
     errors.restore();
-    const std::string path = later.toStdString();
     EXPECT_NE(said.find("meshscope: cannot open " + path + ": "), std::string::npos) << said;
     EXPECT_NE(said.find("(use --port to choose a device)"), std::string::npos) << said;
     EXPECT_NE(said.find("datafile.dat"), std::string::npos) << said;
@@ -693,6 +811,42 @@ TEST_F(WindowTest, MissingPortAndDataFileAreReportedAndThePortIsOpenedWhenItAppe
     for (std::size_t at = said.find("meshscope: "); at != std::string::npos; at = said.find("meshscope: ", at + 1))
         ++lines;
     EXPECT_EQ(lines, 3) << said; // said once each
+}
+
+// The bottom box on the screen: shown over the view while the port is missing,
+// gone once it opens, and back for a data file that cannot be read.
+TEST_F(WindowTest, ProblemBoxStandsOverTheViewWhileTheProblemDoes)
+{
+    QTemporaryDir devices;
+    const QString later = devices.filePath(QStringLiteral("ttyLater"));
+    StderrCapture errors;
+    start(hillFile(), later);
+    const QColor notice = QApplication::palette().color(QPalette::Active, QPalette::ToolTipBase);
+    // The box's ground, left of any text, as the X server shows it.
+    const auto boxOnScreen = [&] {
+        const QImage shown = screenOf(*window);
+        const QColor c = windowtest::meanColour(shown, 14, 700 - 8);
+        return std::abs(c.red() - notice.red()) + std::abs(c.green() - notice.green())
+            + std::abs(c.blue() - notice.blue())
+            < 12;
+    };
+    const std::string path = later.toStdString();
+    ASSERT_TRUE(window->problemBox()->isVisible());
+    EXPECT_NE(window->problemBox()->text().toStdString().find("cannot open " + path), std::string::npos);
+    EXPECT_TRUE(waitFor(boxOnScreen));
+
+    ASSERT_TRUE(QFile::link(QString::fromStdString(device.path()), later));
+    ASSERT_TRUE(waitFor([&] { return window->serialControl().PortOpen(); }));
+    EXPECT_FALSE(window->problemBox()->isVisible());
+    EXPECT_TRUE(waitFor([&] { return !boxOnScreen(); }));
+
+    QFile::remove(QDir(scratch->path()).filePath(QStringLiteral("datafile.dat")));
+    type('f');
+    EXPECT_NE(window->problemBox()->text().toStdString().find("datafile.dat"), std::string::npos);
+    EXPECT_TRUE(waitFor(boxOnScreen));
+    const std::string said = errors.text();
+    EXPECT_NE(said.find("meshscope: cannot open " + path), std::string::npos) << said;
+    EXPECT_NE(said.find("datafile.dat"), std::string::npos) << said;
 }
 
 TEST_F(WindowTest, ClosingTheWindowClosesAnOpenPortOnly)

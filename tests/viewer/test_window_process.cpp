@@ -89,8 +89,8 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
     int code = -1;
     const QString help = run(meshscope, {QStringLiteral("--help")}, &code);
     EXPECT_EQ(code, 0);
-    for (const char* option :
-         {"--port", "--baud", "--list-ports", "--record", "--live", "--screenshot", "--version", "/dev/ttyS1"})
+    for (const char* option : {"--port", "--baud", "--list-ports", "--record", "--live", "--save-dir", "--screenshot",
+                               "--version", "/dev/ttyS1"})
         EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(run(meshscopeCom1, {QStringLiteral("--help")}).contains(QStringLiteral("/dev/ttyS0")));
     EXPECT_TRUE(run(meshscope, {QStringLiteral("--version")}).contains(QStringLiteral("meshscope")));
@@ -127,6 +127,10 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
          QStringLiteral("meshscope: unexpected argument \"mydata.dat\" (use --data FILE to read a data file)\n")},
         {{QStringLiteral("--screenshot-delay"), QStringLiteral("100")},
          QStringLiteral("meshscope: --screenshot-delay applies only with --screenshot\n")},
+        {{QStringLiteral("--save-dir"), QStringLiteral("/nonexistent/shots")},
+         QStringLiteral("meshscope: --save-dir /nonexistent/shots is not a folder this user may write to")},
+        {{QStringLiteral("--save-dir"), QStringLiteral(VORN_SOURCE_DIR "/README.md")},
+         QStringLiteral("is not a folder this user may write to")},
         {{QStringLiteral("--screenshot"), QStringLiteral("shot.gif")},
          QStringLiteral("meshscope: cannot write a screenshot as \"shot.gif\" (name a .png, .jpg or .jpeg file)\n")},
     };

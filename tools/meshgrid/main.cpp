@@ -1,7 +1,6 @@
 // meshgrid: turns a captured serial stream or a data file into the viewer's
 // height grid, without a window.
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -20,6 +19,7 @@
 #include "Commands.h"
 #include "FileChunks.h"
 #include "DataFile.h"
+#include "GridText.h"
 #include "SerialInput.h"
 #include "Usage.h"
 #include "ViewerState.h"
@@ -134,28 +134,10 @@ std::optional<std::string> readCapture(const std::string& path, meshgrid::Stream
     return error;
 }
 
-// The shortest text that reads back as the same Single.
-std::string shortest(float value)
-{
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
-
 // Writes one "x y z" line per cell; false when standard output failed.
 bool writeGrid(const meshscope::HeightGrid& grid, int firstX, int lastX, int firstY, int lastY)
 {
-    std::string out;
-    for (int x = firstX; x <= lastX; ++x) {
-        for (int y = firstY; y <= lastY; ++y) {
-            out += std::to_string(x);
-            out += ' ';
-            out += std::to_string(y);
-            out += ' ';
-            out += shortest(grid[x][y]);
-            out += '\n';
-        }
-    }
+    const std::string out = meshscope::gridText(grid, firstX, lastX, firstY, lastY);
     const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
     return std::fflush(stdout) == 0 && written && !std::ferror(stdout);
 }

@@ -81,7 +81,7 @@ void InputLine::open()
         control_->setPortOpen(true);
     } catch (const SerialSpeedError& error) {
         // A rate the port refuses does not get better by retrying.
-        say(QString::fromStdString(error.what()) + QStringLiteral(" (choose another rate with --baud)"));
+        say(QString::fromStdString(error.what()) + QStringLiteral(" (choose another rate with --baud)"), true);
         return;
     } catch (const std::exception& error) {
         onOpenFailed(QString::fromStdString(error.what()));
@@ -104,7 +104,7 @@ void InputLine::attempt()
     try {
         control_->setPortOpen(true);
     } catch (const SerialSpeedError& error) {
-        say(QString::fromStdString(error.what()) + QStringLiteral(" (choose another rate with --baud)"));
+        say(QString::fromStdString(error.what()) + QStringLiteral(" (choose another rate with --baud)"), true);
         retry_.stop();
         return;
     } catch (const std::exception&) {
@@ -118,15 +118,16 @@ void InputLine::onOpened()
 {
     retry_.stop();
     if (retrying_)
-        say(openedWord_ + QLatin1Char(' ') + name());
+        writeLine(openedWord_ + QLatin1Char(' ') + name());
     retrying_ = false;
     failureSaid_ = false;
+    emit resolved();
 }
 
 void InputLine::onOpenFailed(const QString& message)
 {
     if (!failureSaid_)
-        say(message + advice());
+        say(message + advice(), true);
     failureSaid_ = true;
     retrying_ = true;
     if (!retry_.isActive())
@@ -136,7 +137,7 @@ void InputLine::onOpenFailed(const QString& message)
 void InputLine::onPortFailed(const QString& message)
 {
     // Characters that arrived before the loss still belong to the stream.
-    say(message + QStringLiteral("; the viewer runs on and reopens the port when the device returns"));
+    say(message + QStringLiteral("; the viewer runs on and reopens the port when the device returns"), true);
     emit lost();
     openedWord_ = QStringLiteral("reopened");
     failureSaid_ = true; // the loss was said; failed retries stay quiet
@@ -192,10 +193,16 @@ void InputLine::record(std::string_view bytes)
         say(QString::fromStdString(*problem));
 }
 
-void InputLine::say(const QString& text) const
+void InputLine::writeLine(const QString& text)
 {
     const QString program = QCoreApplication::applicationName();
     vorn::reportLine(program.isEmpty() ? QStringLiteral("meshscope") : program, text);
+}
+
+void InputLine::say(const QString& text, bool standing)
+{
+    writeLine(text);
+    emit problem(text, standing);
 }
 
 } // namespace meshscope

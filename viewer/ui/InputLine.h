@@ -56,6 +56,11 @@ signals:
     // The line was lost. What it carried before can never join what follows
     // the return; the window throws away a frame left unfinished.
     void lost();
+    // A problem just said on standard error: standing ones (the line missing,
+    // busy, lost or refusing its speed) last until resolved(), the rest are events.
+    void problem(const QString& text, bool standing);
+    // The line opened: a standing problem is over.
+    void resolved();
 
 private:
     void attempt();
@@ -64,7 +69,9 @@ private:
     void onPortFailed(const QString& message);
     void onNotice(const QString& message);
     void record(std::string_view bytes);
-    void say(const QString& text) const;
+    // A problem: one line on standard error, and problem() for the window.
+    void say(const QString& text, bool standing = false);
+    static void writeLine(const QString& text);
     QString advice() const;
 
     std::unique_ptr<LineControl> control_;

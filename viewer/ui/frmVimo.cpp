@@ -2,16 +2,27 @@
 
 #include "DataFile.h"
 #include "Commands.h"
+#include "GridText.h"
 #include "SceneColor.h"
 #include "ProgramStart.h"
 #include "ScenePaint.h"
 #include "SceneSetup.h"
 #include "SerialInput.h"
 #include "VornCtl.h"
+#include "WindowImage.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QKeySequence>
+#include <QMenu>
+#include <QSaveFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -88,6 +99,17 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent) : QWi
 
     ms_Comm.setPort(commPort, devicePath);
     connect(&ms_Comm, &InputLine::lost, this, &frmVimo::onLineLost);
+    connect(&ms_Comm, &InputLine::problem, this, &frmVimo::showProblem);
+    connect(&ms_Comm, &InputLine::resolved, this, [this] {
+        standingProblem_.clear();
+        showProblemBox();
+    });
+    problemTimer_.setSingleShot(true);
+    problemTimer_.setInterval(problemEventMs);
+    connect(&problemTimer_, &QTimer::timeout, this, [this] {
+        eventProblem_.clear();
+        showProblemBox();
+    });
 
     tmrCommPort.setInterval(10);
     tmrAnimate.setInterval(1);
@@ -126,6 +148,12 @@ void frmVimo::createControls()
     txtOut->setGeometry(8, 616, 1057, 89);
     txtOut->setEnabled(false);
     txtOut->hide();
+    // Problems stand out from the dark view in the system's tooltip colours.
+    QFont problemFont(QStringLiteral("Liberation Sans"));
+    problemFont.setPixelSize(14);
+    txtOut->setFont(problemFont);
+    paintTextBox(txtOut, system.color(QPalette::Active, QPalette::ToolTipBase),
+                 system.color(QPalette::Active, QPalette::ToolTipText));
 
     txtStatus = new QLineEdit(this);
     txtStatus->setGeometry(600, 0, 473, 33);
@@ -143,13 +171,38 @@ void frmVimo::createControls()
     // The box shows lines; the stored text ends each with CR LF.
     txtCommands->setPlainText(QString::fromLatin1(kCommandsHelpText).remove(QLatin1Char('\r')));
     paintTextBox(txtCommands, menuText, inactiveCaption);
+    createViewMenu();
 
     // The help and the status stay readable above the full-window viewport,
     // whose picture is a native window: they are native windows stacked over it.
-    for (QWidget* box : {static_cast<QWidget*>(txtStatus), static_cast<QWidget*>(txtCommands)}) {
+    for (QWidget* box :
+         {static_cast<QWidget*>(txtStatus), static_cast<QWidget*>(txtCommands), static_cast<QWidget*>(txtOut)}) {
         box->setAttribute(Qt::WA_NativeWindow);
         box->raise();
     }
+}
+
+void frmVimo::createViewMenu()
+{
+    viewMenu_ = new QMenu(this);
+    // Each item shows its key after a tab, as a menu's shortcut column does.
+    const auto add = [this](const QString& text, const QKeySequence& keys, const std::function<void()>& run) {
+        QAction* action = viewMenu_->addAction(text + QLatin1Char('\t') + keys.toString(QKeySequence::NativeText));
+        connect(action, &QAction::triggered, this, run);
+        return action;
+    };
+    add(tr("Save picture"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { savePicture(); });
+    add(tr("Save grid"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { saveGrid(); });
+    add(tr("Copy picture"), QKeySequence(Qt::CTRL | Qt::Key_C), [this] { copyPicture(); });
+    viewMenu_->addSeparator();
+    // The same commands as the space and f keys.
+    pauseAction_ = add(tr("Pause the line"), QKeySequence(Qt::Key_Space), [this] { onKey(QLatin1Char(' ')); });
+    add(tr("Read the data file again"), QKeySequence(Qt::Key_F), [this] { onKey(QLatin1Char('f')); });
+    connect(viewMenu_, &QMenu::aboutToShow, this, [this] {
+        const QString keys = QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText);
+        pauseAction_->setText((pollTimerEnabled() ? tr("Pause the line") : tr("Resume the line")) + QLatin1Char('\t')
+                              + keys);
+    });
 }
 
 void frmVimo::load()
@@ -270,7 +323,93 @@ void frmVimo::showPendingStatus()
 
 void frmVimo::reportProblem(const std::string& message)
 {
-    writeErrorLine(QString::fromStdString(message));
+    const QString text = QString::fromStdString(message);
+    writeErrorLine(text);
+    showProblem(text, false);
+}
+
+void frmVimo::showProblem(const QString& text, bool standing)
+{
+    if (standing) {
+        standingProblem_ = text;
+    } else {
+        eventProblem_ = text;
+        problemTimer_.start();
+    }
+    showProblemBox();
+}
+
+void frmVimo::showProblemBox()
+{
+    QStringList lines;
+    for (const QString& line : {standingProblem_, eventProblem_})
+        if (!line.isEmpty() && !lines.contains(line))
+            lines << line;
+    if (lines.isEmpty()) {
+        txtOut->hide();
+        return;
+    }
+    txtOut->setText(lines.join(QStringLiteral("  |  ")));
+    txtOut->setCursorPosition(0);
+    txtOut->show();
+    txtOut->raise();
+}
+
+QString frmVimo::savePath(const QString& suffix) const
+{
+    const QDir dir(saveDir_.isEmpty() ? QDir::currentPath() : saveDir_);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = dir.absoluteFilePath(QStringLiteral("meshscope-%1%2").arg(stamp, suffix));
+    // A second save within the same second keeps the first.
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.absoluteFilePath(QStringLiteral("meshscope-%1-%2%3").arg(stamp).arg(n).arg(suffix));
+    return path;
+}
+
+// The window may just have been uncovered (by the menu, say): the picture is
+// taken once the viewport has presented a frame since.
+void frmVimo::whenPictureShown(const std::function<void(const QImage&)>& use)
+{
+    connect(
+        VornCtl1, &VornCtl::framePresented, this,
+        [this, use] { QTimer::singleShot(0, this, [this, use] { use(grabWindowImage(*this)); }); },
+        Qt::SingleShotConnection);
+    VornCtl1->RequestRedraw();
+}
+
+void frmVimo::savePicture()
+{
+    whenPictureShown([this](const QImage& picture) {
+        const QString path = savePath(QStringLiteral(".png"));
+        QImageWriter writer(path, "png");
+        if (writer.write(picture))
+            writeErrorLine(QStringLiteral("saved the picture to %1").arg(path));
+        else
+            reportProblem(QStringLiteral("cannot save the picture to %1: %2 (choose a writable folder with --save-dir)")
+                              .arg(path, writer.errorString())
+                              .toStdString());
+    });
+}
+
+void frmVimo::saveGrid()
+{
+    const std::string text
+        = gridText(state_.heights, state_.drawMinX, state_.drawMaxX, state_.drawMinY, state_.drawMaxY);
+    const QString path = savePath(QStringLiteral("-grid.txt"));
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(text.data(), qint64(text.size())) == qint64(text.size())
+        && file.commit()) {
+        writeErrorLine(QStringLiteral("saved the grid to %1").arg(path));
+        return;
+    }
+    reportProblem(QStringLiteral("cannot save the grid to %1: %2 (choose a writable folder with --save-dir)")
+                      .arg(path, file.errorString())
+                      .toStdString());
+}
+
+void frmVimo::copyPicture()
+{
+    whenPictureShown([](const QImage& picture) { QGuiApplication::clipboard()->setImage(picture); });
 }
 
 // An error inside the paint ends the frame before PresentFrame, so a broken
@@ -322,12 +461,32 @@ bool frmVimo::eventFilter(QObject* watched, QEvent* event)
     auto* receiver = static_cast<QWidget*>(watched);
     if (receiver->window() != this)
         return false;
-    const QString text = static_cast<QKeyEvent*>(event)->text();
+    const auto* key = static_cast<QKeyEvent*>(event);
+    // A Ctrl chord types a control character; it is never a command.
+    if (key->modifiers().testFlag(Qt::ControlModifier)) {
+        onChord(*key);
+        return true;
+    }
+    const QString text = key->text();
     if (text.isEmpty())
         return false;
     for (const QChar c : text)
         onKey(c);
     return true;
+}
+
+void frmVimo::onChord(const QKeyEvent& key)
+{
+    if (key.isAutoRepeat())
+        return;
+    const Qt::KeyboardModifiers chord
+        = key.modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (key.key() == Qt::Key_S && chord == Qt::ControlModifier)
+        savePicture();
+    else if (key.key() == Qt::Key_S && chord == (Qt::ControlModifier | Qt::ShiftModifier))
+        saveGrid();
+    else if (key.key() == Qt::Key_C && chord == Qt::ControlModifier)
+        copyPicture();
 }
 
 void frmVimo::resizeEvent(QResizeEvent* event)
@@ -362,8 +521,17 @@ bool frmVimo::onViewportMouse(QEvent* event)
                              [this, at] { dragTo(state_, *this, drag_, at.x(), at.y()); });
         else if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
             endDrag(drag_);
+        else if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton)
+            viewMenu_->popup(mouse->globalPosition().toPoint());
         else
             return false;
+        return true;
+    }
+    case QEvent::ContextMenu: {
+        // The right button's press has already opened the menu; the menu key has not.
+        const auto* request = static_cast<QContextMenuEvent*>(event);
+        if (request->reason() != QContextMenuEvent::Mouse)
+            viewMenu_->popup(request->globalPos());
         return true;
     }
     case QEvent::Wheel: {

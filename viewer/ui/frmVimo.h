@@ -14,9 +14,14 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
+class QAction;
+class QImage;
+class QKeyEvent;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class VornCtl;
 
@@ -42,6 +47,15 @@ public:
     // paint, instead of waiting for the next animation tick.
     void setLive(bool live) { live_ = live; }
 
+    // The folder the saved picture and grid go to; empty: the working directory.
+    void setSaveDir(const QString& dir) { saveDir_ = dir; }
+    // Ctrl+S, Ctrl+Shift+S and Ctrl+C: the picture as the screen shows it to a
+    // time-stamped PNG, the drawn grid as meshgrid writes it, the picture to the
+    // clipboard. The pictures are taken once the next frame is on the screen.
+    void savePicture();
+    void saveGrid();
+    void copyPicture();
+
     // ViewerHost
     void sceneSetup() override;
     void RequestRedraw() override;
@@ -57,12 +71,16 @@ public:
     InputLine& serialControl() { return ms_Comm; }
     QLineEdit* statusBox() const { return txtStatus; }
     QPlainTextEdit* commandsBox() const { return txtCommands; }
+    QLineEdit* problemBox() const { return txtOut; }
+    QMenu* viewMenu() const { return viewMenu_; }
     const QTimer& pollTimer() const { return tmrCommPort; }
     const QTimer& animationTimer() const { return tmrAnimate; }
     const QTimer& reopenTimer() const { return ms_Comm.retryTimer(); }
 
     static constexpr int designWidth = 1072;
     static constexpr int designHeight = 709;
+    // How long a one-off problem stays in the bottom box.
+    static constexpr int problemEventMs = 15000;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -79,6 +97,15 @@ private:
     // The viewport's mouse: a left-button drag turns the view, the wheel zooms.
     bool onViewportMouse(QEvent* event);
     void onLineLost();
+    // The Ctrl chords: save, save the grid, copy; any other does nothing.
+    void onChord(const QKeyEvent& key);
+    void createViewMenu();
+    void whenPictureShown(const std::function<void(const QImage&)>& use);
+    QString savePath(const QString& suffix) const;
+    // The bottom box shows the problem that stands and the latest one-off
+    // problem, which goes after problemEventMs.
+    void showProblem(const QString& text, bool standing);
+    void showProblemBox();
 
     // What the context's projection and lights follow: the set-up's inputs
     // by their change counter, and the viewport's size.
@@ -115,6 +142,12 @@ private:
     std::optional<SetupKey> appliedSetup_;
     MouseDrag drag_;
     int wheelRest_ = 0; // wheel turn short of a whole notch
+    QString saveDir_;
+    QMenu* viewMenu_ = nullptr;
+    QAction* pauseAction_ = nullptr;
+    QString standingProblem_;
+    QString eventProblem_;
+    QTimer problemTimer_;
     InputLine ms_Comm;
 };
 

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <csignal>
@@ -81,6 +82,12 @@ int main(int argc, char* argv[])
         QStringLiteral("Draw each new frame as it arrives, at the pace the drawing allows, instead of at the "
                        "next 250 ms animation tick; a frame taken again unchanged draws nothing."));
     parser.addOption(liveOption);
+    const QCommandLineOption saveDirOption(
+        QStringLiteral("save-dir"),
+        QStringLiteral("Write the pictures (Ctrl+S) and grids (Ctrl+Shift+S) saved from the window to DIR "
+                       "(default: the working directory)."),
+        QStringLiteral("DIR"));
+    parser.addOption(saveDirOption);
     parser.addOption(screenshotOption);
     parser.addOption(delayOption);
     // Parsed before the application exists, so -h and -v answer without
@@ -142,6 +149,12 @@ int main(int argc, char* argv[])
             QStringLiteral("--baud wants a positive whole number of bits per second, not \"%1\"").arg(baudText));
     }
 
+    const QString saveDir = parser.value(saveDirOption);
+    if (parser.isSet(saveDirOption) && !(QFileInfo(saveDir).isDir() && QFileInfo(saveDir).isWritable()))
+        return commandLine.fail(
+            QStringLiteral("--save-dir %1 is not a folder this user may write to (create it or choose another)")
+                .arg(saveDir));
+
     bool delayOk = false;
     const int delayMs = parser.value(delayOption).toInt(&delayOk);
     if (!delayOk || delayMs < 0) {
@@ -180,6 +193,7 @@ int main(int argc, char* argv[])
     }
     window.state().dataFile = QFile::encodeName(parser.value(dataOption)).toStdString();
     window.setLive(parser.isSet(liveOption));
+    window.setSaveDir(saveDir);
     window.load();
     window.show();
 
