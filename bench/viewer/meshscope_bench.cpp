@@ -87,15 +87,7 @@ struct DirectGl {
     {                                                                                                                  \
         ::name args;                                                                                                   \
     }
-#include "GlFunctions.def"
-#include "GluFunctions.def"
-#include "GlutShapes.def"
-#undef VORN_GL
-#undef VORN_GL_OWN
-#undef VORN_GLU
-#undef VORN_GLU_FREE
-#undef VORN_GLU_OWN
-#undef VORN_GLUT
+#include "VornCtlMethods.inc"
     void PresentFrame()
     {
     } // the caller swaps
