@@ -46,15 +46,7 @@ public:
 #define VORN_GLU_FREE(ret, name, params, args) ret name params;
 #define VORN_GLU_OWN(ret, name, params, args) ret name params;
 #define VORN_GLUT(name, params, args) void name params;
-#include "GlFunctions.def"
-#include "GluFunctions.def"
-#include "GlutShapes.def"
-#undef VORN_GL
-#undef VORN_GL_OWN
-#undef VORN_GLU
-#undef VORN_GLU_FREE
-#undef VORN_GLU_OWN
-#undef VORN_GLUT
+#include "VornCtlMethods.inc"
 
     // Data-buffer forms of the functions that take a data pointer.
     void glDrawPixels(GLsizei width, GLsizei height, GLenum format, GLenum type, const DataBufferRef& pixels);

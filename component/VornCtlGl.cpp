@@ -96,15 +96,7 @@ std::optional<std::size_t> unpackedImageBytes(GLsizei width, GLsizei height, GLe
         ensureGlut();                                                                                                  \
         ::name args;                                                                                                   \
     }
-#include "GlFunctions.def"
-#include "GluFunctions.def"
-#include "GlutShapes.def"
-#undef VORN_GL
-#undef VORN_GL_OWN
-#undef VORN_GLU
-#undef VORN_GLU_FREE
-#undef VORN_GLU_OWN
-#undef VORN_GLUT
+#include "VornCtlMethods.inc"
 
 void VornCtl::ensureGlut()
 {

@@ -1,6 +1,7 @@
 // The serial control over real pseudo-terminal pairs, and its reading logic
 // over an in-memory device.
 #include "MSComm.h"
+#include "PtyDevice.h"
 #include "TestCoreApplication.h"
 
 #include <QBuffer>
@@ -14,8 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -28,44 +27,11 @@ QCoreApplication& app()
     return testApplicationOf("test_mscomm");
 }
 
-// A raw pseudo-terminal pair: the test writes on the master side, the
-// control reads the slave by its path.
-struct Pty {
-    int master = -1;
-    int slave = -1;
-    QString slavePath;
-
-    Pty()
-    {
-        char name[128] = {};
-        termios raw{};
-        cfmakeraw(&raw);
-        if (openpty(&master, &slave, name, &raw, nullptr) != 0)
-            throw std::runtime_error("openpty failed");
-        slavePath = QString::fromLocal8Bit(name);
-    }
-    ~Pty()
-    {
-        closeMaster();
-        if (slave >= 0)
-            ::close(slave);
-    }
-    void send(const std::string& text) const
-    {
-        std::size_t done = 0;
-        while (done < text.size()) {
-            const ssize_t n = ::write(master, text.data() + done, text.size() - done);
-            ASSERT_GT(n, 0);
-            done += static_cast<std::size_t>(n);
-        }
-    }
-    void closeMaster()
-    {
-        if (master >= 0)
-            ::close(master);
-        master = -1;
-    }
-};
+// The device path the control opens for a pseudo-terminal.
+QString pathOf(const PtyDevice& pty)
+{
+    return QString::fromStdString(pty.path());
+}
 
 // Polls until at least `expected` characters wait, as the viewer's timer would.
 std::int16_t waitForCount(MSComm& comm, int expected)
@@ -85,9 +51,9 @@ protected:
 
 TEST_F(MSCommTest, ReceivesBytesInOrderAcrossReads)
 {
-    Pty pty;
+    PtyDevice pty;
     MSComm comm;
-    comm.setDevicePath(pty.slavePath);
+    comm.setDevicePath(pathOf(pty));
     comm.setPortOpen(true);
     ASSERT_TRUE(comm.PortOpen());
     EXPECT_EQ(comm.InBufferCount(), 0);
@@ -123,9 +89,9 @@ TEST_F(MSCommTest, ReceivesBytesInOrderAcrossReads)
 
 TEST_F(MSCommTest, OpeningTwiceKeepsWaitingData)
 {
-    Pty pty;
+    PtyDevice pty;
     MSComm comm;
-    comm.setDevicePath(pty.slavePath);
+    comm.setDevicePath(pathOf(pty));
     comm.setPortOpen(true);
     pty.send("abc");
     waitForCount(comm, 3);
@@ -181,19 +147,16 @@ TEST_F(MSCommTest, OpenFailuresNameTheDeviceAndReason)
 // and says so apart from the failures to open.
 TEST_F(MSCommTest, ChosenSpeedReachesTheLineAndARefusedOneIsNamed)
 {
-    Pty pty;
+    PtyDevice pty;
     MSComm comm;
-    comm.setDevicePath(pty.slavePath);
-    termios line{};
+    comm.setDevicePath(pathOf(pty));
     comm.setPortOpen(true);
-    ASSERT_EQ(tcgetattr(pty.slave, &line), 0);
-    EXPECT_EQ(cfgetispeed(&line), speed_t(B115200));
+    EXPECT_EQ(pty.lineSpeed(), speed_t(B115200));
     comm.setPortOpen(false);
 
     comm.setBaudRate(57600);
     comm.setPortOpen(true);
-    ASSERT_EQ(tcgetattr(pty.slave, &line), 0);
-    EXPECT_EQ(cfgetospeed(&line), speed_t(B57600));
+    EXPECT_EQ(pty.lineSpeed(), speed_t(B57600));
     EXPECT_THROW(comm.setBaudRate(9600), SerialPortError); // not while open
     comm.setPortOpen(false);
 
@@ -202,8 +165,7 @@ TEST_F(MSCommTest, ChosenSpeedReachesTheLineAndARefusedOneIsNamed)
         comm.setPortOpen(true);
         ADD_FAILURE() << "opened at 0 baud";
     } catch (const SerialSpeedError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("cannot set 0 baud on " + pty.slavePath.toStdString() + ": ", 0), 0u)
-            << e.what();
+        EXPECT_EQ(std::string(e.what()).rfind("cannot set 0 baud on " + pty.path() + ": ", 0), 0u) << e.what();
     }
     EXPECT_FALSE(comm.PortOpen());
 }
@@ -218,10 +180,10 @@ protected:
 
 TEST_F(MSCommTest, RateTheDriverTookIsReadBackAndADifferentOneSaid)
 {
-    Pty pty;
+    PtyDevice pty;
     MSComm honest;
     QSignalSpy honestNotice(&honest, &MSComm::notice);
-    honest.setDevicePath(pty.slavePath);
+    honest.setDevicePath(pathOf(pty));
     honest.setBaudRate(57600);
     honest.setPortOpen(true);
     EXPECT_TRUE(honestNotice.isEmpty()) << "the pseudo-terminal runs at the rate asked";
@@ -229,20 +191,20 @@ TEST_F(MSCommTest, RateTheDriverTookIsReadBackAndADifferentOneSaid)
 
     ClampingComm clamping;
     QSignalSpy notice(&clamping, &MSComm::notice);
-    clamping.setDevicePath(pty.slavePath);
+    clamping.setDevicePath(pathOf(pty));
     clamping.setBaudRate(4000000);
     clamping.setPortOpen(true);
     EXPECT_TRUE(clamping.PortOpen());
     ASSERT_EQ(notice.size(), 1);
-    EXPECT_EQ(notice.at(0).at(0).toString(), pty.slavePath + " runs at 115200 baud, not the 4000000 asked");
+    EXPECT_EQ(notice.at(0).at(0).toString(), pathOf(pty) + " runs at 115200 baud, not the 4000000 asked");
 }
 
 // A lock file left by an ended program is taken over; one whose holder runs
 // refuses the port, however old the file is, and names the holder.
 TEST_F(MSCommTest, LocksOfEndedProgramsAreTakenOverAndLiveOnesRefuse)
 {
-    Pty pty;
-    const QString lock = MSComm::lockFilePath(pty.slavePath);
+    PtyDevice pty;
+    const QString lock = MSComm::lockFilePath(pathOf(pty));
     ASSERT_FALSE(lock.isEmpty());
     const auto writeLock = [&](qint64 pid, const char* program) {
         QFile file(lock);
@@ -259,7 +221,7 @@ TEST_F(MSCommTest, LocksOfEndedProgramsAreTakenOverAndLiveOnesRefuse)
     ASSERT_TRUE(ended.waitForFinished(5000));
     writeLock(ended.processId() ? ended.processId() : 999999, "true");
     MSComm comm;
-    comm.setDevicePath(pty.slavePath);
+    comm.setDevicePath(pathOf(pty));
     EXPECT_EQ(openError(comm), "(opened)");
     comm.setPortOpen(false);
     EXPECT_FALSE(QFile::exists(lock));
@@ -269,8 +231,8 @@ TEST_F(MSCommTest, LocksOfEndedProgramsAreTakenOverAndLiveOnesRefuse)
     ASSERT_TRUE(holder.waitForStarted(5000));
     writeLock(holder.processId(), "sleep");
     EXPECT_EQ(openError(comm),
-              "cannot open " + pty.slavePath.toStdString() + ": device is busy (sleep, process "
-                  + std::to_string(holder.processId()) + " has it open)");
+              "cannot open " + pty.path() + ": device is busy (sleep, process " + std::to_string(holder.processId())
+                  + " has it open)");
     EXPECT_FALSE(comm.PortOpen());
     holder.kill();
     holder.waitForFinished(5000);
@@ -279,15 +241,14 @@ TEST_F(MSCommTest, LocksOfEndedProgramsAreTakenOverAndLiveOnesRefuse)
 
 TEST_F(MSCommTest, BusyDeviceIsRefusedWithItsName)
 {
-    Pty pty;
+    PtyDevice pty;
     MSComm first;
-    first.setDevicePath(pty.slavePath);
+    first.setDevicePath(pathOf(pty));
     first.setPortOpen(true);
 
     MSComm second;
-    second.setDevicePath(pty.slavePath);
-    EXPECT_EQ(openError(second),
-              "cannot open " + pty.slavePath.toStdString() + ": device is busy (another program has it open)");
+    second.setDevicePath(pathOf(pty));
+    EXPECT_EQ(openError(second), "cannot open " + pty.path() + ": device is busy (another program has it open)");
     EXPECT_FALSE(second.PortOpen());
 
     // The first holder still works.
@@ -297,24 +258,22 @@ TEST_F(MSCommTest, BusyDeviceIsRefusedWithItsName)
 
 TEST_F(MSCommTest, LostLineIsReportedOnceAndLaterReadsAreSafe)
 {
-    Pty pty;
+    PtyDevice pty;
     MSComm comm;
     QSignalSpy failed(&comm, &MSComm::portFailed);
-    comm.setDevicePath(pty.slavePath);
+    comm.setDevicePath(pathOf(pty));
     comm.setPortOpen(true);
     pty.send("<1,2,3;");
     waitForCount(comm, 7);
 
-    ::close(pty.slave);
-    pty.slave = -1;
-    pty.closeMaster();
+    pty.hangUp();
     for (int tick = 0; tick < 100 && failed.isEmpty(); ++tick) {
         comm.InBufferCount();
         QCoreApplication::processEvents();
         usleep(10000);
     }
     ASSERT_EQ(failed.size(), 1);
-    EXPECT_TRUE(failed.at(0).at(0).toString().contains(pty.slavePath));
+    EXPECT_TRUE(failed.at(0).at(0).toString().contains(pathOf(pty)));
     EXPECT_FALSE(comm.PortOpen());
 
     // What arrived before the failure is still handed out, then nothing.
@@ -330,14 +289,12 @@ TEST_F(MSCommTest, LostLineIsReportedOnceAndLaterReadsAreSafe)
 
 TEST_F(MSCommTest, LostLineIsReportedFromTheEventLoopAlone)
 {
-    Pty pty;
+    PtyDevice pty;
     MSComm comm;
     QSignalSpy failed(&comm, &MSComm::portFailed);
-    comm.setDevicePath(pty.slavePath);
+    comm.setDevicePath(pathOf(pty));
     comm.setPortOpen(true);
-    ::close(pty.slave);
-    pty.slave = -1;
-    pty.closeMaster();
+    pty.hangUp();
     EXPECT_TRUE(failed.wait(2000));
     QCoreApplication::processEvents();
     EXPECT_EQ(failed.size(), 1);
@@ -353,9 +310,9 @@ TEST_F(MSCommTest, WaitingCountSaturatesAt32767)
 
     // Through the line: the control keeps buffering between the writer's
     // chunks (a pseudo-terminal holds only a few kilobytes itself).
-    Pty pty;
+    PtyDevice pty;
     MSComm comm;
-    comm.setDevicePath(pty.slavePath);
+    comm.setDevicePath(pathOf(pty));
     comm.setPortOpen(true);
     const std::string chunk(1000, 'x');
     for (int i = 0; i < 40; ++i) {

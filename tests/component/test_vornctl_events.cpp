@@ -1,5 +1,6 @@
-// The control's life in a real window: its two events, presenting frames,
-// errors inside handlers, and calls made outside the events.
+// The control's life in a real window: its three events (initialisation,
+// paint, frame presented), errors inside handlers, and calls made outside the
+// events.
 
 #include "test_vornctl_support.h"
 

@@ -29,8 +29,10 @@ private:
 };
 
 // Plays a serial stream, read piece by piece, to the viewer's poll tick: the
-// stream is cut after every ">" and each piece is one tick, then one quiet
-// tick follows. Only a piece and the receive buffer are held at a time.
+// stream is cut after every ">"; a piece that may take a frame is one tick,
+// while a run of pieces with no "<" in them or in the receive buffer is played
+// as one tick (up to a buffer's worth); then one quiet tick follows. Only a
+// piece and the receive buffer are held at a time.
 class StreamFeeder {
 public:
     StreamFeeder(meshscope::ViewerState& state, BatchHost& host) : state_(state), host_(host) {}

@@ -66,18 +66,18 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (tools::isHelpOption(arg) || tools::isVersionOption(arg)) {
-            if (tools::isHelpOption(arg))
+        if (usage::isHelpOption(arg) || usage::isVersionOption(arg)) {
+            if (usage::isHelpOption(arg))
                 std::cout << kUsage << '\n' << kHelp;
             else
-                tools::printVersion(kProgram, MESHGRID_VERSION);
+                usage::printVersion(kProgram, MESHGRID_VERSION);
             options.exitAfterInfo = true;
             return std::nullopt;
         } else if (arg == "--raw") {
             options.raw = true;
         } else if (arg == "--data" || arg == "--smooth") {
             if (i + 1 >= argc)
-                return arg + " needs a value" + tools::seeHelp(kProgram);
+                return arg + " needs a value" + usage::seeHelp(kProgram);
             const std::string value = argv[++i];
             if (arg == "--data") {
                 options.dataFile = value;
@@ -90,7 +90,7 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
             for (++i; i < argc; ++i)
                 options.captures.push_back(argv[i]);
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return "unknown option '" + arg + "'" + tools::seeHelp(kProgram);
+            return "unknown option '" + arg + "'" + usage::seeHelp(kProgram);
         } else {
             options.captures.push_back(arg);
         }
@@ -187,7 +187,7 @@ int main(int argc, char** argv)
 {
     Options options;
     if (const auto error = parseOptions(argc, argv, options))
-        return tools::failCommandLine(kProgram, *error);
+        return usage::failCommandLine(kProgram, *error);
     if (options.exitAfterInfo)
         return 0;
     try {

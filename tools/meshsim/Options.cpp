@@ -67,12 +67,12 @@ Options parseOptions(const std::vector<std::string>& args)
             if (inlineValue)
                 return *inlineValue;
             if (i + 1 >= args.size())
-                throw UsageError(name + " needs a value" + tools::seeHelp("meshsim"));
+                throw UsageError(name + " needs a value" + usage::seeHelp("meshsim"));
             return args[++i];
         };
-        if (tools::isHelpOption(name))
+        if (usage::isHelpOption(name))
             options.help = true;
-        else if (tools::isVersionOption(name))
+        else if (usage::isVersionOption(name))
             options.version = true;
         else if (name == "--rate")
             options.rate
@@ -94,10 +94,10 @@ Options parseOptions(const std::vector<std::string>& args)
         else if (name == "--seed")
             options.seed = parseNumber<std::uint32_t>(name, value(), 0, UINT32_MAX, "a seed from 0 to 4294967295");
         else if (name.empty() || name[0] != '-')
-            throw UsageError("unexpected argument '" + args[i] + "'" + tools::seeHelp("meshsim"));
+            throw UsageError("unexpected argument '" + args[i] + "'" + usage::seeHelp("meshsim"));
         else
-            throw UsageError("unknown option '" + args[i] + "'" + tools::seeHelp("meshsim"));
-        if (inlineValue && (tools::isHelpOption(name) || tools::isVersionOption(name)))
+            throw UsageError("unknown option '" + args[i] + "'" + usage::seeHelp("meshsim"));
+        if (inlineValue && (usage::isHelpOption(name) || usage::isVersionOption(name)))
             throw UsageError(name + " takes no value");
         // A second value would quietly replace the first.
         if (std::find(given.begin(), given.end(), name) != given.end())

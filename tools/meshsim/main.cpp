@@ -146,14 +146,14 @@ int main(int argc, char** argv)
     try {
         options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const UsageError& e) {
-        return tools::failCommandLine("meshsim", e.what());
+        return usage::failCommandLine("meshsim", e.what());
     }
     if (options.help) {
         std::cout << helpText();
         return 0;
     }
     if (options.version) {
-        tools::printVersion("meshsim", MESHSIM_VERSION);
+        usage::printVersion("meshsim", MESHSIM_VERSION);
         return 0;
     }
     try {

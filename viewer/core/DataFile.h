@@ -12,8 +12,8 @@ namespace meshscope {
 // Data files larger than this are refused unread.
 constexpr std::uint64_t kDataFileLimit = 256ull << 20;
 
-// Reads the samples of the file at path into rawHeights, widens the data
-// extent over them and runs UpdateData. Malformed lines are skipped and
+// Reads the samples of the file at path into rawHeights, replaces the data
+// extent with the file's own (when it holds any sample) and runs UpdateData. Malformed lines are skipped and
 // reported in one line. A file that cannot be read, is not a regular file or
 // is larger than kDataFileLimit is reported in one line and changes nothing.
 // Returns false when the file was not read.

@@ -41,8 +41,8 @@ inline std::int16_t lastIndex(std::int16_t drawMax)
     return static_cast<std::int16_t>(drawMax - 1);
 }
 
-template <class Gl, class State>
-void drawCell(Gl& gl, const State& s, float x, float y)
+template <class Gl>
+void drawCell(Gl& gl, const ViewerState& s, float x, float y)
 {
     const int i = gridIndex(x);
     const int j = gridIndex(y);
@@ -61,8 +61,8 @@ void drawCell(Gl& gl, const State& s, float x, float y)
 }
 
 // A wall segment along x at row `row` for the column starting at x.
-template <class Gl, class State>
-void drawRowWall(Gl& gl, const State& s, float x, std::int16_t row, float normalY)
+template <class Gl>
+void drawRowWall(Gl& gl, const ViewerState& s, float x, std::int16_t row, float normalY)
 {
     const int i = gridIndex(x);
     const float top0 = heightAt(s, i, row);
@@ -78,8 +78,8 @@ void drawRowWall(Gl& gl, const State& s, float x, std::int16_t row, float normal
 }
 
 // A wall segment along y at column `column` for the row starting at y.
-template <class Gl, class State>
-void drawColumnWall(Gl& gl, const State& s, std::int16_t column, float y, float normalX)
+template <class Gl>
+void drawColumnWall(Gl& gl, const ViewerState& s, std::int16_t column, float y, float normalX)
 {
     const int j = gridIndex(y);
     const float top0 = heightAt(s, column, j);
@@ -94,8 +94,8 @@ void drawColumnWall(Gl& gl, const State& s, std::int16_t column, float y, float 
     gl.glEnd();
 }
 
-template <class Gl, class State>
-void drawFloor(Gl& gl, const State& s)
+template <class Gl>
+void drawFloor(Gl& gl, const ViewerState& s)
 {
     gl.glColor3d(0, 1, 1);
     gl.glBegin(GL_POLYGON);
@@ -120,8 +120,8 @@ inline constexpr AxisBar axisBars[] = {
     {0, 0, 1, 1, 1, 10, 0, 0, 0.5f},
 };
 
-template <class Gl, class State>
-void drawAxesAndOrigin(Gl& gl, const State& s)
+template <class Gl>
+void drawAxesAndOrigin(Gl& gl, const ViewerState& s)
 {
     for (const AxisBar& bar : axisBars) {
         gl.glPushMatrix();
@@ -139,8 +139,8 @@ void drawAxesAndOrigin(Gl& gl, const State& s)
     gl.glPopMatrix();
 }
 
-template <class Gl, class State>
-void paintScene(Gl& gl, State& s)
+template <class Gl>
+void paintScene(Gl& gl, ViewerState& s)
 {
     gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     gl.glLoadIdentity();

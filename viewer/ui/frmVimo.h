@@ -1,7 +1,8 @@
 #pragma once
 
-// The meshscope window: owns the viewport, the serial control, the text boxes
-// and the two timers, and routes their events to the viewer core.
+// The meshscope window: owns the viewport, the input line, the text boxes and
+// the poll and animation timers (the input line keeps the reopen timer), and
+// routes their events to the viewer core.
 
 #include "InputLine.h"
 #include "MouseView.h"

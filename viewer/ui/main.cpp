@@ -163,14 +163,14 @@ int main(int argc, char* argv[])
     }
 
     const QString displayProblem = vorn::chooseDisplayPlatform(argc, argv);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(program));
-    QApplication::setApplicationVersion(QStringLiteral(MESHSCOPE_VERSION));
-    vorn::nameProgram(QString::fromLatin1(program), QStringLiteral(":/icons/meshscope.svg"));
     if (!displayProblem.isEmpty()) {
         vorn::reportLine(QString::fromLatin1(program), displayProblem);
         return 1;
     }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(program));
+    QApplication::setApplicationVersion(QStringLiteral(MESHSCOPE_VERSION));
+    vorn::nameProgram(QString::fromLatin1(program), QStringLiteral(":/icons/meshscope.svg"));
 
     // A stop signal ends the program as closing the window does.
     int stoppedBy = 0;

@@ -9,7 +9,7 @@
 #include "ViewerHost.h"
 #include "ViewerState.h"
 
-namespace meshscope::testing {
+namespace meshscope::recording {
 
 class RecordingHost : public ViewerHost {
 public:
@@ -43,4 +43,4 @@ inline std::unique_ptr<ViewerState> startedState()
     return state;
 }
 
-} // namespace meshscope::testing
+} // namespace meshscope::recording

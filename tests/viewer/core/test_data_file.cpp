@@ -12,8 +12,8 @@
 namespace meshscope {
 namespace {
 
-using testing::RecordingHost;
-using testing::startedState;
+using recording::RecordingHost;
+using recording::startedState;
 
 class DataFile : public ::testing::Test {
 protected:

@@ -12,8 +12,8 @@
 namespace meshscope {
 namespace {
 
-using testing::RecordingHost;
-using testing::startedState;
+using recording::RecordingHost;
+using recording::startedState;
 
 const std::string kReference(kReferenceFrame);
 const std::string kReferenceNoBlanks = "<66,66,70;100,100,10;1,66,10;100,33,10;66,100,10>";

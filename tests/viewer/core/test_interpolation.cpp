@@ -11,8 +11,8 @@
 namespace meshscope {
 namespace {
 
-using testing::RecordingHost;
-using testing::startedState;
+using recording::RecordingHost;
+using recording::startedState;
 
 class Interpolation : public ::testing::Test {
 protected:

@@ -9,8 +9,8 @@
 namespace meshscope {
 namespace {
 
-using testing::RecordingHost;
-using testing::startedState;
+using recording::RecordingHost;
+using recording::startedState;
 
 TEST(StatusText, StartUpLine)
 {

@@ -35,7 +35,7 @@ QString requestedPlatform(int argc, char** argv)
     return qEnvironmentVariable("QT_QPA_PLATFORM");
 }
 
-// Names the first platform of a list ("wayland;xcb") that is asked for.
+// Whether any platform of a list ("wayland;xcb") starts with prefix.
 bool listsPlatform(const QString& platforms, const QString& prefix)
 {
     const QStringList names = platforms.split(QLatin1Char(';'), Qt::SkipEmptyParts);

@@ -1,14 +1,14 @@
-// The command-line convention of the tools, the one the Qt programs follow:
-// -h/--help and -v/--version answer on standard output with exit status 0; a
-// bad command line is one line "program: what (see program --help)" on
-// standard error and exit status 2.
+// The command-line convention of every program (the Qt programs follow it
+// through CommandLine): -h/--help and -v/--version answer on standard output
+// with exit status 0; a bad command line is one line "program: what (see
+// program --help)" on standard error and exit status 2.
 #pragma once
 
 #include <iostream>
 #include <string>
 #include <string_view>
 
-namespace tools {
+namespace usage {
 
 constexpr int kBadCommandLine = 2;
 
@@ -40,4 +40,4 @@ inline void printVersion(std::string_view program, std::string_view version)
     std::cout << program << ' ' << version << '\n';
 }
 
-} // namespace tools
+} // namespace usage

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
-#include "ProgramStart.h"
+#include "HandlerReport.h"
+#include "Usage.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -20,7 +21,7 @@ CommandLine::CommandLine(QString program, QString version, const QString& descri
 
 std::optional<int> CommandLine::parse(const QStringList& arguments, const QString& strayAdvice)
 {
-    const QString seeHelp = QStringLiteral(" (see %1 --help)").arg(program_);
+    const QString seeHelp = QString::fromStdString(usage::seeHelp(program_.toStdString()));
     if (!parser_.parse(arguments)) {
         // The parser's own texts drop the dashes of an unknown option; say it as typed.
         const QStringList unknown = parser_.unknownOptionNames();
@@ -70,7 +71,7 @@ std::optional<int> CommandLine::parse(const QStringList& arguments, const QStrin
 int CommandLine::fail(const QString& text) const
 {
     vorn::reportLine(program_, text);
-    return 2;
+    return usage::kBadCommandLine;
 }
 
 std::optional<int> CommandLine::requireWith(const QCommandLineOption& option, const QCommandLineOption& required) const
