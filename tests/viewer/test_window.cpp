@@ -20,6 +20,7 @@
 #include <QMatrix4x4>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -788,10 +789,13 @@ TEST_F(WindowTest, MissingPortAndDataFileAreReportedAndThePortIsOpenedWhenItAppe
 
     // Both problems show in the window too, the port's while it stands.
     const std::string path = later.toStdString();
-    const auto boxText = [&] { return window->problemBox()->text().toStdString(); };
+    const auto boxText = [&] { return window->problemBox()->toPlainText().toStdString(); };
     EXPECT_TRUE(window->problemBox()->isVisible());
     EXPECT_NE(boxText().find("cannot open " + path + ": "), std::string::npos) << boxText();
     EXPECT_NE(boxText().find("datafile.dat"), std::string::npos) << boxText();
+    // Both wholly inside the box, neither cut off at its edge.
+    EXPECT_EQ(window->problemBox()->verticalScrollBar()->maximum(), 0) << boxText();
+    EXPECT_EQ(window->problemBox()->horizontalScrollBar()->maximum(), 0) << boxText();
 
     ASSERT_TRUE(QFile::link(QString::fromStdString(device.path()), later));
     ASSERT_TRUE(waitFor([&] { return window->serialControl().PortOpen(); }));
@@ -822,17 +826,23 @@ TEST_F(WindowTest, ProblemBoxStandsOverTheViewWhileTheProblemDoes)
     StderrCapture errors;
     start(hillFile(), later);
     const QColor notice = QApplication::palette().color(QPalette::Active, QPalette::ToolTipBase);
-    // The box's ground, left of any text, as the X server shows it.
+    // The box's ground, left of any text and near the window's bottom, as the
+    // X server shows it.
     const auto boxOnScreen = [&] {
         const QImage shown = screenOf(*window);
-        const QColor c = windowtest::meanColour(shown, 14, 700 - 8);
+        const QColor c = windowtest::meanColour(shown, 14, window->height() - 17);
         return std::abs(c.red() - notice.red()) + std::abs(c.green() - notice.green())
             + std::abs(c.blue() - notice.blue())
             < 12;
     };
     const std::string path = later.toStdString();
     ASSERT_TRUE(window->problemBox()->isVisible());
-    EXPECT_NE(window->problemBox()->text().toStdString().find("cannot open " + path), std::string::npos);
+    EXPECT_NE(window->problemBox()->toPlainText().toStdString().find("cannot open " + path), std::string::npos);
+    EXPECT_TRUE(waitFor(boxOnScreen));
+    // A smaller window (as on a small screen, where it opens fitted) still shows it.
+    window->resize(640, 480);
+    EXPECT_TRUE(waitFor(boxOnScreen));
+    window->resize(1072, 709);
     EXPECT_TRUE(waitFor(boxOnScreen));
 
     ASSERT_TRUE(QFile::link(QString::fromStdString(device.path()), later));
@@ -842,7 +852,7 @@ TEST_F(WindowTest, ProblemBoxStandsOverTheViewWhileTheProblemDoes)
 
     QFile::remove(QDir(scratch->path()).filePath(QStringLiteral("datafile.dat")));
     type('f');
-    EXPECT_NE(window->problemBox()->text().toStdString().find("datafile.dat"), std::string::npos);
+    EXPECT_NE(window->problemBox()->toPlainText().toStdString().find("datafile.dat"), std::string::npos);
     EXPECT_TRUE(waitFor(boxOnScreen));
     const std::string said = errors.text();
     EXPECT_NE(said.find("meshscope: cannot open " + path), std::string::npos) << said;

@@ -31,6 +31,7 @@
 #include <QResizeEvent>
 #include <QScopedValueRollback>
 
+#include <algorithm>
 #include <exception>
 
 namespace meshscope {
@@ -144,10 +145,15 @@ void frmVimo::createControls()
     const QColor menu = system.color(QPalette::Active, QPalette::Window);
     const QColor inactiveCaption = system.color(QPalette::Disabled, QPalette::WindowText);
 
-    txtOut = new QLineEdit(QStringLiteral("Text1"), this);
+    txtOut = new QPlainTextEdit(QStringLiteral("Text1"), this);
     txtOut->setGeometry(8, 616, 1057, 89);
     txtOut->setEnabled(false);
     txtOut->hide();
+    // One problem per line, wrapped, so a second problem or a long path is
+    // never cut off at the box's edge.
+    txtOut->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    txtOut->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    txtOut->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Problems stand out from the dark view in the system's tooltip colours.
     QFont problemFont(QStringLiteral("Liberation Sans"));
     problemFont.setPixelSize(14);
@@ -349,10 +355,17 @@ void frmVimo::showProblemBox()
         txtOut->hide();
         return;
     }
-    txtOut->setText(lines.join(QStringLiteral("  |  ")));
-    txtOut->setCursorPosition(0);
+    txtOut->setPlainText(lines.join(QLatin1Char('\n')));
     txtOut->show();
     txtOut->raise();
+}
+
+void frmVimo::keepProblemBoxAtTheBottom()
+{
+    // The form's margins (8, 616, 1057, 89 in the 1072 x 709 design), kept on
+    // any size so a smaller or fitted window still shows its problems.
+    constexpr int left = 8, right = 7, bottom = 4, boxHeight = 89;
+    txtOut->setGeometry(left, height() - bottom - boxHeight, std::max(width() - left - right, 0), boxHeight);
 }
 
 QString frmVimo::savePath(const QString& suffix) const
@@ -498,6 +511,7 @@ void frmVimo::resizeEvent(QResizeEvent* event)
     VornCtl1->setTop(0);
     VornCtl1->setWidth(width() * ratio);
     VornCtl1->setHeight(height() * ratio);
+    keepProblemBoxAtTheBottom();
     // The projection follows the viewport's shape, and the resized picture
     // is drawn now rather than at the next change of the state.
     if (loaded_) {

@@ -72,7 +72,7 @@ public:
     InputLine& serialControl() { return ms_Comm; }
     QLineEdit* statusBox() const { return txtStatus; }
     QPlainTextEdit* commandsBox() const { return txtCommands; }
-    QLineEdit* problemBox() const { return txtOut; }
+    QPlainTextEdit* problemBox() const { return txtOut; }
     QMenu* viewMenu() const { return viewMenu_; }
     const QTimer& pollTimer() const { return tmrCommPort; }
     const QTimer& animationTimer() const { return tmrAnimate; }
@@ -107,6 +107,7 @@ private:
     // problem, which goes after problemEventMs.
     void showProblem(const QString& text, bool standing);
     void showProblemBox();
+    void keepProblemBoxAtTheBottom();
 
     // What the context's projection and lights follow: the set-up's inputs
     // by their change counter, and the viewport's size.
@@ -130,7 +131,7 @@ private:
 
     ViewerState state_;
     bool loaded_ = false;
-    QLineEdit* txtOut = nullptr;
+    QPlainTextEdit* txtOut = nullptr;
     QLineEdit* txtStatus = nullptr;
     QPlainTextEdit* txtCommands = nullptr;
     VornCtl* VornCtl1 = nullptr;
