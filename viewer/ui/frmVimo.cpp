@@ -38,6 +38,9 @@ namespace meshscope {
 
 namespace {
 
+// Where the form places the problem box in the design-size window.
+constexpr int problemBoxLeft = 8, problemBoxTop = 616, problemBoxWidth = 1057, problemBoxHeight = 89;
+
 QString programName()
 {
     const QString name = QCoreApplication::applicationName();
@@ -146,7 +149,7 @@ void frmVimo::createControls()
     const QColor inactiveCaption = system.color(QPalette::Disabled, QPalette::WindowText);
 
     txtOut = new QPlainTextEdit(QStringLiteral("Text1"), this);
-    txtOut->setGeometry(8, 616, 1057, 89);
+    txtOut->setGeometry(problemBoxLeft, problemBoxTop, problemBoxWidth, problemBoxHeight);
     txtOut->setEnabled(false);
     txtOut->hide();
     // One problem per line, wrapped, so a second problem or a long path is
@@ -362,10 +365,12 @@ void frmVimo::showProblemBox()
 
 void frmVimo::keepProblemBoxAtTheBottom()
 {
-    // The form's margins (8, 616, 1057, 89 in the 1072 x 709 design), kept on
-    // any size so a smaller or fitted window still shows its problems.
-    constexpr int left = 8, right = 7, bottom = 4, boxHeight = 89;
-    txtOut->setGeometry(left, height() - bottom - boxHeight, std::max(width() - left - right, 0), boxHeight);
+    // The form's margins in the design, kept on any size so a smaller or
+    // fitted window still shows its problems.
+    constexpr int right = designWidth - problemBoxLeft - problemBoxWidth;
+    constexpr int bottom = designHeight - problemBoxTop - problemBoxHeight;
+    txtOut->setGeometry(problemBoxLeft, height() - bottom - problemBoxHeight,
+                        std::max(width() - problemBoxLeft - right, 0), problemBoxHeight);
 }
 
 QString frmVimo::savePath(const QString& suffix) const
