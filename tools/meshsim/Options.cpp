@@ -1,6 +1,7 @@
 #include "Options.h"
 
 #include "Line.h"
+#include "Publish.h"
 #include "Usage.h"
 
 #include <algorithm>
@@ -91,6 +92,8 @@ Options parseOptions(const std::vector<std::string>& args)
             options.listen = value();
         else if (name == "--send")
             options.send = value();
+        else if (name == "--publish")
+            options.publish = value();
         else if (name == "--seed")
             options.seed = parseNumber<std::uint32_t>(name, value(), 0, UINT32_MAX, "a seed from 0 to 4294967295");
         else if (name.empty() || name[0] != '-')
@@ -105,16 +108,20 @@ Options parseOptions(const std::vector<std::string>& args)
         given.push_back(name);
     }
     checkOptionsApply(options, given);
-    const int ends = int(!options.devicePath.empty()) + int(!options.listen.empty()) + int(!options.send.empty());
+    const int ends = int(!options.devicePath.empty()) + int(!options.listen.empty()) + int(!options.send.empty())
+        + int(!options.publish.empty());
     if (ends > 1)
-        throw UsageError("give one of --device, --listen and --send: meshsim writes to one line");
+        throw UsageError("give one of --device, --listen, --send and --publish: meshsim writes to one line");
     try {
         if (!options.listen.empty())
             parseNetAddress(options.listen, "tcp", false);
         if (!options.send.empty())
             parseNetAddress(options.send, "udp", true);
+        if (!options.publish.empty())
+            parseMqttTarget(options.publish);
     } catch (const std::invalid_argument& e) {
-        throw UsageError(std::string(!options.listen.empty() ? "--listen " : "--send ") + e.what());
+        const char* option = !options.listen.empty() ? "--listen " : !options.send.empty() ? "--send " : "--publish ";
+        throw UsageError(option + std::string(e.what()));
     }
     return options;
 }
@@ -151,6 +158,11 @@ last frame can still be read).
                        their turn; port 0 picks a free one; runs until stopped
   --send udp://HOST:PORT
                        send the frames as UDP datagrams instead, one frame each
+  --publish mqtt://HOST[:PORT]/TOPIC
+                       publish the frames to an MQTT broker instead (port 1883
+                       by default), one frame per message on TOPIC, for every
+                       subscriber at once; a broker that goes away is said
+                       once and published to again when it is back
   --seed N             seed of the random pattern (default: from the clock; only
                        with --pattern random)
   -h, --help           show this text
