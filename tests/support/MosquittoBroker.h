@@ -32,7 +32,10 @@ public:
         port_ = probe.serverPort();
         probe.close();
         const QString base = dir_ + QStringLiteral("/broker-%1").arg(port_);
-        QString config = QStringLiteral("listener %1 127.0.0.1\npersistence false\n").arg(port_);
+        // The usual log, and each subscription as "CLIENT QOS TOPIC".
+        QString config = QStringLiteral("listener %1 127.0.0.1\npersistence false\nlog_type error\nlog_type warning\n"
+                                        "log_type notice\nlog_type information\nlog_type subscribe\n")
+                             .arg(port_);
         // As root the broker would switch to its own user, who cannot read here.
         if (const passwd* self = getpwuid(getuid()))
             config += QStringLiteral("user %1\n").arg(QString::fromLocal8Bit(self->pw_name));
@@ -65,6 +68,10 @@ public:
     const QString& caFile() const { return caFile_; }
     // What the broker said (its log goes to standard error).
     QString log() { return log_ += QString::fromLocal8Bit(process_.readAllStandardError()); }
+
+    // Subscriptions to topic so far, over every start.
+    int subscriptions(const QString& topic) { return int(log().count(QStringLiteral(" 0 %1\n").arg(topic))); }
+    qint64 processId() const { return process_.processId(); }
 
     // Starts the broker and waits until it takes connections; false if it never does.
     bool start()

@@ -25,11 +25,13 @@ public:
     ~InputLine() override;
 
     // COMn, unless name is a device path or a network source
-    // (tcp://HOST:PORT, udp://[ADDRESS]:PORT). Throws SerialPortError for a
-    // malformed network name.
+    // (tcp://HOST:PORT, udp://[ADDRESS]:PORT, mqtt[s]://...). Throws
+    // SerialPortError for a malformed network name.
     void setPort(int commPort, const QString& name = {});
     // Serial ports only: the line speed from the next open.
     void setBaudRate(std::int32_t rate);
+    // MQTT over TLS only: the certificate authority to trust instead of the system's.
+    void setCaFile(const QString& path);
     QString name() const;
     bool isNetwork() const;
 
@@ -72,7 +74,7 @@ private:
     // A problem: one line on standard error, and problem() for the window.
     void say(const QString& text, bool standing = false);
     static void writeLine(const QString& text);
-    QString advice() const;
+    QString advice(const QString& message) const;
 
     std::unique_ptr<LineControl> control_;
     QTimer retry_;
