@@ -11,17 +11,16 @@ std::optional<int> readOptions(int argc, char** argv, Options& options)
 {
     CommandLine commandLine(QStringLiteral("Vorn"), versionText(),
                             QStringLiteral("Four demonstration scenes of the VornCtl viewport."));
-    QCommandLineParser& parser = commandLine.parser();
     const QCommandLineOption screenshotOption(
         QStringLiteral("screenshot"),
         QStringLiteral("Write the window to <file> (.png, .jpg or .jpeg) once every viewport has drawn, then exit."),
         QStringLiteral("file"));
-    parser.addOption(screenshotOption);
-    if (const auto status = commandLine.parse(argumentList(argc, argv)))
+    commandLine.addOption(screenshotOption);
+    if (const auto status = commandLine.parse(argc, argv))
         return status;
     if (const auto status = commandLine.checkScreenshotFile(screenshotOption))
         return status;
-    if (parser.isSet(screenshotOption))
-        options.screenshot = parser.value(screenshotOption);
+    if (commandLine.isSet(screenshotOption))
+        options.screenshot = commandLine.value(screenshotOption);
     return std::nullopt;
 }

@@ -2,8 +2,6 @@
 
 #include "Usage.h"
 
-#include <iostream>
-
 namespace {
 
 constexpr const char* kProgram = "meshgrid";
@@ -31,36 +29,21 @@ constexpr const char* kHelp = "Usage: meshgrid [--data FILE] [--smooth D] [--raw
 
 std::optional<int> readOptions(int argc, char** argv, Options& options)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (usage::isHelpOption(arg) || usage::isVersionOption(arg)) {
-            if (usage::isHelpOption(arg))
-                std::cout << kHelp;
-            else
-                usage::printVersion(kProgram, MESHGRID_VERSION);
-            return 0;
-        } else if (arg == "--raw") {
-            options.raw = true;
-        } else if (arg == "--data" || arg == "--smooth") {
-            if (i + 1 >= argc)
-                return usage::failCommandLine(kProgram, arg + " needs a value" + usage::seeHelp(kProgram));
-            const std::string value = argv[++i];
-            if (arg == "--data") {
-                options.dataFile = value;
-            } else if (value.size() == 1 && value[0] >= '1' && value[0] <= '9') {
-                options.smoothKey = value[0];
-            } else {
-                return usage::failCommandLine(kProgram,
-                                              "bad --smooth value \"" + value + "\" (use a digit from 1 to 9)");
-            }
-        } else if (arg == "--") {
-            for (++i; i < argc; ++i)
-                options.captures.push_back(argv[i]);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usage::failCommandLine(kProgram, "unknown option '" + arg + "'" + usage::seeHelp(kProgram));
-        } else {
-            options.captures.push_back(arg);
+    try {
+        const usage::Arguments arguments(kProgram, {{"data", true}, {"smooth", true}, {"raw", false}},
+                                         std::vector<std::string>(argv + 1, argv + argc), usage::Operands::Taken);
+        if (arguments.isSet("data"))
+            options.dataFile = arguments.value("data");
+        if (arguments.isSet("smooth")) {
+            const std::string value = arguments.value("smooth");
+            if (value.size() != 1 || value[0] < '1' || value[0] > '9')
+                throw usage::BadCommandLine("bad --smooth value \"" + value + "\" (use a digit from 1 to 9)");
+            options.smoothKey = value[0];
         }
+        options.raw = arguments.isSet("raw");
+        options.captures = arguments.operands();
+        return arguments.answer(kHelp, MESHGRID_VERSION);
+    } catch (const usage::BadCommandLine& bad) {
+        return usage::failCommandLine(kProgram, bad.what());
     }
-    return std::nullopt;
 }

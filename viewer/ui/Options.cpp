@@ -50,7 +50,6 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
                                            "a complete frame left last is taken again at every 10 ms poll, so a "
                                            "quiet line keeps counting.")
                                 .arg(build.commPort));
-    QCommandLineParser& parser = commandLine.parser();
     const QCommandLineOption portOption(
         QStringLiteral("port"),
         QStringLiteral("Read frames from the serial device PATH instead of COM%1 (/dev/ttyS%2); or from the "
@@ -100,20 +99,19 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         QStringLiteral("MS"), QStringLiteral("0"));
     for (const QCommandLineOption* option : {&portOption, &baudOption, &listPortsOption, &recordOption, &dataOption,
                                              &liveOption, &saveDirOption, &screenshotOption, &delayOption})
-        parser.addOption(*option);
+        commandLine.addOption(*option);
 
     // Read before the application exists, so -h and -v answer without
     // anything Qt may say while it starts.
-    if (const auto status
-        = commandLine.parse(argumentList(argc, argv), QStringLiteral("use --data FILE to read a data file")))
+    if (const auto status = commandLine.parse(argc, argv, QStringLiteral("use --data FILE to read a data file")))
         return status;
     if (const auto status = commandLine.requireWith(delayOption, screenshotOption))
         return status;
     if (const auto status = commandLine.checkScreenshotFile(screenshotOption))
         return status;
 
-    if (parser.isSet(listPortsOption)) {
-        for (const QString& name : parser.optionNames()) {
+    if (commandLine.isSet(listPortsOption)) {
+        for (const QString& name : commandLine.optionNames()) {
             if (!listPortsOption.names().contains(name))
                 return commandLine.fail(
                     QStringLiteral("--list-ports takes no other option, not --%1 (it only lists the serial ports)")
@@ -122,22 +120,22 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         return listSerialPorts(build.program);
     }
 
-    options.port = parser.value(portOption);
-    if (parser.isSet(portOption) && options.port.isEmpty())
+    options.port = commandLine.value(portOption);
+    if (commandLine.isSet(portOption) && options.port.isEmpty())
         return commandLine.fail(QStringLiteral("--port wants a device path or a network source, not an empty name "
                                                "(leave --port out for COM%1)")
                                     .arg(build.commPort));
     if (NetComm::isNetworkPort(options.port)) {
         if (const QString problem = networkAddressProblem(options.port); !problem.isEmpty())
             return commandLine.fail(problem);
-        if (parser.isSet(baudOption))
+        if (commandLine.isSet(baudOption))
             return commandLine.fail(
                 QStringLiteral("--baud applies only to a serial port, not to %1 (the device server sets the rate)")
                     .arg(options.port));
     }
 
     // Plain digits only: no sign, no blanks, nothing past the largest whole number.
-    const QString baudText = parser.value(baudOption);
+    const QString baudText = commandLine.value(baudOption);
     static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
     const bool allDigits = digits.match(baudText).hasMatch();
     bool baudOk = false;
@@ -150,25 +148,25 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         return commandLine.fail(
             QStringLiteral("--baud wants a positive whole number of bits per second, not \"%1\"").arg(baudText));
 
-    options.saveDir = parser.value(saveDirOption);
+    options.saveDir = commandLine.value(saveDirOption);
     const QFileInfo saveDir(options.saveDir);
-    if (parser.isSet(saveDirOption) && !(saveDir.isDir() && saveDir.isWritable()))
+    if (commandLine.isSet(saveDirOption) && !(saveDir.isDir() && saveDir.isWritable()))
         return commandLine.fail(
             QStringLiteral("--save-dir %1 is not a folder this user may write to (create it or choose another)")
                 .arg(options.saveDir));
 
     bool delayOk = false;
-    options.screenshotDelayMs = parser.value(delayOption).toInt(&delayOk);
+    options.screenshotDelayMs = commandLine.value(delayOption).toInt(&delayOk);
     if (!delayOk || options.screenshotDelayMs < 0)
         return commandLine.fail(QStringLiteral("--screenshot-delay wants a number of milliseconds, not \"%1\"")
-                                    .arg(parser.value(delayOption)));
+                                    .arg(commandLine.value(delayOption)));
 
-    if (parser.isSet(recordOption))
-        options.recordFile = parser.value(recordOption);
-    options.dataFile = parser.value(dataOption);
-    options.live = parser.isSet(liveOption);
-    if (parser.isSet(screenshotOption))
-        options.screenshot = parser.value(screenshotOption);
+    if (commandLine.isSet(recordOption))
+        options.recordFile = commandLine.value(recordOption);
+    options.dataFile = commandLine.value(dataOption);
+    options.live = commandLine.isSet(liveOption);
+    if (commandLine.isSet(screenshotOption))
+        options.screenshot = commandLine.value(screenshotOption);
     return std::nullopt;
 }
 
