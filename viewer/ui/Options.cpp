@@ -70,7 +70,7 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
                        "takes no other option."));
     const QCommandLineOption recordOption(
         QStringLiteral("record"),
-        QStringLiteral("Append every byte read from the serial port to FILE, unchanged and in order, "
+        QStringLiteral("Append every byte read from the line to FILE, unchanged and in order, "
                        "including what the space key throws away; meshsim --replay and meshgrid "
                        "take the file back."),
         QStringLiteral("FILE"));
