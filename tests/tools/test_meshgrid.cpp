@@ -161,6 +161,7 @@ TEST_F(Meshgrid, BadUseFailsWithOneLine)
         {"--smooth", "--smooth needs a value", ""},
         {"--bogus", "unknown option '--bogus' (see meshgrid --help)", ""},
         {"-h --bogus", "unknown option '--bogus' (see meshgrid --help)", ""},
+        {"'--bo\ngus'", "unknown option '--bo gus' (see meshgrid --help)", ""},
         {"--raw --raw '" + capture + "'", "--raw is given twice (give it once)", ""},
         {"--smooth 2 --smooth 9 '" + capture + "'", "--smooth is given twice (give it once)", ""},
         {"--data '/nonexistent/d.dat'", "cannot open /nonexistent/d.dat: No such file", ""},
