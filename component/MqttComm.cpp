@@ -134,8 +134,6 @@ MqttAddress MqttAddress::parse(const QString& name)
         if (!after.isEmpty() && !after.startsWith(QLatin1Char(':')))
             throw bad(QStringLiteral("only a port may follow the host"));
         portText = after.mid(1);
-        if (after.isEmpty())
-            portText.clear();
     } else {
         const qsizetype portColon = hostPort.indexOf(QLatin1Char(':'));
         if (portColon >= 0 && hostPort.indexOf(QLatin1Char(':'), portColon + 1) >= 0)
