@@ -77,12 +77,12 @@ bool NetComm::isNetworkPort(const QString& name)
 void NetComm::setAddress(const QString& name)
 {
     if (PortOpen() || opening())
-        throw SerialPortError("cannot change the source while " + name_.toStdString() + " is open (close it first)");
+        throw LineOpenError("cannot change the source while " + name_.toStdString() + " is open (close it first)");
     const QUrl url(name, QUrl::StrictMode);
     const bool tcp = url.scheme() == QLatin1String("tcp");
     const std::string form = tcp ? "tcp://HOST:PORT" : "udp://[ADDRESS]:PORT";
     const auto bad = [&](const std::string& what) {
-        return SerialPortError("cannot use " + name.toStdString() + ": " + what + " (write " + form + ")");
+        return LineOpenError("cannot use " + name.toStdString() + ": " + what + " (write " + form + ")");
     };
     if (!url.isValid() || !isNetworkPort(name))
         throw bad("not a network address");
@@ -106,15 +106,15 @@ void NetComm::setAddress(const QString& name)
         // Bounded: a sender faster than the polls waits (TCP flow control)
         // rather than filling memory; nothing is lost.
         tcpSocket_.setReadBufferSize(ReadAheadLimit);
-        reader_ = std::make_unique<SerialReader>(tcpSocket_);
+        reader_ = std::make_unique<LineReader>(tcpSocket_);
         reader_->setReadAheadLimit(ReadAheadLimit);
     } else {
         datagrams_ = std::make_unique<DatagramDevice>(udpSocket_);
-        reader_ = std::make_unique<SerialReader>(*datagrams_);
+        reader_ = std::make_unique<LineReader>(*datagrams_);
     }
     reader_->setPaused(paused_);
-    connect(reader_.get(), &SerialReader::discarded, this, &NetComm::discarded);
-    connect(reader_.get(), &SerialReader::portFailed, this, &NetComm::portFailed);
+    connect(reader_.get(), &LineReader::discarded, this, &NetComm::discarded);
+    connect(reader_.get(), &LineReader::portFailed, this, &NetComm::portFailed);
 }
 
 bool NetComm::PortOpen() const
@@ -130,7 +130,7 @@ bool NetComm::opening() const
 void NetComm::setPortOpen(bool open)
 {
     if (!reader_)
-        throw SerialPortError("no network source named");
+        throw LineOpenError("no network source named");
     if (!open) {
         close();
         return;
@@ -148,7 +148,7 @@ void NetComm::setPortOpen(bool open)
     if (!udpSocket_.bind(bindAddress_, port_)) {
         const std::string reason = udpSocket_.errorString().toStdString();
         udpSocket_.close();
-        throw SerialPortError("cannot open " + name_.toStdString() + ": " + reason);
+        throw LineOpenError("cannot open " + name_.toStdString() + ": " + reason);
     }
     datagrams_->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     connected_ = true;

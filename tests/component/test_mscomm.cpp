@@ -109,14 +109,14 @@ TEST_F(MSCommTest, ComPortNumbersMapToTtyS)
     EXPECT_EQ(comm.devicePath(), "/dev/ttyS1");
     comm.setCommPort(12);
     EXPECT_EQ(comm.devicePath(), "/dev/ttyS11");
-    EXPECT_THROW(comm.setCommPort(0), SerialPortError);
+    EXPECT_THROW(comm.setCommPort(0), LineOpenError);
 }
 
 std::string openError(MSComm& comm)
 {
     try {
         comm.setPortOpen(true);
-    } catch (const SerialPortError& e) {
+    } catch (const LineOpenError& e) {
         return e.what();
     }
     return "(opened)";
@@ -157,14 +157,14 @@ TEST_F(MSCommTest, ChosenSpeedReachesTheLineAndARefusedOneIsNamed)
     comm.setBaudRate(57600);
     comm.setPortOpen(true);
     EXPECT_EQ(pty.lineSpeed(), speed_t(B57600));
-    EXPECT_THROW(comm.setBaudRate(9600), SerialPortError); // not while open
+    EXPECT_THROW(comm.setBaudRate(9600), LineOpenError); // not while open
     comm.setPortOpen(false);
 
     comm.setBaudRate(0);
     try {
         comm.setPortOpen(true);
         ADD_FAILURE() << "opened at 0 baud";
-    } catch (const SerialSpeedError& e) {
+    } catch (const LineSpeedError& e) {
         EXPECT_EQ(std::string(e.what()).rfind("cannot set 0 baud on " + pty.path() + ": ", 0), 0u) << e.what();
     }
     EXPECT_FALSE(comm.PortOpen());
@@ -341,8 +341,8 @@ struct FedBuffer {
 TEST_F(MSCommTest, ReaderKeepsEverythingPolledAndTheNewestWhilePaused)
 {
     FedBuffer line;
-    SerialReader reader(line.device);
-    QSignalSpy discarded(&reader, &SerialReader::discarded);
+    LineReader reader(line.device);
+    QSignalSpy discarded(&reader, &LineReader::discarded);
     ASSERT_TRUE(reader.isReading());
 
     line.arrive("<1,1,5;", false); // seen by the poll itself, no signal needed
@@ -367,7 +367,7 @@ TEST_F(MSCommTest, ReaderKeepsEverythingPolledAndTheNewestWhilePaused)
     ASSERT_EQ(discarded.size(), 2);
     EXPECT_EQ(discarded.at(0).at(0).toByteArray(), many.left(476));
     EXPECT_EQ(discarded.at(1).at(0).toByteArray(), many.mid(476, 600));
-    EXPECT_EQ(reader.InBufferCount(), SerialReader::PausedLimit);
+    EXPECT_EQ(reader.InBufferCount(), LineReader::PausedLimit);
     EXPECT_EQ(reader.Input(), many.mid(1076, 1024).toStdString());
 
     reader.setPaused(false);
@@ -383,8 +383,8 @@ TEST_F(MSCommTest, ReaderClosesALostDeviceAndReportsItOnce)
 {
     for (const bool polled : {false, true}) {
         FedBuffer line;
-        SerialReader reader(line.device);
-        QSignalSpy failed(&reader, &SerialReader::portFailed);
+        LineReader reader(line.device);
+        QSignalSpy failed(&reader, &LineReader::portFailed);
         line.arrive("<1,2,3;", false);
 
         reader.lineLost(QStringLiteral("lost the line"));

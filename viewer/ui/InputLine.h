@@ -25,7 +25,7 @@ public:
     ~InputLine() override;
 
     // COMn, unless name is a device path or a network source
-    // (tcp://HOST:PORT, udp://[ADDRESS]:PORT). Throws SerialPortError for a
+    // (tcp://HOST:PORT, udp://[ADDRESS]:PORT). Throws LineOpenError for a
     // malformed network name.
     void setPort(int commPort, const QString& name = {});
     // Serial ports only: the line speed from the next open.

@@ -126,7 +126,7 @@ int main(int argc, char* argv[])
     if (network) {
         try {
             NetComm().setAddress(port);
-        } catch (const SerialPortError& error) {
+        } catch (const LineOpenError& error) {
             return commandLine.fail(QString::fromStdString(error.what()));
         }
         if (parser.isSet(baudOption))
@@ -184,7 +184,7 @@ int main(int argc, char* argv[])
 
     meshscope::frmVimo window(MESHSCOPE_COMM_PORT, port);
     shown = &window;
-    window.serialControl().setBaudRate(baud);
+    window.inputLine().setBaudRate(baud);
     if (parser.isSet(recordOption)) {
         // A recording pipe whose reader has gone then fails with EPIPE, which
         // stops the recording, instead of ending the viewer.
