@@ -6,7 +6,7 @@
 // recording, and gives the window the control's two operations.
 
 #include "LineControl.h"
-#include "SerialRecord.h"
+#include "LineRecord.h"
 
 #include <QObject>
 #include <QString>
@@ -80,7 +80,7 @@ private:
     bool failureSaid_ = false; // the current run of failed opens has been reported
     bool retrying_ = false;
     QString lastNotice_;
-    SerialRecord record_;
+    LineRecord record_;
 };
 
 } // namespace meshscope
