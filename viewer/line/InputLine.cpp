@@ -11,11 +11,11 @@
 
 namespace meshscope {
 
-InputLine::InputLine(QObject* parent) : QObject(parent)
+InputLine::InputLine(int commPort, const QString& name, QObject* parent) : QObject(parent)
 {
     retry_.setInterval(retryIntervalMs);
     connect(&retry_, &QTimer::timeout, this, &InputLine::attempt);
-    setPort(1);
+    setPort(commPort, name);
 }
 
 InputLine::~InputLine() = default;

@@ -21,13 +21,12 @@ namespace meshscope {
 class InputLine : public QObject {
     Q_OBJECT
 public:
-    explicit InputLine(QObject* parent = nullptr);
-    ~InputLine() override;
-
     // COMn, unless name is a device path or a network source
     // (tcp://HOST:PORT, udp://[ADDRESS]:PORT). Throws LineOpenError for a
     // malformed network name.
-    void setPort(int commPort, const QString& name = {});
+    explicit InputLine(int commPort, const QString& name = {}, QObject* parent = nullptr);
+    ~InputLine() override;
+
     // Serial ports only: the line speed from the next open.
     void setBaudRate(std::int32_t rate);
     QString name() const;
@@ -63,6 +62,7 @@ signals:
     void resolved();
 
 private:
+    void setPort(int commPort, const QString& name);
     void attempt();
     void onOpened();
     void onOpenFailed(const QString& message);

@@ -95,13 +95,13 @@ void enableTimer(QTimer& timer, int intervalMs)
         timer.start();
 }
 
-frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent) : QWidget(parent)
+frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
+    : QWidget(parent), ms_Comm(commPort, devicePath)
 {
     setWindowTitle(QStringLiteral("Interpolation Visualization"));
     resize(designWidth, designHeight);
     vorn::placeOnScreen(*this); // a screen smaller than the design gets a smaller window
 
-    ms_Comm.setPort(commPort, devicePath);
     connect(&ms_Comm, &InputLine::lost, this, &frmVimo::onLineLost);
     connect(&ms_Comm, &InputLine::problem, this, &frmVimo::showProblem);
     connect(&ms_Comm, &InputLine::resolved, this, [this] {
