@@ -229,16 +229,9 @@ void frmVimo::load()
     vorn::runHandler(QStringLiteral("data file"), [this] { CheckFile(state_, *this, state_.dataFile); });
 }
 
-// The lost line's last characters are taken as usual, but a frame they
-// leave unfinished is thrown away: bytes read after the return would
-// otherwise complete it into a frame the device never sent.
 void frmVimo::onLineLost()
 {
-    vorn::runHandler(QStringLiteral("serial poll"), [this] {
-        if (ms_Comm.InBufferCount() > 0)
-            state_.rxBuffer += ms_Comm.Input();
-        dropUnfinishedFrame(state_);
-    });
+    vorn::runHandler(QStringLiteral("serial poll"), [this] { lineLost(state_, *this); });
 }
 
 frmVimo::SetupKey frmVimo::currentSetup() const
