@@ -1,8 +1,11 @@
 #include "NetComm.h"
 
+#include "LineAddress.h"
+
 #include <QMetaObject>
 #include <QNetworkDatagram>
-#include <QUrl>
+
+#include <cstring>
 
 namespace {
 
@@ -71,35 +74,30 @@ NetComm::~NetComm()
 
 bool NetComm::isNetworkPort(const QString& name)
 {
-    return name.startsWith(QLatin1String("tcp://")) || name.startsWith(QLatin1String("udp://"));
+    return lineaddress::isSource(name.toStdString());
 }
 
 void NetComm::setAddress(const QString& name)
 {
     if (PortOpen() || opening())
         throw LineOpenError("cannot change the source while " + name_.toStdString() + " is open (close it first)");
-    const QUrl url(name, QUrl::StrictMode);
-    const bool tcp = url.scheme() == QLatin1String("tcp");
-    const std::string form = tcp ? "tcp://HOST:PORT" : "udp://[ADDRESS]:PORT";
-    const auto bad = [&](const std::string& what) {
-        return LineOpenError("cannot use " + name.toStdString() + ": " + what + " (write " + form + ")");
-    };
-    if (!url.isValid() || !isNetworkPort(name))
-        throw bad("not a network address");
-    if (!url.path().isEmpty() || url.hasQuery() || url.hasFragment() || !url.userInfo().isEmpty())
-        throw bad("only a host and a port may follow the scheme");
-    if (url.port() < 1 || url.port() > 65535)
-        throw bad("the port must be a number from 1 to 65535");
+    const std::string text = name.toStdString();
+    lineaddress::Address address;
+    try {
+        address = lineaddress::parseSource(text);
+    } catch (const lineaddress::AddressError& error) {
+        throw LineOpenError(error.what());
+    }
+    const bool tcp = lineaddress::isTcpSource(text);
+    // A UDP host is a numeric address by then, which QHostAddress reads.
     QHostAddress bindAddress = QHostAddress::Any;
-    if (tcp && url.host().isEmpty())
-        throw bad("the host is missing");
-    if (!tcp && !url.host().isEmpty() && !bindAddress.setAddress(url.host()))
-        throw bad("a UDP source binds to a numeric address of this machine, not \"" + url.host().toStdString() + "\"");
+    if (!tcp && !address.host.empty())
+        bindAddress.setAddress(QString::fromStdString(address.host));
     name_ = name;
     tcp_ = tcp;
-    host_ = url.host();
+    host_ = QString::fromStdString(address.host);
     bindAddress_ = bindAddress;
-    port_ = static_cast<quint16>(url.port());
+    port_ = address.port;
     reader_.reset();
     datagrams_.reset();
     if (tcp_) {

@@ -3,6 +3,7 @@
 
 #include "CommandLine.h"
 #include "frmVimo.h"
+#include "LineAddress.h"
 #include "MSComm.h"
 #include "NetComm.h"
 #include "PortList.h"
@@ -124,11 +125,8 @@ int main(int argc, char* argv[])
                                     .arg(MESHSCOPE_COMM_PORT));
     const bool network = NetComm::isNetworkPort(port);
     if (network) {
-        try {
-            NetComm().setAddress(port);
-        } catch (const LineOpenError& error) {
-            return commandLine.fail(QString::fromStdString(error.what()));
-        }
+        if (const auto problem = lineaddress::sourceProblem(port.toStdString()))
+            return commandLine.fail(QString::fromStdString(*problem));
         if (parser.isSet(baudOption))
             return commandLine.fail(
                 QStringLiteral("--baud applies only to a serial port, not to %1 (the device server sets the rate)")
