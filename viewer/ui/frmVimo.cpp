@@ -41,17 +41,6 @@ namespace {
 // Where the form places the problem box in the design-size window.
 constexpr int problemBoxLeft = 8, problemBoxTop = 616, problemBoxWidth = 1057, problemBoxHeight = 89;
 
-QString programName()
-{
-    const QString name = QCoreApplication::applicationName();
-    return name.isEmpty() ? QStringLiteral("meshscope") : name;
-}
-
-void writeErrorLine(const QString& text)
-{
-    vorn::reportLine(programName(), text);
-}
-
 // Colours of the text boxes: dark ground like the system's menu text, with the
 // menu colour for the status and the inactive-caption grey for the help.
 void paintTextBox(QWidget* box, const QColor& ground, const QColor& text)
@@ -333,7 +322,7 @@ void frmVimo::showPendingStatus()
 void frmVimo::reportProblem(const std::string& message)
 {
     const QString text = QString::fromStdString(message);
-    writeErrorLine(text);
+    vorn::reportError(text);
     showProblem(text, false);
 }
 
@@ -401,7 +390,7 @@ void frmVimo::savePicture()
         const QString path = savePath(QStringLiteral(".png"));
         QImageWriter writer(path, "png");
         if (writer.write(picture))
-            writeErrorLine(QStringLiteral("saved the picture to %1").arg(path));
+            vorn::reportNotice(QStringLiteral("saved the picture to %1").arg(path));
         else
             reportProblem(QStringLiteral("cannot save the picture to %1: %2 (choose a writable folder with --save-dir)")
                               .arg(path, writer.errorString())
@@ -417,7 +406,7 @@ void frmVimo::saveGrid()
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(text.data(), qint64(text.size())) == qint64(text.size())
         && file.commit()) {
-        writeErrorLine(QStringLiteral("saved the grid to %1").arg(path));
+        vorn::reportNotice(QStringLiteral("saved the grid to %1").arg(path));
         return;
     }
     reportProblem(QStringLiteral("cannot save the grid to %1: %2 (choose a writable folder with --save-dir)")
