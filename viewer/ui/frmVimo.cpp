@@ -9,7 +9,7 @@
 #include "SceneSetup.h"
 #include "SerialInput.h"
 #include "VornCtl.h"
-#include "WindowImage.h"
+#include "FrameGrab.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -375,18 +375,20 @@ QString frmVimo::savePath(const QString& suffix) const
 
 // The window may just have been uncovered (by the menu, say): the picture is
 // taken once the viewport has presented a frame since.
-void frmVimo::whenPictureShown(const std::function<void(const QImage&)>& use)
+void frmVimo::whenPictureShown(const QString& failed, const std::function<void(const QImage&)>& use)
 {
-    connect(
-        VornCtl1, &VornCtl::framePresented, this,
-        [this, use] { QTimer::singleShot(0, this, [this, use] { use(grabWindowImage(*this)); }); },
-        Qt::SingleShotConnection);
+    vorn::grabWhenShown(*this, VornCtl1, &VornCtl::framePresented, use, [this, failed] {
+        reportProblem(QStringLiteral("%1: no frame was shown within %2 s (check the X display and OpenGL)")
+                          .arg(failed)
+                          .arg(vorn::kFrameWaitMs / 1000)
+                          .toStdString());
+    });
     VornCtl1->RequestRedraw();
 }
 
 void frmVimo::savePicture()
 {
-    whenPictureShown([this](const QImage& picture) {
+    whenPictureShown(QStringLiteral("cannot save the picture"), [this](const QImage& picture) {
         const QString path = savePath(QStringLiteral(".png"));
         QImageWriter writer(path, "png");
         if (writer.write(picture))
@@ -416,7 +418,8 @@ void frmVimo::saveGrid()
 
 void frmVimo::copyPicture()
 {
-    whenPictureShown([](const QImage& picture) { QGuiApplication::clipboard()->setImage(picture); });
+    whenPictureShown(QStringLiteral("cannot copy the picture"),
+                     [](const QImage& picture) { QGuiApplication::clipboard()->setImage(picture); });
 }
 
 // An error inside the paint ends the frame before PresentFrame, so a broken

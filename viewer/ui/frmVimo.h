@@ -101,7 +101,9 @@ private:
     // The Ctrl chords: save, save the grid, copy; any other does nothing.
     void onChord(const QKeyEvent& key);
     void createViewMenu();
-    void whenPictureShown(const std::function<void(const QImage&)>& use);
+    // Hands the picture to use once the next frame is shown; when none is,
+    // reports "failed: ..." as a problem.
+    void whenPictureShown(const QString& failed, const std::function<void(const QImage&)>& use);
     QString savePath(const QString& suffix) const;
     // The bottom box shows the problem that stands and the latest one-off
     // problem, which goes after problemEventMs.
