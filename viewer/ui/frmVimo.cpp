@@ -31,15 +31,11 @@
 #include <QResizeEvent>
 #include <QScopedValueRollback>
 
-#include <algorithm>
 #include <exception>
 
 namespace meshscope {
 
 namespace {
-
-// Where the form places the problem box in the design-size window.
-constexpr int problemBoxLeft = 8, problemBoxTop = 616, problemBoxWidth = 1057, problemBoxHeight = 89;
 
 // Colours of the text boxes: dark ground like the system's menu text, with the
 // menu colour for the status and the inactive-caption grey for the help.
@@ -92,17 +88,6 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent) : QWi
 
     ms_Comm.setPort(commPort, devicePath);
     connect(&ms_Comm, &InputLine::lost, this, &frmVimo::onLineLost);
-    connect(&ms_Comm, &InputLine::problem, this, &frmVimo::showProblem);
-    connect(&ms_Comm, &InputLine::resolved, this, [this] {
-        standingProblem_.clear();
-        showProblemBox();
-    });
-    problemTimer_.setSingleShot(true);
-    problemTimer_.setInterval(problemEventMs);
-    connect(&problemTimer_, &QTimer::timeout, this, [this] {
-        eventProblem_.clear();
-        showProblemBox();
-    });
 
     tmrCommPort.setInterval(10);
     tmrAnimate.setInterval(1);
@@ -110,6 +95,8 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent) : QWi
     connect(&tmrAnimate, &QTimer::timeout, this, &frmVimo::onAnimationTick);
 
     createControls();
+    connect(&ms_Comm, &InputLine::problem, txtOut, &ProblemBox::showProblem);
+    connect(&ms_Comm, &InputLine::resolved, txtOut, &ProblemBox::clearStanding);
     qApp->installEventFilter(this);
 }
 
@@ -137,19 +124,8 @@ void frmVimo::createControls()
     const QColor menu = system.color(QPalette::Active, QPalette::Window);
     const QColor inactiveCaption = system.color(QPalette::Disabled, QPalette::WindowText);
 
-    txtOut = new QPlainTextEdit(QStringLiteral("Text1"), this);
-    txtOut->setGeometry(problemBoxLeft, problemBoxTop, problemBoxWidth, problemBoxHeight);
-    txtOut->setEnabled(false);
-    txtOut->hide();
-    // One problem per line, wrapped, so a second problem or a long path is
-    // never cut off at the box's edge.
-    txtOut->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    txtOut->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    txtOut->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    txtOut = new ProblemBox(*this, QRect(8, 616, 1057, 89), QSize(designWidth, designHeight));
     // Problems stand out from the dark view in the system's tooltip colours.
-    QFont problemFont(QStringLiteral("Liberation Sans"));
-    problemFont.setPixelSize(14);
-    txtOut->setFont(problemFont);
     paintTextBox(txtOut, system.color(QPalette::Active, QPalette::ToolTipBase),
                  system.color(QPalette::Active, QPalette::ToolTipText));
 
@@ -323,43 +299,7 @@ void frmVimo::reportProblem(const std::string& message)
 {
     const QString text = QString::fromStdString(message);
     vorn::reportError(text);
-    showProblem(text, false);
-}
-
-void frmVimo::showProblem(const QString& text, bool standing)
-{
-    if (standing) {
-        standingProblem_ = text;
-    } else {
-        eventProblem_ = text;
-        problemTimer_.start();
-    }
-    showProblemBox();
-}
-
-void frmVimo::showProblemBox()
-{
-    QStringList lines;
-    for (const QString& line : {standingProblem_, eventProblem_})
-        if (!line.isEmpty() && !lines.contains(line))
-            lines << line;
-    if (lines.isEmpty()) {
-        txtOut->hide();
-        return;
-    }
-    txtOut->setPlainText(lines.join(QLatin1Char('\n')));
-    txtOut->show();
-    txtOut->raise();
-}
-
-void frmVimo::keepProblemBoxAtTheBottom()
-{
-    // The form's margins in the design, kept on any size so a smaller or
-    // fitted window still shows its problems.
-    constexpr int right = designWidth - problemBoxLeft - problemBoxWidth;
-    constexpr int bottom = designHeight - problemBoxTop - problemBoxHeight;
-    txtOut->setGeometry(problemBoxLeft, height() - bottom - problemBoxHeight,
-                        std::max(width() - problemBoxLeft - right, 0), problemBoxHeight);
+    txtOut->showProblem(text, false);
 }
 
 QString frmVimo::savePath(const QString& suffix) const
@@ -508,7 +448,7 @@ void frmVimo::resizeEvent(QResizeEvent* event)
     VornCtl1->setTop(0);
     VornCtl1->setWidth(width() * ratio);
     VornCtl1->setHeight(height() * ratio);
-    keepProblemBoxAtTheBottom();
+    txtOut->keepAtTheBottom();
     // The projection follows the viewport's shape, and the resized picture
     // is drawn now rather than at the next change of the state.
     if (loaded_) {

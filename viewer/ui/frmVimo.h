@@ -6,6 +6,7 @@
 
 #include "InputLine.h"
 #include "MouseView.h"
+#include "ProblemBox.h"
 #include "ViewerHost.h"
 #include "ViewerState.h"
 
@@ -80,8 +81,6 @@ public:
 
     static constexpr int designWidth = 1072;
     static constexpr int designHeight = 709;
-    // How long a one-off problem stays in the bottom box.
-    static constexpr int problemEventMs = 15000;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -105,11 +104,6 @@ private:
     // reports "failed: ..." as a problem.
     void whenPictureShown(const QString& failed, const std::function<void(const QImage&)>& use);
     QString savePath(const QString& suffix) const;
-    // The bottom box shows the problem that stands and the latest one-off
-    // problem, which goes after problemEventMs.
-    void showProblem(const QString& text, bool standing);
-    void showProblemBox();
-    void keepProblemBoxAtTheBottom();
 
     // What the context's projection and lights follow: the set-up's inputs
     // by their change counter, and the viewport's size.
@@ -133,7 +127,7 @@ private:
 
     ViewerState state_;
     bool loaded_ = false;
-    QPlainTextEdit* txtOut = nullptr;
+    ProblemBox* txtOut = nullptr;
     QLineEdit* txtStatus = nullptr;
     QPlainTextEdit* txtCommands = nullptr;
     VornCtl* VornCtl1 = nullptr;
@@ -149,9 +143,6 @@ private:
     QString saveDir_;
     QMenu* viewMenu_ = nullptr;
     QAction* pauseAction_ = nullptr;
-    QString standingProblem_;
-    QString eventProblem_;
-    QTimer problemTimer_;
     InputLine ms_Comm;
 };
 
