@@ -2,27 +2,18 @@
 
 #include "DataFile.h"
 #include "Commands.h"
-#include "GridText.h"
 #include "SceneColor.h"
 #include "ProgramStart.h"
 #include "ScenePaint.h"
 #include "SceneSetup.h"
 #include "SerialInput.h"
 #include "VornCtl.h"
-#include "FrameGrab.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QImageWriter>
 #include <QKeySequence>
 #include <QMenu>
-#include <QSaveFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -97,6 +88,7 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent) : QWi
     createControls();
     connect(&ms_Comm, &InputLine::problem, txtOut, &ProblemBox::showProblem);
     connect(&ms_Comm, &InputLine::resolved, txtOut, &ProblemBox::clearStanding);
+    saving_ = std::make_unique<Saving>(*this, *VornCtl1, state_, *this);
     qApp->installEventFilter(this);
 }
 
@@ -165,9 +157,9 @@ void frmVimo::createViewMenu()
         connect(action, &QAction::triggered, this, run);
         return action;
     };
-    add(tr("Save picture"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { savePicture(); });
-    add(tr("Save grid"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { saveGrid(); });
-    add(tr("Copy picture"), QKeySequence(Qt::CTRL | Qt::Key_C), [this] { copyPicture(); });
+    add(tr("Save picture"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { saving_->savePicture(); });
+    add(tr("Save grid"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { saving_->saveGrid(); });
+    add(tr("Copy picture"), QKeySequence(Qt::CTRL | Qt::Key_C), [this] { saving_->copyPicture(); });
     viewMenu_->addSeparator();
     // The same commands as the space and f keys.
     pauseAction_ = add(tr("Pause the line"), QKeySequence(Qt::Key_Space), [this] { onKey(QLatin1Char(' ')); });
@@ -302,66 +294,6 @@ void frmVimo::reportProblem(const std::string& message)
     txtOut->showProblem(text, false);
 }
 
-QString frmVimo::savePath(const QString& suffix) const
-{
-    const QDir dir(saveDir_.isEmpty() ? QDir::currentPath() : saveDir_);
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString path = dir.absoluteFilePath(QStringLiteral("meshscope-%1%2").arg(stamp, suffix));
-    // A second save within the same second keeps the first.
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = dir.absoluteFilePath(QStringLiteral("meshscope-%1-%2%3").arg(stamp).arg(n).arg(suffix));
-    return path;
-}
-
-// The window may just have been uncovered (by the menu, say): the picture is
-// taken once the viewport has presented a frame since.
-void frmVimo::whenPictureShown(const QString& failed, const std::function<void(const QImage&)>& use)
-{
-    vorn::grabWhenShown(*this, VornCtl1, &VornCtl::framePresented, use, [this, failed] {
-        reportProblem(QStringLiteral("%1: no frame was shown within %2 s (check the X display and OpenGL)")
-                          .arg(failed)
-                          .arg(vorn::kFrameWaitMs / 1000)
-                          .toStdString());
-    });
-    VornCtl1->RequestRedraw();
-}
-
-void frmVimo::savePicture()
-{
-    whenPictureShown(QStringLiteral("cannot save the picture"), [this](const QImage& picture) {
-        const QString path = savePath(QStringLiteral(".png"));
-        QImageWriter writer(path, "png");
-        if (writer.write(picture))
-            vorn::reportNotice(QStringLiteral("saved the picture to %1").arg(path));
-        else
-            reportProblem(QStringLiteral("cannot save the picture to %1: %2 (choose a writable folder with --save-dir)")
-                              .arg(path, writer.errorString())
-                              .toStdString());
-    });
-}
-
-void frmVimo::saveGrid()
-{
-    const std::string text
-        = gridText(state_.heights, state_.drawMinX, state_.drawMaxX, state_.drawMinY, state_.drawMaxY);
-    const QString path = savePath(QStringLiteral("-grid.txt"));
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(text.data(), qint64(text.size())) == qint64(text.size())
-        && file.commit()) {
-        vorn::reportNotice(QStringLiteral("saved the grid to %1").arg(path));
-        return;
-    }
-    reportProblem(QStringLiteral("cannot save the grid to %1: %2 (choose a writable folder with --save-dir)")
-                      .arg(path, file.errorString())
-                      .toStdString());
-}
-
-void frmVimo::copyPicture()
-{
-    whenPictureShown(QStringLiteral("cannot copy the picture"),
-                     [](const QImage& picture) { QGuiApplication::clipboard()->setImage(picture); });
-}
-
 // An error inside the paint ends the frame before PresentFrame, so a broken
 // frame is never shown; the viewport reports it and keeps running.
 // The viewport paints on its own when it is resized, before the window's
@@ -432,11 +364,11 @@ void frmVimo::onChord(const QKeyEvent& key)
     const Qt::KeyboardModifiers chord
         = key.modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
     if (key.key() == Qt::Key_S && chord == Qt::ControlModifier)
-        savePicture();
+        saving_->savePicture();
     else if (key.key() == Qt::Key_S && chord == (Qt::ControlModifier | Qt::ShiftModifier))
-        saveGrid();
+        saving_->saveGrid();
     else if (key.key() == Qt::Key_C && chord == Qt::ControlModifier)
-        copyPicture();
+        saving_->copyPicture();
 }
 
 void frmVimo::resizeEvent(QResizeEvent* event)

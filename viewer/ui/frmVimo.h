@@ -7,6 +7,7 @@
 #include "InputLine.h"
 #include "MouseView.h"
 #include "ProblemBox.h"
+#include "Saving.h"
 #include "ViewerHost.h"
 #include "ViewerState.h"
 
@@ -17,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -50,13 +52,7 @@ public:
     void setLive(bool live) { live_ = live; }
 
     // The folder the saved picture and grid go to; empty: the working directory.
-    void setSaveDir(const QString& dir) { saveDir_ = dir; }
-    // Ctrl+S, Ctrl+Shift+S and Ctrl+C: the picture as the screen shows it to a
-    // time-stamped PNG, the drawn grid as meshgrid writes it, the picture to the
-    // clipboard. The pictures are taken once the next frame is on the screen.
-    void savePicture();
-    void saveGrid();
-    void copyPicture();
+    void setSaveDir(const QString& dir) { saving_->setDir(dir); }
 
     // ViewerHost
     void sceneSetup() override;
@@ -100,10 +96,6 @@ private:
     // The Ctrl chords: save, save the grid, copy; any other does nothing.
     void onChord(const QKeyEvent& key);
     void createViewMenu();
-    // Hands the picture to use once the next frame is shown; when none is,
-    // reports "failed: ..." as a problem.
-    void whenPictureShown(const QString& failed, const std::function<void(const QImage&)>& use);
-    QString savePath(const QString& suffix) const;
 
     // What the context's projection and lights follow: the set-up's inputs
     // by their change counter, and the viewport's size.
@@ -140,9 +132,9 @@ private:
     std::optional<SetupKey> appliedSetup_;
     MouseDrag drag_;
     int wheelRest_ = 0; // wheel turn short of a whole notch
-    QString saveDir_;
     QMenu* viewMenu_ = nullptr;
     QAction* pauseAction_ = nullptr;
+    std::unique_ptr<Saving> saving_;
     InputLine ms_Comm;
 };
 
