@@ -1,8 +1,7 @@
 #include "frmVimo.h"
 
-#include "DataFile.h"
 #include "Commands.h"
-#include "SceneColor.h"
+#include "DataFile.h"
 #include "ProgramStart.h"
 #include "ScenePaint.h"
 #include "SceneSetup.h"
@@ -11,18 +10,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QContextMenuEvent>
-#include <QKeySequence>
-#include <QMenu>
-#include <QKeyEvent>
-#include <QMouseEvent>
-#include <QWheelEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
 #include <QScopedValueRollback>
-
-#include <exception>
 
 namespace meshscope {
 
@@ -89,13 +80,17 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent) : QWi
     connect(&ms_Comm, &InputLine::problem, txtOut, &ProblemBox::showProblem);
     connect(&ms_Comm, &InputLine::resolved, txtOut, &ProblemBox::clearStanding);
     saving_ = std::make_unique<Saving>(*this, *VornCtl1, state_, *this);
-    qApp->installEventFilter(this);
+    input_ = std::make_unique<WindowInput>(*this, *VornCtl1, state_, *this,
+                                           WindowCommands{
+                                               .key = [this](QChar key) { onKey(key); },
+                                               .savePicture = [this] { saving_->savePicture(); },
+                                               .saveGrid = [this] { saving_->saveGrid(); },
+                                               .copyPicture = [this] { saving_->copyPicture(); },
+                                               .lineRunning = [this] { return pollTimerEnabled(); },
+                                           });
 }
 
-frmVimo::~frmVimo()
-{
-    qApp->removeEventFilter(this);
-}
+frmVimo::~frmVimo() = default;
 
 void frmVimo::createControls()
 {
@@ -137,7 +132,6 @@ void frmVimo::createControls()
     // The box shows lines; the stored text ends each with CR LF.
     txtCommands->setPlainText(QString::fromLatin1(kCommandsHelpText).remove(QLatin1Char('\r')));
     paintTextBox(txtCommands, menuText, inactiveCaption);
-    createViewMenu();
 
     // The help and the status stay readable above the full-window viewport,
     // whose picture is a native window: they are native windows stacked over it.
@@ -146,29 +140,6 @@ void frmVimo::createControls()
         box->setAttribute(Qt::WA_NativeWindow);
         box->raise();
     }
-}
-
-void frmVimo::createViewMenu()
-{
-    viewMenu_ = new QMenu(this);
-    // Each item shows its key after a tab, as a menu's shortcut column does.
-    const auto add = [this](const QString& text, const QKeySequence& keys, const std::function<void()>& run) {
-        QAction* action = viewMenu_->addAction(text + QLatin1Char('\t') + keys.toString(QKeySequence::NativeText));
-        connect(action, &QAction::triggered, this, run);
-        return action;
-    };
-    add(tr("Save picture"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { saving_->savePicture(); });
-    add(tr("Save grid"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { saving_->saveGrid(); });
-    add(tr("Copy picture"), QKeySequence(Qt::CTRL | Qt::Key_C), [this] { saving_->copyPicture(); });
-    viewMenu_->addSeparator();
-    // The same commands as the space and f keys.
-    pauseAction_ = add(tr("Pause the line"), QKeySequence(Qt::Key_Space), [this] { onKey(QLatin1Char(' ')); });
-    add(tr("Read the data file again"), QKeySequence(Qt::Key_F), [this] { onKey(QLatin1Char('f')); });
-    connect(viewMenu_, &QMenu::aboutToShow, this, [this] {
-        const QString keys = QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText);
-        pauseAction_->setText((pollTimerEnabled() ? tr("Pause the line") : tr("Resume the line")) + QLatin1Char('\t')
-                              + keys);
-    });
 }
 
 void frmVimo::load()
@@ -330,47 +301,6 @@ void frmVimo::onKey(QChar key)
     vorn::runHandler(QStringLiteral("key press"), [this, &text] { handleKey(state_, *this, text); });
 }
 
-// Key preview: every typed character reaches the key handler once, whichever
-// control of this window has the focus. The event is consumed so it is not
-// seen again as it propagates to the parents. The viewport's mouse events are
-// taken here too: a synthesised wheel event would not reach the window.
-bool frmVimo::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == VornCtl1 && onViewportMouse(event))
-        return true;
-    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
-        return false;
-    auto* receiver = static_cast<QWidget*>(watched);
-    if (receiver->window() != this)
-        return false;
-    const auto* key = static_cast<QKeyEvent*>(event);
-    // A Ctrl chord types a control character; it is never a command.
-    if (key->modifiers().testFlag(Qt::ControlModifier)) {
-        onChord(*key);
-        return true;
-    }
-    const QString text = key->text();
-    if (text.isEmpty())
-        return false;
-    for (const QChar c : text)
-        onKey(c);
-    return true;
-}
-
-void frmVimo::onChord(const QKeyEvent& key)
-{
-    if (key.isAutoRepeat())
-        return;
-    const Qt::KeyboardModifiers chord
-        = key.modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
-    if (key.key() == Qt::Key_S && chord == Qt::ControlModifier)
-        saving_->savePicture();
-    else if (key.key() == Qt::Key_S && chord == (Qt::ControlModifier | Qt::ShiftModifier))
-        saving_->saveGrid();
-    else if (key.key() == Qt::Key_C && chord == Qt::ControlModifier)
-        saving_->copyPicture();
-}
-
 void frmVimo::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
@@ -386,43 +316,6 @@ void frmVimo::resizeEvent(QResizeEvent* event)
     if (loaded_) {
         sceneSetup();
         RequestRedraw();
-    }
-}
-
-bool frmVimo::onViewportMouse(QEvent* event)
-{
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseMove:
-    case QEvent::MouseButtonRelease: {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        const QPoint at = mouse->position().toPoint();
-        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
-            startDrag(drag_, at.x(), at.y());
-        else if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton))
-            vorn::runHandler(QStringLiteral("mouse drag"),
-                             [this, at] { dragTo(state_, *this, drag_, at.x(), at.y()); });
-        else if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
-            endDrag(drag_);
-        else if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton)
-            viewMenu_->popup(mouse->globalPosition().toPoint());
-        else
-            return false;
-        return true;
-    }
-    case QEvent::ContextMenu: {
-        // The right button's press has already opened the menu; the menu key has not.
-        const auto* request = static_cast<QContextMenuEvent*>(event);
-        if (request->reason() != QContextMenuEvent::Mouse)
-            viewMenu_->popup(request->globalPos());
-        return true;
-    }
-    case QEvent::Wheel: {
-        const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
-        vorn::runHandler(QStringLiteral("mouse wheel"), [this, delta] { turnWheel(state_, *this, wheelRest_, delta); });
-        return true;
-    }
-    default: return false;
     }
 }
 

@@ -2,14 +2,15 @@
 
 // The meshscope window: owns the viewport, the input line, the text boxes and
 // the poll and animation timers (the input line keeps the reopen timer), and
-// routes their events to the viewer core.
+// routes their events to the viewer core. The problem box, the saving and the
+// input (keys, chords, mouse, menu) are parts of their own that it wires.
 
 #include "InputLine.h"
-#include "MouseView.h"
 #include "ProblemBox.h"
 #include "Saving.h"
 #include "ViewerHost.h"
 #include "ViewerState.h"
+#include "WindowInput.h"
 
 #include <QFont>
 #include <QString>
@@ -17,13 +18,9 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 
-class QAction;
-class QImage;
-class QKeyEvent;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
@@ -70,7 +67,7 @@ public:
     QLineEdit* statusBox() const { return txtStatus; }
     QPlainTextEdit* commandsBox() const { return txtCommands; }
     QPlainTextEdit* problemBox() const { return txtOut; }
-    QMenu* viewMenu() const { return viewMenu_; }
+    QMenu* viewMenu() const { return input_->viewMenu(); }
     const QTimer& pollTimer() const { return tmrCommPort; }
     const QTimer& animationTimer() const { return tmrAnimate; }
     const QTimer& reopenTimer() const { return ms_Comm.retryTimer(); }
@@ -79,7 +76,6 @@ public:
     static constexpr int designHeight = 709;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -90,12 +86,7 @@ private:
     void onPollTick();
     void onAnimationTick();
     void onKey(QChar key);
-    // The viewport's mouse: a left-button drag turns the view, the wheel zooms.
-    bool onViewportMouse(QEvent* event);
     void onLineLost();
-    // The Ctrl chords: save, save the grid, copy; any other does nothing.
-    void onChord(const QKeyEvent& key);
-    void createViewMenu();
 
     // What the context's projection and lights follow: the set-up's inputs
     // by their change counter, and the viewport's size.
@@ -130,11 +121,8 @@ private:
     bool live_ = false;
     std::optional<PictureKey> shownPicture_;
     std::optional<SetupKey> appliedSetup_;
-    MouseDrag drag_;
-    int wheelRest_ = 0; // wheel turn short of a whole notch
-    QMenu* viewMenu_ = nullptr;
-    QAction* pauseAction_ = nullptr;
     std::unique_ptr<Saving> saving_;
+    std::unique_ptr<WindowInput> input_;
     InputLine ms_Comm;
 };
 
