@@ -110,9 +110,9 @@ MqttAddress MqttAddress::parse(const QString& name)
     address.shownName = scheme + (at < 0 ? QString() : userInfo.left(colon) + QLatin1Char('@')) + hostPort
         + (slash < 0 ? QString() : rest.mid(slash));
     const auto bad = [&](const QString& what) {
-        return SerialPortError(QStringLiteral("cannot use %1: %2 (write %3)")
-                                   .arg(address.shownName, what, QLatin1String(kAddressForm))
-                                   .toStdString());
+        return LineOpenError(QStringLiteral("cannot use %1: %2 (write %3)")
+                                 .arg(address.shownName, what, QLatin1String(kAddressForm))
+                                 .toStdString());
     };
     if (!isMqttPort(name))
         throw bad(QStringLiteral("not an MQTT address"));
@@ -163,7 +163,7 @@ MqttAddress MqttAddress::parse(const QString& name)
 }
 
 MqttComm::MqttComm(QObject* parent)
-    : LineControl(parent), stream_(std::make_unique<Stream>(*this)), reader_(std::make_unique<SerialReader>(*stream_))
+    : LineControl(parent), stream_(std::make_unique<Stream>(*this)), reader_(std::make_unique<LineReader>(*stream_))
 {
     initLibrary();
     connectTimer_.setSingleShot(true);
@@ -179,8 +179,8 @@ MqttComm::MqttComm(QObject* parent)
     // Bounded: a broker faster than the polls waits on its connection
     // rather than filling memory here.
     reader_->setReadAheadLimit(ReadAheadLimit);
-    connect(reader_.get(), &SerialReader::discarded, this, &MqttComm::discarded);
-    connect(reader_.get(), &SerialReader::portFailed, this, &MqttComm::portFailed);
+    connect(reader_.get(), &LineReader::discarded, this, &MqttComm::discarded);
+    connect(reader_.get(), &LineReader::portFailed, this, &MqttComm::portFailed);
 }
 
 MqttComm::~MqttComm()
@@ -191,8 +191,8 @@ MqttComm::~MqttComm()
 void MqttComm::setAddress(const QString& name)
 {
     if (PortOpen() || opening())
-        throw SerialPortError("cannot change the source while " + devicePath().toStdString()
-                              + " is open (close it first)");
+        throw LineOpenError("cannot change the source while " + devicePath().toStdString()
+                            + " is open (close it first)");
     MqttAddress address = MqttAddress::parse(name);
     // The environment keeps a password out of the process list.
     if (!address.user.isEmpty() && !address.hasPassword && qEnvironmentVariableIsSet("MESHSCOPE_MQTT_PASSWORD")) {
@@ -221,7 +221,7 @@ bool MqttComm::opening() const
 void MqttComm::setPortOpen(bool open)
 {
     if (address_.host.isEmpty())
-        throw SerialPortError("no MQTT source named");
+        throw LineOpenError("no MQTT source named");
     if (!open) {
         close();
         return;

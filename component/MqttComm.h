@@ -1,7 +1,7 @@
 #pragma once
 
 #include "LineControl.h"
-#include "SerialReader.h"
+#include "LineReader.h"
 
 #include <QSocketNotifier>
 #include <QString>
@@ -27,7 +27,7 @@ struct MqttAddress {
     QString shownName;
 
     static bool isMqttPort(const QString& name);
-    // Throws SerialPortError, saying what is wrong, for a malformed address.
+    // Throws LineOpenError, saying what is wrong, for a malformed address.
     static MqttAddress parse(const QString& name);
 };
 
@@ -41,7 +41,7 @@ public:
     explicit MqttComm(QObject* parent = nullptr);
     ~MqttComm() override;
 
-    // Throws SerialPortError, saying what is wrong, for a malformed name. A
+    // Throws LineOpenError, saying what is wrong, for a malformed name. A
     // user given without a password takes the one in MESHSCOPE_MQTT_PASSWORD.
     void setAddress(const QString& name);
     // The certificate authority a TLS broker's certificate must come from;
@@ -107,6 +107,6 @@ private:
     QString lastError_; // the client library's last error remark
     quint64 arrivals_ = 0;
     std::unique_ptr<Stream> stream_;
-    std::unique_ptr<SerialReader> reader_;
+    std::unique_ptr<LineReader> reader_;
     bool paused_ = false;
 };

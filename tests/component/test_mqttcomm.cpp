@@ -197,7 +197,7 @@ TEST_F(MqttCommTest, AddressesAreCheckedWithTheReason)
         try {
             MqttAddress::parse(QString::fromLatin1(name));
             ADD_FAILURE() << name << " was taken";
-        } catch (const SerialPortError& error) {
+        } catch (const LineOpenError& error) {
             const std::string said = error.what();
             EXPECT_NE(said.find(reason), std::string::npos) << said;
             EXPECT_NE(said.find("(write mqtt://[USER[:PASSWORD]@]HOST[:PORT]/TOPIC)"), std::string::npos) << said;

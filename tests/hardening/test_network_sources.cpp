@@ -169,7 +169,7 @@ TEST_F(NetworkSources, UdpDatagramsReachTheCountersAndTheRecording)
     window->recordTo(scratch.path() + QStringLiteral("/udp.txt"));
     window->load();
     window->show();
-    ASSERT_TRUE(window->serialControl().PortOpen()) << errors.text();
+    ASSERT_TRUE(window->inputLine().PortOpen()) << errors.text();
 
     QUdpSocket sender;
     const std::string reference(meshscope::kReferenceFrame);
@@ -314,7 +314,7 @@ TEST_F(NetworkSources, MqttFloodKeepsMemoryBounded)
 {
     MosquittoBroker broker(scratch.path(), {});
     auto window = openWindow<frmVimo>("mqtt://127.0.0.1:" + std::to_string(broker.port()) + "/flood");
-    ASSERT_TRUE(waitFor([&] { return window->serialControl().PortOpen(); }, 15000));
+    ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); }, 15000));
     std::atomic<bool> stop{false};
     std::atomic<std::size_t> sent{0};
     const int port = broker.port();
@@ -355,7 +355,7 @@ TEST_F(NetworkSources, MqttFloodKeepsMemoryBounded)
     const double cpu = cpuSeconds() - cpuBefore;
     const double windowCpu = cpuSeconds(RUSAGE_THREAD) - windowCpuBefore;
     const auto taken = window->state().interpCount - countedBefore;
-    const bool stillOpen = window->serialControl().PortOpen();
+    const bool stillOpen = window->inputLine().PortOpen();
     stop = true;
     flood.join();
     window->close();

@@ -90,14 +90,15 @@ Options parseOptions(const usage::Arguments& arguments)
         throw UsageError("give one of --device, --listen, --send and --publish: meshsim writes to one line");
     try {
         if (!options.listen.empty())
-            parseNetAddress(options.listen, "tcp", false);
+            lineaddress::parse(options.listen, "tcp", kListenRules);
         if (!options.send.empty())
-            parseNetAddress(options.send, "udp", true);
+            lineaddress::parse(options.send, "udp", kSendRules);
         if (!options.publish.empty())
             parseMqttTarget(options.publish);
+    } catch (const lineaddress::AddressError& e) {
+        throw UsageError(e.what());
     } catch (const std::invalid_argument& e) {
-        const char* option = !options.listen.empty() ? "--listen " : !options.send.empty() ? "--send " : "--publish ";
-        throw UsageError(option + std::string(e.what()));
+        throw UsageError("--publish " + std::string(e.what()));
     }
     return options;
 }

@@ -1,6 +1,7 @@
 #include "Options.h"
 
 #include "CommandLine.h"
+#include "LineAddress.h"
 #include "MSComm.h"
 #include "MqttComm.h"
 #include "NetComm.h"
@@ -20,12 +21,8 @@ namespace {
 // Why the network source port cannot be used; empty when it can.
 QString networkAddressProblem(const QString& port)
 {
-    try {
-        NetComm().setAddress(port);
-    } catch (const SerialPortError& error) {
-        return QString::fromStdString(error.what());
-    }
-    return {};
+    const auto problem = lineaddress::sourceProblem(port.toStdString());
+    return problem ? QString::fromStdString(*problem) : QString();
 }
 
 // --list-ports: a line per serial port the system reports, on standard output.
@@ -157,7 +154,7 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
                 return commandLine.fail(
                     QStringLiteral("--ca applies only to an mqtts:// port, not to %1 (write mqtts:// for TLS)")
                         .arg(address.shownName));
-        } catch (const SerialPortError& error) {
+        } catch (const LineOpenError& error) {
             return commandLine.fail(QString::fromStdString(error.what()));
         }
     }

@@ -47,8 +47,8 @@ int main(int argc, char* argv[])
 
     meshscope::frmVimo window(build.commPort, options.port);
     shown = &window;
-    window.serialControl().setBaudRate(options.baud);
-    window.serialControl().setCaFile(options.caFile);
+    window.inputLine().setBaudRate(options.baud);
+    window.inputLine().setCaFile(options.caFile);
     if (options.recordFile) {
         // A recording pipe whose reader has gone then fails with EPIPE, which
         // stops the recording, instead of ending the viewer.
