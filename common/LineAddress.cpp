@@ -84,30 +84,14 @@ std::optional<std::string> numericIpv4(const std::string& host)
     return std::string(text);
 }
 
-} // namespace
-
-Address parse(std::string_view text, std::string_view scheme, const Rules& rules)
+// HOST:PORT or [IPV6]:PORT after the scheme; without defaultPort the port
+// must be given. Throws what bad makes of the reason.
+template <class Bad>
+Address readHostAndPort(std::string_view rest, const Rules& rules, std::optional<std::uint16_t> defaultPort,
+                        bool& bracketed, const Bad& bad)
 {
-    const auto bad = [&](const std::string& what) {
-        return AddressError("cannot use " + std::string(text) + ": " + what + " (write " + formOf(scheme, rules) + ")");
-    };
-    const std::string prefix = prefixOf(scheme);
-    if (!startsWith(text, prefix))
-        throw bad("not a " + std::string(scheme) + " address");
-    std::string_view rest = text.substr(prefix.size());
-    const std::string_view onlyHostAndPort = "only a host and a port may follow the scheme";
-    if (rest.find_first_of("/?#") != std::string_view::npos)
-        throw bad(std::string(onlyHostAndPort));
-    // "user@" names no user at all when nothing comes before the "@".
-    if (const std::size_t at = rest.rfind('@'); at != std::string_view::npos) {
-        if (at != 0)
-            throw bad(std::string(onlyHostAndPort));
-        rest.remove_prefix(1);
-    }
-
     Address address;
     std::optional<std::string_view> portText;
-    bool bracketed = false;
     if (startsWith(rest, "[")) {
         const std::size_t close = rest.find(']');
         const std::optional<std::string> host
@@ -130,6 +114,10 @@ Address parse(std::string_view text, std::string_view scheme, const Rules& rules
             throw bad("not a network address");
     }
 
+    if (!portText && defaultPort) {
+        address.port = *defaultPort;
+        return address;
+    }
     const std::string lowest = rules.anyPort ? "0" : "1";
     const bool digits = portText && !portText->empty()
         && std::all_of(portText->begin(), portText->end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -139,6 +127,32 @@ Address parse(std::string_view text, std::string_view scheme, const Rules& rules
     if (!digits || port > 65535 || (port == 0 && !rules.anyPort))
         throw bad("the port must be a number from " + lowest + " to 65535");
     address.port = static_cast<std::uint16_t>(port);
+    return address;
+}
+
+} // namespace
+
+Address parse(std::string_view text, std::string_view scheme, const Rules& rules)
+{
+    const auto bad = [&](const std::string& what) {
+        return AddressError("cannot use " + std::string(text) + ": " + what + " (write " + formOf(scheme, rules) + ")");
+    };
+    const std::string prefix = prefixOf(scheme);
+    if (!startsWith(text, prefix))
+        throw bad("not a " + std::string(scheme) + " address");
+    std::string_view rest = text.substr(prefix.size());
+    const std::string_view onlyHostAndPort = "only a host and a port may follow the scheme";
+    if (rest.find_first_of("/?#") != std::string_view::npos)
+        throw bad(std::string(onlyHostAndPort));
+    // "user@" names no user at all when nothing comes before the "@".
+    if (const std::size_t at = rest.rfind('@'); at != std::string_view::npos) {
+        if (at != 0)
+            throw bad(std::string(onlyHostAndPort));
+        rest.remove_prefix(1);
+    }
+
+    bool bracketed = false;
+    Address address = readHostAndPort(rest, rules, std::nullopt, bracketed, bad);
 
     if (rules.hostRequired && address.host.empty())
         throw bad("the host is missing");
