@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QHostInfo>
-#include <QUrl>
 
 #include <mosquitto.h>
 
@@ -10,8 +9,6 @@
 #include <cstring>
 
 namespace {
-
-const char* const kAddressForm = "mqtt://[USER[:PASSWORD]@]HOST[:PORT]/TOPIC";
 
 void initLibrary()
 {
@@ -87,79 +84,9 @@ private:
     QByteArray pending_;
 };
 
-bool MqttAddress::isMqttPort(const QString& name)
+bool MqttComm::isMqttPort(const QString& name)
 {
-    return name.startsWith(QLatin1String("mqtt://")) || name.startsWith(QLatin1String("mqtts://"));
-}
-
-MqttAddress MqttAddress::parse(const QString& name)
-{
-    MqttAddress address;
-    address.tls = name.startsWith(QLatin1String("mqtts://"));
-    address.port = address.tls ? 8883 : 1883;
-    const QString scheme = address.tls ? QStringLiteral("mqtts://") : QStringLiteral("mqtt://");
-    const QString rest = name.mid(scheme.size());
-    const qsizetype slash = rest.indexOf(QLatin1Char('/'));
-    const QString authority = slash < 0 ? rest : rest.left(slash);
-    const qsizetype at = authority.lastIndexOf(QLatin1Char('@'));
-    const QString userInfo = at < 0 ? QString() : authority.left(at);
-    const QString hostPort = authority.mid(at + 1);
-    const qsizetype colon = userInfo.indexOf(QLatin1Char(':'));
-
-    // Messages never show the password.
-    address.shownName = scheme + (at < 0 ? QString() : userInfo.left(colon) + QLatin1Char('@')) + hostPort
-        + (slash < 0 ? QString() : rest.mid(slash));
-    const auto bad = [&](const QString& what) {
-        return LineOpenError(QStringLiteral("cannot use %1: %2 (write %3)")
-                                 .arg(address.shownName, what, QLatin1String(kAddressForm))
-                                 .toStdString());
-    };
-    if (!isMqttPort(name))
-        throw bad(QStringLiteral("not an MQTT address"));
-    if (at >= 0) {
-        address.user = QUrl::fromPercentEncoding(userInfo.left(colon).toUtf8());
-        address.hasPassword = colon >= 0;
-        if (address.hasPassword)
-            address.password = QUrl::fromPercentEncoding(userInfo.mid(colon + 1).toUtf8());
-        if (address.user.isEmpty())
-            throw bad(QStringLiteral("the user name before '@' is empty"));
-    }
-    QString portText;
-    if (hostPort.startsWith(QLatin1Char('['))) {
-        const qsizetype close = hostPort.indexOf(QLatin1Char(']'));
-        if (close < 0)
-            throw bad(QStringLiteral("the IPv6 address lacks its ']'"));
-        address.host = hostPort.mid(1, close - 1);
-        const QString after = hostPort.mid(close + 1);
-        if (!after.isEmpty() && !after.startsWith(QLatin1Char(':')))
-            throw bad(QStringLiteral("only a port may follow the host"));
-        portText = after.mid(1);
-    } else {
-        const qsizetype portColon = hostPort.indexOf(QLatin1Char(':'));
-        if (portColon >= 0 && hostPort.indexOf(QLatin1Char(':'), portColon + 1) >= 0)
-            throw bad(QStringLiteral("an IPv6 address goes in brackets"));
-        address.host = portColon < 0 ? hostPort : hostPort.left(portColon);
-        if (portColon >= 0)
-            portText = hostPort.mid(portColon + 1);
-        if (portColon >= 0 && portText.isEmpty())
-            throw bad(QStringLiteral("the port after ':' is missing"));
-    }
-    if (address.host.isEmpty())
-        throw bad(QStringLiteral("the host is missing"));
-    if (!portText.isEmpty() || hostPort.endsWith(QLatin1Char(':'))) {
-        bool number = false;
-        address.port = portText.toInt(&number);
-        if (!number || portText.startsWith(QLatin1Char('+')) || address.port < 1 || address.port > 65535)
-            throw bad(QStringLiteral("the port must be a number from 1 to 65535"));
-    }
-    address.topic = slash < 0 ? QString() : rest.mid(slash + 1);
-    if (address.topic.isEmpty())
-        throw bad(QStringLiteral("the topic after the host is missing"));
-    if (mosquitto_sub_topic_check(address.topic.toUtf8().constData()) != MOSQ_ERR_SUCCESS)
-        throw bad(QStringLiteral("the topic \"%1\" has a wildcard out of place ('+' stands for one whole level, "
-                                 "'#' for the last)")
-                      .arg(address.topic));
-    return address;
+    return lineaddress::isMqtt(name.toStdString());
 }
 
 MqttComm::MqttComm(QObject* parent)
@@ -193,13 +120,18 @@ void MqttComm::setAddress(const QString& name)
     if (PortOpen() || opening())
         throw LineOpenError("cannot change the source while " + devicePath().toStdString()
                             + " is open (close it first)");
-    MqttAddress address = MqttAddress::parse(name);
-    // The environment keeps a password out of the process list.
-    if (!address.user.isEmpty() && !address.hasPassword && qEnvironmentVariableIsSet("MESHSCOPE_MQTT_PASSWORD")) {
-        address.password = qEnvironmentVariable("MESHSCOPE_MQTT_PASSWORD");
-        address.hasPassword = true;
+    lineaddress::MqttAddress address;
+    try {
+        address = lineaddress::parseMqtt(name.toStdString(), true);
+    } catch (const lineaddress::AddressError& error) {
+        throw LineOpenError(error.what());
     }
+    // The environment keeps a password out of the process list.
+    if (!address.user.empty() && !address.password && qEnvironmentVariableIsSet("MESHSCOPE_MQTT_PASSWORD"))
+        address.password = qEnvironmentVariable("MESHSCOPE_MQTT_PASSWORD").toStdString();
     address_ = address;
+    shown_ = QString::fromStdString(address_.shown);
+    topic_ = QString::fromStdString(address_.topic);
     reader_->reset();
 }
 
@@ -220,7 +152,7 @@ bool MqttComm::opening() const
 
 void MqttComm::setPortOpen(bool open)
 {
-    if (address_.host.isEmpty())
+    if (address_.host.empty())
         throw LineOpenError("no MQTT source named");
     if (!open) {
         close();
@@ -235,7 +167,7 @@ void MqttComm::setPortOpen(bool open)
     // The name is looked up off this thread first, so a slow name server
     // never holds up the window; the client then finds it at once.
     const quint64 attempt = ++attempt_;
-    QHostInfo::lookupHost(address_.host, this, [this, attempt](const QHostInfo& info) {
+    QHostInfo::lookupHost(QString::fromStdString(address_.host), this, [this, attempt](const QHostInfo& info) {
         if (attempt != attempt_ || phase_ != Phase::Resolving)
             return;
         if (info.error() != QHostInfo::NoError) {
@@ -261,11 +193,9 @@ void MqttComm::startClient()
     mosquitto_subscribe_callback_set(client_, onSubscribeCallback);
     mosquitto_message_callback_set(client_, onMessageCallback);
     mosquitto_log_callback_set(client_, onLogCallback);
-    if (!address_.user.isEmpty()) {
-        const QByteArray user = address_.user.toUtf8();
-        const QByteArray password = address_.password.toUtf8();
-        mosquitto_username_pw_set(client_, user.constData(), address_.hasPassword ? password.constData() : nullptr);
-    }
+    if (!address_.user.empty())
+        mosquitto_username_pw_set(client_, address_.user.c_str(),
+                                  address_.password ? address_.password->c_str() : nullptr);
     if (address_.tls) {
         if (caFile_.isEmpty()) {
             mosquitto_int_option(client_, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
@@ -277,8 +207,7 @@ void MqttComm::startClient()
         }
     }
     phase_ = Phase::Connecting;
-    const QByteArray host = address_.host.toUtf8();
-    const int result = mosquitto_connect_async(client_, host.constData(), address_.port, KeepAliveSeconds);
+    const int result = mosquitto_connect_async(client_, address_.host.c_str(), address_.port, KeepAliveSeconds);
     if (result != MOSQ_ERR_SUCCESS) {
         failConnecting(reasonOf(result, errno));
         return;
@@ -385,11 +314,10 @@ void MqttComm::onConnack(int code)
         return;
     }
     phase_ = Phase::Subscribing;
-    const QByteArray topic = address_.topic.toUtf8();
-    const int result = mosquitto_subscribe(client_, nullptr, topic.constData(), 0);
+    const int result = mosquitto_subscribe(client_, nullptr, address_.topic.c_str(), 0);
     if (result != MOSQ_ERR_SUCCESS)
-        refusal_ = QStringLiteral("cannot subscribe to %1: %2")
-                       .arg(address_.topic, QString::fromUtf8(mosquitto_strerror(result)));
+        refusal_
+            = QStringLiteral("cannot subscribe to %1: %2").arg(topic_, QString::fromUtf8(mosquitto_strerror(result)));
 }
 
 void MqttComm::onSubscribed(int grantedQos)
@@ -397,7 +325,7 @@ void MqttComm::onSubscribed(int grantedQos)
     if (phase_ != Phase::Subscribing)
         return;
     if (grantedQos >= 0x80) {
-        refusal_ = QStringLiteral("the broker refused the subscription to %1").arg(address_.topic);
+        refusal_ = QStringLiteral("the broker refused the subscription to %1").arg(topic_);
         return;
     }
     justOpened_ = true;
@@ -445,7 +373,7 @@ QString MqttComm::reasonOf(int result, int error) const
 void MqttComm::failConnecting(const QString& reason)
 {
     close();
-    emit openFailed(QStringLiteral("cannot connect to %1: %2").arg(address_.shownName, reason));
+    emit openFailed(QStringLiteral("cannot connect to %1: %2").arg(shown_, reason));
 }
 
 // A dropped connection is a lost line: reading stops, what came before it is
@@ -454,8 +382,8 @@ void MqttComm::connectionLost()
 {
     destroyClient();
     phase_ = Phase::Closed;
-    reader_->lineLost(QStringLiteral("lost the line on %1 (the connection to the broker was closed or dropped)")
-                          .arg(address_.shownName));
+    reader_->lineLost(
+        QStringLiteral("lost the line on %1 (the connection to the broker was closed or dropped)").arg(shown_));
 }
 
 void MqttComm::destroyClient()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LineAddress.h"
 #include "LineControl.h"
 #include "LineReader.h"
 
@@ -12,25 +13,6 @@
 struct mosquitto;
 struct mosquitto_message;
 
-// Where an MQTT source is: "mqtt://[USER[:PASSWORD]@]HOST[:PORT]/TOPIC"
-// (port 1883) or "mqtts://..." (TLS, port 8883). The topic is everything
-// after the first '/' and may hold the wildcards '+' and '#'.
-struct MqttAddress {
-    bool tls = false;
-    QString user;
-    QString password;
-    bool hasPassword = false;
-    QString host;
-    int port = 1883;
-    QString topic;
-    // The address as written, without the password: what messages name.
-    QString shownName;
-
-    static bool isMqttPort(const QString& name);
-    // Throws LineOpenError, saying what is wrong, for a malformed address.
-    static MqttAddress parse(const QString& name);
-};
-
 // A subscription on an MQTT broker read like a serial port: the payload of
 // every message on the topic joins the stream in arrival order. The client
 // (libmosquitto) runs on this thread's event loop, so payloads reach the
@@ -41,13 +23,19 @@ public:
     explicit MqttComm(QObject* parent = nullptr);
     ~MqttComm() override;
 
+    // True for the names this control takes: "mqtt://[USER[:PASSWORD]@]HOST[:PORT]/TOPIC"
+    // (port 1883) or "mqtts://..." (TLS, port 8883); the topic may hold the
+    // wildcards "+" and "#".
+    static bool isMqttPort(const QString& name);
+
     // Throws LineOpenError, saying what is wrong, for a malformed name. A
     // user given without a password takes the one in MESHSCOPE_MQTT_PASSWORD.
     void setAddress(const QString& name);
     // The certificate authority a TLS broker's certificate must come from;
     // empty for the system's.
     void setCaFile(const QString& path);
-    QString devicePath() const override { return address_.shownName; }
+    // The name without its password: what messages show.
+    QString devicePath() const override { return shown_; }
 
     bool PortOpen() const override;
     // Starts connecting; opened (once subscribed) or openFailed follow.
@@ -92,7 +80,9 @@ private:
 
     class Stream;
 
-    MqttAddress address_;
+    lineaddress::MqttAddress address_;
+    QString shown_;
+    QString topic_;
     QString caFile_;
     Phase phase_ = Phase::Closed;
     struct mosquitto* client_ = nullptr;

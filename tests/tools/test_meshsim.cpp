@@ -331,6 +331,7 @@ TEST(Meshsim, BadCommandLinesGiveOneLineAndExitTwo)
         {"--send", "udp://127.0.0.1:5000", "--device", "/dev/null"},
         {"--publish", "mqtt://127.0.0.1/lab/#"},
         {"--publish", "mqtt://127.0.0.1:1883"},
+        {"--publish", "mqtts://127.0.0.1/lab"},
         {"--publish", "mqtt://127.0.0.1/lab", "--send", "udp://127.0.0.1:5000"},
     };
     for (const QStringList& args : bad) {

@@ -1,7 +1,6 @@
 #include "Options.h"
 
 #include "Line.h"
-#include "Publish.h"
 #include "Usage.h"
 
 #include <algorithm>
@@ -93,12 +92,10 @@ Options parseOptions(const usage::Arguments& arguments)
             lineaddress::parse(options.listen, "tcp", kListenRules);
         if (!options.send.empty())
             lineaddress::parse(options.send, "udp", kSendRules);
-        if (!options.publish.empty())
-            parseMqttTarget(options.publish);
+        if (!options.publish.empty() && lineaddress::parseMqtt(options.publish, false).tls)
+            throw UsageError("--publish takes mqtt://, not mqtts:// (meshsim publishes without TLS)");
     } catch (const lineaddress::AddressError& e) {
         throw UsageError(e.what());
-    } catch (const std::invalid_argument& e) {
-        throw UsageError("--publish " + std::string(e.what()));
     }
     return options;
 }
@@ -134,7 +131,7 @@ last frame can still be read).
                        their turn; port 0 picks a free one; runs until stopped
   --send udp://HOST:PORT
                        send the frames as UDP datagrams instead, one frame each
-  --publish mqtt://HOST[:PORT]/TOPIC
+  --publish mqtt://[USER[:PASSWORD]@]HOST[:PORT]/TOPIC
                        publish the frames to an MQTT broker instead (port 1883
                        by default), one frame per message on TOPIC, for every
                        subscriber at once; a broker that goes away is said

@@ -26,57 +26,9 @@ std::string reasonOf(int result, int error)
 
 } // namespace
 
-MqttTarget parseMqttTarget(const std::string& text)
+Publisher::Publisher(const std::string& address) : target_(lineaddress::parseMqtt(address, false))
 {
-    const auto bad = [&](const std::string& what) {
-        return std::invalid_argument(text + " " + what + " (write mqtt://HOST[:PORT]/TOPIC)");
-    };
-    const std::string prefix = "mqtt://";
-    if (text.rfind(prefix, 0) != 0)
-        throw bad("is not an mqtt address");
-    const std::string rest = text.substr(prefix.size());
-    const std::size_t slash = rest.find('/');
-    MqttTarget target;
-    std::string hostPort = rest.substr(0, slash);
-    if (slash != std::string::npos)
-        target.topic = rest.substr(slash + 1);
-    if (hostPort.find('@') != std::string::npos)
-        throw bad("has a user; meshsim publishes without one");
-    std::string port;
-    if (!hostPort.empty() && hostPort.front() == '[') {
-        const std::size_t close = hostPort.find(']');
-        if (close == std::string::npos || (close + 1 < hostPort.size() && hostPort[close + 1] != ':'))
-            throw bad("has a broken IPv6 address");
-        target.host = hostPort.substr(1, close - 1);
-        if (close + 1 < hostPort.size())
-            port = hostPort.substr(close + 2);
-    } else {
-        const std::size_t colon = hostPort.find(':');
-        if (colon != std::string::npos && hostPort.find(':', colon + 1) != std::string::npos)
-            throw bad("has an IPv6 address outside brackets");
-        target.host = hostPort.substr(0, colon);
-        if (colon != std::string::npos)
-            port = hostPort.substr(colon + 1);
-        if (colon != std::string::npos && port.empty())
-            throw bad("names no port after ':'");
-    }
-    if (target.host.empty())
-        throw bad("names no host");
-    if (!port.empty()) {
-        const bool digits = port.size() <= 5 && port.find_first_not_of("0123456789") == std::string::npos;
-        target.port = digits ? std::stoi(port) : 0;
-        if (target.port < 1 || target.port > 65535)
-            throw bad("names no port from 1 to 65535");
-    }
-    if (target.topic.empty())
-        throw bad("names no topic");
-    if (mosquitto_pub_topic_check(target.topic.c_str()) != MOSQ_ERR_SUCCESS)
-        throw bad("names a topic with a wildcard; publish to one topic");
-    return target;
-}
-
-Publisher::Publisher(const std::string& address) : address_(address), target_(parseMqttTarget(address))
-{
+    address_ = target_.shown;
     mosquitto_lib_init();
     client_ = mosquitto_new(nullptr, true, this);
     if (!client_)

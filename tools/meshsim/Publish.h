@@ -1,27 +1,20 @@
 #pragma once
 
 #include "Line.h"
+#include "LineAddress.h"
 
 #include <ctime>
 #include <string>
 
 struct mosquitto;
 
-// Where meshsim publishes: "mqtt://HOST[:PORT]/TOPIC" (port 1883), a topic
-// without wildcards. Throws std::invalid_argument with the reason.
-struct MqttTarget {
-    std::string host;
-    int port = 1883;
-    std::string topic;
-};
-MqttTarget parseMqttTarget(const std::string& text);
-
 // meshsim's frames published to an MQTT broker, one frame per message, for
 // any number of subscribers. A broker that goes away is said once and
 // reconnected to; the frames meanwhile are dropped, as a device's would be.
 class Publisher {
 public:
-    // Connects; throws a one-line reason when the broker cannot be reached.
+    // "mqtt://[USER[:PASSWORD]@]HOST[:PORT]/TOPIC" without wildcards. Starts
+    // connecting; throws a one-line reason when that fails at once.
     explicit Publisher(const std::string& address);
     Publisher(const Publisher&) = delete;
     Publisher& operator=(const Publisher&) = delete;
@@ -42,7 +35,7 @@ private:
     void lose(int result);
 
     std::string address_;
-    MqttTarget target_;
+    lineaddress::MqttAddress target_;
     mosquitto* client_ = nullptr;
     int connack_ = -1;
     bool connected_ = false;

@@ -24,7 +24,7 @@ InputLine::~InputLine() = default;
 void InputLine::setPort(int commPort, const QString& name)
 {
     std::unique_ptr<LineControl> control;
-    if (MqttAddress::isMqttPort(name)) {
+    if (MqttComm::isMqttPort(name)) {
         auto mqtt = std::make_unique<MqttComm>();
         mqtt->setAddress(name);
         control = std::move(mqtt);

@@ -3,7 +3,6 @@
 #include "CommandLine.h"
 #include "LineAddress.h"
 #include "MSComm.h"
-#include "MqttComm.h"
 #include "NetComm.h"
 #include "PortList.h"
 #include "ViewerState.h"
@@ -141,22 +140,23 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
                     .arg(options.port));
     }
 
-    const bool mqtt = MqttAddress::isMqttPort(options.port);
+    const bool mqtt = lineaddress::isMqtt(options.port.toStdString());
     if (mqtt) {
+        lineaddress::MqttAddress address;
         try {
-            const MqttAddress address = MqttAddress::parse(options.port);
-            if (commandLine.isSet(baudOption))
-                return commandLine.fail(
-                    QStringLiteral("--baud applies only to a serial port, not to %1 (the broker passes the bytes on "
-                                   "as they come)")
-                        .arg(address.shownName));
-            if (commandLine.isSet(caOption) && !address.tls)
-                return commandLine.fail(
-                    QStringLiteral("--ca applies only to an mqtts:// port, not to %1 (write mqtts:// for TLS)")
-                        .arg(address.shownName));
-        } catch (const LineOpenError& error) {
+            address = lineaddress::parseMqtt(options.port.toStdString(), true);
+        } catch (const lineaddress::AddressError& error) {
             return commandLine.fail(QString::fromStdString(error.what()));
         }
+        const QString shown = QString::fromStdString(address.shown);
+        if (commandLine.isSet(baudOption))
+            return commandLine.fail(
+                QStringLiteral(
+                    "--baud applies only to a serial port, not to %1 (the broker passes the bytes on as they come)")
+                    .arg(shown));
+        if (commandLine.isSet(caOption) && !address.tls)
+            return commandLine.fail(
+                QStringLiteral("--ca applies only to an mqtts:// port, not to %1 (write mqtts:// for TLS)").arg(shown));
     }
     if (commandLine.isSet(caOption)) {
         options.caFile = commandLine.value(caOption);
