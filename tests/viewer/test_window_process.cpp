@@ -449,7 +449,7 @@ TEST(ViewerProgram, WindowsCarryTheirDesktopClassAndIconAndFitTheScreen)
     }
 }
 
-TEST(ViewerProgram, WithoutAnXDisplayOneLineSaysWhatToDo)
+TEST(ViewerProgram, WithoutAnXDisplayOrOpenGlOneLineSaysWhatToDo)
 {
     for (const auto& [name, environment] : noDisplayEnvironments()) {
         const StartOutcome run = startIn(meshscope, {"--port", "/dev/null"}, environment);
@@ -462,5 +462,15 @@ TEST(ViewerProgram, WithoutAnXDisplayOneLineSaysWhatToDo)
         const StartOutcome help = startIn(meshscope, {"--help"}, environment);
         EXPECT_EQ(help.exitCode, 0) << name.toStdString();
         EXPECT_TRUE(help.out.contains("--port")) << name.toStdString();
+    }
+    // An X display without usable OpenGL: one line that fits the case, exit 1.
+    for (const GlLessDisplay& display : glLessDisplays()) {
+        const std::string name = display.name.toStdString();
+        const StartOutcome run = startIn(meshscope, {"--port", "/dev/null"}, display.environment, 10000);
+        EXPECT_FALSE(run.crashed) << name << ": still running after 10 s";
+        EXPECT_EQ(run.exitCode, 1) << name;
+        EXPECT_TRUE(run.err.startsWith("meshscope: ")) << name << ": " << run.err.toStdString();
+        EXPECT_EQ(run.err.count('\n'), 1) << name << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(display.advice)) << name << ": " << run.err.toStdString();
     }
 }
