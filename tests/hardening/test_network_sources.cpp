@@ -170,7 +170,7 @@ TEST_F(NetworkSources, UdpDatagramsReachTheCountersAndTheRecording)
         ASSERT_TRUE(waitFor([&] { return linesWith(errors.text(), "cannot open " + name.toStdString()) == 1; }))
             << errors.text();
         busy.reset();
-        ASSERT_TRUE(waitFor([&] { return window->serialControl().PortOpen(); })) << errors.text();
+        ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); })) << errors.text();
 
         // Only through loopback, and never past this machine.
         QUdpSocket sender;

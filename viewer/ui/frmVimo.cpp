@@ -95,13 +95,13 @@ void enableTimer(QTimer& timer, int intervalMs)
         timer.start();
 }
 
-frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent) : QWidget(parent)
+frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
+    : QWidget(parent), ms_Comm(commPort, devicePath)
 {
     setWindowTitle(QStringLiteral("Interpolation Visualization"));
     resize(designWidth, designHeight);
     vorn::placeOnScreen(*this); // a screen smaller than the design gets a smaller window
 
-    ms_Comm.setPort(commPort, devicePath);
     connect(&ms_Comm, &InputLine::lost, this, &frmVimo::onLineLost);
     connect(&ms_Comm, &InputLine::problem, this, &frmVimo::showProblem);
     connect(&ms_Comm, &InputLine::resolved, this, [this] {
@@ -229,16 +229,9 @@ void frmVimo::load()
     vorn::runHandler(QStringLiteral("data file"), [this] { CheckFile(state_, *this, state_.dataFile); });
 }
 
-// The lost line's last characters are taken as usual, but a frame they
-// leave unfinished is thrown away: bytes read after the return would
-// otherwise complete it into a frame the device never sent.
 void frmVimo::onLineLost()
 {
-    vorn::runHandler(QStringLiteral("serial poll"), [this] {
-        if (ms_Comm.InBufferCount() > 0)
-            state_.rxBuffer += ms_Comm.Input();
-        dropUnfinishedFrame(state_);
-    });
+    vorn::runHandler(QStringLiteral("serial poll"), [this] { lineLost(state_, *this); });
 }
 
 frmVimo::SetupKey frmVimo::currentSetup() const
