@@ -2,6 +2,7 @@
 
 #include "HandlerReport.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <string>
@@ -12,6 +13,26 @@ namespace {
 std::string name(const QCommandLineOption& option)
 {
     return option.names().constLast().toStdString();
+}
+
+// The bytes as a person may read them: what is no UTF-8 text as \xNN.
+QString shownBytes(const QByteArray& bytes)
+{
+    QString shown;
+    for (qsizetype i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const qsizetype length = lead < 0x80 ? 1 : lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc0 ? 2 : 1;
+        const QByteArray piece = bytes.mid(i, length);
+        const QString text = QString::fromUtf8(piece);
+        if (lead >= 0x20 && lead != 0x7f && text.toUtf8() == piece) {
+            shown += text;
+            i += length;
+        } else {
+            shown += QStringLiteral("\\x%1").arg(lead, 2, 16, QLatin1Char('0'));
+            ++i;
+        }
+    }
+    return shown;
 }
 
 } // namespace
@@ -38,6 +59,16 @@ std::optional<int> CommandLine::parse(int argc, char** argv, const QString& stra
                            usage::Operands::Refused, strayAdvice.toLocal8Bit().toStdString());
     } catch (const usage::BadCommandLine& bad) {
         return fail(QString::fromLocal8Bit(bad.what()));
+    }
+    // Qt names files by text: a value that is no text in the system's
+    // encoding would reach the file system as other bytes, another name.
+    for (const usage::Option& option : options_) {
+        const QByteArray raw = QByteArray::fromStdString(arguments_->value(option.name));
+        if (!option.takesValue || !arguments_->isSet(option.name) || QFile::encodeName(QFile::decodeName(raw)) == raw)
+            continue;
+        return fail(QStringLiteral("cannot take --%1 \"%2\": it is not valid text in this system's encoding, so "
+                                   "the file would be another (rename it, or choose another)")
+                        .arg(QString::fromStdString(option.name), shownBytes(raw)));
     }
     std::string help;
     if (arguments_->asksForHelp()) {

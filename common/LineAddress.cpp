@@ -184,6 +184,16 @@ Address parse(std::string_view text, std::string_view scheme, const Rules& rules
         throw bad("not a " + std::string(scheme) + " address");
     std::string_view rest = text.substr(prefix.size());
     const std::string_view onlyHostAndPort = "only a host and a port may follow the scheme";
+    std::string interfaceName;
+    if (const std::size_t question = rest.find('?'); rules.groupInterface && question != std::string_view::npos) {
+        const std::string_view setting = rest.substr(question + 1);
+        const std::string_view key = "iface=";
+        const std::string_view name = startsWith(setting, key) ? setting.substr(key.size()) : std::string_view();
+        if (name.empty() || name.find_first_of("/?#&= ") != std::string_view::npos)
+            throw bad("the only setting after \"?\" is iface=NAME, the interface that joins a multicast group");
+        interfaceName = std::string(name);
+        rest = rest.substr(0, question);
+    }
     if (rest.find_first_of("/?#") != std::string_view::npos)
         throw bad(std::string(onlyHostAndPort));
     // "user@" names no user at all when nothing comes before the "@".
@@ -207,7 +217,20 @@ Address parse(std::string_view text, std::string_view scheme, const Rules& rules
         }
         address.host = *numeric;
     }
+    if (!interfaceName.empty() && !isMulticast(address.host))
+        throw bad("iface=NAME applies only to a multicast group such as 239.1.2.3");
+    address.interfaceName = interfaceName;
     return address;
+}
+
+bool isMulticast(const std::string& host)
+{
+    in_addr v4{};
+    if (inet_pton(AF_INET, host.c_str(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 28) == 0xe;
+    in6_addr v6{};
+    const std::string plain = host.substr(0, host.find('%'));
+    return inet_pton(AF_INET6, plain.c_str(), &v6) == 1 && v6.s6_addr[0] == 0xff;
 }
 
 bool isSource(std::string_view name)
@@ -224,7 +247,7 @@ Address parseSource(std::string_view name)
 {
     if (isTcpSource(name))
         return parse(name, kTcp, Rules{});
-    const Rules bound{.hostRequired = false, .numericHost = true};
+    const Rules bound{.hostRequired = false, .numericHost = true, .groupInterface = true};
     if (!isSource(name))
         throw AddressError("cannot use " + std::string(name) + ": not a network address (write " + formOf(kUdp, bound)
                            + ")");

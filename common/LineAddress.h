@@ -27,18 +27,26 @@ struct Rules {
     bool numericHost = false;
     // Port 0 lets the system choose one.
     bool anyPort = false;
+    // A multicast host may be followed by "?iface=NAME", the interface that
+    // joins its group.
+    bool groupInterface = false;
 };
 
 struct Address {
     std::string host; // without brackets; empty when none was given
     std::uint16_t port = 0;
+    std::string interfaceName; // "?iface=NAME", else empty
 };
+
+// Whether a numeric address (as Address::host holds it) is a multicast group.
+bool isMulticast(const std::string& host);
 
 // Reads SCHEME://HOST:PORT under rules; throws AddressError.
 Address parse(std::string_view text, std::string_view scheme, const Rules& rules);
 
 // The viewer's network sources: "tcp://HOST:PORT" connects to a server,
-// "udp://[ADDRESS]:PORT" binds to a numeric address of this machine.
+// "udp://[ADDRESS]:PORT" binds to a numeric address of this machine or
+// joins a multicast group ("udp://239.1.2.3:5012?iface=eth0").
 bool isSource(std::string_view name);
 bool isTcpSource(std::string_view name);
 // Throws AddressError for a name that is no well-formed source.

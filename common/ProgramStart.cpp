@@ -11,6 +11,8 @@
 #include <QSvgRenderer>
 #include <QWidget>
 
+#include <GL/glx.h>
+#include <X11/Xlib.h>
 #include <xcb/xcb.h>
 
 #include <cstdio>
@@ -68,6 +70,109 @@ bool xServerAccepts(const char* display)
     return accepted;
 }
 
+// Whether OpenGL reaches the display over the network (ssh -X) rather than
+// on the machine that shows it.
+bool remoteDisplay(const QByteArray& display)
+{
+    const QByteArray indirect = qgetenv("LIBGL_ALWAYS_INDIRECT");
+    if (!indirect.isEmpty() && indirect != "0" && indirect != "false")
+        return true;
+    const QByteArray host = display.left(display.lastIndexOf(':'));
+    return !host.isEmpty() && host != "unix" && !host.startsWith('/');
+}
+
+// Catches the X errors of the probe below instead of Xlib's default, which ends the program.
+int ignoreXError(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
+// Empty when the display draws OpenGL in a window as the views do (a visual
+// for it, a direct context that becomes current), else why not and what to do.
+QString openGlProblem(const QByteArray& display)
+{
+    const QString name = QString::fromLocal8Bit(display);
+    const QString remoteAdvice = QStringLiteral("run the program on the machine the display belongs to, or use a "
+                                                "remote desktop such as VNC");
+    Display* x = XOpenDisplay(display.constData());
+    if (!x)
+        return {}; // the connection was checked; Qt says what goes wrong now
+    const auto previousHandler = XSetErrorHandler(ignoreXError);
+    QString problem;
+    int errorBase = 0, eventBase = 0;
+    const int attributes[] = {GLX_X_RENDERABLE,
+                              True,
+                              GLX_DRAWABLE_TYPE,
+                              GLX_WINDOW_BIT,
+                              GLX_RENDER_TYPE,
+                              GLX_RGBA_BIT,
+                              GLX_DOUBLEBUFFER,
+                              True,
+                              GLX_RED_SIZE,
+                              1,
+                              GLX_GREEN_SIZE,
+                              1,
+                              GLX_BLUE_SIZE,
+                              1,
+                              GLX_DEPTH_SIZE,
+                              1,
+                              None};
+    int count = 0;
+    GLXFBConfig* configs = nullptr;
+    GLXContext context = nullptr;
+    XVisualInfo* visual = nullptr;
+    Window window = 0;
+    Colormap colours = 0;
+    if (DefaultDepth(x, DefaultScreen(x)) < 15) {
+        problem = QStringLiteral("the X display %1 has %2-bit colour, where OpenGL cannot draw (start its X server "
+                                 "with 24-bit colour, e.g. Xvfb -screen 0 1280x1024x24)")
+                      .arg(name)
+                      .arg(DefaultDepth(x, DefaultScreen(x)));
+    } else if (!glXQueryExtension(x, &errorBase, &eventBase)) {
+        problem = QStringLiteral("the X display %1 offers no OpenGL (its server has no GLX extension; start it with "
+                                 "GLX, or run under xvfb-run)")
+                      .arg(name);
+    } else if (configs = glXChooseFBConfig(x, DefaultScreen(x), attributes, &count); !configs || count == 0) {
+        problem = QStringLiteral("the X display %1 has no visual OpenGL can draw in (start its X server with "
+                                 "24-bit colour, e.g. Xvfb -screen 0 1280x1024x24)")
+                      .arg(name);
+    } else if (context = glXCreateNewContext(x, configs[0], GLX_RGBA_TYPE, nullptr, True); !context) {
+        problem = remoteDisplay(display)
+            ? QStringLiteral("the X display %1 takes no OpenGL from this machine, as over ssh -X (%2)")
+                  .arg(name, remoteAdvice)
+            : QStringLiteral("cannot create an OpenGL context on the X display %1 (install libgl1-mesa-dri)").arg(name);
+    } else if (!glXIsDirect(x, context)) {
+        problem = QStringLiteral("the X display %1 gives OpenGL only indirectly, as over ssh -X, and the views "
+                                 "cannot draw that way (%2)")
+                      .arg(name, remoteAdvice);
+    } else if (visual = glXGetVisualFromFBConfig(x, configs[0]); visual) {
+        XSetWindowAttributes settings{};
+        colours = XCreateColormap(x, RootWindow(x, visual->screen), visual->visual, AllocNone);
+        settings.colormap = colours;
+        window = XCreateWindow(x, RootWindow(x, visual->screen), 0, 0, 1, 1, 0, visual->depth, InputOutput,
+                               visual->visual, CWColormap, &settings);
+        if (!glXMakeContextCurrent(x, window, window, context))
+            problem = QStringLiteral("an OpenGL context on the X display %1 cannot be made current (install "
+                                     "libgl1-mesa-dri, or run under xvfb-run)")
+                          .arg(name);
+        glXMakeContextCurrent(x, None, None, nullptr);
+    }
+    if (window)
+        XDestroyWindow(x, window);
+    if (colours)
+        XFreeColormap(x, colours);
+    if (visual)
+        XFree(visual);
+    if (context)
+        glXDestroyContext(x, context);
+    if (configs)
+        XFree(configs);
+    XSync(x, False);
+    XSetErrorHandler(previousHandler);
+    XCloseDisplay(x);
+    return problem;
+}
+
 // Empty when the X server in DISPLAY accepts a connection, else why not and what to do.
 QString xDisplayProblem(bool wayland)
 {
@@ -79,7 +184,7 @@ QString xDisplayProblem(bool wayland)
         return QStringLiteral("no X display (set DISPLAY, or run under xvfb-run)");
     }
     if (xServerAccepts(display.constData()))
-        return {};
+        return openGlProblem(display);
     return QStringLiteral("cannot open the X display %1 (start its X server, set DISPLAY to a running one, "
                           "or run under xvfb-run)")
         .arg(QString::fromLocal8Bit(display));

@@ -11,7 +11,8 @@ class QWidget;
 namespace vorn {
 
 // Call before the QApplication exists. Chooses the X11 platform (also under
-// XWayland) and returns an empty string; where the program cannot draw, it
+// XWayland) and returns an empty string; where the program cannot draw (no
+// X display, or none that draws OpenGL directly in a window), it
 // chooses the offscreen platform instead, so that --help and --version still
 // answer, and returns why it cannot draw and what to do, for the program to
 // report before it exits.

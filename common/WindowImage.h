@@ -9,6 +9,16 @@ class QWidget;
 // The window's client area as the screen shows it, in device pixels, opaque.
 QImage grabWindowImage(QWidget& window);
 
+// Writes bytes to path whole or not at all: into a new file beside it, then
+// renamed over it. Empty when written, else the reason ("No space left on
+// device"); a failure leaves no file behind.
+QString writeFileWhole(const QString& path, const QByteArray& bytes);
+
+// Writes picture to path in format ("png", "jpeg") whole or not at all: it is
+// encoded first, then written beside path and renamed over it. Empty when
+// written, else the reason ("No space left on device").
+QString writeImageFile(const QImage& picture, const QString& path, const QByteArray& format);
+
 // Writes picture to path as PNG or JPEG, as the extension names, and ends the
 // application's event loop: exit status 0 when written, 1 after a line on
 // standard error when not.

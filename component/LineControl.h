@@ -52,7 +52,8 @@ signals:
     // The open line failed (device unplugged, connection dropped). Emitted
     // once; the line is closed by then.
     void portFailed(const QString& message);
-    // Characters dropped unread while paused, oldest first.
+    // Characters dropped unread while paused, oldest first, or the text of
+    // a server that refused the connection: never frames, yet received.
     void discarded(const QByteArray& characters);
     // A remark on an open line that is no failure (a rate the driver changed).
     void notice(const QString& message);

@@ -3,6 +3,7 @@
 #include <QMetaObject>
 
 #include <limits>
+#include <utility>
 
 std::int16_t saturatedCharCount(qint64 count)
 {
@@ -47,6 +48,12 @@ void LineReader::reset()
 {
     failureMessage_.clear();
     received_.clear();
+}
+
+QByteArray LineReader::takeWaiting()
+{
+    takeFromDevice();
+    return std::exchange(received_, QByteArray());
 }
 
 // Reads what has reached the operating system since the event loop last ran,

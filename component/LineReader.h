@@ -45,6 +45,11 @@ public:
     // opened or closed).
     void reset();
 
+    // The characters gathered for the next poll, left in place.
+    const QByteArray& waiting() const { return received_; }
+    // Every character that arrived, handed over instead of to the polls.
+    QByteArray takeWaiting();
+
     // The device failed: reading stops at once, and the device is closed
     // and the failure reported from the event loop (never inside the
     // device's own signal).

@@ -4,7 +4,9 @@
 
 #include <QMetaObject>
 #include <QNetworkDatagram>
+#include <QNetworkInterface>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -19,11 +21,16 @@ public:
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override
     {
-        return pending_.size() + (socket_.hasPendingDatagrams() ? socket_.pendingDatagramSize() : 0);
+        return pending_.size() + (bound() && socket_.hasPendingDatagrams() ? socket_.pendingDatagramSize() : 0);
     }
+    // A socket asks the system itself whether a datagram waits; a zero wait
+    // never goes through QAbstractSocket::waitForReadyRead, which closes a
+    // socket still holding the error of an earlier failed bind.
     bool waitForReadyRead(int msecs) override
     {
-        return socket_.hasPendingDatagrams() || socket_.waitForReadyRead(msecs);
+        if (!bound())
+            return false;
+        return socket_.hasPendingDatagrams() || (msecs != 0 && socket_.waitForReadyRead(msecs));
     }
     void close() override
     {
@@ -36,7 +43,7 @@ protected:
     qint64 readData(char* data, qint64 maxSize) override
     {
         // Datagrams are taken whole, so none is cut by a short read.
-        while (socket_.hasPendingDatagrams()) {
+        while (bound() && socket_.hasPendingDatagrams()) {
             const QNetworkDatagram datagram = socket_.receiveDatagram();
             if (!datagram.isValid())
                 break;
@@ -50,9 +57,19 @@ protected:
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
+    bool bound() const { return socket_.state() == QAbstractSocket::BoundState; }
+
     QUdpSocket& socket_;
     QByteArray pending_;
 };
+
+// The first line of what a refusing server wrote, as text fit for one line.
+QString firstLine(const QByteArray& said)
+{
+    QString text = QString::fromUtf8(said.left(said.indexOf('\n'))).left(120);
+    text.removeIf([](QChar c) { return !c.isPrint(); });
+    return text.trimmed();
+}
 
 } // namespace
 
@@ -65,6 +82,12 @@ NetComm::NetComm(QObject* parent) : LineControl(parent)
     connect(&tcpSocket_, &QTcpSocket::connected, this, &NetComm::onConnected);
     connect(&tcpSocket_, &QTcpSocket::errorOccurred, this, &NetComm::onSocketError);
     connect(&tcpSocket_, &QTcpSocket::disconnected, this, &NetComm::onDisconnected);
+    trialTimer_.setSingleShot(true);
+    trialTimer_.setInterval(RefusalWindowMs);
+    connect(&trialTimer_, &QTimer::timeout, this, &NetComm::acceptConnection);
+    refusalWait_.setSingleShot(true);
+    refusalWait_.setTimerType(Qt::PreciseTimer); // never shorter than said
+    connect(&refusalWait_, &QTimer::timeout, this, &NetComm::connectNow);
 }
 
 NetComm::~NetComm()
@@ -93,10 +116,17 @@ void NetComm::setAddress(const QString& name)
     QHostAddress bindAddress = QHostAddress::Any;
     if (!tcp && !address.host.empty())
         bindAddress.setAddress(QString::fromStdString(address.host));
+    QHostAddress group;
+    if (bindAddress.isMulticast()) {
+        group = bindAddress;
+        bindAddress = group.protocol() == QAbstractSocket::IPv6Protocol ? QHostAddress::AnyIPv6 : QHostAddress::AnyIPv4;
+    }
     name_ = name;
     tcp_ = tcp;
     host_ = QString::fromStdString(address.host);
     bindAddress_ = bindAddress;
+    group_ = group;
+    interfaceName_ = QString::fromStdString(address.interfaceName);
     port_ = address.port;
     reader_.reset();
     datagrams_.reset();
@@ -106,6 +136,8 @@ void NetComm::setAddress(const QString& name)
         tcpSocket_.setReadBufferSize(ReadAheadLimit);
         reader_ = std::make_unique<LineReader>(tcpSocket_);
         reader_->setReadAheadLimit(ReadAheadLimit);
+        // After the reader has taken what arrived.
+        connect(&tcpSocket_, &QIODevice::readyRead, reader_.get(), [this] { checkForFrame(); });
     } else {
         datagrams_ = std::make_unique<DatagramDevice>(udpSocket_);
         reader_ = std::make_unique<LineReader>(*datagrams_);
@@ -122,7 +154,7 @@ bool NetComm::PortOpen() const
 
 bool NetComm::opening() const
 {
-    return connectTimer_.isActive();
+    return connectTimer_.isActive() || trialTimer_.isActive() || refusalWait_.isActive();
 }
 
 void NetComm::setPortOpen(bool open)
@@ -136,25 +168,59 @@ void NetComm::setPortOpen(bool open)
     reader_->finishFailure();
     if (PortOpen() || opening())
         return;
-    reader_->reset();
     if (tcp_) {
-        tcpSocket_.abort();
-        connectTimer_.start();
-        tcpSocket_.connectToHost(host_, port_, QIODevice::ReadOnly);
+        connectNow();
         return;
     }
-    if (!udpSocket_.bind(bindAddress_, port_)) {
-        const std::string reason = udpSocket_.errorString().toStdString();
-        udpSocket_.close();
-        throw LineOpenError("cannot open " + name_.toStdString() + ": " + reason);
-    }
+    reader_->reset();
+    bindDatagrams();
     datagrams_->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     connected_ = true;
+}
+
+void NetComm::connectNow()
+{
+    reader_->reset();
+    tcpSocket_.abort();
+    connectTimer_.start();
+    tcpSocket_.connectToHost(host_, port_, QIODevice::ReadOnly);
+}
+
+void NetComm::bindDatagrams()
+{
+    const auto fail = [this](const QString& reason) {
+        udpSocket_.close();
+        return LineOpenError("cannot open " + name_.toStdString() + ": " + reason.toStdString());
+    };
+    // Other receivers of a group may share its port.
+    const auto mode = group_.isNull() ? QAbstractSocket::DefaultForPlatform
+                                      : QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint;
+    if (!udpSocket_.bind(bindAddress_, port_, mode))
+        throw fail(udpSocket_.errorString());
+    if (group_.isNull())
+        return;
+    if (!interfaceName_.isEmpty()) {
+        const QNetworkInterface chosen = QNetworkInterface::interfaceFromName(interfaceName_);
+        if (!chosen.isValid())
+            throw fail(QStringLiteral("this machine has no network interface %1").arg(interfaceName_));
+        if (!udpSocket_.joinMulticastGroup(group_, chosen))
+            throw fail(QStringLiteral("cannot join the group on %1: %2").arg(interfaceName_, udpSocket_.errorString()));
+        return;
+    }
+    int joined = 0;
+    for (const QNetworkInterface& candidate : QNetworkInterface::allInterfaces())
+        if (candidate.flags().testFlag(QNetworkInterface::IsUp) && udpSocket_.joinMulticastGroup(group_, candidate))
+            ++joined;
+    if (joined == 0)
+        throw fail(QStringLiteral("no network interface could join the group (name one with ?iface=NAME)"));
 }
 
 void NetComm::close()
 {
     connectTimer_.stop();
+    trialTimer_.stop();
+    refusalWait_.stop();
+    refusals_ = 0;
     connected_ = false;
     if (reader_)
         reader_->reset();
@@ -163,11 +229,51 @@ void NetComm::close()
         datagrams_->close();
 }
 
+// A new connection is on trial until a frame arrives or it stays open for
+// the refusal window; only then is the line open.
 void NetComm::onConnected()
 {
     connectTimer_.stop();
+    trialTimer_.start();
+    checkForFrame();
+}
+
+void NetComm::checkForFrame()
+{
+    if (!trialTimer_.isActive() || !reader_)
+        return;
+    const QByteArray& waiting = reader_->waiting();
+    const qsizetype start = waiting.indexOf('<');
+    if (start >= 0 && waiting.indexOf('>', start) > start)
+        acceptConnection();
+}
+
+void NetComm::acceptConnection()
+{
+    trialTimer_.stop();
+    refusals_ = 0;
     connected_ = true;
     emit opened();
+}
+
+// What the server wrote goes to the discarded characters (so a recording
+// keeps it) instead of the frames, and each refusal in a row waits longer.
+void NetComm::refused()
+{
+    trialTimer_.stop();
+    const QByteArray said = reader_->takeWaiting();
+    tcpSocket_.abort();
+    reader_->reset();
+    if (!said.isEmpty())
+        emit discarded(said);
+    refusalWait_.start(std::min(LongestRefusalWaitMs, FirstRefusalWaitMs << std::min(refusals_, 4)));
+    ++refusals_;
+    const QString text = firstLine(said);
+    emit openFailed(text.isEmpty()
+                        ? QStringLiteral("cannot connect to %1: the server closed the connection at once").arg(name_)
+                        : QStringLiteral("cannot connect to %1: the server closed the connection at once, saying "
+                                         "\"%2\"")
+                              .arg(name_, text));
 }
 
 void NetComm::failConnecting(const QString& reason)
@@ -179,8 +285,13 @@ void NetComm::failConnecting(const QString& reason)
 
 void NetComm::onSocketError(QAbstractSocket::SocketError error)
 {
-    if (opening()) {
+    if (connectTimer_.isActive()) {
         failConnecting(tcpSocket_.errorString());
+        return;
+    }
+    if (trialTimer_.isActive()) {
+        if (error != QAbstractSocket::SocketTimeoutError)
+            refused();
         return;
     }
     if (connected_ && error != QAbstractSocket::SocketTimeoutError)
@@ -191,6 +302,10 @@ void NetComm::onSocketError(QAbstractSocket::SocketError error)
 // still handed out, and the loss is reported once from the event loop.
 void NetComm::onDisconnected()
 {
+    if (trialTimer_.isActive()) {
+        refused();
+        return;
+    }
     if (!connected_)
         return;
     connected_ = false;

@@ -13,7 +13,8 @@
 
 // A network source read like a serial port: "tcp://HOST:PORT" is a client of
 // a serial-to-network bridge (ser2net, a device server), "udp://[ADDRESS]:PORT"
-// binds and takes each datagram's bytes in arrival order.
+// binds and takes each datagram's bytes in arrival order; a multicast ADDRESS
+// joins that group on every interface, or on the one "?iface=NAME" names.
 class NetComm : public LineControl {
     Q_OBJECT
 public:
@@ -38,6 +39,12 @@ public:
     void setPaused(bool paused) override;
 
     static constexpr int ConnectTimeoutMs = 5000;
+    // A server that closes a new connection within this time, before any
+    // "<...>" frame came, refused it (ser2net: "Port already in use"); its
+    // text is kept out of the frames and the next try waits longer.
+    static constexpr int RefusalWindowMs = 1000;
+    static constexpr int FirstRefusalWaitMs = 500;
+    static constexpr int LongestRefusalWaitMs = 5000;
     // Characters read from a TCP source ahead of the polls, at most.
     static constexpr qint64 ReadAheadLimit = 64 * 1024;
 
@@ -47,11 +54,18 @@ private:
     void onSocketError(QAbstractSocket::SocketError error);
     void onDisconnected();
     void failConnecting(const QString& reason);
+    void connectNow();
+    void bindDatagrams();
+    void checkForFrame();
+    void acceptConnection();
+    void refused();
 
     QString name_;
     bool tcp_ = true;
     QString host_;
     QHostAddress bindAddress_;
+    QHostAddress group_; // a multicast group to join, else null
+    QString interfaceName_;
     quint16 port_ = 0;
     bool connected_ = false;
     QTcpSocket tcpSocket_;
@@ -59,5 +73,8 @@ private:
     std::unique_ptr<QIODevice> datagrams_;
     std::unique_ptr<LineReader> reader_;
     QTimer connectTimer_;
+    QTimer trialTimer_;  // a new connection not yet known to carry frames
+    QTimer refusalWait_; // the wait before connecting again after a refusal
+    int refusals_ = 0;   // refusals in a row
     bool paused_ = false;
 };

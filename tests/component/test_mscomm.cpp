@@ -439,6 +439,11 @@ TEST(LineAddress, SourcesAreTakenApartOrRefusedWithTheReason)
         {"udp://0.0.0.0:x", nullptr, 0,
          "cannot use udp://0.0.0.0:x: the port must be a number from 1 to 65535 (write udp://[ADDRESS]:PORT)"},
         {"udp://[::1]:", nullptr, 0, "the port must be a number from 1 to 65535"},
+        {"udp://239.1.2.3:5012?iface=eth0", "239.1.2.3", 5012, ""},
+        {"udp://239.1.2.3:5012?iface=", nullptr, 0, "the only setting after \"?\" is iface=NAME"},
+        {"udp://239.1.2.3:5012?ttl=1", nullptr, 0, "the only setting after \"?\" is iface=NAME"},
+        {"udp://127.0.0.1:5012?iface=lo", nullptr, 0, "iface=NAME applies only to a multicast group"},
+        {"tcp://239.1.2.3:5012?iface=lo", nullptr, 0, "only a host and a port may follow the scheme"},
     };
     for (const auto& c : cases) {
         const std::optional<std::string> problem = lineaddress::sourceProblem(c.text);

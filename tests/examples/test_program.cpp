@@ -54,7 +54,7 @@ TEST(VornProgram, VersionHelpAndBadOptions)
     }
 }
 
-TEST(VornProgram, WithoutAnXDisplayOneLineSaysWhatToDo)
+TEST(VornProgram, WithoutAnXDisplayOrOpenGlOneLineSaysWhatToDo)
 {
     for (const auto& [name, environment] : noDisplayEnvironments()) {
         const StartOutcome run = startIn(QStringLiteral(VORN_EXECUTABLE), {}, environment);
@@ -67,6 +67,16 @@ TEST(VornProgram, WithoutAnXDisplayOneLineSaysWhatToDo)
         const StartOutcome version = startIn(QStringLiteral(VORN_EXECUTABLE), {"--version"}, environment);
         EXPECT_EQ(version.exitCode, 0) << name.toStdString();
         EXPECT_EQ(version.out, "Vorn 1.00.0002\n") << name.toStdString();
+    }
+    // An X display without usable OpenGL: one line that fits the case, exit 1.
+    for (const GlLessDisplay& display : glLessDisplays()) {
+        const std::string name = display.name.toStdString();
+        const StartOutcome run = startIn(QStringLiteral(VORN_EXECUTABLE), {}, display.environment, 10000);
+        EXPECT_FALSE(run.crashed) << name << ": still running after 10 s";
+        EXPECT_EQ(run.exitCode, 1) << name;
+        EXPECT_TRUE(run.err.startsWith("Vorn: ")) << name << ": " << run.err.toStdString();
+        EXPECT_EQ(run.err.count('\n'), 1) << name << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(display.advice)) << name << ": " << run.err.toStdString();
     }
 }
 

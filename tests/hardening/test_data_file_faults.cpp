@@ -8,7 +8,10 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <tuple>
@@ -206,6 +209,55 @@ TEST_F(DataFileFaults, FifoDeviceDirectoryAndHugeFileAreRefusedAndTheProgramStar
     }
     QFile::remove(QStringLiteral("datafile.dat"));
     QDir().rmdir(QStringLiteral("datafile.dat"));
+}
+
+// A full disk under Ctrl+S, Ctrl+Shift+S and --screenshot: no partial file,
+// one line naming the cause. On a small tmpfs of its own, where mounting is allowed.
+TEST_F(DataFileFaults, SavesOntoAFullDiskLeaveNoPartialFileAndNameTheCause)
+{
+    QTemporaryDir mountPoint;
+    const QString dir = mountPoint.path();
+    if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=256k", "tmpfs", dir}) != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root and mount rights)";
+    const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {"-l", dir}); });
+    // Filled to the last byte.
+    {
+        QFile filler(dir + QStringLiteral("/filler"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(512, 'x');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+    const auto files = [&] { return QDir(dir).entryList(QDir::Files | QDir::Hidden); };
+
+    window->setSaveDir(dir);
+    const auto saving = [&](QKeyCombination key, const std::string& what) {
+        StderrCapture errors;
+        QTest::keyClick(window->viewport(), key.key(), key.keyboardModifiers());
+        EXPECT_TRUE(waitFor([&] { return linesWith(errors.text(), "cannot save the " + what) == 1; }, 20000))
+            << errors.text();
+        const std::string said = errors.text();
+        errors.restore();
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_EQ(linesWith(said, ": No space left on device (choose a writable folder"), 1) << said;
+        EXPECT_EQ(files(), QStringList{QStringLiteral("filler")}) << what;
+    };
+    saving(Qt::ControlModifier | Qt::Key_S, "picture");
+    saving(Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_S, "grid");
+    window->setSaveDir({});
+
+    QProcess viewer;
+    viewer.start(QStringLiteral(MESHSCOPE_PATH),
+                 {QStringLiteral("--port"), QStringLiteral("/nonexistent/no-port"), QStringLiteral("--screenshot"),
+                  dir + QStringLiteral("/shot.png")});
+    ASSERT_TRUE(viewer.waitForFinished(60000));
+    const std::string said = viewer.readAllStandardError().toStdString();
+    EXPECT_EQ(viewer.exitCode(), 1) << said;
+    EXPECT_EQ(
+        linesWith(said, "cannot write the screenshot " + dir.toStdString() + "/shot.png: No space left on device"), 1)
+        << said;
+    EXPECT_EQ(linesWith(said, "libpng"), 0) << said;
+    EXPECT_EQ(files(), QStringList{QStringLiteral("filler")});
 }
 
 } // namespace

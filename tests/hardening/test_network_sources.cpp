@@ -8,14 +8,17 @@
 #include "SerialInput.h"
 
 #include <QLineEdit>
+#include <QNetworkInterface>
 #include <QProcess>
 #include <QTcpServer>
 #include <QUdpSocket>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #include <mosquitto.h>
 
@@ -155,34 +158,117 @@ TEST_F(NetworkSources, ThroughSer2netFramesArriveAndARestartIsOneLossAndOneReope
     EXPECT_EQ(linesWith(said, "lost the line"), 2) << said;
 }
 
+std::string fileText(const QString& path)
+{
+    std::ifstream file(path.toStdString(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
 // Each datagram's bytes join the stream in arrival order, so a frame may
-// span datagrams, and they are counted and recorded as serial bytes are.
+// span datagrams, and they are counted and recorded as serial bytes are; a
+// port busy at start is said once and read once freed; a multicast group is
+// joined on the interface named.
 TEST_F(NetworkSources, UdpDatagramsReachTheCountersAndTheRecording)
 {
-    QUdpSocket probe;
-    ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
-    const quint16 port = probe.localPort();
-    probe.close();
+    for (const bool multicast : {false, true}) {
+        SCOPED_TRACE(multicast ? "multicast" : "unicast");
+        auto busy = std::make_unique<QUdpSocket>();
+        ASSERT_TRUE(busy->bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress));
+        const quint16 port = busy->localPort();
+        const QHostAddress target(multicast ? QStringLiteral("239.255.77.1") : QStringLiteral("127.0.0.1"));
+        const QString name = QStringLiteral("udp://%1:%2").arg(target.toString()).arg(port)
+            + (multicast ? QStringLiteral("?iface=lo") : QString());
+        const QString recording = scratch.path() + QStringLiteral("/udp%1.txt").arg(multicast);
+        StderrCapture errors;
+        app();
+        auto window = std::make_unique<frmVimo>(2, name);
+        window->recordTo(recording);
+        window->load();
+        window->show();
+        ASSERT_TRUE(waitFor([&] { return linesWith(errors.text(), "cannot open " + name.toStdString()) == 1; }))
+            << errors.text();
+        busy.reset();
+        ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); })) << errors.text();
+
+        // Only through loopback, and never past this machine.
+        QUdpSocket sender;
+        sender.bind(QHostAddress::LocalHost, 0);
+        sender.setMulticastInterface(QNetworkInterface::interfaceFromName(QStringLiteral("lo")));
+        sender.setSocketOption(QAbstractSocket::MulticastTtlOption, 0);
+        sender.setSocketOption(QAbstractSocket::MulticastLoopbackOption, 1);
+        const std::string reference(meshscope::kReferenceFrame);
+        const std::string sent = reference.substr(0, 20) + "|" + reference.substr(20) + "|<5,5,50;9,9,90>";
+        for (const QByteArray& datagram : QByteArray::fromStdString(sent).split('|'))
+            sender.writeDatagram(datagram, target, port);
+        ASSERT_TRUE(waitFor([&] { return window->state().okCount > 0 && window->state().ptZ[1] == 90; }))
+            << window->state().rxBuffer << errors.text();
+        window->close();
+        EXPECT_EQ(fileText(recording), reference + "<5,5,50;9,9,90>");
+        const std::string said = errors.text();
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;
+        EXPECT_EQ(linesWith(said, "meshscope: opened " + name.toStdString()), 1) << said;
+    }
+}
+
+// A server that accepts and closes at once (ser2net's second client) is
+// said once with its text, tried again after growing waits, and its text is
+// recorded but never read as frames.
+TEST_F(NetworkSources, ServerThatClosesAtOnceIsSaidOnceAndTriedLessOften)
+{
+    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(server, 4), 0);
+    ::getsockname(server, reinterpret_cast<sockaddr*>(&address), &length);
+    const std::string text = "Port already in use\r\n";
+    std::vector<std::chrono::steady_clock::time_point> accepted;
+    std::atomic<int> refusals{0};
+    std::thread refuser([&] {
+        for (int i = 0; i < 3; ++i) {
+            const int client = ::accept(server, nullptr, nullptr);
+            if (client < 0)
+                break;
+            accepted.push_back(std::chrono::steady_clock::now());
+            ::send(client, text.data(), text.size(), MSG_NOSIGNAL);
+            ::close(client);
+            ++refusals;
+        }
+    });
+    const std::string name = "tcp://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
     StderrCapture errors;
     app();
-    auto window = std::make_unique<frmVimo>(2, QStringLiteral("udp://127.0.0.1:%1").arg(port));
-    window->recordTo(scratch.path() + QStringLiteral("/udp.txt"));
+    auto window = std::make_unique<frmVimo>(2, QString::fromStdString(name));
+    window->recordTo(scratch.path() + QStringLiteral("/refused.txt"));
     window->load();
     window->show();
-    ASSERT_TRUE(window->inputLine().PortOpen()) << errors.text();
-
-    QUdpSocket sender;
-    const std::string reference(meshscope::kReferenceFrame);
-    const std::string sent = reference.substr(0, 20) + "|" + reference.substr(20) + "|<5,5,50;9,9,90>";
-    for (const QByteArray& datagram : QByteArray::fromStdString(sent).split('|'))
-        sender.writeDatagram(datagram, QHostAddress::LocalHost, port);
-    ASSERT_TRUE(waitFor([&] { return window->state().okCount > 0 && window->state().ptZ[1] == 90; }))
-        << window->state().rxBuffer;
+    const bool allRefused = waitFor([&] { return refusals == 3; }, 30000);
+    if (!allRefused)
+        ::shutdown(server, SHUT_RDWR);
+    refuser.join();
+    ::close(server); // from now on refused by the system, quietly
+    ASSERT_TRUE(allRefused) << errors.text();
+    QTest::qWait(500);
     window->close();
-    std::ifstream recorded((scratch.path() + QStringLiteral("/udp.txt")).toStdString());
-    const std::string text((std::istreambuf_iterator<char>(recorded)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(text, reference + "<5,5,50;9,9,90>");
-    EXPECT_EQ(linesWith(errors.text(), "meshscope:"), 0) << errors.text();
+
+    const std::string said = errors.text();
+    errors.restore();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(linesWith(said,
+                        "meshscope: cannot connect to " + name
+                            + ": the server closed the connection at once, "
+                              "saying \"Port already in use\""),
+              1)
+        << said;
+    // Waits only ever run long: these are lower bounds.
+    using std::chrono::milliseconds;
+    EXPECT_GE(accepted[1] - accepted[0], milliseconds(500));
+    EXPECT_GE(accepted[2] - accepted[1], milliseconds(1000));
+    EXPECT_EQ(window->state().okCount, 0);
+    EXPECT_EQ(window->state().rxBuffer.find("Port"), std::string::npos) << window->state().rxBuffer;
+    EXPECT_EQ(fileText(scratch.path() + QStringLiteral("/refused.txt")), text + text + text);
 }
 
 // 20 s of frames as fast as a TCP client takes them: the status line keeps

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -18,12 +19,14 @@ struct StartOutcome {
     QString out, err;
 };
 
-inline StartOutcome startIn(const QString& program, const QStringList& args, const QProcessEnvironment& environment)
+// A program still running after ceilingMs is killed and counts as crashed.
+inline StartOutcome startIn(const QString& program, const QStringList& args, const QProcessEnvironment& environment,
+                            int ceilingMs = 30000)
 {
     QProcess p;
     p.setProcessEnvironment(environment);
     p.start(program, args);
-    if (!p.waitForFinished(30000)) {
+    if (!p.waitForFinished(ceilingMs)) {
         p.kill();
         p.waitForFinished();
     }
@@ -67,4 +70,39 @@ inline std::vector<std::pair<QString, QProcessEnvironment>> noDisplayEnvironment
              e.insert("WAYLAND_DISPLAY", "wayland-absent");
          })},
     };
+}
+
+// X servers a program reaches but cannot draw OpenGL on: 8-bit colour, and
+// only indirect GLX as over ssh -X. Each comes with the environment that
+// reaches it and a word the program's advice must hold; a server ends with
+// the last copy of its entry.
+struct GlLessDisplay {
+    QString name;
+    QProcessEnvironment environment;
+    QString advice;
+    std::shared_ptr<QProcess> server;
+};
+
+inline std::vector<GlLessDisplay> glLessDisplays()
+{
+    const auto start = [](const QStringList& args, const QString& name, const QString& advice) {
+        std::shared_ptr<QProcess> server(new QProcess, [](QProcess* p) {
+            p->terminate();
+            p->waitForFinished(5000);
+            delete p;
+        });
+        server->start(QStringLiteral("Xvfb"), QStringList{"-displayfd", "1", "-nolisten", "tcp"} + args);
+        // The server writes its display number once it accepts clients.
+        while (!server->canReadLine() && server->waitForReadyRead(10000)) {
+        }
+        QProcessEnvironment e = noDisplayEnvironments().front().second;
+        e.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        e.insert(QStringLiteral("DISPLAY"), QLatin1Char(':') + QString::fromLatin1(server->readLine()).trimmed());
+        return GlLessDisplay{name, e, advice, server};
+    };
+    std::vector<GlLessDisplay> displays;
+    displays.push_back(start({"-screen", "0", "1024x768x8"}, QStringLiteral("8-bit colour"), "24-bit"));
+    displays.push_back(start({"+iglx", "-screen", "0", "1024x768x24"}, QStringLiteral("indirect GLX"), "VNC"));
+    displays.back().environment.insert(QStringLiteral("LIBGL_ALWAYS_INDIRECT"), QStringLiteral("1"));
+    return displays;
 }

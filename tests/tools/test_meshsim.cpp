@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <sstream>
 #include <string>
@@ -88,14 +89,15 @@ int openReader(const std::string& path)
     return fd;
 }
 
-// Reads until `enough` bytes arrived, the writer went away or time ran out;
-// never more than `enough`, however far a steady writer got meanwhile.
-std::string readFrom(int fd, std::size_t enough, int timeoutMs = 5000)
+// Reads until `enough` bytes arrived, the writer went away or a generous
+// ceiling passed; never more than `enough`, however far a steady writer got.
+std::string readFrom(int fd, std::size_t enough)
 {
     std::string data;
-    for (int waited = 0; data.size() < enough && waited < timeoutMs; waited += 20) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (data.size() < enough && std::chrono::steady_clock::now() < deadline) {
         pollfd entry{fd, POLLIN, 0};
-        if (::poll(&entry, 1, 20) <= 0)
+        if (::poll(&entry, 1, 100) <= 0)
             continue;
         char buffer[4096];
         const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, enough - data.size()));
@@ -161,7 +163,7 @@ TEST(Meshsim, CountedReferenceFramesWaitForTheReaderAndArriveWhole)
 
     const int reader = openReader(path);
     ASSERT_GE(reader, 0) << path;
-    const std::string data = readFrom(reader, 4 * kReference.size(), 3000);
+    const std::string data = readFrom(reader, 4 * kReference.size());
     EXPECT_EQ(data, kReference + kReference + kReference);
     ::close(reader);
     EXPECT_TRUE(sim.finishedCleanly());
@@ -179,7 +181,7 @@ TEST(Meshsim, ReplaySendsTheFileUnchanged)
     Simulator sim({"--replay", file.fileName(), "--rate", "100"});
     const int reader = openReader(sim.slavePath());
     ASSERT_GE(reader, 0);
-    EXPECT_EQ(readFrom(reader, capture.size() + 1, 3000), capture);
+    EXPECT_EQ(readFrom(reader, capture.size() + 1), capture);
     ::close(reader);
     EXPECT_TRUE(sim.finishedCleanly());
 }
@@ -189,7 +191,7 @@ TEST(Meshsim, WaveAndRandomFramesAreValidAndMove)
     Simulator wave({"--pattern", "wave", "--points", "7", "--count", "20", "--rate", "200"});
     int reader = openReader(wave.slavePath());
     ASSERT_GE(reader, 0);
-    const auto waveFrames = frames(readFrom(reader, 1u << 20, 3000));
+    const auto waveFrames = frames(readFrom(reader, 1u << 20));
     ::close(reader);
     ASSERT_EQ(waveFrames.size(), 20u);
     for (const std::string& frame : waveFrames)
@@ -200,7 +202,7 @@ TEST(Meshsim, WaveAndRandomFramesAreValidAndMove)
         Simulator sized({"--pattern", "wave", "--points", points, "--count", "1"});
         reader = openReader(sized.slavePath());
         ASSERT_GE(reader, 0);
-        const auto one = frames(readFrom(reader, 1u << 20, 3000));
+        const auto one = frames(readFrom(reader, 1u << 20));
         ::close(reader);
         ASSERT_EQ(one.size(), 1u);
         expectValidFrame(one.front(), std::stoi(points), std::stoi(points), 50);
@@ -209,7 +211,7 @@ TEST(Meshsim, WaveAndRandomFramesAreValidAndMove)
     Simulator random({"--pattern", "random", "--count", "30", "--rate", "200", "--seed", "7"});
     reader = openReader(random.slavePath());
     ASSERT_GE(reader, 0);
-    const auto randomFrames = frames(readFrom(reader, 1u << 20, 3000));
+    const auto randomFrames = frames(readFrom(reader, 1u << 20));
     ::close(reader);
     ASSERT_EQ(randomFrames.size(), 30u);
     for (const std::string& frame : randomFrames)
@@ -361,6 +363,14 @@ TEST(Meshsim, BadCommandLinesGiveOneLineAndExitTwo)
     EXPECT_EQ(directory.process.exitCode(), 1);
     EXPECT_EQ(directory.process.readAllStandardError().toStdString(),
               "meshsim: cannot read " + QDir::tempPath().toStdString() + ": it is a directory (give a capture file)\n");
+
+    // A source without an end is read up to a bound, then refused.
+    Simulator endless({"--replay", "/dev/urandom"});
+    ASSERT_TRUE(endless.process.waitForFinished(60000));
+    EXPECT_EQ(endless.process.exitCode(), 1);
+    EXPECT_EQ(endless.process.readAllStandardError().toStdString(),
+              "meshsim: cannot replay /dev/urandom: it is no regular file and gave more than 64 MiB without an end "
+              "(give a capture file)\n");
 
     for (const char* option : {"--help", "-h"}) {
         Simulator help({option});

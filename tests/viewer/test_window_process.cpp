@@ -6,10 +6,12 @@
 #include "NoDisplay.h"
 #include "XWindows.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <cstring>
 #include <string_view>
@@ -155,6 +157,28 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
         EXPECT_TRUE(said.contains(c.said)) << said.toStdString();
         EXPECT_EQ(said.count(QStringLiteral("meshscope:")), 1) << said.toStdString();
         EXPECT_EQ(code, 2) << c.args.join(' ').toStdString();
+    }
+
+    // A name whose bytes are no UTF-8 text (\xff) is refused, never taken as
+    // another name; the arguments go through a shell, as QProcess cannot pass them.
+    QTemporaryDir dir;
+    for (const QString& program : {meshscope, vorn}) {
+        const QStringList options = program == vorn
+            ? QStringList{"--screenshot"}
+            : QStringList{"--record", "--screenshot", "--save-dir", "--data", "--port"};
+        for (const QString& option : options) {
+            const QString path = dir.path() + QStringLiteral("/name\\377") + (option == "--screenshot" ? ".png" : "");
+            QProcess p;
+            p.start(QStringLiteral("/bin/sh"),
+                    {QStringLiteral("-c"), QStringLiteral("exec \"$0\" \"$1\" \"$(printf \"$2\")\""), program, option,
+                     path});
+            ASSERT_TRUE(p.waitForFinished(30000));
+            const QString said = QString::fromLocal8Bit(p.readAllStandardError());
+            EXPECT_EQ(p.exitCode(), 2) << option.toStdString() << ": " << said.toStdString();
+            EXPECT_EQ(said.count(QLatin1Char('\n')), 1) << said.toStdString();
+            EXPECT_TRUE(said.contains(QStringLiteral("/name\\xff"))) << said.toStdString();
+            EXPECT_TRUE(QDir(dir.path()).isEmpty()) << option.toStdString();
+        }
     }
 }
 
@@ -464,7 +488,7 @@ TEST(ViewerProgram, WindowsCarryTheirDesktopClassAndIconAndFitTheScreen)
     }
 }
 
-TEST(ViewerProgram, WithoutAnXDisplayOneLineSaysWhatToDo)
+TEST(ViewerProgram, WithoutAnXDisplayOrOpenGlOneLineSaysWhatToDo)
 {
     for (const auto& [name, environment] : noDisplayEnvironments()) {
         const StartOutcome run = startIn(meshscope, {"--port", "/dev/null"}, environment);
@@ -477,5 +501,15 @@ TEST(ViewerProgram, WithoutAnXDisplayOneLineSaysWhatToDo)
         const StartOutcome help = startIn(meshscope, {"--help"}, environment);
         EXPECT_EQ(help.exitCode, 0) << name.toStdString();
         EXPECT_TRUE(help.out.contains("--port")) << name.toStdString();
+    }
+    // An X display without usable OpenGL: one line that fits the case, exit 1.
+    for (const GlLessDisplay& display : glLessDisplays()) {
+        const std::string name = display.name.toStdString();
+        const StartOutcome run = startIn(meshscope, {"--port", "/dev/null"}, display.environment, 10000);
+        EXPECT_FALSE(run.crashed) << name << ": still running after 10 s";
+        EXPECT_EQ(run.exitCode, 1) << name;
+        EXPECT_TRUE(run.err.startsWith("meshscope: ")) << name << ": " << run.err.toStdString();
+        EXPECT_EQ(run.err.count('\n'), 1) << name << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(display.advice)) << name << ": " << run.err.toStdString();
     }
 }

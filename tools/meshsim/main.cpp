@@ -8,6 +8,7 @@
 #include "SerialInput.h"
 #include "TextSplit.h"
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -16,9 +17,11 @@
 #include <iostream>
 #include <new>
 #include <optional>
-#include <sstream>
 
 namespace {
+
+// The most a replay takes from a pipe or a device before giving up on its end.
+constexpr std::size_t kReplayStreamLimit = std::size_t(64) << 20;
 
 // Hands out the frames to send, in order, up to --count.
 class FrameSource {
@@ -61,11 +64,21 @@ private:
         std::ifstream in(path, std::ios::binary);
         if (!in)
             throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno));
-        std::ostringstream content;
-        content << in.rdbuf();
-        if (in.bad() || content.bad())
+        // A regular file has an end; a pipe or a device (/dev/urandom) may
+        // not, so it is read only up to a bound.
+        const bool regular = std::filesystem::is_regular_file(path, error);
+        std::string content;
+        std::array<char, 64 * 1024> block{};
+        while (in.read(block.data(), block.size()) || in.gcount() > 0) {
+            content.append(block.data(), std::size_t(in.gcount()));
+            if (!regular && content.size() > kReplayStreamLimit)
+                throw std::runtime_error("cannot replay " + path + ": it is no regular file and gave more than "
+                                         + std::to_string(kReplayStreamLimit >> 20)
+                                         + " MiB without an end (give a capture file)");
+        }
+        if (in.bad())
             throw std::runtime_error("cannot read " + path + " (check the capture file)");
-        return content.str();
+        return content;
     }
 
     std::optional<std::string> make()

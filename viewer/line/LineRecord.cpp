@@ -20,8 +20,13 @@ std::optional<std::string> LineRecord::open(const std::string& path)
     // Opened without waiting, so a pipe that nobody reads is refused at once
     // instead of holding up the start; writes then wait as usual.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (fd < 0)
-        return "cannot record to " + path + ": " + std::strerror(errno) + " (choose a writable file with --record)";
+    if (fd < 0) {
+        const int error = errno;
+        struct stat info {};
+        if (error == ENXIO && ::stat(path.c_str(), &info) == 0 && S_ISFIFO(info.st_mode))
+            return "cannot record to " + path + ": nobody reads the pipe (start its reader first)";
+        return "cannot record to " + path + ": " + std::strerror(error) + " (choose a writable file with --record)";
+    }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (fd_ >= 0)
         ::close(fd_);

@@ -6,6 +6,7 @@
 #include "ViewerHost.h"
 #include "ViewerState.h"
 #include "VornCtl.h"
+#include "WindowImage.h"
 
 #include <QClipboard>
 #include <QDateTime>
@@ -13,8 +14,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
-#include <QImageWriter>
-#include <QSaveFile>
 
 namespace meshscope {
 
@@ -51,13 +50,13 @@ void Saving::savePicture()
 {
     whenPictureShown(QStringLiteral("cannot save the picture"), [this](const QImage& picture) {
         const QString path = this->path(QStringLiteral(".png"));
-        QImageWriter writer(path, "png");
-        if (writer.write(picture))
+        const QString failure = writeImageFile(picture, path, "png");
+        if (failure.isEmpty())
             vorn::reportNotice(QStringLiteral("saved the picture to %1").arg(path));
         else
             host_.reportProblem(
                 QStringLiteral("cannot save the picture to %1: %2 (choose a writable folder with --save-dir)")
-                    .arg(path, writer.errorString())
+                    .arg(path, failure)
                     .toStdString());
     });
 }
@@ -67,14 +66,13 @@ void Saving::saveGrid()
     const std::string text
         = gridText(state_.heights, state_.drawMinX, state_.drawMaxX, state_.drawMinY, state_.drawMaxY);
     const QString path = this->path(QStringLiteral("-grid.txt"));
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(text.data(), qint64(text.size())) == qint64(text.size())
-        && file.commit()) {
+    const QString failure = writeFileWhole(path, QByteArray::fromStdString(text));
+    if (failure.isEmpty()) {
         vorn::reportNotice(QStringLiteral("saved the grid to %1").arg(path));
         return;
     }
     host_.reportProblem(QStringLiteral("cannot save the grid to %1: %2 (choose a writable folder with --save-dir)")
-                            .arg(path, file.errorString())
+                            .arg(path, failure)
                             .toStdString());
 }
 
