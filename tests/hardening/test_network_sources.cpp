@@ -158,12 +158,6 @@ TEST_F(NetworkSources, ThroughSer2netFramesArriveAndARestartIsOneLossAndOneReope
     EXPECT_EQ(linesWith(said, "lost the line"), 2) << said;
 }
 
-std::string fileText(const QString& path)
-{
-    std::ifstream file(path.toStdString(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 // Each datagram's bytes join the stream in arrival order, so a frame may
 // span datagrams, and they are counted and recorded as serial bytes are; a
 // port busy at start is said once and read once freed; a multicast group is
