@@ -1,6 +1,7 @@
 #include "Pick.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -220,7 +221,52 @@ std::optional<FramePoint> nearestFramePoint(const ViewerState& s, int column, in
     return best;
 }
 
+// At most two decimals, without trailing zeros: 70, 52.4, 0.05.
+std::string shortNumber(double value)
+{
+    std::array<char, 64> text{};
+    const auto end = std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, 2).ptr;
+    std::string result(text.data(), end);
+    while (result.back() == '0')
+        result.pop_back();
+    if (result.back() == '.')
+        result.pop_back();
+    return result == "-0" ? "0" : result;
+}
+
 } // namespace
+
+std::optional<PickedCell> readCell(const ViewerState& state, int column, int row)
+{
+    if (column < state.drawMinX || column >= state.drawMaxX || row < state.drawMinY || row >= state.drawMaxY
+        || column < 0 || row < 0 || column >= kGridSize - 1 || row >= kGridSize - 1)
+        return std::nullopt;
+    PickedCell cell;
+    cell.column = column;
+    cell.row = row;
+    const auto ci = static_cast<std::size_t>(column), cj = static_cast<std::size_t>(row);
+    cell.at = {static_cast<double>(column), static_cast<double>(row), state.heights[ci][cj]};
+    cell.drawnHeight = state.heights[ci][cj];
+    cell.rawHeight = state.rawHeights[ci][cj];
+    cell.nearest = nearestFramePoint(state, column, row);
+    return cell;
+}
+
+std::string readoutText(const PickedCell& cell)
+{
+    std::string text = "cell " + std::to_string(cell.column) + ", " + std::to_string(cell.row) + ": "
+        + shortNumber(cell.drawnHeight) + " drawn, " + shortNumber(cell.rawHeight) + " unsmoothed";
+    if (cell.part == PickedPart::wall)
+        text += " (wall)";
+    else if (cell.part == PickedPart::floor)
+        text += " (floor)";
+    if (cell.nearest) {
+        const FramePoint& p = *cell.nearest;
+        text += "; nearest point " + std::to_string(p.column) + ", " + std::to_string(p.row) + " at "
+            + std::to_string(p.height) + ", " + shortNumber(p.distance) + " cells away";
+    }
+    return text;
+}
 
 std::optional<PickedCell> pickAt(const ViewerState& state, const ViewMatrices& view, double x, double y)
 {
@@ -247,19 +293,17 @@ std::optional<PickedCell> pickAt(const ViewerState& state, const ViewMatrices& v
     if (!std::isfinite(nearest.t))
         return std::nullopt;
 
-    PickedCell cell;
-    cell.part = nearest.part;
+    std::array<double, 3> at{};
     for (std::size_t k = 0; k < 3; ++k)
-        cell.at[k] = ray.origin[k] + ray.direction[k] * nearest.t;
+        at[k] = ray.origin[k] + ray.direction[k] * nearest.t;
     // A hit on a wall or the floor names the drawn cell beside it.
-    cell.column
-        = std::clamp(static_cast<int>(std::floor(cell.at[0])), static_cast<int>(state.drawMinX), state.drawMaxX - 1);
-    cell.row
-        = std::clamp(static_cast<int>(std::floor(cell.at[1])), static_cast<int>(state.drawMinY), state.drawMaxY - 1);
-    const auto ci = static_cast<std::size_t>(cell.column), cj = static_cast<std::size_t>(cell.row);
-    cell.drawnHeight = state.heights[ci][cj];
-    cell.rawHeight = state.rawHeights[ci][cj];
-    cell.nearest = nearestFramePoint(state, cell.column, cell.row);
+    auto cell = readCell(
+        state, std::clamp(static_cast<int>(std::floor(at[0])), static_cast<int>(state.drawMinX), state.drawMaxX - 1),
+        std::clamp(static_cast<int>(std::floor(at[1])), static_cast<int>(state.drawMinY), state.drawMaxY - 1));
+    if (cell) {
+        cell->part = nearest.part;
+        cell->at = at;
+    }
     return cell;
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 
 #include "ViewerState.h"
 
@@ -45,5 +46,13 @@ struct PickedCell {
 // axis bars and the origin sphere are not picked: the read-out looks through
 // them to the surface.
 std::optional<PickedCell> pickAt(const ViewerState& state, const ViewMatrices& view, double x, double y);
+
+// The values of cell (column, row) as a pick on it would give them; empty
+// outside the drawn cells.
+std::optional<PickedCell> readCell(const ViewerState& state, int column, int row);
+
+// "cell 66, 66: 52.43 drawn, 70 unsmoothed; nearest point 66, 66 at 70, 0 cells
+// away"; heights with at most two decimals, in any locale.
+std::string readoutText(const PickedCell& cell);
 
 } // namespace meshscope

@@ -127,6 +127,9 @@ TEST_F(Pick, TopViewNamesTheCellUnderThePixel)
     EXPECT_EQ(cell->nearest->column, 66);
     EXPECT_EQ(cell->nearest->height, 70);
     EXPECT_EQ(cell->nearest->distance, 0);
+    EXPECT_NE(readoutText(*cell).find(" drawn, 70 unsmoothed; nearest point 66, 66 at 70, 0 cells away"),
+              std::string::npos)
+        << readoutText(*cell);
 
     const auto corner = pickAt(*state, top, 97.5, 30.5);
     ASSERT_TRUE(corner);
