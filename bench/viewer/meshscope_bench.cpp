@@ -5,9 +5,11 @@
 // line after one frame, over 10 s of spinning ("x"), and the frames per
 // second it shows of a 100 frames/s stream, by default and with --live, and
 // the frames per second it takes of well-formed frames sent as fast as it reads.
+// The time to find the cell under a pixel on the 100 x 100 grid.
 // Run under a real X server, e.g.:
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/viewer/meshscope_bench
 
+#include "Pick.h"
 #include "ScenePaint.h"
 #include "SceneSetup.h"
 #include "SerialInput.h"
@@ -230,6 +232,53 @@ void racePaint(const char* what, int lo, int hi, int rounds, int frames)
                 *std::max_element(ratio.begin(), ratio.end()), rounds, frames);
 }
 
+double percentile(std::vector<double> values, double share)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, std::size_t(share * double(values.size())))];
+}
+
+// The cell under each of 100 x 100 pixels spread over the design-size view of
+// the 100 x 100 grid, with the matrices the paint left, at two views.
+void pickFigures()
+{
+    auto state = std::make_unique<meshscope::ViewerState>();
+    fillHeights(*state, 0, 100);
+    VornCtl ctl;
+    ctl.resize(meshscope::frmVimo::designWidth, meshscope::frmVimo::designHeight);
+    meshscope::ViewMatrices view;
+    QObject::connect(&ctl, &VornCtl::initialization, [&] { meshscope::setUpScene(ctl, *state); });
+    QObject::connect(&ctl, &VornCtl::paint, [&] {
+        meshscope::paintScene(ctl, *state);
+        ctl.glGetDoublev(GL_PROJECTION_MATRIX, view.projection.data());
+        ctl.glGetDoublev(GL_MODELVIEW_MATRIX, view.modelview.data());
+        ctl.glGetIntegerv(GL_VIEWPORT, view.viewport.data());
+    });
+    ctl.show();
+    waitForFrame(ctl);
+    for (const bool border : {false, true}) {
+        state->borderOn = border ? meshscope::kTrue : meshscope::kFalse;
+        state->rotation = {60, 0, 40, 0};
+        waitForFrame(ctl);
+        std::vector<double> us;
+        int hits = 0;
+        for (int j = 0; j < 100; ++j)
+            for (int i = 0; i < 100; ++i) {
+                const double x = (i + 0.5) * view.viewport[2] / 100, y = (j + 0.5) * view.viewport[3] / 100;
+                const auto start = Clock::now();
+                const auto cell = meshscope::pickAt(*state, view, x, y);
+                us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+                hits += cell.has_value();
+            }
+        std::printf("cell under the pointer, 100 x 100 grid, border %s, %zu pixels (%d over the surface): "
+                    "median %.1f us, 99th percentile %.1f us, longest %.1f us\n",
+                    border ? "on" : "off", us.size(), hits, median(us), percentile(us, 0.99),
+                    *std::max_element(us.begin(), us.end()));
+    }
+}
+
 double cpuSeconds()
 {
     rusage usage{};
@@ -399,6 +448,7 @@ int main(int argc, char* argv[])
         char* glutArgv[] = {argv[0], nullptr};
         glutInit(&glutArgc, glutArgv);
     }
+    pickFigures();
     racePaint("full 200 x 200 grid (40000 cells)", 0, 200, 5, 10);
     racePaint("serial 98 x 98 grid (9409 cells)", 1, 98, 5, 20);
     realWindow(10);
