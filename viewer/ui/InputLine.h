@@ -30,6 +30,8 @@ public:
     void setPort(int commPort, const QString& name = {});
     // Serial ports only: the line speed from the next open.
     void setBaudRate(std::int32_t rate);
+    // A serial port's line speed; 0 for a network source.
+    std::int32_t baudRate() const;
     QString name() const;
     bool isNetwork() const;
 

@@ -3,6 +3,8 @@
 #include "DataFile.h"
 #include "Commands.h"
 #include "GridText.h"
+#include "MeasureView.h"
+#include "SourceMenu.h"
 #include "SceneColor.h"
 #include "ProgramStart.h"
 #include "ScenePaint.h"
@@ -101,6 +103,7 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent) : QWi
     resize(designWidth, designHeight);
     vorn::placeOnScreen(*this); // a screen smaller than the design gets a smaller window
 
+    commPort_ = commPort;
     ms_Comm.setPort(commPort, devicePath);
     connect(&ms_Comm, &InputLine::lost, this, &frmVimo::onLineLost);
     connect(&ms_Comm, &InputLine::problem, this, &frmVimo::showProblem);
@@ -180,6 +183,21 @@ void frmVimo::createControls()
     // The box shows lines; the stored text ends each with CR LF.
     txtCommands->setPlainText(QString::fromLatin1(kCommandsHelpText).remove(QLatin1Char('\r')));
     paintTextBox(txtCommands, menuText, inactiveCaption);
+    measure_ = new MeasureView(
+        this, VornCtl1, state_, [this] { return ms_Comm.PortOpen(); }, [this] { return !pollTimerEnabled(); });
+    connect(measure_, &MeasureView::quietProblem, this, [this](const QString& text) {
+        // The no-data problem stands beside the line's own, which it never replaces.
+        if (!text.isEmpty() && standingProblem_.isEmpty()) {
+            writeErrorLine(text);
+            quietProblem_ = text;
+            showProblem(text, true);
+        } else if (text.isEmpty() && !quietProblem_.isEmpty()) {
+            if (standingProblem_ == quietProblem_)
+                standingProblem_.clear();
+            quietProblem_.clear();
+            showProblemBox();
+        }
+    });
     createViewMenu();
 
     // The help and the status stay readable above the full-window viewport,
@@ -207,6 +225,18 @@ void frmVimo::createViewMenu()
     // The same commands as the space and f keys.
     pauseAction_ = add(tr("Pause the line"), QKeySequence(Qt::Key_Space), [this] { onKey(QLatin1Char(' ')); });
     add(tr("Read the data file again"), QKeySequence(Qt::Key_F), [this] { onKey(QLatin1Char('f')); });
+    viewMenu_->addSeparator();
+    scaleAction_ = viewMenu_->addAction(tr("Show colour scale"));
+    scaleAction_->setCheckable(true);
+    connect(scaleAction_, &QAction::toggled, this, &frmVimo::setScaleShown);
+    samplesAction_ = viewMenu_->addAction(tr("Show samples"));
+    samplesAction_->setCheckable(true);
+    connect(samplesAction_, &QAction::toggled, this, &frmVimo::setSamplesShown);
+    sourceMenu_
+        = new SourceMenu([this] { return ms_Comm.name(); }, [this] { return int(ms_Comm.baudRate()); }, viewMenu_);
+    viewMenu_->addMenu(sourceMenu_);
+    connect(sourceMenu_, &SourceMenu::sourceChosen, this, &frmVimo::switchSource);
+    connect(sourceMenu_, &SourceMenu::baudChosen, this, &frmVimo::switchBaudRate);
     connect(viewMenu_, &QMenu::aboutToShow, this, [this] {
         const QString keys = QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText);
         pauseAction_->setText((pollTimerEnabled() ? tr("Pause the line") : tr("Resume the line")) + QLatin1Char('\t')
@@ -222,6 +252,7 @@ void frmVimo::load()
     VornCtl1->setScaleUnitsPerPixel(1);
     VornCtl1->setBooleanProperty1(true);
     ms_Comm.open();
+    measure_->lineOpened(ms_Comm.name(), ms_Comm.baudRate());
     enableTimer(tmrCommPort, 10);
     vorn::runHandler(QStringLiteral("serial poll"), [this] { serialPollTick(state_, *this); });
     state_.interpCount = 0;
@@ -400,9 +431,10 @@ void frmVimo::savePicture()
     whenPictureShown([this](const QImage& picture) {
         const QString path = savePath(QStringLiteral(".png"));
         QImageWriter writer(path, "png");
-        if (writer.write(picture))
+        if (writer.write(picture)) {
             writeErrorLine(QStringLiteral("saved the picture to %1").arg(path));
-        else
+            measure_->say(QStringLiteral("Saved the picture to %1").arg(path));
+        } else
             reportProblem(QStringLiteral("cannot save the picture to %1: %2 (choose a writable folder with --save-dir)")
                               .arg(path, writer.errorString())
                               .toStdString());
@@ -418,6 +450,7 @@ void frmVimo::saveGrid()
     if (file.open(QIODevice::WriteOnly) && file.write(text.data(), qint64(text.size())) == qint64(text.size())
         && file.commit()) {
         writeErrorLine(QStringLiteral("saved the grid to %1").arg(path));
+        measure_->say(QStringLiteral("Saved the grid to %1").arg(path));
         return;
     }
     reportProblem(QStringLiteral("cannot save the grid to %1: %2 (choose a writable folder with --save-dir)")
@@ -427,7 +460,58 @@ void frmVimo::saveGrid()
 
 void frmVimo::copyPicture()
 {
-    whenPictureShown([](const QImage& picture) { QGuiApplication::clipboard()->setImage(picture); });
+    whenPictureShown([this](const QImage& picture) {
+        QGuiApplication::clipboard()->setImage(picture);
+        measure_->say(QStringLiteral("Copied the picture to the clipboard"));
+    });
+}
+
+void frmVimo::setScaleShown(bool shown)
+{
+    if (scaleAction_->isChecked() != shown)
+        scaleAction_->setChecked(shown); // runs this again through toggled
+    measure_->setScaleShown(shown);
+}
+
+void frmVimo::setSamplesShown(bool shown)
+{
+    if (samplesAction_->isChecked() != shown)
+        samplesAction_->setChecked(shown);
+    if (samples_ == shown)
+        return;
+    samples_ = shown;
+    markPictureChanged(state_);
+    RequestRedraw();
+}
+
+// What the old line brought up to its last ">" is still taken; a frame it
+// left unfinished could only be completed by the new line's bytes.
+void frmVimo::switchSource(const QString& name)
+{
+    const std::int32_t rate = ms_Comm.baudRate();
+    vorn::runHandler(QStringLiteral("source"), [this] {
+        if (ms_Comm.PortOpen() && ms_Comm.InBufferCount() > 0)
+            state_.rxBuffer += ms_Comm.Input();
+        dropUnfinishedFrame(state_);
+    });
+    ms_Comm.close();
+    standingProblem_.clear();
+    quietProblem_.clear();
+    showProblemBox();
+    ms_Comm.setPort(commPort_, name);
+    if (rate > 0)
+        ms_Comm.setBaudRate(rate);
+    ms_Comm.open();
+    ms_Comm.setPaused(!pollTimerEnabled());
+    measure_->lineOpened(ms_Comm.name(), ms_Comm.baudRate());
+}
+
+void frmVimo::switchBaudRate(int rate)
+{
+    if (ms_Comm.isNetwork())
+        return;
+    ms_Comm.setBaudRate(rate);
+    switchSource(ms_Comm.name());
 }
 
 // An error inside the paint ends the frame before PresentFrame, so a broken
@@ -439,8 +523,9 @@ void frmVimo::onPaint()
     shownPicture_.reset();
     if (appliedSetup_ != currentSetup())
         sceneSetup();
-    paintScene(*VornCtl1, state_);
+    paintScene(*VornCtl1, state_, samples_);
     shownPicture_ = currentPicture();
+    measure_->afterPaint();
 }
 
 // A re-take of the last frame leaves the grid as it was and asks for nothing;
@@ -448,7 +533,7 @@ void frmVimo::onPaint()
 void frmVimo::onPollTick()
 {
     const std::uint64_t grid = state_.gridRevision;
-    vorn::runHandler(QStringLiteral("serial poll"), [this] { serialPollTick(state_, *this); });
+    vorn::runHandler(QStringLiteral("serial poll"), [this] { measure_->notePoll(serialPollTick(state_, *this)); });
     if (live_ && state_.gridRevision != grid)
         RequestRedraw();
 }
@@ -472,6 +557,8 @@ void frmVimo::onKey(QChar key)
 // taken here too: a synthesised wheel event would not reach the window.
 bool frmVimo::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == VornCtl1)
+        measure_->viewportMouse(event);
     if (watched == VornCtl1 && onViewportMouse(event))
         return true;
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
@@ -517,6 +604,7 @@ void frmVimo::resizeEvent(QResizeEvent* event)
     VornCtl1->setWidth(width() * ratio);
     VornCtl1->setHeight(height() * ratio);
     keepProblemBoxAtTheBottom();
+    measure_->place(txtStatus->geometry(), size());
     // The projection follows the viewport's shape, and the resized picture
     // is drawn now rather than at the next change of the state.
     if (loaded_) {

@@ -28,6 +28,9 @@ class VornCtl;
 
 namespace meshscope {
 
+class MeasureView;
+class SourceMenu;
+
 class frmVimo : public QWidget, public ViewerHost {
     Q_OBJECT
 public:
@@ -57,6 +60,15 @@ public:
     void saveGrid();
     void copyPicture();
 
+    // Beside the picture: the colour scale, the sample marks (both off at
+    // start), and the line chosen in the window: the old one closes, the
+    // recording goes on, the picture stays until the new line brings a frame.
+    void setScaleShown(bool shown);
+    void setSamplesShown(bool shown);
+    bool samplesShown() const { return samples_; }
+    void switchSource(const QString& name);
+    void switchBaudRate(int rate);
+
     // ViewerHost
     void sceneSetup() override;
     void RequestRedraw() override;
@@ -74,6 +86,8 @@ public:
     QPlainTextEdit* commandsBox() const { return txtCommands; }
     QPlainTextEdit* problemBox() const { return txtOut; }
     QMenu* viewMenu() const { return viewMenu_; }
+    MeasureView& measure() const { return *measure_; }
+    SourceMenu* sourceMenu() const { return sourceMenu_; }
     const QTimer& pollTimer() const { return tmrCommPort; }
     const QTimer& animationTimer() const { return tmrAnimate; }
     const QTimer& reopenTimer() const { return ms_Comm.retryTimer(); }
@@ -151,6 +165,13 @@ private:
     QString eventProblem_;
     QTimer problemTimer_;
     InputLine ms_Comm;
+    int commPort_ = 0;
+    bool samples_ = false;
+    MeasureView* measure_ = nullptr;
+    SourceMenu* sourceMenu_ = nullptr;
+    QAction* scaleAction_ = nullptr;
+    QAction* samplesAction_ = nullptr;
+    QString quietProblem_; // the no-data problem while it stands
 };
 
 // The fonts of the status and help boxes.
