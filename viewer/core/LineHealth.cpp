@@ -65,13 +65,13 @@ void notePollTick(LineHealth& health, const PollTick& tick, double now)
         health.since = now;
         health.recentBytes.emplace_back(now, bytes);
     }
-    if (tick.take.repeat)
-        return;
-    if (tick.take.result == FrameTake::Result::accepted) {
-        ++health.newFrames;
+    if (tick.framesEnded > 0) {
+        const auto frames = static_cast<std::int64_t>(tick.framesEnded);
+        health.newFrames += frames;
         health.lastNewFrame = now;
-        health.recentFrames.emplace_back(now, 1);
-    } else if (tick.take.result == FrameTake::Result::refused) {
+        health.recentFrames.emplace_back(now, frames);
+    }
+    if (!tick.take.repeat && tick.take.result == FrameTake::Result::refused) {
         ++health.refused;
         health.lastRefusal = tick.take.refusal;
     }

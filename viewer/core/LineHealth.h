@@ -41,8 +41,9 @@ void lineOpened(LineHealth& health, const std::string& port, int baudRate, doubl
 // The space key's pause and resume; the quiet clock restarts on resume.
 void linePaused(LineHealth& health, bool paused, double now);
 
-// Notes what a poll tick read and took. Frames whose bytes were taken before
-// (the last frame taken again on a quiet line) count neither as new nor as refused.
+// Notes what a poll tick read and took. New frames are those the new bytes
+// completed; the last frame taken again on a quiet line is none, and a
+// refused frame taken again is not refused again.
 void notePollTick(LineHealth& health, const PollTick& tick, double now);
 
 double newFramesPerSecond(LineHealth& health, double now);

@@ -164,6 +164,17 @@ PollTick serialPollTick(ViewerState& state, ViewerHost& host)
     if (host.InBufferCount() > 0) {
         const std::string arrived = host.Input();
         tick.bytes = arrived.size();
+        const std::size_t lastOpen = state.rxBuffer.rfind('<');
+        const std::size_t lastClose = state.rxBuffer.rfind('>');
+        bool open = lastOpen != std::string::npos && (lastClose == std::string::npos || lastClose < lastOpen);
+        for (const char c : arrived) {
+            if (c == '<') {
+                open = true;
+            } else if (c == '>' && open) {
+                ++tick.framesEnded;
+                open = false;
+            }
+        }
         state.rxBuffer += arrived;
     }
     tick.take = takeFrame(state, host);

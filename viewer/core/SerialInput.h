@@ -61,6 +61,9 @@ void dropUnfinishedFrame(ViewerState& state);
 // What one poll tick read and took.
 struct PollTick {
     std::size_t bytes = 0;
+    // Frames the new bytes completed (a ">" after a "<"), taken or not: a
+    // device faster than the ticks has some passed over by the take rules.
+    std::size_t framesEnded = 0;
     FrameTake take;
 };
 

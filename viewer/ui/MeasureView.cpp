@@ -149,8 +149,9 @@ void MeasureView::place(const QRect& statusBox, const QSize& window)
     // The scale stands below the boxes and above the problem box's place.
     const int scaleTop = top + 8;
     const int scaleBottom = std::max(window.height() - 120, scaleTop + 60);
-    scale_->setGeometry(window.width() - ColorScaleStrip::boxWidth, scaleTop, ColorScaleStrip::boxWidth,
-                        scaleBottom - scaleTop);
+    scaleGeometry_ = QRect(window.width() - ColorScaleStrip::boxWidth, scaleTop, ColorScaleStrip::boxWidth,
+                           scaleBottom - scaleTop);
+    scale_->setGeometry(scaleGeometry_);
     for (QWidget* box : {static_cast<QWidget*>(health_), static_cast<QWidget*>(readout_), static_cast<QWidget*>(note_),
                          static_cast<QWidget*>(scale_)})
         box->raise();
@@ -174,6 +175,8 @@ void MeasureView::setScaleShown(bool shown)
 {
     scale_->setVisible(shown);
     if (shown) {
+        // A widget shown for the first time takes its own size; it gets its place again.
+        scale_->setGeometry(scaleGeometry_);
         scale_->raise();
         if (const auto drawn = drawnHeightRange(state_))
             scale_->showRange(*drawn, state_.colorMode);

@@ -110,6 +110,7 @@ private:
     QElapsedTimer clock_;
     LineHealth healthState_;
     QString quietSaid_;
+    QRect scaleGeometry_;
     std::optional<ViewMatrices> view_;
     std::optional<QPointF> pointer_; // device pixels in the viewport, GL's y upwards
     std::optional<QPointF> pressedAt_;
