@@ -4,9 +4,10 @@
 #include "NetComm.h"
 #include "PortList.h"
 
-#include <QDialogButtonBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -26,10 +27,16 @@ SourceDialog::SourceDialog(const QString& current, QWidget* parent) : QDialog(pa
     problem_->setWordWrap(true);
     problem_->hide();
     layout->addWidget(problem_);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &SourceDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &SourceDialog::reject);
-    layout->addWidget(buttons);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    auto* ok = new QPushButton(tr("Open"), this);
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(tr("Cancel"), this);
+    connect(ok, &QPushButton::clicked, this, &SourceDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &SourceDialog::reject);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
 }
 
 QString SourceDialog::problemWith(const QString& name)
@@ -59,8 +66,9 @@ void SourceDialog::accept()
     emit chosen(name);
 }
 
-SourceMenu::SourceMenu(std::function<QString()> currentName, std::function<int()> currentBaud, QWidget* parent)
-    : QMenu(tr("Source"), parent), currentName_(std::move(currentName)), currentBaud_(std::move(currentBaud))
+SourceMenu::SourceMenu(std::function<QString()> currentName, std::function<int()> currentBaud, QWidget* window)
+    : QMenu(tr("Source"), window), currentName_(std::move(currentName)), currentBaud_(std::move(currentBaud)),
+      window_(window)
 {
     connect(this, &QMenu::aboutToShow, this, &SourceMenu::rebuild);
     rebuild();
@@ -75,7 +83,7 @@ const QList<int>& SourceMenu::standardRates()
 void SourceMenu::openDialog()
 {
     if (!dialog_) {
-        dialog_ = new SourceDialog(currentName_(), parentWidget());
+        dialog_ = new SourceDialog(currentName_(), window_);
         connect(dialog_, &SourceDialog::chosen, this, &SourceMenu::sourceChosen);
     }
     dialog_->nameBox()->setText(currentName_());

@@ -38,8 +38,9 @@ private:
 class SourceMenu : public QMenu {
     Q_OBJECT
 public:
-    // current: the line's name and, for a serial port, its speed (0 otherwise).
-    SourceMenu(std::function<QString()> currentName, std::function<int()> currentBaud, QWidget* parent = nullptr);
+    // current: the line's name and, for a serial port, its speed (0 otherwise);
+    // window: the dialog's parent.
+    SourceMenu(std::function<QString()> currentName, std::function<int()> currentBaud, QWidget* window);
 
     // Opens the dialog without blocking (tests fill it through dialog()).
     void openDialog();
@@ -56,6 +57,7 @@ private:
 
     std::function<QString()> currentName_;
     std::function<int()> currentBaud_;
+    QWidget* window_;
     SourceDialog* dialog_ = nullptr;
 };
 

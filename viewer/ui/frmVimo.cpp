@@ -232,8 +232,7 @@ void frmVimo::createViewMenu()
     samplesAction_ = viewMenu_->addAction(tr("Show samples"));
     samplesAction_->setCheckable(true);
     connect(samplesAction_, &QAction::toggled, this, &frmVimo::setSamplesShown);
-    sourceMenu_
-        = new SourceMenu([this] { return ms_Comm.name(); }, [this] { return int(ms_Comm.baudRate()); }, viewMenu_);
+    sourceMenu_ = new SourceMenu([this] { return ms_Comm.name(); }, [this] { return int(ms_Comm.baudRate()); }, this);
     viewMenu_->addMenu(sourceMenu_);
     connect(sourceMenu_, &SourceMenu::sourceChosen, this, &frmVimo::switchSource);
     connect(sourceMenu_, &SourceMenu::baudChosen, this, &frmVimo::switchBaudRate);
