@@ -156,7 +156,7 @@ TEST_F(NetworkSources, UdpDatagramsReachTheCountersAndTheRecording)
     window->recordTo(scratch.path() + QStringLiteral("/udp.txt"));
     window->load();
     window->show();
-    ASSERT_TRUE(window->serialControl().PortOpen()) << errors.text();
+    ASSERT_TRUE(window->inputLine().PortOpen()) << errors.text();
 
     QUdpSocket sender;
     const std::string reference(meshscope::kReferenceFrame);
@@ -281,8 +281,8 @@ TEST_F(NetworkSources, SourceChosenInTheWindowSwitchesLinesAndKeepsOneRecording)
     refused->reject();
 
     choose(second.path());
-    ASSERT_TRUE(waitFor([&] { return window->serialControl().PortOpen(); }));
-    EXPECT_EQ(window->serialControl().name().toStdString(), second.path());
+    ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); }));
+    EXPECT_EQ(window->inputLine().name().toStdString(), second.path());
     EXPECT_FALSE(QFile::exists(firstLock));
     MSComm again; // the first line is free for another program
     again.setDevicePath(QString::fromStdString(first.path()));
@@ -302,8 +302,8 @@ TEST_F(NetworkSources, SourceChosenInTheWindowSwitchesLinesAndKeepsOneRecording)
     ASSERT_FALSE(meshsim.lineAfter("meshsim: listening on ").empty());
     const auto counted = window->state().interpCount;
     choose(network);
-    ASSERT_TRUE(waitFor([&] { return window->serialControl().PortOpen(); }, 10000)) << errors.text();
-    EXPECT_TRUE(window->serialControl().isNetwork());
+    ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); }, 10000)) << errors.text();
+    EXPECT_TRUE(window->inputLine().isNetwork());
     ASSERT_TRUE(waitFor([&] { return window->state().interpCount > counted + 3 && !drawnFrom(30); }, 10000));
     EXPECT_NE(window->measure().healthBox()->text().toStdString().find(network + ": "), std::string::npos);
     window->close();

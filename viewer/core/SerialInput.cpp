@@ -183,4 +183,11 @@ PollTick serialPollTick(ViewerState& state, ViewerHost& host)
     return tick;
 }
 
+void lineLost(ViewerState& state, ViewerHost& host)
+{
+    if (host.InBufferCount() > 0)
+        state.rxBuffer += host.Input();
+    dropUnfinishedFrame(state);
+}
+
 } // namespace meshscope

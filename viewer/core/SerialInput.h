@@ -71,4 +71,8 @@ struct PollTick {
 // frame, refresh the status line.
 PollTick serialPollTick(ViewerState& state, ViewerHost& host);
 
+// The line was lost: its last characters are taken as at a poll, but a frame
+// they leave unfinished is thrown away (dropUnfinishedFrame).
+void lineLost(ViewerState& state, ViewerHost& host);
+
 } // namespace meshscope

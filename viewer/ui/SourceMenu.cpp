@@ -47,7 +47,7 @@ QString SourceDialog::problemWith(const QString& name)
         return {};
     try {
         NetComm().setAddress(name);
-    } catch (const SerialPortError& error) {
+    } catch (const LineOpenError& error) {
         return QString::fromStdString(error.what());
     }
     return {};

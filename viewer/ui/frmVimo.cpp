@@ -97,14 +97,14 @@ void enableTimer(QTimer& timer, int intervalMs)
         timer.start();
 }
 
-frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent) : QWidget(parent)
+frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
+    : QWidget(parent), ms_Comm(commPort, devicePath)
 {
     setWindowTitle(QStringLiteral("Interpolation Visualization"));
     resize(designWidth, designHeight);
     vorn::placeOnScreen(*this); // a screen smaller than the design gets a smaller window
 
     commPort_ = commPort;
-    ms_Comm.setPort(commPort, devicePath);
     connect(&ms_Comm, &InputLine::lost, this, &frmVimo::onLineLost);
     connect(&ms_Comm, &InputLine::problem, this, &frmVimo::showProblem);
     connect(&ms_Comm, &InputLine::resolved, this, [this] {
@@ -259,16 +259,9 @@ void frmVimo::load()
     vorn::runHandler(QStringLiteral("data file"), [this] { CheckFile(state_, *this, state_.dataFile); });
 }
 
-// The lost line's last characters are taken as usual, but a frame they
-// leave unfinished is thrown away: bytes read after the return would
-// otherwise complete it into a frame the device never sent.
 void frmVimo::onLineLost()
 {
-    vorn::runHandler(QStringLiteral("serial poll"), [this] {
-        if (ms_Comm.InBufferCount() > 0)
-            state_.rxBuffer += ms_Comm.Input();
-        dropUnfinishedFrame(state_);
-    });
+    vorn::runHandler(QStringLiteral("serial poll"), [this] { lineLost(state_, *this); });
 }
 
 frmVimo::SetupKey frmVimo::currentSetup() const
@@ -488,20 +481,18 @@ void frmVimo::setSamplesShown(bool shown)
 void frmVimo::switchSource(const QString& name)
 {
     const std::int32_t rate = ms_Comm.baudRate();
-    vorn::runHandler(QStringLiteral("source"), [this] {
-        if (ms_Comm.PortOpen() && ms_Comm.InBufferCount() > 0)
-            state_.rxBuffer += ms_Comm.Input();
-        dropUnfinishedFrame(state_);
-    });
+    vorn::runHandler(QStringLiteral("source"), [this] { lineLost(state_, *this); });
     ms_Comm.close();
     standingProblem_.clear();
     quietProblem_.clear();
     showProblemBox();
-    ms_Comm.setPort(commPort_, name);
-    if (rate > 0)
-        ms_Comm.setBaudRate(rate);
-    ms_Comm.open();
-    ms_Comm.setPaused(!pollTimerEnabled());
+    vorn::runHandler(QStringLiteral("source"), [this, &name, rate] {
+        ms_Comm.setPort(commPort_, name); // the dialog has checked a network name
+        if (rate > 0)
+            ms_Comm.setBaudRate(rate);
+        ms_Comm.open();
+        ms_Comm.setPaused(!pollTimerEnabled());
+    });
     measure_->lineOpened(ms_Comm.name(), ms_Comm.baudRate());
 }
 

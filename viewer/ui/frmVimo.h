@@ -35,7 +35,7 @@ class frmVimo : public QWidget, public ViewerHost {
     Q_OBJECT
 public:
     // The port is COMn unless devicePath names another device or a network
-    // source; a malformed network name throws SerialPortError.
+    // source; a malformed network name throws LineOpenError.
     explicit frmVimo(int commPort, const QString& devicePath = {}, QWidget* parent = nullptr);
     ~frmVimo() override;
 
@@ -81,7 +81,7 @@ public:
 
     ViewerState& state() { return state_; }
     VornCtl* viewport() const { return VornCtl1; }
-    InputLine& serialControl() { return ms_Comm; }
+    InputLine& inputLine() { return ms_Comm; }
     QLineEdit* statusBox() const { return txtStatus; }
     QPlainTextEdit* commandsBox() const { return txtCommands; }
     QPlainTextEdit* problemBox() const { return txtOut; }

@@ -11,11 +11,11 @@
 
 namespace meshscope {
 
-InputLine::InputLine(QObject* parent) : QObject(parent)
+InputLine::InputLine(int commPort, const QString& name, QObject* parent) : QObject(parent)
 {
     retry_.setInterval(retryIntervalMs);
     connect(&retry_, &QTimer::timeout, this, &InputLine::attempt);
-    setPort(1);
+    setPort(commPort, name);
 }
 
 InputLine::~InputLine() = default;
@@ -85,7 +85,7 @@ void InputLine::open()
     openedWord_ = QStringLiteral("opened");
     try {
         control_->setPortOpen(true);
-    } catch (const SerialSpeedError& error) {
+    } catch (const LineSpeedError& error) {
         // A rate the port refuses does not get better by retrying.
         say(QString::fromStdString(error.what()) + QStringLiteral(" (choose another rate with --baud)"), true);
         return;
@@ -109,7 +109,7 @@ void InputLine::attempt()
         return;
     try {
         control_->setPortOpen(true);
-    } catch (const SerialSpeedError& error) {
+    } catch (const LineSpeedError& error) {
         say(QString::fromStdString(error.what()) + QStringLiteral(" (choose another rate with --baud)"), true);
         retry_.stop();
         return;
