@@ -124,7 +124,7 @@ void InputLine::onOpened()
 {
     retry_.stop();
     if (retrying_)
-        writeLine(openedWord_ + QLatin1Char(' ') + name());
+        vorn::reportNotice(openedWord_ + QLatin1Char(' ') + name());
     retrying_ = false;
     failureSaid_ = false;
     emit resolved();
@@ -201,8 +201,7 @@ void InputLine::record(std::string_view bytes)
 
 void InputLine::writeLine(const QString& text)
 {
-    const QString program = QCoreApplication::applicationName();
-    vorn::reportLine(program.isEmpty() ? QStringLiteral("meshscope") : program, text);
+    vorn::reportError(text);
 }
 
 void InputLine::say(const QString& text, bool standing)

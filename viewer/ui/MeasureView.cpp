@@ -130,6 +130,21 @@ MeasureView::MeasureView(QWidget* window, VornCtl* viewport, const ViewerState& 
     noteTimer_.setSingleShot(true);
     noteTimer_.setInterval(noteMs);
     connect(&noteTimer_, &QTimer::timeout, note_, &QWidget::hide);
+    // Application-wide and installed after the window's input, so it runs
+    // first: that input consumes the viewport's presses and drags.
+    qApp->installEventFilter(this);
+}
+
+MeasureView::~MeasureView()
+{
+    qApp->removeEventFilter(this);
+}
+
+bool MeasureView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == viewport_)
+        viewportMouse(event);
+    return false;
 }
 
 double MeasureView::now() const

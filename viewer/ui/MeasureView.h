@@ -62,9 +62,7 @@ public:
 
     // After every paint: the matrices it used, and whatever follows the picture.
     void afterPaint();
-    // The viewport's mouse: hovering reads out, a click without a drag pins.
-    // Never consumes the event.
-    void viewportMouse(QEvent* event);
+    ~MeasureView() override;
     // Places the boxes: below the status line's right end, and at the view's right edge.
     void place(const QRect& statusBox, const QSize& window);
 
@@ -88,11 +86,17 @@ public:
     static constexpr int noteMs = 5000;
     static constexpr int refreshMs = 250;
 
+protected:
+    // The viewport's mouse, seen before the window's input takes it:
+    // hovering reads out, a click without a drag pins. Consumes nothing.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // The no-data problem started (text) or ended (empty).
     void quietProblem(const QString& text);
 
 private:
+    void viewportMouse(QEvent* event);
     void readOut();
     void refresh();
 

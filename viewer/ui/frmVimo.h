@@ -2,12 +2,15 @@
 
 // The meshscope window: owns the viewport, the input line, the text boxes and
 // the poll and animation timers (the input line keeps the reopen timer), and
-// routes their events to the viewer core.
+// routes their events to the viewer core. The problem box, the saving and the
+// input (keys, chords, mouse, menu) are parts of their own that it wires.
 
 #include "InputLine.h"
-#include "MouseView.h"
+#include "ProblemBox.h"
+#include "Saving.h"
 #include "ViewerHost.h"
 #include "ViewerState.h"
+#include "WindowInput.h"
 
 #include <QFont>
 #include <QString>
@@ -15,14 +18,12 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <optional>
 
-class QAction;
-class QImage;
-class QKeyEvent;
 class QLineEdit;
 class QMenu;
+class QAction;
 class QPlainTextEdit;
 class VornCtl;
 
@@ -52,13 +53,7 @@ public:
     void setLive(bool live) { live_ = live; }
 
     // The folder the saved picture and grid go to; empty: the working directory.
-    void setSaveDir(const QString& dir) { saveDir_ = dir; }
-    // Ctrl+S, Ctrl+Shift+S and Ctrl+C: the picture as the screen shows it to a
-    // time-stamped PNG, the drawn grid as meshgrid writes it, the picture to the
-    // clipboard. The pictures are taken once the next frame is on the screen.
-    void savePicture();
-    void saveGrid();
-    void copyPicture();
+    void setSaveDir(const QString& dir) { saving_->setDir(dir); }
 
     // Beside the picture: the colour scale, the sample marks (both off at
     // start), and the line chosen in the window: the old one closes, the
@@ -85,7 +80,7 @@ public:
     QLineEdit* statusBox() const { return txtStatus; }
     QPlainTextEdit* commandsBox() const { return txtCommands; }
     QPlainTextEdit* problemBox() const { return txtOut; }
-    QMenu* viewMenu() const { return viewMenu_; }
+    QMenu* viewMenu() const { return input_->viewMenu(); }
     MeasureView& measure() const { return *measure_; }
     SourceMenu* sourceMenu() const { return sourceMenu_; }
     const QTimer& pollTimer() const { return tmrCommPort; }
@@ -94,11 +89,8 @@ public:
 
     static constexpr int designWidth = 1072;
     static constexpr int designHeight = 709;
-    // How long a one-off problem stays in the bottom box.
-    static constexpr int problemEventMs = 15000;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -109,19 +101,8 @@ private:
     void onPollTick();
     void onAnimationTick();
     void onKey(QChar key);
-    // The viewport's mouse: a left-button drag turns the view, the wheel zooms.
-    bool onViewportMouse(QEvent* event);
     void onLineLost();
-    // The Ctrl chords: save, save the grid, copy; any other does nothing.
-    void onChord(const QKeyEvent& key);
-    void createViewMenu();
-    void whenPictureShown(const std::function<void(const QImage&)>& use);
-    QString savePath(const QString& suffix) const;
-    // The bottom box shows the problem that stands and the latest one-off
-    // problem, which goes after problemEventMs.
-    void showProblem(const QString& text, bool standing);
-    void showProblemBox();
-    void keepProblemBoxAtTheBottom();
+    void addMeasureMenus();
 
     // What the context's projection and lights follow: the set-up's inputs
     // by their change counter, and the viewport's size.
@@ -145,7 +126,7 @@ private:
 
     ViewerState state_;
     bool loaded_ = false;
-    QPlainTextEdit* txtOut = nullptr;
+    ProblemBox* txtOut = nullptr;
     QLineEdit* txtStatus = nullptr;
     QPlainTextEdit* txtCommands = nullptr;
     VornCtl* VornCtl1 = nullptr;
@@ -156,14 +137,8 @@ private:
     bool live_ = false;
     std::optional<PictureKey> shownPicture_;
     std::optional<SetupKey> appliedSetup_;
-    MouseDrag drag_;
-    int wheelRest_ = 0; // wheel turn short of a whole notch
-    QString saveDir_;
-    QMenu* viewMenu_ = nullptr;
-    QAction* pauseAction_ = nullptr;
-    QString standingProblem_;
-    QString eventProblem_;
-    QTimer problemTimer_;
+    std::unique_ptr<Saving> saving_;
+    std::unique_ptr<WindowInput> input_;
     InputLine ms_Comm;
     int commPort_ = 0;
     bool samples_ = false;
