@@ -5,7 +5,11 @@
 // line after one frame, over 10 s of spinning ("x"), and the frames per
 // second it shows of a 100 frames/s stream, by default and with --live, and
 // the frames per second it takes of well-formed frames sent as fast as it reads.
-// The time to find the cell under a pixel on the 100 x 100 grid.
+// The time to find the cell under a pixel on the 100 x 100 grid, the frame
+// time with the colour scale, sample marks and read-out all on against all
+// off, and the delay from a frame's last byte written to the pseudo-terminal
+// to the X server's pixels of the view changing (read with xcb GetImage from
+// a second connection), by default and with --live.
 // Run under a real X server, e.g.:
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/viewer/meshscope_bench
 
@@ -15,6 +19,7 @@
 #include "SerialInput.h"
 #include "ViewerState.h"
 #include "VornCtl.h"
+#include "MeasureView.h"
 #include "frmVimo.h"
 
 #include <QApplication>
@@ -26,6 +31,9 @@
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <QMouseEvent>
+#include <xcb/xcb.h>
 
 #include <GL/freeglut.h>
 #include <GL/glx.h>
@@ -343,6 +351,103 @@ void fullSpeedFrames(meshscope::frmVimo& window, int master, int seconds)
                 seconds, taken / double(seconds), sent / 1e6);
 }
 
+// Milliseconds per presented frame of the window's own paint, over rounds
+// of forced redraws with everything beside the picture off and on.
+void measureFrameTimes(meshscope::frmVimo& window, int rounds, int frames)
+{
+    VornCtl& view = *window.viewport();
+    const auto setAll = [&](bool on) {
+        window.setScaleShown(on);
+        window.setSamplesShown(on);
+        // The read-out follows a pointer over the middle of the view.
+        const QPointF at(view.width() / 2.0, view.height() / 2.0);
+        QMouseEvent move(on ? QEvent::MouseMove : QEvent::Leave, at, view.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(&view, &move);
+        spin(100);
+    };
+    std::vector<double> off, on;
+    for (int r = 0; r < rounds; ++r)
+        for (const bool all : {false, true}) {
+            setAll(all);
+            const auto start = Clock::now();
+            for (int i = 0; i < frames; ++i)
+                waitForFrame(view);
+            (all ? on : off).push_back(msSince(start) / frames);
+        }
+    setAll(false);
+    std::printf("frame time, 98 x 98 grid at %d x %d: all off %.1f ms, colour scale + samples + read-out on "
+                "%.1f ms, ratio %.3f (medians of %d rounds of %d frames)\n",
+                window.width(), window.height(), median(off), median(on), median(on) / median(off), rounds, frames);
+}
+
+// A small square of the view in the X server's pixels, as bytes.
+std::string serverPixels(xcb_connection_t* x, xcb_window_t window, int left, int top, int size)
+{
+    auto* reply = xcb_get_image_reply(x,
+                                      xcb_get_image(x, XCB_IMAGE_FORMAT_Z_PIXMAP, window, std::int16_t(left),
+                                                    std::int16_t(top), std::uint16_t(size), std::uint16_t(size), ~0u),
+                                      nullptr);
+    if (!reply)
+        return {};
+    std::string bytes(reinterpret_cast<const char*>(xcb_get_image_data(reply)),
+                      std::size_t(xcb_get_image_data_length(reply)));
+    free(reply);
+    return bytes;
+}
+
+// Two frames that differ under the middle of the view are written in turn;
+// a second thread writes each and times it until the server's pixels there
+// change, while this thread runs the window.
+void byteToScreen(meshscope::frmVimo& window, int master, bool live, int frames)
+{
+    window.setLive(live);
+    const std::string low = "<1,1,10; 98,98,10; 1,98,10; 98,1,10; 50,50,10>";
+    const std::string high = "<1,1,10; 98,98,10; 1,98,10; 98,1,10; 50,50,90>";
+    const double ratio = window.devicePixelRatioF();
+    const int size = 24;
+    const int left = int(window.width() * ratio / 2) - size / 2;
+    const int top = int(window.height() * ratio * 0.45) - size / 2;
+    const xcb_window_t id = xcb_window_t(window.winId());
+    std::atomic<bool> done{false};
+    std::vector<double> delays;
+    int missed = 0;
+    std::thread observer([&] {
+        xcb_connection_t* x = xcb_connect(nullptr, nullptr);
+        for (int i = 0; i <= frames; ++i) {
+            const std::string& frame = i % 2 ? high : low;
+            const std::string before = serverPixels(x, id, left, top, size);
+            if (::write(master, frame.data(), frame.size()) < 0)
+                break;
+            const auto written = Clock::now();
+            bool changed = false;
+            // Polled every half millisecond: a busy loop would take a core
+            // from the window and the server it measures.
+            while (msSince(written) < 2000 && !changed) {
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+                changed = serverPixels(x, id, left, top, size) != before;
+            }
+            if (i > 0) { // the first only sets the start
+                if (changed)
+                    delays.push_back(msSince(written));
+                else
+                    ++missed;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        }
+        xcb_disconnect(x);
+        done = true;
+    });
+    while (!done)
+        spin(20);
+    observer.join();
+    std::printf("byte to screen, 98 x 98 grid, %s: median %.1f ms, 99th percentile %.1f ms, longest %.1f ms "
+                "over %zu frames (%d unseen)\n",
+                live ? "--live" : "default", median(delays), percentile(delays, 0.99),
+                delays.empty() ? 0.0 : *std::max_element(delays.begin(), delays.end()), delays.size(), missed);
+    window.setLive(false);
+}
+
 // The real window on a pseudo-terminal: one reference frame, then silence;
 // then spinning about x; then a stream of 100 frames a second; then frames at
 // full speed.
@@ -427,6 +532,10 @@ void realWindow(int seconds)
         QObject::disconnect(counter);
         window.setLive(false);
         fullSpeedFrames(window, master, seconds);
+        spin(500); // a quiet moment after the flood
+        measureFrameTimes(window, 5, 20);
+        byteToScreen(window, master, true, 200);
+        byteToScreen(window, master, false, 200);
     }
     QDir::setCurrent(previous);
     ::close(master);
