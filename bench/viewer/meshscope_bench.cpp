@@ -5,14 +5,21 @@
 // line after one frame, over 10 s of spinning ("x"), and the frames per
 // second it shows of a 100 frames/s stream, by default and with --live, and
 // the frames per second it takes of well-formed frames sent as fast as it reads.
+// The time to find the cell under a pixel on the 100 x 100 grid, the frame
+// time with the colour scale, sample marks and read-out all on against all
+// off, and the delay from a frame's last byte written to the pseudo-terminal
+// to the X server's pixels of the view changing (read with xcb GetImage from
+// a second connection), by default and with --live.
 // Run under a real X server, e.g.:
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/viewer/meshscope_bench
 
+#include "Pick.h"
 #include "ScenePaint.h"
 #include "SceneSetup.h"
 #include "SerialInput.h"
 #include "ViewerState.h"
 #include "VornCtl.h"
+#include "MeasureView.h"
 #include "frmVimo.h"
 
 #include <QApplication>
@@ -24,6 +31,9 @@
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <QMouseEvent>
+#include <xcb/xcb.h>
 
 #include <GL/freeglut.h>
 #include <GL/glx.h>
@@ -230,6 +240,53 @@ void racePaint(const char* what, int lo, int hi, int rounds, int frames)
                 *std::max_element(ratio.begin(), ratio.end()), rounds, frames);
 }
 
+double percentile(std::vector<double> values, double share)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, std::size_t(share * double(values.size())))];
+}
+
+// The cell under each of 100 x 100 pixels spread over the design-size view of
+// the 100 x 100 grid, with the matrices the paint left, at two views.
+void pickFigures()
+{
+    auto state = std::make_unique<meshscope::ViewerState>();
+    fillHeights(*state, 0, 100);
+    VornCtl ctl;
+    ctl.resize(meshscope::frmVimo::designWidth, meshscope::frmVimo::designHeight);
+    meshscope::ViewMatrices view;
+    QObject::connect(&ctl, &VornCtl::initialization, [&] { meshscope::setUpScene(ctl, *state); });
+    QObject::connect(&ctl, &VornCtl::paint, [&] {
+        meshscope::paintScene(ctl, *state);
+        ctl.glGetDoublev(GL_PROJECTION_MATRIX, view.projection.data());
+        ctl.glGetDoublev(GL_MODELVIEW_MATRIX, view.modelview.data());
+        ctl.glGetIntegerv(GL_VIEWPORT, view.viewport.data());
+    });
+    ctl.show();
+    waitForFrame(ctl);
+    for (const bool border : {false, true}) {
+        state->borderOn = border ? meshscope::kTrue : meshscope::kFalse;
+        state->rotation = {60, 0, 40, 0};
+        waitForFrame(ctl);
+        std::vector<double> us;
+        int hits = 0;
+        for (int j = 0; j < 100; ++j)
+            for (int i = 0; i < 100; ++i) {
+                const double x = (i + 0.5) * view.viewport[2] / 100, y = (j + 0.5) * view.viewport[3] / 100;
+                const auto start = Clock::now();
+                const auto cell = meshscope::pickAt(*state, view, x, y);
+                us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+                hits += cell.has_value();
+            }
+        std::printf("cell under the pointer, 100 x 100 grid, border %s, %zu pixels (%d over the surface): "
+                    "median %.1f us, 99th percentile %.1f us, longest %.1f us\n",
+                    border ? "on" : "off", us.size(), hits, median(us), percentile(us, 0.99),
+                    *std::max_element(us.begin(), us.end()));
+    }
+}
+
 double cpuSeconds()
 {
     rusage usage{};
@@ -292,6 +349,103 @@ void fullSpeedFrames(meshscope::frmVimo& window, int master, int seconds)
     spin(500);
     std::printf("well-formed frames as fast as the window reads, %d s: %.1f frames per s taken, %.1f MB sent\n",
                 seconds, taken / double(seconds), sent / 1e6);
+}
+
+// Milliseconds per presented frame of the window's own paint, over rounds
+// of forced redraws with everything beside the picture off and on.
+void measureFrameTimes(meshscope::frmVimo& window, int rounds, int frames)
+{
+    VornCtl& view = *window.viewport();
+    const auto setAll = [&](bool on) {
+        window.setScaleShown(on);
+        window.setSamplesShown(on);
+        // The read-out follows a pointer over the middle of the view.
+        const QPointF at(view.width() / 2.0, view.height() / 2.0);
+        QMouseEvent move(on ? QEvent::MouseMove : QEvent::Leave, at, view.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(&view, &move);
+        spin(100);
+    };
+    std::vector<double> off, on;
+    for (int r = 0; r < rounds; ++r)
+        for (const bool all : {false, true}) {
+            setAll(all);
+            const auto start = Clock::now();
+            for (int i = 0; i < frames; ++i)
+                waitForFrame(view);
+            (all ? on : off).push_back(msSince(start) / frames);
+        }
+    setAll(false);
+    std::printf("frame time, 98 x 98 grid at %d x %d: all off %.1f ms, colour scale + samples + read-out on "
+                "%.1f ms, ratio %.3f (medians of %d rounds of %d frames)\n",
+                window.width(), window.height(), median(off), median(on), median(on) / median(off), rounds, frames);
+}
+
+// A small square of the view in the X server's pixels, as bytes.
+std::string serverPixels(xcb_connection_t* x, xcb_window_t window, int left, int top, int size)
+{
+    auto* reply = xcb_get_image_reply(x,
+                                      xcb_get_image(x, XCB_IMAGE_FORMAT_Z_PIXMAP, window, std::int16_t(left),
+                                                    std::int16_t(top), std::uint16_t(size), std::uint16_t(size), ~0u),
+                                      nullptr);
+    if (!reply)
+        return {};
+    std::string bytes(reinterpret_cast<const char*>(xcb_get_image_data(reply)),
+                      std::size_t(xcb_get_image_data_length(reply)));
+    free(reply);
+    return bytes;
+}
+
+// Two frames that differ under the middle of the view are written in turn;
+// a second thread writes each and times it until the server's pixels there
+// change, while this thread runs the window.
+void byteToScreen(meshscope::frmVimo& window, int master, bool live, int frames)
+{
+    window.setLive(live);
+    const std::string low = "<1,1,10; 98,98,10; 1,98,10; 98,1,10; 50,50,10>";
+    const std::string high = "<1,1,10; 98,98,10; 1,98,10; 98,1,10; 50,50,90>";
+    const double ratio = window.devicePixelRatioF();
+    const int size = 24;
+    const int left = int(window.width() * ratio / 2) - size / 2;
+    const int top = int(window.height() * ratio * 0.45) - size / 2;
+    const xcb_window_t id = xcb_window_t(window.winId());
+    std::atomic<bool> done{false};
+    std::vector<double> delays;
+    int missed = 0;
+    std::thread observer([&] {
+        xcb_connection_t* x = xcb_connect(nullptr, nullptr);
+        for (int i = 0; i <= frames; ++i) {
+            const std::string& frame = i % 2 ? high : low;
+            const std::string before = serverPixels(x, id, left, top, size);
+            if (::write(master, frame.data(), frame.size()) < 0)
+                break;
+            const auto written = Clock::now();
+            bool changed = false;
+            // Polled every half millisecond: a busy loop would take a core
+            // from the window and the server it measures.
+            while (msSince(written) < 2000 && !changed) {
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+                changed = serverPixels(x, id, left, top, size) != before;
+            }
+            if (i > 0) { // the first only sets the start
+                if (changed)
+                    delays.push_back(msSince(written));
+                else
+                    ++missed;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        }
+        xcb_disconnect(x);
+        done = true;
+    });
+    while (!done)
+        spin(20);
+    observer.join();
+    std::printf("byte to screen, 98 x 98 grid, %s: median %.1f ms, 99th percentile %.1f ms, longest %.1f ms "
+                "over %zu frames (%d unseen)\n",
+                live ? "--live" : "default", median(delays), percentile(delays, 0.99),
+                delays.empty() ? 0.0 : *std::max_element(delays.begin(), delays.end()), delays.size(), missed);
+    window.setLive(false);
 }
 
 // The real window on a pseudo-terminal: one reference frame, then silence;
@@ -378,6 +532,10 @@ void realWindow(int seconds)
         QObject::disconnect(counter);
         window.setLive(false);
         fullSpeedFrames(window, master, seconds);
+        spin(500); // a quiet moment after the flood
+        measureFrameTimes(window, 5, 20);
+        byteToScreen(window, master, true, 200);
+        byteToScreen(window, master, false, 200);
     }
     QDir::setCurrent(previous);
     ::close(master);
@@ -399,6 +557,7 @@ int main(int argc, char* argv[])
         char* glutArgv[] = {argv[0], nullptr};
         glutInit(&glutArgc, glutArgv);
     }
+    pickFigures();
     racePaint("full 200 x 200 grid (40000 cells)", 0, 200, 5, 10);
     racePaint("serial 98 x 98 grid (9409 cells)", 1, 98, 5, 20);
     realWindow(10);

@@ -5,8 +5,13 @@
 #include "HardeningSupport.h"
 #include "MosquittoBroker.h"
 
+#include "MSComm.h"
 #include "SerialInput.h"
+#include "MeasureView.h"
+#include "SourceMenu.h"
 
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QNetworkInterface>
 #include <QProcess>
@@ -452,6 +457,85 @@ TEST_F(NetworkSources, MqttFloodKeepsMemoryBounded)
     if (!kAddressSanitizer) {
         EXPECT_LT(peakKb - startKb, 20 * 1024);
     }
+}
+
+// The source chosen in the window, from one pseudo-terminal to another and
+// on to meshsim over TCP: each switch releases the old line (its lock too),
+// the new line's frames are drawn, and the recording holds all in order.
+TEST_F(NetworkSources, SourceChosenInTheWindowSwitchesLinesAndKeepsOneRecording)
+{
+    Device first;
+    Device second;
+    const QString recording = scratch.path() + QStringLiteral("/line.txt");
+    StderrCapture errors;
+    app();
+    auto window = std::make_unique<frmVimo>(2, QString::fromStdString(first.path()));
+    window->recordTo(recording);
+    window->load();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const auto drawnFrom = [&](int column) {
+        const auto& frame = window->state().interpolated;
+        return frame.valid && frame.ptX[0] == column;
+    };
+    const std::string a = "<10,10,20; 20,20,30>";
+    first.send(a);
+    ASSERT_TRUE(waitFor([&] { return drawnFrom(10); }));
+    const QString firstLock = MSComm::lockFilePath(QString::fromStdString(first.path()));
+    EXPECT_TRUE(QFile::exists(firstLock));
+
+    meshscope::SourceMenu* menu = window->sourceMenu();
+    const auto choose = [&](const std::string& name) {
+        menu->openDialog();
+        meshscope::SourceDialog* dialog = menu->dialog();
+        EXPECT_TRUE(waitFor([&] { return dialog->isVisible(); }));
+        dialog->nameBox()->setText(QString::fromStdString(name));
+        dialog->accept();
+        return dialog;
+    };
+    // A name --port refuses is said in the dialog, which stays open.
+    meshscope::SourceDialog* refused = choose("tcp://127.0.0.1:99999");
+    EXPECT_TRUE(refused->isVisible());
+    EXPECT_FALSE(refused->problemLabel()->text().isEmpty());
+    refused->reject();
+
+    choose(second.path());
+    ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); }));
+    EXPECT_EQ(window->inputLine().name().toStdString(), second.path());
+    EXPECT_FALSE(QFile::exists(firstLock));
+    MSComm again; // the first line is free for another program
+    again.setDevicePath(QString::fromStdString(first.path()));
+    EXPECT_NO_THROW(again.setPortOpen(true));
+    again.setPortOpen(false);
+    EXPECT_TRUE(drawnFrom(10)); // the picture stays until the new line brings a frame
+    const std::string b = "<30,30,40; 40,40,50>";
+    second.send(b);
+    ASSERT_TRUE(waitFor([&] { return drawnFrom(30); }));
+    EXPECT_EQ(window->state().rawHeights[30][30], 40);
+
+    const quint16 port = freePort();
+    const std::string network = "tcp://127.0.0.1:" + std::to_string(port);
+    Child meshsim(
+        QStringLiteral(MESHSIM_PATH),
+        {QStringLiteral("--listen"), QString::fromStdString(network), QStringLiteral("--rate"), QStringLiteral("20")});
+    ASSERT_FALSE(meshsim.lineAfter("meshsim: listening on ").empty());
+    const auto counted = window->state().interpCount;
+    choose(network);
+    ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); }, 10000)) << errors.text();
+    EXPECT_TRUE(window->inputLine().isNetwork());
+    ASSERT_TRUE(waitFor([&] { return window->state().interpCount > counted + 3 && !drawnFrom(30); }, 10000));
+    EXPECT_NE(window->measure().healthBox()->text().toStdString().find(network + ": "), std::string::npos);
+    window->close();
+
+    QFile file(recording);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string recorded = file.readAll().toStdString();
+    EXPECT_EQ(recorded.find(a), 0u);
+    EXPECT_EQ(recorded.find(b), a.size());
+    EXPECT_GT(recorded.find('>', a.size() + b.size()), a.size() + b.size()) << recorded.substr(0, 200);
+    EXPECT_NE(recorded.find('>', a.size() + b.size()), std::string::npos);
+    const std::string said = errors.text();
+    EXPECT_EQ(linesWith(said, "cannot open"), 0) << said;
 }
 
 } // namespace

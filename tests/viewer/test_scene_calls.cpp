@@ -242,6 +242,42 @@ TEST(ScenePaint, BorderOffDrawsOnlyCellsBarsAndSphere)
         EXPECT_EQ(std::count(t.args.begin(), t.args.end(), 10.0), 1);
 }
 
+// Off, the sample marks change no call; on, each point of the last frame is
+// a mark at its column, row and height, after the surface and walls and
+// before the bars, drawn through the surface and leaving depth testing on.
+TEST(ScenePaint, SampleMarksFollowTheSurfaceOnlyWhenShown)
+{
+    auto s = drawnRange(1, 98, 1, 98);
+    s->borderOn = meshscope::kTrue;
+    s->interpolated = {true, 2, {{66, 100, 1}}, {{66, 100, 66}}, {{70, 10, -5}}, 0};
+    RecordingGl plain, off, on;
+    meshscope::paintScene(plain, *s);
+    meshscope::paintScene(off, *s, false);
+    meshscope::paintScene(on, *s, true);
+    const auto plainNames = plain.names();
+    EXPECT_EQ(off.names(), plainNames);
+
+    const auto names = on.names();
+    const auto first = std::find(names.begin(), names.end(), "glDisable") - names.begin();
+    const auto lastBegin = std::find(names.rbegin(), names.rend(), "glBegin").base() - names.begin() - 1;
+    const auto bars = std::find(names.begin() + first, names.end(), "glPushMatrix") - names.begin();
+    EXPECT_LT(lastBegin, first);
+    std::vector<std::vector<double>> marks;
+    for (auto k = std::size_t(first); k < on.calls.size() && on.calls[k].name != "glEnable"; ++k)
+        if (on.calls[k].name == "glTranslatef")
+            marks.push_back(on.calls[k].args);
+    EXPECT_EQ(marks, (std::vector<std::vector<double>>{{66, 66, 70}, {100, 100, 10}, {1, 66, -5}}));
+    EXPECT_EQ(on.calls.at(std::size_t(first)).args, (std::vector<double>{GL_DEPTH_TEST}));
+    EXPECT_LT(bars, static_cast<long>(names.size()));
+    const auto enable = std::find(names.begin() + first, names.end(), "glEnable") - names.begin();
+    EXPECT_EQ(on.calls.at(std::size_t(enable)).args, (std::vector<double>{GL_DEPTH_TEST}));
+    EXPECT_EQ(on.named("glutSolidCube").size(), 3u + 3u);
+    // What follows is the plain frame's end: the bars, the sphere, PresentFrame.
+    const auto tail = long(names.size()) - enable - 1;
+    EXPECT_EQ(std::vector<std::string>(names.begin() + enable + 1, names.end()),
+              std::vector<std::string>(plainNames.end() - tail, plainNames.end()));
+}
+
 TEST(ScenePaint, EmptyRangesDrawNoCellsButKeepFloorBarsAndSphere)
 {
     auto s = drawnRange(5, 5, 2, 6);

@@ -23,6 +23,7 @@ public:
     double Height() const { return height; }
 
     void glEnable(GLenum cap) { add("glEnable", {double(cap)}); }
+    void glDisable(GLenum cap) { add("glDisable", {double(cap)}); }
     void glLightfv(GLenum light, GLenum pname, const GLfloat* p)
     {
         add("glLightfv", {double(light), double(pname), p[0], p[1], p[2], p[3]});

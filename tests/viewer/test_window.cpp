@@ -4,6 +4,9 @@
 #include "test_window_support.h"
 
 #include "VornCtl.h"
+#include "ColorScale.h"
+#include "MeasureView.h"
+#include "Pick.h"
 #include "StatusText.h"
 #include "frmVimo.h"
 #include "SerialInput.h"
@@ -30,8 +33,11 @@
 
 #include <xcb/xcb.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <thread>
 #include <memory>
 #include <sstream>
 #include <tuple>
@@ -472,6 +478,9 @@ TEST_F(WindowTest, SavedAndCopiedPicturesAndGridAreWhatIsShownAndKeysKeepTheirSt
     EXPECT_NE(said.find("meshscope: saved the grid to " + dir.filePath(grid).toStdString() + "\n"), std::string::npos)
         << said;
     EXPECT_EQ(kept(), before); // not shininess, colours or anything else the keys keep
+    // The window says it too, for a person who never sees standard error.
+    EXPECT_EQ(window->measure().noteBox()->text(), QStringLiteral("Copied the picture to the clipboard"));
+    EXPECT_TRUE(window->measure().noteBox()->isVisible());
 
     // The menu's items, each showing its key, do the same.
     QMenu* menu = window->viewMenu();
@@ -498,8 +507,12 @@ TEST_F(WindowTest, SavedAndCopiedPicturesAndGridAreWhatIsShownAndKeysKeepTheirSt
     choose(QStringLiteral("Save picture"), QStringLiteral("Ctrl+S"));
     ASSERT_TRUE(waitFor([&] { return saved(QStringLiteral("*.png")).size() == 2; }));
     expectShown(QImage(dir.filePath(other(QStringLiteral("*.png"), picture))), "menu save picture");
+    EXPECT_EQ(window->measure().noteBox()->text(),
+              QStringLiteral("Saved the picture to ") + dir.filePath(other(QStringLiteral("*.png"), picture)));
     choose(QStringLiteral("Save grid"), QStringLiteral("Ctrl+Shift+S"));
     ASSERT_EQ(saved(QStringLiteral("*-grid.txt")).size(), 2);
+    EXPECT_EQ(window->measure().noteBox()->text(),
+              QStringLiteral("Saved the grid to ") + dir.filePath(other(QStringLiteral("*-grid.txt"), grid)));
     EXPECT_EQ(fileContent(dir.filePath(other(QStringLiteral("*-grid.txt"), grid))), gridOfStream);
     clipboard->clear();
     choose(QStringLiteral("Copy picture"), QStringLiteral("Ctrl+C"));
@@ -903,4 +916,228 @@ TEST_F(WindowTest, ClosingTheWindowClosesAnOpenPortOnly)
     const std::string said = errors.text();
     errors.restore();
     EXPECT_EQ(said, "");
+}
+
+namespace {
+
+// The pointer moved over the view to a position in its own (logical) pixels.
+void hover(QWidget* view, QPointF at, QEvent::Type type = QEvent::MouseMove, Qt::MouseButton button = Qt::NoButton)
+{
+    const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
+    QMouseEvent event(type, at, view->mapToGlobal(at), button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(view, &event);
+}
+
+int countOf(const std::string& text, const std::string& needle)
+{
+    int n = 0;
+    for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+        ++n;
+    return n;
+}
+
+// The cell a read-out names, or (-1, -1) when it names none.
+std::pair<int, int> cellOf(const QString& readout)
+{
+    static const QRegularExpression cell(QStringLiteral("cell (\\d+), (\\d+):"));
+    const auto match = cell.match(readout);
+    return match.hasMatch() ? std::make_pair(match.captured(1).toInt(), match.captured(2).toInt())
+                            : std::make_pair(-1, -1);
+}
+
+} // namespace
+
+// The pointer over the reference frame's surface in several views: the
+// read-out names the cell gluUnProject gives for the depth GL drew under the
+// pointer (within one cell where the surface is steep), and nothing over the
+// background. A click without a drag pins the read-out; the next lets it go.
+TEST_F(WindowTest, ReadoutNamesTheCellGlDrewUnderThePointer)
+{
+    startWithDevice(std::string());
+    device.send(referenceFrame);
+    ASSERT_TRUE(waitFor([&] { return state().okCount >= 1; }));
+    type(' '); // a still picture
+    VornCtl* view = window->viewport();
+    const auto readout = [&] { return window->measure().readoutBox()->text(); };
+    struct View {
+        const char* name;
+        float x, z;
+        const char* keys;
+    };
+    const View views[] = {{"start", 35, 25, ""},
+                          {"spun", 70, 150, ""},
+                          {"zoomed", 70, 150, "++"},
+                          {"orthographic", 50, 300, "p"},
+                          {"border", 20, 60, "b"}};
+    for (const View& v : views) {
+        SCOPED_TRACE(v.name);
+        state().rotation[0] = v.x;
+        state().rotation[2] = v.z;
+        for (const char* key = v.keys; *key; ++key)
+            type(*key);
+        type('q'); // every key repaints
+        ASSERT_TRUE(nextFrame());
+        const auto& matrices = window->measure().lastView();
+        ASSERT_TRUE(matrices);
+        const int w = matrices->viewport[2], h = matrices->viewport[3];
+        std::vector<float> depth(std::size_t(w) * std::size_t(h), 1.0f);
+        view->glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        view->glReadPixels(0, 0, w, h, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+        const auto depthAt = [&](int x, int y) { return depth[std::size_t(y) * std::size_t(w) + std::size_t(x)]; };
+        const double ratio = view->devicePixelRatioF();
+        int surface = 0, exact = 0, background = 0;
+        for (int py = h / 20; py < h; py += h / 10)
+            for (int px = w / 20; px < w; px += w / 12) {
+                hover(view, QPointF((px + 0.5) / ratio, (h - py - 0.5) / ratio));
+                const auto [column, row] = cellOf(readout());
+                const float d = depthAt(px, py);
+                if (d >= 1.0f) {
+                    if (depthAt(px - 2, py) >= 1 && depthAt(px + 2, py) >= 1 && depthAt(px, py - 2) >= 1
+                        && depthAt(px, py + 2) >= 1) {
+                        ++background;
+                        EXPECT_TRUE(readout().isEmpty()) << px << "," << py << ": " << readout().toStdString();
+                    }
+                    continue;
+                }
+                double x = 0, y = 0, z = 0;
+                ASSERT_TRUE(view->gluUnProject(px + 0.5, py + 0.5, d, matrices->modelview.data(),
+                                               matrices->projection.data(), matrices->viewport.data(), &x, &y, &z));
+                if (std::hypot(x - state().drawMinX, y - state().drawMinY, z) < 12)
+                    continue; // the axis bars and the sphere are looked through
+                ++surface;
+                const int gx = std::clamp(int(std::floor(x)), int(state().drawMinX), state().drawMaxX - 1);
+                const int gy = std::clamp(int(std::floor(y)), int(state().drawMinY), state().drawMaxY - 1);
+                EXPECT_LE(std::abs(column - gx), 1) << px << "," << py << ": " << readout().toStdString();
+                EXPECT_LE(std::abs(row - gy), 1) << px << "," << py << ": " << readout().toStdString();
+                exact += column == gx && row == gy;
+            }
+        EXPECT_GE(surface, 12);
+        EXPECT_GE(background, 12);
+        EXPECT_GE(exact, surface * 9 / 10);
+    }
+
+    // Seen from straight above, the peak's cell reads the reference frame's 70
+    // unsmoothed; a click pins it.
+    state().rotation[0] = 90;
+    state().rotation[2] = 0;
+    type('q');
+    ASSERT_TRUE(nextFrame());
+    const auto& matrices = *window->measure().lastView();
+    std::optional<QPointF> peak;
+    for (int py = 0; py < matrices.viewport[3] && !peak; py += 2)
+        for (int px = 0; px < matrices.viewport[2] && !peak; px += 2) {
+            const auto cell = meshscope::pickAt(state(), matrices, px + 0.5, py + 0.5);
+            if (cell && cell->column == 66 && cell->row == 66 && cell->part == meshscope::PickedPart::surface)
+                peak = QPointF((px + 0.5) / view->devicePixelRatioF(),
+                               (matrices.viewport[3] - py - 0.5) / view->devicePixelRatioF());
+        }
+    ASSERT_TRUE(peak);
+    hover(view, *peak);
+    EXPECT_TRUE(readout().startsWith(QStringLiteral("cell 66, 66: "))) << readout().toStdString();
+    EXPECT_TRUE(readout().contains(QStringLiteral(" drawn, 70 unsmoothed; nearest point 66, 66 at 70, 0 cells away")))
+        << readout().toStdString();
+    hover(view, *peak, QEvent::MouseButtonPress, Qt::LeftButton);
+    hover(view, *peak, QEvent::MouseButtonRelease, Qt::LeftButton);
+    EXPECT_TRUE(readout().startsWith(QStringLiteral("pinned cell 66, 66: "))) << readout().toStdString();
+    const QPointF elsewhere = *peak + QPointF(-60, 30);
+    hover(view, elsewhere); // another cell: the pinned one stays
+    EXPECT_TRUE(readout().startsWith(QStringLiteral("pinned cell 66, 66: ")));
+    hover(view, elsewhere, QEvent::MouseButtonPress, Qt::LeftButton);
+    hover(view, elsewhere, QEvent::MouseButtonRelease, Qt::LeftButton);
+    EXPECT_TRUE(readout().startsWith(QStringLiteral("cell "))) << readout().toStdString();
+    EXPECT_NE(cellOf(readout()), std::make_pair(66, 66));
+}
+
+// The colour scale, as the X server shows it: at each tick (and halfway
+// between ticks) the colour the mapping gives that height, in colour mode 1
+// and, after "c", in mode 2; its ticks are five to ten round heights.
+TEST_F(WindowTest, ColorScaleShowsTheMappingsColoursAndFollowsC)
+{
+    startWithDevice(std::string());
+    device.send(referenceFrame);
+    ASSERT_TRUE(waitFor([&] { return state().okCount >= 1; }));
+    type(' ');
+    auto* scale = window->measure().colorScale();
+    EXPECT_FALSE(scale->isVisible()); // off at start
+    QAction* show = nullptr;
+    for (QAction* action : window->viewMenu()->actions())
+        if (action->text() == QStringLiteral("Show colour scale"))
+            show = action;
+    ASSERT_TRUE(show);
+    show->trigger();
+    ASSERT_TRUE(scale->isVisible());
+    for (const std::int16_t mode : {1, 2}) {
+        SCOPED_TRACE(mode);
+        ASSERT_TRUE(nextFrame());
+        ASSERT_TRUE(waitFor([&] { return scale->colorMode() == mode; }));
+        QTest::qWait(100); // the strip's own paint
+        const QImage shown = serverPixels(*window);
+        const double ratio = window->devicePixelRatioF();
+        const auto& ticks = scale->ticks();
+        ASSERT_GE(ticks.size(), 5u);
+        ASSERT_LE(ticks.size(), 10u);
+        std::vector<double> heights(ticks.begin(), ticks.end());
+        for (std::size_t k = 0; k + 1 < ticks.size(); ++k)
+            heights.push_back((ticks[k] + ticks[k + 1]) / 2);
+        for (const double height : heights) {
+            const QPointF at
+                = scale->mapTo(window.get(), QPointF(scale->stripRect().center().x() + 0.5, scale->yFor(height)));
+            const QColor got = shown.pixelColor(int(at.x() * ratio), int(at.y() * ratio));
+            const auto want = meshscope::scaleColor(height, mode);
+            EXPECT_LE(std::abs(got.red() - want[0]) + std::abs(got.green() - want[1]) + std::abs(got.blue() - want[2]),
+                      9)
+                << height << ": " << got.name().toStdString();
+        }
+        type('c');
+    }
+}
+
+// A stream of distinct frames at 20 a second through a pseudo-terminal: the
+// health line says that rate; a refused frame says why; the sender stopped
+// for 6 s is a standing problem in the box and on standard error, gone when
+// it resumes; the space key's pause is said as a pause, not as a silent line.
+TEST_F(WindowTest, HealthLineSaysTheRateRefusalsAndAQuietLine)
+{
+    startWithDevice(std::string());
+    StderrCapture errors;
+    const auto health = [&] { return window->measure().healthBox()->text().toStdString(); };
+    std::atomic<bool> stop{false};
+    std::thread sender([&] {
+        auto next = std::chrono::steady_clock::now();
+        for (int n = 0; !stop; ++n) {
+            device.send("<1,1," + std::to_string(5 + n % 90) + ";50,50,1>");
+            next += std::chrono::milliseconds(50);
+            std::this_thread::sleep_until(next);
+        }
+    });
+    QTest::qWait(3600);
+    const std::string during = health();
+    stop = true;
+    sender.join();
+    static const QRegularExpression rate(QStringLiteral(": ([0-9.]+) frames/s, ([0-9.]+) B/s"));
+    const auto match = rate.match(QString::fromStdString(during));
+    ASSERT_TRUE(match.hasMatch()) << during;
+    EXPECT_NEAR(match.captured(1).toDouble(), 20, 2) << during;
+    EXPECT_NE(during.find(device.path() + " at 115200: "), std::string::npos) << during;
+
+    device.send("<1,1,5;2,2,40000>");
+    EXPECT_TRUE(waitFor([&] { return health().find("1 refused (last: a value out of range)") != std::string::npos; }))
+        << health();
+
+    const std::string problem = "no data on " + device.path() + " for 5 s";
+    const auto standing = [&] {
+        return window->problemBox()->isVisible()
+            && window->problemBox()->toPlainText().toStdString().find(problem) != std::string::npos;
+    };
+    EXPECT_FALSE(standing());
+    ASSERT_TRUE(waitFor(standing, 10000)) << health();
+    EXPECT_EQ(countOf(errors.text(), "meshscope: " + problem), 1) << errors.text();
+    device.send("<1,1,5;2,2,6>");
+    EXPECT_TRUE(waitFor([&] { return !standing(); }));
+
+    type(' ');
+    EXPECT_TRUE(waitFor([&] { return health().find("paused") != std::string::npos; })) << health();
+    QTest::qWait(6000);
+    EXPECT_FALSE(standing());
+    EXPECT_EQ(countOf(errors.text(), "meshscope: " + problem), 1) << errors.text();
 }

@@ -91,8 +91,8 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
     int code = -1;
     const QString help = run(meshscope, {QStringLiteral("--help")}, &code);
     EXPECT_EQ(code, 0);
-    for (const char* option : {"--port", "--baud", "--ca", "mqtt://", "--list-ports", "--record", "--live",
-                               "--save-dir", "--screenshot", "--version", "/dev/ttyS1"})
+    for (const char* option : {"--port", "--baud", "--ca", "mqtt://", "--list-ports", "--record", "--live", "--scale",
+                               "--samples", "--save-dir", "--screenshot", "--version", "/dev/ttyS1"})
         EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(run(meshscopeCom1, {QStringLiteral("--help")}).contains(QStringLiteral("/dev/ttyS0")));
     EXPECT_TRUE(run(meshscope, {QStringLiteral("--version")}).contains(QStringLiteral("meshscope")));

@@ -4,6 +4,7 @@
 
 #include "DataFile.h"
 #include "Interpolation.h"
+#include "SerialInput.h"
 #include "StatusText.h"
 
 namespace meshscope {
@@ -43,7 +44,7 @@ void toggleSerialInput(ViewerState& state, ViewerHost& host)
 {
     host.setPollTimerEnabled(!host.pollTimerEnabled());
     host.Input(); // whatever the port held is thrown away
-    state.rxBuffer.clear();
+    clearReceived(state);
 }
 
 void runCommand(ViewerState& state, ViewerHost& host, char key)

@@ -121,6 +121,14 @@ std::optional<double> parseDecimal(std::string_view text)
     return negative ? -value : value;
 }
 
+bool isDecimalText(std::string_view text)
+{
+    text = trimBlanks(text);
+    if (!text.empty() && (text.front() == '+' || text.front() == '-'))
+        text.remove_prefix(1);
+    return isPlainDecimal(text);
+}
+
 std::optional<std::int16_t> roundToInt16(double value)
 {
     if (!std::isfinite(value))

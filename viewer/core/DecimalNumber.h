@@ -13,6 +13,10 @@ namespace meshscope {
 // Values that overflow a double are not numbers either.
 std::optional<double> parseDecimal(std::string_view text);
 
+// True when text is written in that notation, whether or not its value fits
+// a double.
+bool isDecimalText(std::string_view text);
+
 // Rounds to the nearest integer, halves to even; empty when the result does
 // not fit a 16-bit signed integer or the value is not finite.
 std::optional<std::int16_t> roundToInt16(double value);

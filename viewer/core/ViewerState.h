@@ -64,6 +64,11 @@ struct ViewerState {
 
     std::string dataFile = kDataFileName;
     std::string rxBuffer;
+    // Stream positions: of rxBuffer's first character, and just past the ">"
+    // of the last frame taken, so a take of the same bytes is told from a
+    // frame that new bytes brought.
+    std::uint64_t rxOffset = 0;
+    std::uint64_t takenUpTo = 0;
     std::int16_t lastPoint = 0;
     std::array<std::int16_t, kMaxPoints> ptX{};
     std::array<std::int16_t, kMaxPoints> ptY{};

@@ -56,6 +56,12 @@ void InputLine::setBaudRate(std::int32_t rate)
         serial->setBaudRate(rate);
 }
 
+std::int32_t InputLine::baudRate() const
+{
+    const auto* serial = qobject_cast<const MSComm*>(control_.get());
+    return serial ? serial->baudRate() : 0;
+}
+
 QString InputLine::name() const
 {
     return control_->devicePath();

@@ -27,10 +27,16 @@ public:
     explicit InputLine(int commPort, const QString& name = {}, QObject* parent = nullptr);
     ~InputLine() override;
 
+    // Another line, as the constructor names one, from the next open(); the
+    // recording goes on. close() the old line first.
+    void setPort(int commPort, const QString& name);
+
     // Serial ports only: the line speed from the next open.
     void setBaudRate(std::int32_t rate);
     // MQTT over TLS only: the certificate authority to trust instead of the system's.
     void setCaFile(const QString& path);
+    // A serial port's line speed; 0 for a network source.
+    std::int32_t baudRate() const;
     QString name() const;
     bool isNetwork() const;
 
@@ -64,7 +70,6 @@ signals:
     void resolved();
 
 private:
-    void setPort(int commPort, const QString& name);
     void attempt();
     void onOpened();
     void onOpenFailed(const QString& message);

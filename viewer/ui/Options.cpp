@@ -89,6 +89,14 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         QStringLiteral("live"),
         QStringLiteral("Draw each new frame as it arrives, at the pace the drawing allows, instead of at the "
                        "next 250 ms animation tick; a frame taken again unchanged draws nothing."));
+    const QCommandLineOption scaleOption(
+        QStringLiteral("scale"),
+        QStringLiteral("Show the colour scale at the view's right edge from the start (also in the right-click "
+                       "menu): the current colour mode over the drawn heights, with ticks in height units."));
+    const QCommandLineOption samplesOption(
+        QStringLiteral("samples"),
+        QStringLiteral("Mark the points of the last accepted frame in the scene from the start (also in the "
+                       "right-click menu)."));
     const QCommandLineOption saveDirOption(
         QStringLiteral("save-dir"),
         QStringLiteral("Write the pictures (Ctrl+S) and grids (Ctrl+Shift+S) saved from the window to DIR "
@@ -103,8 +111,9 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         QStringLiteral("screenshot-delay"),
         QStringLiteral("With --screenshot, let MS milliseconds of live frames pass first (default 0)."),
         QStringLiteral("MS"), QStringLiteral("0"));
-    for (const QCommandLineOption* option : {&portOption, &baudOption, &caOption, &listPortsOption, &recordOption,
-                                             &dataOption, &liveOption, &saveDirOption, &screenshotOption, &delayOption})
+    for (const QCommandLineOption* option :
+         {&portOption, &baudOption, &caOption, &listPortsOption, &recordOption, &dataOption, &liveOption,
+          &scaleOption, &samplesOption, &saveDirOption, &screenshotOption, &delayOption})
         commandLine.addOption(*option);
 
     // Read before the application exists, so -h and -v answer without
@@ -200,6 +209,8 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         options.recordFile = commandLine.value(recordOption);
     options.dataFile = commandLine.value(dataOption);
     options.live = commandLine.isSet(liveOption);
+    options.scale = commandLine.isSet(scaleOption);
+    options.samples = commandLine.isSet(samplesOption);
     if (commandLine.isSet(screenshotOption))
         options.screenshot = commandLine.value(screenshotOption);
     return std::nullopt;

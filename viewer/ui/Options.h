@@ -22,7 +22,9 @@ struct Options {
     std::optional<QString> recordFile;
     QString dataFile;
     bool live = false;
-    QString saveDir; // empty for the working directory
+    bool scale = false;   // the colour scale beside the view
+    bool samples = false; // the last frame's points marked in the scene
+    QString saveDir;      // empty for the working directory
     std::optional<QString> screenshot;
     int screenshotDelayMs = 0;
 };

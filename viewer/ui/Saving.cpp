@@ -51,13 +51,15 @@ void Saving::savePicture()
     whenPictureShown(QStringLiteral("cannot save the picture"), [this](const QImage& picture) {
         const QString path = this->path(QStringLiteral(".png"));
         const QString failure = writeImageFile(picture, path, "png");
-        if (failure.isEmpty())
+        if (failure.isEmpty()) {
             vorn::reportNotice(QStringLiteral("saved the picture to %1").arg(path));
-        else
+            done(QStringLiteral("Saved the picture to %1").arg(path));
+        } else {
             host_.reportProblem(
                 QStringLiteral("cannot save the picture to %1: %2 (choose a writable folder with --save-dir)")
                     .arg(path, failure)
                     .toStdString());
+        }
     });
 }
 
@@ -69,6 +71,7 @@ void Saving::saveGrid()
     const QString failure = writeFileWhole(path, QByteArray::fromStdString(text));
     if (failure.isEmpty()) {
         vorn::reportNotice(QStringLiteral("saved the grid to %1").arg(path));
+        done(QStringLiteral("Saved the grid to %1").arg(path));
         return;
     }
     host_.reportProblem(QStringLiteral("cannot save the grid to %1: %2 (choose a writable folder with --save-dir)")
@@ -78,8 +81,16 @@ void Saving::saveGrid()
 
 void Saving::copyPicture()
 {
-    whenPictureShown(QStringLiteral("cannot copy the picture"),
-                     [](const QImage& picture) { QGuiApplication::clipboard()->setImage(picture); });
+    whenPictureShown(QStringLiteral("cannot copy the picture"), [this](const QImage& picture) {
+        QGuiApplication::clipboard()->setImage(picture);
+        done(QStringLiteral("Copied the picture to the clipboard"));
+    });
+}
+
+void Saving::done(const QString& said) const
+{
+    if (done_)
+        done_(said);
 }
 
 } // namespace meshscope

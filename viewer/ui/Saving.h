@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 class QImage;
 class QWidget;
@@ -23,6 +24,8 @@ public:
 
     // The folder the files go to; empty: the working directory.
     void setDir(const QString& dir) { dir_ = dir; }
+    // Told each save or copy done, in a line for the window ("Saved the grid to PATH").
+    void setOnDone(std::function<void(const QString&)> done) { done_ = std::move(done); }
 
     void savePicture();
     void saveGrid();
@@ -37,7 +40,10 @@ private:
     VornCtl& viewport_;
     const ViewerState& state_;
     ViewerHost& host_;
+    void done(const QString& said) const;
+
     QString dir_;
+    std::function<void(const QString&)> done_;
 };
 
 } // namespace meshscope

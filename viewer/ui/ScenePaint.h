@@ -5,6 +5,7 @@
 // sphere, then PresentFrame. Templated on the GL target so tests can record
 // the calls; the production target is VornCtl.
 
+#include "SampleMarks.h"
 #include "SceneColor.h"
 
 #include <GL/gl.h>
@@ -139,8 +140,10 @@ void drawAxesAndOrigin(Gl& gl, const ViewerState& s)
     gl.glPopMatrix();
 }
 
+// samples: the last frame's points marked after the surface; off, the calls
+// are the frame's alone.
 template <class Gl>
-void paintScene(Gl& gl, ViewerState& s)
+void paintScene(Gl& gl, ViewerState& s, bool samples = false)
 {
     gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     gl.glLoadIdentity();
@@ -177,6 +180,8 @@ void paintScene(Gl& gl, ViewerState& s)
         }
         drawFloor(gl, s);
     }
+    if (samples)
+        drawSampleMarks(gl, s);
 
     drawAxesAndOrigin(gl, s);
     gl.PresentFrame();

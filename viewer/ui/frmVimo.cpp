@@ -1,5 +1,8 @@
 #include "frmVimo.h"
 
+#include "MeasureView.h"
+#include "SourceMenu.h"
+
 #include "Commands.h"
 #include "DataFile.h"
 #include "ProgramStart.h"
@@ -63,7 +66,7 @@ void enableTimer(QTimer& timer, int intervalMs)
 }
 
 frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
-    : QWidget(parent), ms_Comm(commPort, devicePath)
+    : QWidget(parent), ms_Comm(commPort, devicePath), commPort_(commPort)
 {
     setWindowTitle(QStringLiteral("Interpolation Visualization"));
     resize(designWidth, designHeight);
@@ -88,6 +91,87 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
                                                .copyPicture = [this] { saving_->copyPicture(); },
                                                .lineRunning = [this] { return pollTimerEnabled(); },
                                            });
+    measure_ = new MeasureView(
+        this, VornCtl1, state_, [this] { return ms_Comm.PortOpen(); }, [this] { return !pollTimerEnabled(); });
+    saving_->setOnDone([this](const QString& said) { measure_->say(said); });
+    addMeasureMenus();
+    // The no-data problem stands in the box while no problem of the line does;
+    // a problem the line says takes its place.
+    connect(measure_, &MeasureView::quietProblem, this, [this](const QString& text) {
+        if (!text.isEmpty()) {
+            vorn::reportError(text);
+            quietProblem_ = text;
+            txtOut->showProblem(text, true);
+        } else if (!quietProblem_.isEmpty()) {
+            quietProblem_.clear();
+            txtOut->clearStanding();
+        }
+    });
+    connect(&ms_Comm, &InputLine::problem, this, [this](const QString&, bool standing) {
+        if (standing)
+            quietProblem_.clear();
+    });
+}
+
+void frmVimo::addMeasureMenus()
+{
+    QMenu* menu = viewMenu();
+    menu->addSeparator();
+    scaleAction_ = menu->addAction(tr("Show colour scale"));
+    scaleAction_->setCheckable(true);
+    connect(scaleAction_, &QAction::toggled, this, &frmVimo::setScaleShown);
+    samplesAction_ = menu->addAction(tr("Show samples"));
+    samplesAction_->setCheckable(true);
+    connect(samplesAction_, &QAction::toggled, this, &frmVimo::setSamplesShown);
+    sourceMenu_ = new SourceMenu([this] { return ms_Comm.name(); }, [this] { return int(ms_Comm.baudRate()); }, this);
+    menu->addMenu(sourceMenu_);
+    connect(sourceMenu_, &SourceMenu::sourceChosen, this, &frmVimo::switchSource);
+    connect(sourceMenu_, &SourceMenu::baudChosen, this, &frmVimo::switchBaudRate);
+}
+
+void frmVimo::setScaleShown(bool shown)
+{
+    if (scaleAction_->isChecked() != shown)
+        scaleAction_->setChecked(shown); // runs this again through toggled
+    measure_->setScaleShown(shown);
+}
+
+void frmVimo::setSamplesShown(bool shown)
+{
+    if (samplesAction_->isChecked() != shown)
+        samplesAction_->setChecked(shown);
+    if (samples_ == shown)
+        return;
+    samples_ = shown;
+    markPictureChanged(state_);
+    RequestRedraw();
+}
+
+// What the old line brought up to its last ">" is still taken; a frame it
+// left unfinished could only be completed by the new line's bytes.
+void frmVimo::switchSource(const QString& name)
+{
+    const std::int32_t rate = ms_Comm.baudRate();
+    vorn::runHandler(QStringLiteral("source"), [this] { lineLost(state_, *this); });
+    ms_Comm.close();
+    quietProblem_.clear();
+    txtOut->clearStanding();
+    vorn::runHandler(QStringLiteral("source"), [this, &name, rate] {
+        ms_Comm.setPort(commPort_, name); // the dialog has checked a network name
+        if (rate > 0)
+            ms_Comm.setBaudRate(rate);
+        ms_Comm.open();
+        ms_Comm.setPaused(!pollTimerEnabled());
+    });
+    measure_->lineOpened(ms_Comm.name(), ms_Comm.baudRate());
+}
+
+void frmVimo::switchBaudRate(int rate)
+{
+    if (ms_Comm.isNetwork())
+        return;
+    ms_Comm.setBaudRate(rate);
+    switchSource(ms_Comm.name());
 }
 
 frmVimo::~frmVimo() = default;
@@ -150,6 +234,7 @@ void frmVimo::load()
     VornCtl1->setScaleUnitsPerPixel(1);
     VornCtl1->setBooleanProperty1(true);
     ms_Comm.open();
+    measure_->lineOpened(ms_Comm.name(), ms_Comm.baudRate());
     enableTimer(tmrCommPort, 10);
     vorn::runHandler(QStringLiteral("serial poll"), [this] { serialPollTick(state_, *this); });
     state_.interpCount = 0;
@@ -267,8 +352,9 @@ void frmVimo::onPaint()
     shownPicture_.reset();
     if (appliedSetup_ != currentSetup())
         sceneSetup();
-    paintScene(*VornCtl1, state_);
+    paintScene(*VornCtl1, state_, samples_);
     shownPicture_ = currentPicture();
+    measure_->afterPaint();
 }
 
 // A re-take of the last frame leaves the grid as it was and asks for nothing;
@@ -276,7 +362,7 @@ void frmVimo::onPaint()
 void frmVimo::onPollTick()
 {
     const std::uint64_t grid = state_.gridRevision;
-    vorn::runHandler(QStringLiteral("serial poll"), [this] { serialPollTick(state_, *this); });
+    vorn::runHandler(QStringLiteral("serial poll"), [this] { measure_->notePoll(serialPollTick(state_, *this)); });
     if (live_ && state_.gridRevision != grid)
         RequestRedraw();
 }
@@ -304,6 +390,7 @@ void frmVimo::resizeEvent(QResizeEvent* event)
     VornCtl1->setWidth(width() * ratio);
     VornCtl1->setHeight(height() * ratio);
     txtOut->keepAtTheBottom();
+    measure_->place(txtStatus->geometry(), size());
     // The projection follows the viewport's shape, and the resized picture
     // is drawn now rather than at the next change of the state.
     if (loaded_) {

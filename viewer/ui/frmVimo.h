@@ -23,10 +23,14 @@
 
 class QLineEdit;
 class QMenu;
+class QAction;
 class QPlainTextEdit;
 class VornCtl;
 
 namespace meshscope {
+
+class MeasureView;
+class SourceMenu;
 
 class frmVimo : public QWidget, public ViewerHost {
     Q_OBJECT
@@ -51,6 +55,15 @@ public:
     // The folder the saved picture and grid go to; empty: the working directory.
     void setSaveDir(const QString& dir) { saving_->setDir(dir); }
 
+    // Beside the picture: the colour scale, the sample marks (both off at
+    // start), and the line chosen in the window: the old one closes, the
+    // recording goes on, the picture stays until the new line brings a frame.
+    void setScaleShown(bool shown);
+    void setSamplesShown(bool shown);
+    bool samplesShown() const { return samples_; }
+    void switchSource(const QString& name);
+    void switchBaudRate(int rate);
+
     // ViewerHost
     void sceneSetup() override;
     void RequestRedraw() override;
@@ -68,6 +81,8 @@ public:
     QPlainTextEdit* commandsBox() const { return txtCommands; }
     QPlainTextEdit* problemBox() const { return txtOut; }
     QMenu* viewMenu() const { return input_->viewMenu(); }
+    MeasureView& measure() const { return *measure_; }
+    SourceMenu* sourceMenu() const { return sourceMenu_; }
     const QTimer& pollTimer() const { return tmrCommPort; }
     const QTimer& animationTimer() const { return tmrAnimate; }
     const QTimer& reopenTimer() const { return ms_Comm.retryTimer(); }
@@ -87,6 +102,7 @@ private:
     void onAnimationTick();
     void onKey(QChar key);
     void onLineLost();
+    void addMeasureMenus();
 
     // What the context's projection and lights follow: the set-up's inputs
     // by their change counter, and the viewport's size.
@@ -124,6 +140,13 @@ private:
     std::unique_ptr<Saving> saving_;
     std::unique_ptr<WindowInput> input_;
     InputLine ms_Comm;
+    int commPort_ = 0;
+    bool samples_ = false;
+    MeasureView* measure_ = nullptr;
+    SourceMenu* sourceMenu_ = nullptr;
+    QAction* scaleAction_ = nullptr;
+    QAction* samplesAction_ = nullptr;
+    QString quietProblem_; // the no-data problem while it stands
 };
 
 // The fonts of the status and help boxes.

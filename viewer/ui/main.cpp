@@ -57,6 +57,8 @@ int main(int argc, char* argv[])
     }
     window.state().dataFile = QFile::encodeName(options.dataFile).toStdString();
     window.setLive(options.live);
+    window.setScaleShown(options.scale);
+    window.setSamplesShown(options.samples);
     window.setSaveDir(options.saveDir);
     window.load();
     window.show();

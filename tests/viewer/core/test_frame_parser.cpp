@@ -216,6 +216,56 @@ TEST_F(FrameParser, BadFramesChangeNeitherCountersNorGrids)
     }
 }
 
+// Every refused frame says why, once, from the bytes that brought it; the same
+// frame left last in the buffer is a repeat, neither new nor refused again.
+TEST_F(FrameParser, RefusalsSayWhyAndRepeatsAreToldApart)
+{
+    std::string tooMany = "<";
+    for (int k = 0; k < 22; ++k)
+        tooMany += (k ? ";" : "") + std::to_string(k + 1) + ",1,1";
+    const std::pair<std::string, FrameRefusal> cases[] = {
+        {"<5,5,5>", FrameRefusal::fewerThanTwoPoints},
+        {tooMany + ">", FrameRefusal::moreThan21Points},
+        {"<1,1,5;2,2,x>", FrameRefusal::notANumber},
+        {"<1,1,5;2,2>", FrameRefusal::notANumber},
+        {"<1,1,5;2,2,40000>", FrameRefusal::outOfRange},
+        {"<1,1,5;2,2,1e999>", FrameRefusal::outOfRange},
+        {"<1,1,5;2,2,\t6>", FrameRefusal::blankOtherThanSpace},
+        {"<1,1,5;2,2,6\r>", FrameRefusal::blankOtherThanSpace},
+    };
+    for (const auto& [frame, why] : cases) {
+        SCOPED_TRACE(frame);
+        clearReceived(*state);
+        host.waiting = frame;
+        const PollTick first = serialPollTick(*state, host);
+        EXPECT_EQ(first.bytes, frame.size());
+        EXPECT_EQ(first.take.result, FrameTake::Result::refused);
+        EXPECT_EQ(first.take.refusal, why);
+        EXPECT_FALSE(first.take.repeat);
+        EXPECT_TRUE(serialPollTick(*state, host).take.repeat);
+        EXPECT_EQ(state->interpCount, 0);
+    }
+    EXPECT_STREQ(refusalText(FrameRefusal::outOfRange), "a value out of range");
+
+    // A new copy of the same text is new; the old one, taken first, is not.
+    clearReceived(*state);
+    tick(kReference);
+    host.waiting = kReference;
+    const PollTick a = serialPollTick(*state, host);
+    const PollTick b = serialPollTick(*state, host);
+    const PollTick c = serialPollTick(*state, host);
+    EXPECT_TRUE(a.take.repeat);  // the earlier copy, its ">" taken before
+    EXPECT_FALSE(b.take.repeat); // the copy those bytes brought
+    EXPECT_TRUE(c.take.repeat);
+    EXPECT_EQ(c.take.result, FrameTake::Result::accepted);
+
+    // The space key empties the buffer; the next frame is new though equal.
+    handleKey(*state, host, " ");
+    handleKey(*state, host, " ");
+    host.waiting = kReference;
+    EXPECT_FALSE(serialPollTick(*state, host).take.repeat);
+}
+
 TEST_F(FrameParser, RejectedItemKeepsPointsWrittenBeforeIt)
 {
     tick("<7,8,9;1,2,x>");

@@ -1,0 +1,124 @@
+#pragma once
+
+// What the window adds beside the picture to read the measurement: the
+// read-out of the cell under the pointer, the line's health, short notes
+// (what a save did), and the colour scale at the view's right edge. Each is a
+// native box of its own stacked over the viewport, never drawn into it.
+
+#include "ColorScale.h"
+#include "LineHealth.h"
+#include "Pick.h"
+#include "ViewerState.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPointF>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QEvent;
+class VornCtl;
+
+namespace meshscope {
+
+// A vertical strip of the colour mapping over the drawn heights, high at the
+// top, with its ticks labelled to the left.
+class ColorScaleStrip : public QWidget {
+    Q_OBJECT
+public:
+    explicit ColorScaleStrip(QWidget* parent = nullptr);
+
+    // True when anything shown changed.
+    bool showRange(const HeightRange& drawn, std::int16_t colorMode);
+
+    const std::vector<double>& ticks() const { return ticks_; }
+    std::int16_t colorMode() const { return mode_; }
+    // Where a height stands in the strip, in the widget's own coordinates.
+    double yFor(double height) const;
+    QRect stripRect() const;
+
+    static constexpr int stripWidth = 18;
+    static constexpr int boxWidth = 78;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    HeightRange range_;
+    std::vector<double> ticks_;
+    std::int16_t mode_ = -1;
+};
+
+class MeasureView : public QObject {
+    Q_OBJECT
+public:
+    // window: the boxes' parent; lineOpen and paused say how the line stands.
+    MeasureView(QWidget* window, VornCtl* viewport, const ViewerState& state, std::function<bool()> lineOpen,
+                std::function<bool()> paused);
+
+    // After every paint: the matrices it used, and whatever follows the picture.
+    void afterPaint();
+    ~MeasureView() override;
+    // Places the boxes: below the status line's right end, and at the view's right edge.
+    void place(const QRect& statusBox, const QSize& window);
+
+    void notePoll(const PollTick& tick);
+    void lineOpened(const QString& port, int baudRate);
+    // A note in the box for a few seconds (what Ctrl+S did, say).
+    void say(const QString& text);
+
+    void setScaleShown(bool shown);
+    bool scaleShown() const { return scale_->isVisible(); }
+
+    QLabel* readoutBox() const { return readout_; }
+    QLabel* healthBox() const { return health_; }
+    QLabel* noteBox() const { return note_; }
+    ColorScaleStrip* colorScale() const { return scale_; }
+    const std::optional<ViewMatrices>& lastView() const { return view_; }
+    const LineHealth& health() const { return healthState_; }
+    // Seconds on the window's steady clock.
+    double now() const;
+
+    static constexpr int noteMs = 5000;
+    static constexpr int refreshMs = 250;
+
+protected:
+    // The viewport's mouse, seen before the window's input takes it:
+    // hovering reads out, a click without a drag pins. Consumes nothing.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+signals:
+    // The no-data problem started (text) or ended (empty).
+    void quietProblem(const QString& text);
+
+private:
+    void viewportMouse(QEvent* event);
+    void readOut();
+    void refresh();
+
+    QWidget* window_;
+    VornCtl* viewport_;
+    const ViewerState& state_;
+    std::function<bool()> lineOpen_;
+    std::function<bool()> paused_;
+    QLabel* readout_;
+    QLabel* health_;
+    QLabel* note_;
+    ColorScaleStrip* scale_;
+    QTimer refresh_;
+    QTimer noteTimer_;
+    QElapsedTimer clock_;
+    LineHealth healthState_;
+    QString quietSaid_;
+    QRect scaleGeometry_;
+    std::optional<ViewMatrices> view_;
+    std::optional<QPointF> pointer_; // device pixels in the viewport, GL's y upwards
+    std::optional<QPointF> pressedAt_;
+    std::optional<std::pair<int, int>> pinned_;
+};
+
+} // namespace meshscope
