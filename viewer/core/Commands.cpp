@@ -44,6 +44,7 @@ void toggleSerialInput(ViewerState& state, ViewerHost& host)
     host.setPollTimerEnabled(!host.pollTimerEnabled());
     host.Input(); // whatever the port held is thrown away
     state.rxBuffer.clear();
+    state.frameAtHead.clear();
 }
 
 void runCommand(ViewerState& state, ViewerHost& host, char key)

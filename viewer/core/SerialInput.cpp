@@ -39,7 +39,8 @@ bool readPoint(ViewerState& state, std::size_t k, std::string_view item)
 
 // Cuts the frame text out of rxBuffer and trims the buffer to its last "<".
 // Empty when the buffer holds no "<" or no ">" (buffer left unchanged).
-std::optional<std::string> cutFrame(std::string& buffer)
+// leftAtHead: the frame's own "<" was the last, so the buffer still starts with it.
+std::optional<std::string> cutFrame(std::string& buffer, bool& leftAtHead)
 {
     const std::size_t open = buffer.find('<');
     const std::size_t close = buffer.find('>');
@@ -48,7 +49,9 @@ std::optional<std::string> cutFrame(std::string& buffer)
     // The frame is as long as the distance to the first ">" from the buffer's
     // start, counted from the first "<".
     std::string frame = buffer.substr(open, close + 1);
-    buffer.erase(0, buffer.rfind('<'));
+    const std::size_t lastOpen = buffer.rfind('<');
+    leftAtHead = lastOpen == open;
+    buffer.erase(0, lastOpen);
     return frame;
 }
 
@@ -56,9 +59,13 @@ std::optional<std::string> cutFrame(std::string& buffer)
 
 bool takeOneFrame(ViewerState& state, ViewerHost& host)
 {
-    const auto frame = cutFrame(state.rxBuffer);
+    bool leftAtHead = false;
+    const auto frame = cutFrame(state.rxBuffer, leftAtHead);
     if (!frame)
         return false;
+    // The frame the last take left at the head, found there again, is a re-take.
+    const bool retake = !state.frameAtHead.empty() && *frame == state.frameAtHead;
+    state.frameAtHead.clear();
     // A ">" first in the buffer gives a frame too short to hold "<" and ">".
     if (frame->size() < 2)
         return false;
@@ -81,6 +88,10 @@ bool takeOneFrame(ViewerState& state, ViewerHost& host)
         ++state.interpCount;
     if (*frame == kReferenceFrame && state.okCount < INT32_MAX)
         ++state.okCount;
+    if (!retake)
+        ++state.newFrameCount;
+    if (leftAtHead)
+        state.frameAtHead = *frame;
     interpolateUnlessRepeated(state, host);
     return true;
 }
@@ -98,6 +109,8 @@ void trimReceived(ViewerState& state)
     } else {
         buffer.erase(0, lastOpen);
     }
+    if (lastOpen != 0)
+        state.frameAtHead.clear();
 }
 
 void dropUnfinishedFrame(ViewerState& state)

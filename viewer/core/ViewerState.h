@@ -79,6 +79,13 @@ struct ViewerState {
     // by anything but a repeat of the last interpolation.
     std::uint64_t gridRevision = 0;
     InterpolatedFrame interpolated;
+
+    // Accepted frames that were not a re-take of the frame left last in
+    // rxBuffer; never reset, so a change means a new frame arrived.
+    std::uint64_t newFrameCount = 0;
+    // The text of the last accepted frame while it stands at the head of
+    // rxBuffer, where the next take finds it again; empty otherwise.
+    std::string frameAtHead;
 };
 
 // Marks a change of the set-up's inputs (zoom, projection, shininess, colours,
