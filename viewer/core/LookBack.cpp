@@ -4,6 +4,18 @@
 
 namespace meshscope {
 
+std::string agoText(std::int64_t elapsedMs)
+{
+    elapsedMs = std::max<std::int64_t>(elapsedMs, 0);
+    if (elapsedMs < 60'000) {
+        const std::int64_t tenths = (elapsedMs + 50) / 100;
+        return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " s ago";
+    }
+    const std::int64_t seconds = elapsedMs / 1000;
+    const std::int64_t rest = seconds % 60;
+    return std::to_string(seconds / 60) + " min " + (rest < 10 ? "0" : "") + std::to_string(rest) + " s ago";
+}
+
 LookBack::LookBack() = default;
 LookBack::~LookBack() = default;
 

@@ -5,12 +5,17 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "DrawnSurface.h"
 #include "FrameHistory.h"
 #include "ViewerState.h"
 
 namespace meshscope {
+
+// How long ago something arrived, as the history slider says it: "0.4 s ago",
+// "12.0 s ago", "3 min 05 s ago".
+std::string agoText(std::int64_t elapsedMs);
 
 class LookBack {
 public:

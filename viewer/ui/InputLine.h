@@ -30,6 +30,9 @@ public:
     void setPort(int commPort, const QString& name = {});
     // Serial ports only: the line speed from the next open.
     void setBaudRate(std::int32_t rate);
+    // Plays the capture at path instead of a port, framesPerSecond pieces
+    // (each through its next ">") a second.
+    void playCapture(const QString& path, double framesPerSecond);
     QString name() const;
     bool isNetwork() const;
 
@@ -63,6 +66,7 @@ signals:
     void resolved();
 
 private:
+    void adopt(std::unique_ptr<LineControl> control);
     void attempt();
     void onOpened();
     void onOpenFailed(const QString& message);

@@ -180,6 +180,11 @@ void frmVimo::createControls()
     // The box shows lines; the stored text ends each with CR LF.
     txtCommands->setPlainText(QString::fromLatin1(kCommandsHelpText).remove(QLatin1Char('\r')));
     paintTextBox(txtCommands, menuText, inactiveCaption);
+    lookBackBar_ = new LookBackBar(*this, state_);
+    connect(lookBackBar_, &LookBackBar::shownChanged, this, [this] { RequestRedraw(); });
+    connect(lookBackBar_, &LookBackBar::problem, this,
+            [this](const QString& text) { reportProblem(text.toStdString()); });
+    connect(lookBackBar_, &LookBackBar::remark, this, &writeErrorLine);
     createViewMenu();
 
     // The help and the status stay readable above the full-window viewport,
@@ -207,6 +212,7 @@ void frmVimo::createViewMenu()
     // The same commands as the space and f keys.
     pauseAction_ = add(tr("Pause the line"), QKeySequence(Qt::Key_Space), [this] { onKey(QLatin1Char(' ')); });
     add(tr("Read the data file again"), QKeySequence(Qt::Key_F), [this] { onKey(QLatin1Char('f')); });
+    lookBackBar_->addMenuItems(*viewMenu_);
     connect(viewMenu_, &QMenu::aboutToShow, this, [this] {
         const QString keys = QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText);
         pauseAction_->setText((pollTimerEnabled() ? tr("Pause the line") : tr("Resume the line")) + QLatin1Char('\t')
@@ -248,7 +254,7 @@ frmVimo::SetupKey frmVimo::currentSetup() const
 
 frmVimo::PictureKey frmVimo::currentPicture() const
 {
-    return {currentSetup(), state_.pictureRevision, VornCtl1->devicePixelRatioF()};
+    return {currentSetup(), state_.pictureRevision, lookBackBar_->lookBack().revision(), VornCtl1->devicePixelRatioF()};
 }
 
 // Every accepted frame runs the set-up, and a quiet line re-takes its last
@@ -356,11 +362,13 @@ void frmVimo::showProblemBox()
             lines << line;
     if (lines.isEmpty()) {
         txtOut->hide();
+        keepProblemBoxAtTheBottom();
         return;
     }
     txtOut->setPlainText(lines.join(QLatin1Char('\n')));
     txtOut->show();
     txtOut->raise();
+    keepProblemBoxAtTheBottom();
 }
 
 void frmVimo::keepProblemBoxAtTheBottom()
@@ -371,6 +379,8 @@ void frmVimo::keepProblemBoxAtTheBottom()
     constexpr int bottom = designHeight - problemBoxTop - problemBoxHeight;
     txtOut->setGeometry(problemBoxLeft, height() - bottom - problemBoxHeight,
                         std::max(width() - problemBoxLeft - right, 0), problemBoxHeight);
+    // The history slider runs along the view's lower edge, above any problem.
+    lookBackBar_->place(0, txtOut->isVisible() ? txtOut->y() : height(), width());
 }
 
 QString frmVimo::savePath(const QString& suffix) const
@@ -439,7 +449,8 @@ void frmVimo::onPaint()
     shownPicture_.reset();
     if (appliedSetup_ != currentSetup())
         sceneSetup();
-    paintScene(*VornCtl1, state_);
+    // A frozen frame or a difference is drawn from a copy of the state.
+    paintScene(*VornCtl1, lookBackBar_->lookBack().shownState(state_));
     shownPicture_ = currentPicture();
 }
 
@@ -448,7 +459,10 @@ void frmVimo::onPaint()
 void frmVimo::onPollTick()
 {
     const std::uint64_t grid = state_.gridRevision;
-    vorn::runHandler(QStringLiteral("serial poll"), [this] { serialPollTick(state_, *this); });
+    vorn::runHandler(QStringLiteral("serial poll"), [this] {
+        serialPollTick(state_, *this);
+        lookBackBar_->afterTick();
+    });
     if (live_ && state_.gridRevision != grid)
         RequestRedraw();
 }
@@ -457,6 +471,7 @@ void frmVimo::onAnimationTick()
 {
     vorn::runHandler(QStringLiteral("animation"), [this] { animationTick(state_, *this); });
     showPendingStatus();
+    lookBackBar_->refreshAge();
 }
 
 void frmVimo::onKey(QChar key)
@@ -495,6 +510,8 @@ bool frmVimo::eventFilter(QObject* watched, QEvent* event)
 
 void frmVimo::onChord(const QKeyEvent& key)
 {
+    if (lookBackBar_->handleChord(key))
+        return;
     if (key.isAutoRepeat())
         return;
     const Qt::KeyboardModifiers chord

@@ -5,6 +5,7 @@
 // routes their events to the viewer core.
 
 #include "InputLine.h"
+#include "LookBackBar.h"
 #include "MouseView.h"
 #include "ViewerHost.h"
 #include "ViewerState.h"
@@ -70,6 +71,7 @@ public:
     ViewerState& state() { return state_; }
     VornCtl* viewport() const { return VornCtl1; }
     InputLine& serialControl() { return ms_Comm; }
+    LookBackBar& lookBackBar() { return *lookBackBar_; }
     QLineEdit* statusBox() const { return txtStatus; }
     QPlainTextEdit* commandsBox() const { return txtCommands; }
     QPlainTextEdit* problemBox() const { return txtOut; }
@@ -122,6 +124,7 @@ private:
     struct PictureKey {
         SetupKey setup;
         std::uint64_t revision = 0;
+        std::uint64_t lookBack = 0; // a frozen frame, a baseline
         double pixelRatio = 1;
         bool operator==(const PictureKey&) const = default;
     };
@@ -146,6 +149,7 @@ private:
     int wheelRest_ = 0; // wheel turn short of a whole notch
     QString saveDir_;
     QMenu* viewMenu_ = nullptr;
+    LookBackBar* lookBackBar_ = nullptr;
     QAction* pauseAction_ = nullptr;
     QString standingProblem_;
     QString eventProblem_;

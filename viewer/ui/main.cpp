@@ -88,6 +88,18 @@ int main(int argc, char* argv[])
                        "(default: the working directory)."),
         QStringLiteral("DIR"));
     parser.addOption(saveDirOption);
+    const QCommandLineOption replayOption(
+        QStringLiteral("replay"),
+        QStringLiteral("Play the capture FILE (a --record file or any byte stream of frames) into the viewer "
+                       "instead of reading a port, one frame per 1/N s (--rate), through the same parser and "
+                       "rules; the last frame stays at the end. Freeze (Ctrl+Space) and the history slider "
+                       "step through it."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption rateOption(
+        QStringLiteral("rate"), QStringLiteral("With --replay, frames per second, from 0.01 to 100 (default 20)."),
+        QStringLiteral("N"), QStringLiteral("20"));
+    parser.addOption(replayOption);
+    parser.addOption(rateOption);
     parser.addOption(screenshotOption);
     parser.addOption(delayOption);
     // Parsed before the application exists, so -h and -v answer without
@@ -98,6 +110,8 @@ int main(int argc, char* argv[])
     if (const auto status = commandLine.requireWith(delayOption, screenshotOption))
         return *status;
     if (const auto status = commandLine.checkScreenshotFile(screenshotOption))
+        return *status;
+    if (const auto status = commandLine.requireWith(rateOption, replayOption))
         return *status;
 
     if (parser.isSet(listPortsOption)) {
@@ -122,6 +136,24 @@ int main(int argc, char* argv[])
         return commandLine.fail(QStringLiteral("--port wants a device path or a network source, not an empty name "
                                                "(leave --port out for COM%1)")
                                     .arg(MESHSCOPE_COMM_PORT));
+    const QString capture = parser.value(replayOption);
+    double replayRate = 20;
+    if (parser.isSet(replayOption)) {
+        for (const QCommandLineOption* line : {&portOption, &baudOption})
+            if (parser.isSet(*line))
+                return commandLine.fail(QStringLiteral("--replay plays a capture instead of a port: leave out --%1")
+                                            .arg(line->names().constFirst()));
+        QFile file(capture);
+        if (QFileInfo(capture).isDir() || !file.open(QIODevice::ReadOnly))
+            return commandLine.fail(
+                QStringLiteral("cannot read the capture %1: %2 (give a file that --record wrote)")
+                    .arg(capture, QFileInfo(capture).isDir() ? QStringLiteral("it is a folder") : file.errorString()));
+        bool rateOk = false;
+        replayRate = parser.value(rateOption).toDouble(&rateOk);
+        if (!rateOk || !(replayRate >= 0.01 && replayRate <= 100))
+            return commandLine.fail(QStringLiteral("--rate wants frames per second from 0.01 to 100, not \"%1\"")
+                                        .arg(parser.value(rateOption)));
+    }
     const bool network = NetComm::isNetworkPort(port);
     if (network) {
         try {
@@ -185,6 +217,8 @@ int main(int argc, char* argv[])
     meshscope::frmVimo window(MESHSCOPE_COMM_PORT, port);
     shown = &window;
     window.serialControl().setBaudRate(baud);
+    if (parser.isSet(replayOption))
+        window.serialControl().playCapture(capture, replayRate);
     if (parser.isSet(recordOption)) {
         // A recording pipe whose reader has gone then fails with EPIPE, which
         // stops the recording, instead of ending the viewer.
