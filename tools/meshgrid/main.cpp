@@ -21,19 +21,23 @@
 #include "DataFile.h"
 #include "GridText.h"
 #include "SerialInput.h"
+#include "SurfaceExport.h"
 #include "Usage.h"
 #include "ViewerState.h"
 
 namespace {
 
 constexpr const char* kProgram = "meshgrid";
-constexpr const char* kUsage = "Usage: meshgrid [--data FILE] [--smooth D] [--raw] [CAPTURE ...]";
+constexpr const char* kUsage = "Usage: meshgrid [--data FILE] [--smooth D] [--raw | --export FILE] [CAPTURE ...]";
 
 constexpr const char* kHelp = "Turns a captured serial stream or a data file into meshscope's height grid.\n"
                               "\n"
                               "  --data FILE   read FILE as the viewer reads datafile.dat, before the stream\n"
                               "  --smooth D    smoothing width as the key D (1..9) sets it: 2 x D - 1\n"
                               "  --raw         write the unsmoothed grid over the data extent instead\n"
+                              "  --export FILE write the drawn surface to FILE instead, by its ending: .stl\n"
+                              "                (binary) or .ply (ASCII) as one closed solid down to a floor\n"
+                              "                below the lowest height, .csv as x,y,z lines; whole or not at all\n"
                               "  CAPTURE ...   files holding the serial byte stream; - or none: standard input\n"
                               "  -h, --help, -v, --version\n"
                               "\n"
@@ -52,6 +56,7 @@ struct Options {
     std::optional<std::string> dataFile;
     std::optional<char> smoothKey;
     bool raw = false;
+    std::optional<std::string> exportFile;
     std::vector<std::string> captures;
 };
 
@@ -75,12 +80,14 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
             return std::nullopt;
         } else if (arg == "--raw") {
             options.raw = true;
-        } else if (arg == "--data" || arg == "--smooth") {
+        } else if (arg == "--data" || arg == "--smooth" || arg == "--export") {
             if (i + 1 >= argc)
                 return arg + " needs a value" + usage::seeHelp(kProgram);
             const std::string value = argv[++i];
             if (arg == "--data") {
                 options.dataFile = value;
+            } else if (arg == "--export") {
+                options.exportFile = value;
             } else if (value.size() == 1 && value[0] >= '1' && value[0] <= '9') {
                 options.smoothKey = value[0];
             } else {
@@ -95,6 +102,8 @@ std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
             options.captures.push_back(arg);
         }
     }
+    if (options.raw && options.exportFile)
+        return std::string("--raw and --export cannot be combined (the export is the drawn surface)");
     return std::nullopt;
 }
 
@@ -172,8 +181,13 @@ int run(const Options& options)
     if (firstX > lastX || firstY > lastY)
         return fail("no grid to write: " + (options.dataFile ? *options.dataFile : std::string("the data"))
                     + " holds no sample and no frame of the input was accepted");
-    const bool written = options.raw ? writeGrid(state->rawHeights, firstX, lastX, firstY, lastY)
-                                     : writeGrid(state->heights, firstX, lastX, firstY, lastY);
+    if (options.exportFile) {
+        if (const auto failure = meshscope::exportSurface(meshscope::drawnSurface(*state), *options.exportFile))
+            return fail("cannot export the surface to " + *options.exportFile + ": " + *failure);
+    }
+    const bool written = options.exportFile ? true
+        : options.raw                       ? writeGrid(state->rawHeights, firstX, lastX, firstY, lastY)
+                                            : writeGrid(state->heights, firstX, lastX, firstY, lastY);
     if (!written)
         return fail(std::string("cannot write the grid to standard output: ") + std::strerror(errno));
     std::cerr << "accepted " << state->interpCount << ", reference " << state->okCount << "; frames in the stream "

@@ -118,7 +118,7 @@ SolidMesh closedSolid(const DrawnSurface& s)
 std::string stlBinary(const SolidMesh& mesh)
 {
     std::string out = "meshscope surface: x and y in grid steps, z in height units";
-    out.resize(80, ' ');
+    out.resize(80, '\0');
     appendLittleEndian(out, static_cast<std::uint32_t>(mesh.triangles.size()), 4);
     out.reserve(out.size() + mesh.triangles.size() * 50);
     for (const auto& triangle : mesh.triangles) {
