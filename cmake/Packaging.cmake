@@ -48,6 +48,11 @@ endif()
 install(FILES ${PROJECT_SOURCE_DIR}/viewer/ui/meshscope.svg ${PROJECT_SOURCE_DIR}/examples/vorn.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
+# Something to open before a device is plugged in: a minute of meshsim's wave
+# as meshscope --record keeps it, and a data file.
+install(FILES ${PROJECT_SOURCE_DIR}/data/wave-capture.txt ${PROJECT_SOURCE_DIR}/data/datafile.dat
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/meshscope/examples)
+
 # The package's copyright file and changelog, where Debian's policy puts them;
 # the changelog compressed as the manual pages are.
 set(debian_docs ${CMAKE_INSTALL_DATADIR}/doc/meshscope)

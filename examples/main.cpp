@@ -1,21 +1,15 @@
 // Vorn: shows the examples window; can also write it to an image and exit.
-#include "CommandLine.h"
 #include "Form1.h"
+#include "Options.h"
 #include "ProgramStart.h"
 #include "WindowImage.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QTimer>
 
 namespace {
 
 constexpr int kScreenshotPatienceMs = 20000;
-
-QString versionText()
-{
-    return QString::asprintf("%d.%02d.%04d", VORN_VERSION_MAJOR, VORN_VERSION_MINOR, VORN_VERSION_REVISION);
-}
 
 // Once all four viewports have shown a frame, writes the window to path and quits.
 void scheduleScreenshot(Form1& form, const QString& path)
@@ -37,17 +31,8 @@ void scheduleScreenshot(Form1& form, const QString& path)
 
 int main(int argc, char** argv)
 {
-    CommandLine commandLine(QStringLiteral("Vorn"), versionText(),
-                            QStringLiteral("Four demonstration scenes of the VornCtl viewport."));
-    QCommandLineParser& parser = commandLine.parser();
-    const QCommandLineOption screenshotOption(
-        QStringLiteral("screenshot"),
-        QStringLiteral("Write the window to <file> (.png, .jpg or .jpeg) once every viewport has drawn, then exit."),
-        QStringLiteral("file"));
-    parser.addOption(screenshotOption);
-    if (const auto status = commandLine.parse(argumentList(argc, argv)))
-        return *status;
-    if (const auto status = commandLine.checkScreenshotFile(screenshotOption))
+    Options options;
+    if (const auto status = readOptions(argc, argv, options))
         return *status;
 
     const QString displayProblem = vorn::chooseDisplayPlatform(argc, argv);
@@ -62,8 +47,8 @@ int main(int argc, char** argv)
 
     Form1 form;
     vorn::placeOnScreen(form); // a screen smaller than the design gets a smaller window
-    if (parser.isSet(screenshotOption))
-        scheduleScreenshot(form, parser.value(screenshotOption));
+    if (options.screenshot)
+        scheduleScreenshot(form, *options.screenshot);
     form.show();
     return QApplication::exec();
 }

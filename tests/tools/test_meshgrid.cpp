@@ -119,7 +119,7 @@ TEST_F(Meshgrid, DataFileSmoothedAndRaw)
     EXPECT_EQ(smoothed.out, "1 1 1.25\n1 2 0\n");
     EXPECT_EQ(smoothed.err, "accepted 0, reference 0; frames in the stream 0\n");
 
-    const Outcome raw = run("--raw --data '" + data + "'");
+    const Outcome raw = run("--raw --data='" + data + "'");
     EXPECT_EQ(lineCount(raw.out), 3 * 4);
     EXPECT_TRUE(hasLine(raw.out, "3 2 7"));
     EXPECT_TRUE(hasLine(raw.out, "2 4 1"));
@@ -160,6 +160,10 @@ TEST_F(Meshgrid, BadUseFailsWithOneLine)
         {"--smooth 0", "bad --smooth value", ""},
         {"--smooth", "--smooth needs a value", ""},
         {"--bogus", "unknown option '--bogus' (see meshgrid --help)", ""},
+        {"-h --bogus", "unknown option '--bogus' (see meshgrid --help)", ""},
+        {"'--bo\ngus'", "unknown option '--bo gus' (see meshgrid --help)", ""},
+        {"--raw --raw '" + capture + "'", "--raw is given twice (give it once)", ""},
+        {"--smooth 2 --smooth 9 '" + capture + "'", "--smooth is given twice (give it once)", ""},
         {"--data '/nonexistent/d.dat'", "cannot open /nonexistent/d.dat: No such file", ""},
         {"'/nonexistent/capture.txt'",
          "cannot open /nonexistent/capture.txt: No such file or directory (check the path)", ""},

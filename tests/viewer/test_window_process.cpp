@@ -111,6 +111,8 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
          QStringLiteral("meshscope: --port is given twice (give it once)\n")},
         {{QStringLiteral("--baud"), QStringLiteral(" 9600")},
          QStringLiteral("--baud wants a positive whole number of bits per second, not \" 9600\"")},
+        {{QStringLiteral("--baud=9600x")},
+         QStringLiteral("--baud wants a positive whole number of bits per second, not \"9600x\"")},
         {{QStringLiteral("--baud"), QStringLiteral("2147483648")},
          QStringLiteral("--baud 2147483648 is more than any line runs at")},
         {{QStringLiteral("--list-ports"), QStringLiteral("--port"), QStringLiteral("x")},

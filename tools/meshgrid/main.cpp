@@ -20,91 +20,19 @@
 #include "FileChunks.h"
 #include "DataFile.h"
 #include "GridText.h"
+#include "Options.h"
 #include "SerialInput.h"
 #include "SurfaceExport.h"
-#include "Usage.h"
 #include "ViewerState.h"
 
 namespace {
 
 constexpr const char* kProgram = "meshgrid";
-constexpr const char* kUsage = "Usage: meshgrid [--data FILE] [--smooth D] [--raw | --export FILE] [CAPTURE ...]";
-
-constexpr const char* kHelp = "Turns a captured serial stream or a data file into meshscope's height grid.\n"
-                              "\n"
-                              "  --data FILE   read FILE as the viewer reads datafile.dat, before the stream\n"
-                              "  --smooth D    smoothing width as the key D (1..9) sets it: 2 x D - 1\n"
-                              "  --raw         write the unsmoothed grid over the data extent instead\n"
-                              "  --export FILE write the drawn surface to FILE instead, by its ending: .stl\n"
-                              "                (binary) or .ply (ASCII) as one closed solid down to a floor\n"
-                              "                below the lowest height, .csv as x,y,z lines; whole or not at all\n"
-                              "  CAPTURE ...   files holding the serial byte stream; - or none: standard input\n"
-                              "  -h, --help, -v, --version\n"
-                              "\n"
-                              "The stream is played to the viewer's poll tick one piece per tick, each piece\n"
-                              "ending at a \">\", and one quiet tick follows. Writes one line \"x y z\" per cell\n"
-                              "of the drawn range, x outer and y inner, and on standard error\n"
-                              "\"accepted N, reference M; frames in the stream K\": N counts accepted takes, as\n"
-                              "the viewer's counters do, so a complete frame left last in the buffer counts\n"
-                              "again at each later tick; M counts those that were the reference frame; K\n"
-                              "counts the frames \"<\" ... \">\" in the stream, well-formed or not.\n"
-                              "Exit status 0, or 2 with a one-line message on a bad option, a file that\n"
-                              "cannot be read, an input with nothing to grid, or output that cannot be written.\n";
-
-struct Options {
-    bool exitAfterInfo = false;
-    std::optional<std::string> dataFile;
-    std::optional<char> smoothKey;
-    bool raw = false;
-    std::optional<std::string> exportFile;
-    std::vector<std::string> captures;
-};
 
 int fail(const std::string& message)
 {
     std::cerr << kProgram << ": " << message << '\n';
     return 2;
-}
-
-// Parses the command line; on a bad option returns the message to print.
-std::optional<std::string> parseOptions(int argc, char** argv, Options& options)
-{
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (usage::isHelpOption(arg) || usage::isVersionOption(arg)) {
-            if (usage::isHelpOption(arg))
-                std::cout << kUsage << '\n' << kHelp;
-            else
-                usage::printVersion(kProgram, MESHGRID_VERSION);
-            options.exitAfterInfo = true;
-            return std::nullopt;
-        } else if (arg == "--raw") {
-            options.raw = true;
-        } else if (arg == "--data" || arg == "--smooth" || arg == "--export") {
-            if (i + 1 >= argc)
-                return arg + " needs a value" + usage::seeHelp(kProgram);
-            const std::string value = argv[++i];
-            if (arg == "--data") {
-                options.dataFile = value;
-            } else if (arg == "--export") {
-                options.exportFile = value;
-            } else if (value.size() == 1 && value[0] >= '1' && value[0] <= '9') {
-                options.smoothKey = value[0];
-            } else {
-                return "bad --smooth value \"" + value + "\" (use a digit from 1 to 9)";
-            }
-        } else if (arg == "--") {
-            for (++i; i < argc; ++i)
-                options.captures.push_back(argv[i]);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return "unknown option '" + arg + "'" + usage::seeHelp(kProgram);
-        } else {
-            options.captures.push_back(arg);
-        }
-    }
-    if (options.raw && options.exportFile)
-        return std::string("--raw and --export cannot be combined (the export is the drawn surface)");
-    return std::nullopt;
 }
 
 // Advice for a file that cannot be opened, by the reason.
@@ -200,10 +128,8 @@ int run(const Options& options)
 int main(int argc, char** argv)
 {
     Options options;
-    if (const auto error = parseOptions(argc, argv, options))
-        return usage::failCommandLine(kProgram, *error);
-    if (options.exitAfterInfo)
-        return 0;
+    if (const auto status = readOptions(argc, argv, options))
+        return *status;
     try {
         return run(options);
     } catch (const std::bad_alloc&) {

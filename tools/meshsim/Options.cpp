@@ -6,8 +6,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <vector>
 
 namespace {
+
+using UsageError = usage::BadCommandLine;
 
 // Reads the whole text as a number within [low, high]; `range` words the limits.
 template <typename T>
@@ -34,77 +37,50 @@ Pattern parsePattern(const std::string& text)
 
 // An option that the chosen pattern or the replay would ignore is refused, so
 // nobody believes it took effect.
-void checkOptionsApply(const Options& options, const std::vector<std::string>& given)
+void checkOptionsApply(const Options& options, const usage::Arguments& arguments)
 {
-    const auto was = [&](const char* name) { return std::find(given.begin(), given.end(), name) != given.end(); };
     if (!options.replayFile.empty()) {
-        for (const char* name : {"--pattern", "--points", "--seed"}) {
-            if (was(name))
-                throw UsageError(std::string(name) + " does not apply to --replay, which sends the file as it is");
+        for (const char* name : {"pattern", "points", "seed"}) {
+            if (arguments.isSet(name))
+                throw UsageError("--" + std::string(name)
+                                 + " does not apply to --replay, which sends the file as it is");
         }
         return;
     }
-    if (was("--points") && options.pattern != Pattern::Wave)
+    if (arguments.isSet("points") && options.pattern != Pattern::Wave)
         throw UsageError("--points applies only to --pattern wave");
-    if (was("--seed") && options.pattern != Pattern::Random)
+    if (arguments.isSet("seed") && options.pattern != Pattern::Random)
         throw UsageError("--seed applies only to --pattern random");
 }
 
-} // namespace
-
-Options parseOptions(const std::vector<std::string>& args)
+// Takes the values in the order given, so the first bad one is named; throws UsageError.
+Options parseOptions(const usage::Arguments& arguments)
 {
     Options options;
-    std::vector<std::string> given;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::optional<std::string> inlineValue;
-        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inlineValue = name.substr(eq + 1);
-            name.resize(eq);
-        }
-        auto value = [&]() -> std::string {
-            if (inlineValue)
-                return *inlineValue;
-            if (i + 1 >= args.size())
-                throw UsageError(name + " needs a value" + usage::seeHelp("meshsim"));
-            return args[++i];
-        };
-        if (usage::isHelpOption(name))
-            options.help = true;
-        else if (usage::isVersionOption(name))
-            options.version = true;
-        else if (name == "--rate")
+    for (const std::string& name : arguments.given()) {
+        const std::string option = "--" + name;
+        const std::string value = arguments.value(name);
+        if (name == "rate")
             options.rate
-                = parseNumber<double>(name, value(), 0.01, 1000.0, "a rate from 0.01 to 1000 frames per second");
-        else if (name == "--pattern")
-            options.pattern = parsePattern(value());
-        else if (name == "--points")
-            options.points = parseNumber<int>(name, value(), 2, 21, "a number of points from 2 to 21");
-        else if (name == "--count")
-            options.count = parseNumber<long long>(name, value(), 0, 1'000'000'000'000LL, "a frame count of 0 or more");
-        else if (name == "--replay")
-            options.replayFile = value();
-        else if (name == "--device")
-            options.devicePath = value();
-        else if (name == "--listen")
-            options.listen = value();
-        else if (name == "--send")
-            options.send = value();
-        else if (name == "--seed")
-            options.seed = parseNumber<std::uint32_t>(name, value(), 0, UINT32_MAX, "a seed from 0 to 4294967295");
-        else if (name.empty() || name[0] != '-')
-            throw UsageError("unexpected argument '" + args[i] + "'" + usage::seeHelp("meshsim"));
-        else
-            throw UsageError("unknown option '" + args[i] + "'" + usage::seeHelp("meshsim"));
-        if (inlineValue && (usage::isHelpOption(name) || usage::isVersionOption(name)))
-            throw UsageError(name + " takes no value");
-        // A second value would quietly replace the first.
-        if (std::find(given.begin(), given.end(), name) != given.end())
-            throw UsageError(name + " is given twice (give it once)");
-        given.push_back(name);
+                = parseNumber<double>(option, value, 0.01, 1000.0, "a rate from 0.01 to 1000 frames per second");
+        else if (name == "pattern")
+            options.pattern = parsePattern(value);
+        else if (name == "points")
+            options.points = parseNumber<int>(option, value, 2, 21, "a number of points from 2 to 21");
+        else if (name == "count")
+            options.count = parseNumber<long long>(option, value, 0, 1'000'000'000'000LL, "a frame count of 0 or more");
+        else if (name == "replay")
+            options.replayFile = value;
+        else if (name == "device")
+            options.devicePath = value;
+        else if (name == "listen")
+            options.listen = value;
+        else if (name == "send")
+            options.send = value;
+        else if (name == "seed")
+            options.seed = parseNumber<std::uint32_t>(option, value, 0, UINT32_MAX, "a seed from 0 to 4294967295");
     }
-    checkOptionsApply(options, given);
+    checkOptionsApply(options, arguments);
     const int ends = int(!options.devicePath.empty()) + int(!options.listen.empty()) + int(!options.send.empty());
     if (ends > 1)
         throw UsageError("give one of --device, --listen and --send: meshsim writes to one line");
@@ -119,9 +95,8 @@ Options parseOptions(const std::vector<std::string>& args)
     return options;
 }
 
-const char* helpText()
-{
-    return R"(Usage: meshsim [OPTION]...
+const char* const kHelp =
+    R"(Usage: meshsim [OPTION]...
 Sends sample frames like the measuring device, so the viewer can run without it.
 
 By default meshsim opens a pseudo-terminal, prints its path on one line
@@ -159,4 +134,26 @@ last frame can still be read).
 Exit status: 0 when stopped as above, 1 when the line or file cannot be used,
 2 for a bad command line.
 )";
+
+} // namespace
+
+std::optional<int> readOptions(int argc, char** argv, Options& options)
+{
+    try {
+        const usage::Arguments arguments("meshsim",
+                                         {{"rate", true},
+                                          {"pattern", true},
+                                          {"points", true},
+                                          {"count", true},
+                                          {"replay", true},
+                                          {"device", true},
+                                          {"listen", true},
+                                          {"send", true},
+                                          {"seed", true}},
+                                         std::vector<std::string>(argv + 1, argv + argc));
+        options = parseOptions(arguments);
+        return arguments.answer(kHelp, MESHSIM_VERSION);
+    } catch (const UsageError& e) {
+        return usage::failCommandLine("meshsim", e.what());
+    }
 }

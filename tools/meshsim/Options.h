@@ -2,9 +2,7 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
-#include <vector>
 
 enum class Pattern { Reference, Wave, Random };
 
@@ -18,15 +16,9 @@ struct Options {
     std::string listen;                // serve each TCP client here instead
     std::string send;                  // send datagrams here instead
     std::optional<std::uint32_t> seed; // for the random pattern
-    bool help = false;
-    bool version = false;
 };
 
-// A command line that cannot be used; what() is the one-line reason.
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-Options parseOptions(const std::vector<std::string>& args);
-const char* helpText();
+// Reads main's arguments into options. Returns the exit status when the
+// program ends here: 0 after the help or the version, 2 after a line that
+// says what is wrong with the command line.
+std::optional<int> readOptions(int argc, char** argv, Options& options);

@@ -5,7 +5,6 @@
 #include "Options.h"
 #include "SerialInput.h"
 #include "TextSplit.h"
-#include "Usage.h"
 
 #include <chrono>
 #include <cstdio>
@@ -143,19 +142,8 @@ std::string viewerCommand()
 int main(int argc, char** argv)
 {
     Options options;
-    try {
-        options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
-    } catch (const UsageError& e) {
-        return usage::failCommandLine("meshsim", e.what());
-    }
-    if (options.help) {
-        std::cout << helpText();
-        return 0;
-    }
-    if (options.version) {
-        usage::printVersion("meshsim", MESHSIM_VERSION);
-        return 0;
-    }
+    if (const auto status = readOptions(argc, argv, options))
+        return *status;
     try {
         FrameSource source(options);
         installStopSignals();

@@ -1,0 +1,205 @@
+#include "Options.h"
+
+#include "CommandLine.h"
+#include "MSComm.h"
+#include "NetComm.h"
+#include "PortList.h"
+#include "ViewerState.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cstdio>
+
+namespace meshscope {
+
+namespace {
+
+// Why the network source port cannot be used; empty when it can.
+QString networkAddressProblem(const QString& port)
+{
+    try {
+        NetComm().setAddress(port);
+    } catch (const SerialPortError& error) {
+        return QString::fromStdString(error.what());
+    }
+    return {};
+}
+
+// --list-ports: a line per serial port the system reports, on standard output.
+int listSerialPorts(const char* program)
+{
+    const QStringList ports = serialPortLines();
+    if (ports.isEmpty())
+        std::printf(
+            "%s: no serial ports found (a USB adapter shows once plugged in; pseudo-terminals are not listed)\n",
+            program);
+    for (const QString& line : ports)
+        std::printf("%s\n", line.toLocal8Bit().constData());
+    return 0;
+}
+
+} // namespace
+
+std::optional<int> readOptions(const Build& build, int argc, char** argv, Options& options)
+{
+    CommandLine commandLine(QString::fromLatin1(build.program), QString::fromLatin1(build.version),
+                            QStringLiteral("Live surface viewer: interpolates sample frames from a serial line "
+                                           "(default COM%1) or datafile.dat in the working directory and draws "
+                                           "them as a lit 3-D surface. The status line counts accepted takes: "
+                                           "a complete frame left last is taken again at every 10 ms poll, so a "
+                                           "quiet line keeps counting.")
+                                .arg(build.commPort));
+    const QCommandLineOption portOption(
+        QStringLiteral("port"),
+        QStringLiteral("Read frames from the serial device PATH instead of COM%1 (/dev/ttyS%2); or from the "
+                       "network: tcp://HOST:PORT connects to a serial-to-network bridge such as ser2net, "
+                       "udp://[ADDRESS]:PORT takes the datagrams sent to that port.")
+            .arg(build.commPort)
+            .arg(build.commPort - 1),
+        QStringLiteral("PATH"));
+    const QCommandLineOption baudOption(
+        QStringLiteral("baud"),
+        QStringLiteral("Line speed in bits per second (default %1); 8 data bits, no parity, one stop bit. "
+                       "Serial ports only.")
+            .arg(MSComm::BaudRate),
+        QStringLiteral("N"), QString::number(MSComm::BaudRate));
+    const QCommandLineOption listPortsOption(
+        QStringLiteral("list-ports"),
+        QStringLiteral("Print each serial port found (path, description, maker, serial number) and exit; "
+                       "takes no other option."));
+    const QCommandLineOption recordOption(
+        QStringLiteral("record"),
+        QStringLiteral("Append every byte read from the line to FILE, unchanged and in order, "
+                       "including what the space key throws away; meshsim --replay and meshgrid "
+                       "take the file back."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption dataOption(
+        QStringLiteral("data"),
+        QStringLiteral("Read the samples of FILE at start and on the key f (default: %1 in the working directory).")
+            .arg(QLatin1String(kDataFileName)),
+        QStringLiteral("FILE"), QLatin1String(kDataFileName));
+    const QCommandLineOption liveOption(
+        QStringLiteral("live"),
+        QStringLiteral("Draw each new frame as it arrives, at the pace the drawing allows, instead of at the "
+                       "next 250 ms animation tick; a frame taken again unchanged draws nothing."));
+    const QCommandLineOption saveDirOption(
+        QStringLiteral("save-dir"),
+        QStringLiteral("Write the pictures (Ctrl+S) and grids (Ctrl+Shift+S) saved from the window to DIR "
+                       "(default: the working directory)."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption screenshotOption(
+        QStringLiteral("screenshot"),
+        QStringLiteral(
+            "Start as usual, write the window to FILE (.png, .jpg or .jpeg) once a frame is shown, and exit."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption delayOption(
+        QStringLiteral("screenshot-delay"),
+        QStringLiteral("With --screenshot, let MS milliseconds of live frames pass first (default 0)."),
+        QStringLiteral("MS"), QStringLiteral("0"));
+    const QCommandLineOption replayOption(
+        QStringLiteral("replay"),
+        QStringLiteral("Play the capture FILE (a --record file or any byte stream of frames) into the viewer "
+                       "instead of reading a port, one frame per 1/N s (--rate), through the same parser and "
+                       "rules; the last frame stays at the end. Freeze (Ctrl+Space) and the history slider "
+                       "step through it."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption rateOption(
+        QStringLiteral("rate"), QStringLiteral("With --replay, frames per second, from 0.01 to 100 (default 20)."),
+        QStringLiteral("N"), QStringLiteral("20"));
+    for (const QCommandLineOption* option :
+         {&portOption, &baudOption, &listPortsOption, &recordOption, &dataOption, &liveOption, &saveDirOption,
+          &replayOption, &rateOption, &screenshotOption, &delayOption})
+        commandLine.addOption(*option);
+
+    // Read before the application exists, so -h and -v answer without
+    // anything Qt may say while it starts.
+    if (const auto status = commandLine.parse(argc, argv, QStringLiteral("use --data FILE to read a data file")))
+        return status;
+    if (const auto status = commandLine.requireWith(delayOption, screenshotOption))
+        return status;
+    if (const auto status = commandLine.checkScreenshotFile(screenshotOption))
+        return status;
+    if (const auto status = commandLine.requireWith(rateOption, replayOption))
+        return status;
+
+    if (commandLine.isSet(listPortsOption)) {
+        for (const QString& name : commandLine.optionNames()) {
+            if (!listPortsOption.names().contains(name))
+                return commandLine.fail(
+                    QStringLiteral("--list-ports takes no other option, not --%1 (it only lists the serial ports)")
+                        .arg(name));
+        }
+        return listSerialPorts(build.program);
+    }
+
+    options.port = commandLine.value(portOption);
+    if (commandLine.isSet(portOption) && options.port.isEmpty())
+        return commandLine.fail(QStringLiteral("--port wants a device path or a network source, not an empty name "
+                                               "(leave --port out for COM%1)")
+                                    .arg(build.commPort));
+    if (NetComm::isNetworkPort(options.port)) {
+        if (const QString problem = networkAddressProblem(options.port); !problem.isEmpty())
+            return commandLine.fail(problem);
+        if (commandLine.isSet(baudOption))
+            return commandLine.fail(
+                QStringLiteral("--baud applies only to a serial port, not to %1 (the device server sets the rate)")
+                    .arg(options.port));
+    }
+
+    // Plain digits only: no sign, no blanks, nothing past the largest whole number.
+    const QString baudText = commandLine.value(baudOption);
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    const bool allDigits = digits.match(baudText).hasMatch();
+    bool baudOk = false;
+    options.baud = allDigits ? baudText.toInt(&baudOk) : 0;
+    if (allDigits && !baudOk)
+        return commandLine.fail(
+            QStringLiteral("--baud %1 is more than any line runs at (at most 2147483647 bits per second)")
+                .arg(baudText));
+    if (!baudOk || options.baud <= 0)
+        return commandLine.fail(
+            QStringLiteral("--baud wants a positive whole number of bits per second, not \"%1\"").arg(baudText));
+
+    options.saveDir = commandLine.value(saveDirOption);
+    const QFileInfo saveDir(options.saveDir);
+    if (commandLine.isSet(saveDirOption) && !(saveDir.isDir() && saveDir.isWritable()))
+        return commandLine.fail(
+            QStringLiteral("--save-dir %1 is not a folder this user may write to (create it or choose another)")
+                .arg(options.saveDir));
+
+    bool delayOk = false;
+    options.screenshotDelayMs = commandLine.value(delayOption).toInt(&delayOk);
+    if (!delayOk || options.screenshotDelayMs < 0)
+        return commandLine.fail(QStringLiteral("--screenshot-delay wants a number of milliseconds, not \"%1\"")
+                                    .arg(commandLine.value(delayOption)));
+
+    if (commandLine.isSet(replayOption)) {
+        for (const QCommandLineOption* line : {&portOption, &baudOption})
+            if (commandLine.isSet(*line))
+                return commandLine.fail(QStringLiteral("--replay plays a capture instead of a port: leave out --%1")
+                                            .arg(line->names().constFirst()));
+        const QString capture = commandLine.value(replayOption);
+        QFile file(capture);
+        const bool folder = QFileInfo(capture).isDir();
+        if (folder || !file.open(QIODevice::ReadOnly))
+            return commandLine.fail(QStringLiteral("cannot read the capture %1: %2 (give a file that --record wrote)")
+                                        .arg(capture, folder ? QStringLiteral("it is a folder") : file.errorString()));
+        bool rateOk = false;
+        options.replayRate = commandLine.value(rateOption).toDouble(&rateOk);
+        if (!rateOk || !(options.replayRate >= 0.01 && options.replayRate <= 100))
+            return commandLine.fail(QStringLiteral("--rate wants frames per second from 0.01 to 100, not \"%1\"")
+                                        .arg(commandLine.value(rateOption)));
+        options.replay = capture;
+    }
+    if (commandLine.isSet(recordOption))
+        options.recordFile = commandLine.value(recordOption);
+    options.dataFile = commandLine.value(dataOption);
+    options.live = commandLine.isSet(liveOption);
+    if (commandLine.isSet(screenshotOption))
+        options.screenshot = commandLine.value(screenshotOption);
+    return std::nullopt;
+}
+
+} // namespace meshscope
