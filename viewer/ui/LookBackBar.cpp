@@ -34,7 +34,11 @@ LookBackBar::LookBackBar(QWidget& window, ViewerState& live) : QObject(&window),
     panel_->setObjectName(QStringLiteral("historyPanel"));
     panel_->setAttribute(Qt::WA_NativeWindow);
     panel_->setAutoFillBackground(true);
-    panel_->setPalette(QApplication::palette()); // the window's own ground is black
+    // The view's black ground, with the help box's grey for the text.
+    QPalette colours = panel_->palette();
+    colours.setColor(QPalette::Window, Qt::black);
+    colours.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::Disabled, QPalette::WindowText));
+    panel_->setPalette(colours);
     auto* layout = new QHBoxLayout(panel_);
     layout->setContentsMargins(8, 2, 8, 2);
     slider_ = new QSlider(Qt::Horizontal, panel_);
