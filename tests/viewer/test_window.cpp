@@ -34,6 +34,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -869,6 +870,32 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
     EXPECT_FALSE(bar.sliderPanel()->isVisible());
     EXPECT_EQ(drawnGridText(state()), meshgridOf(stream));
     EXPECT_EQ(&bar.lookBack().shownState(state()), &state());
+
+    // The menu's baseline: the live surface less itself is flat at 0.
+    const auto item = [&](const QString& text) {
+        for (QAction* action : window->viewMenu()->actions())
+            if (action->text().startsWith(text))
+                return action;
+        ADD_FAILURE() << "no menu item " << text.toStdString();
+        return window->viewMenu()->actions().constFirst();
+    };
+    item(QStringLiteral("Set baseline"))->trigger();
+    item(QStringLiteral("Show difference"))->trigger();
+    meshscope::ViewerState& difference = bar.lookBack().shownState(state());
+    for (int x = difference.drawMinX; x <= difference.drawMaxX; ++x)
+        for (int y = difference.drawMinY; y <= difference.drawMaxY; ++y)
+            ASSERT_EQ(difference.heights[x][y], 0.0f) << x << ' ' << y;
+
+    // Export surface... writes what is shown (here as the file its dialog chose).
+    item(QStringLiteral("Clear baseline"))->trigger();
+    StderrCapture errors;
+    const QString exported = recordDir.filePath(QStringLiteral("surface.csv"));
+    bar.exportTo(exported);
+    std::string grid = meshgridOf(stream);
+    std::replace(grid.begin(), grid.end(), ' ', ',');
+    EXPECT_EQ(fileContent(exported), "x,y,z\n" + grid);
+    EXPECT_NE(errors.text().find("meshscope: exported the surface to " + exported.toStdString()), std::string::npos)
+        << errors.text();
 }
 
 // A capture replayed in the window ends on the picture of a window that was

@@ -421,8 +421,9 @@ void frmVimo::savePicture()
 
 void frmVimo::saveGrid()
 {
-    const std::string text
-        = gridText(state_.heights, state_.drawMinX, state_.drawMaxX, state_.drawMinY, state_.drawMaxY);
+    // The grid drawn: a frozen frame or a difference when that is what is shown.
+    const ViewerState& shown = lookBackBar_->lookBack().shownState(state_);
+    const std::string text = gridText(shown.heights, shown.drawMinX, shown.drawMaxX, shown.drawMinY, shown.drawMaxY);
     const QString path = savePath(QStringLiteral("-grid.txt"));
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(text.data(), qint64(text.size())) == qint64(text.size())
