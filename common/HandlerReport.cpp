@@ -1,18 +1,33 @@
 #include "HandlerReport.h"
 
+#include "ProgramLine.h"
+
 #include <QCoreApplication>
 
-#include <cstdio>
+#include <cerrno>
 #include <exception>
 
 namespace vorn {
 
 void reportLine(const QString& program, const QString& text)
 {
-    QString line = program + QStringLiteral(": ") + text;
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-    std::fflush(stderr);
+    writeProgramLine(program.toLocal8Bit().toStdString(), text.toLocal8Bit().toStdString());
+}
+
+QString programName()
+{
+    const QString name = QCoreApplication::applicationName();
+    return name.isEmpty() ? QString::fromLocal8Bit(program_invocation_short_name) : name;
+}
+
+void reportError(const QString& text)
+{
+    reportLine(programName(), text);
+}
+
+void reportNotice(const QString& text)
+{
+    reportLine(programName(), text);
 }
 
 bool runHandler(const QString& handler, const std::function<void()>& body)
@@ -26,8 +41,7 @@ bool runHandler(const QString& handler, const std::function<void()>& body)
     } catch (...) {
         what = QStringLiteral("unknown error");
     }
-    const QString program = QCoreApplication::instance() ? QCoreApplication::applicationName() : QString();
-    reportLine(program.isEmpty() ? QStringLiteral("vorn") : program, handler + QStringLiteral(": ") + what);
+    reportError(handler + QStringLiteral(": ") + what);
     return false;
 }
 

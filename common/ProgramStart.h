@@ -13,7 +13,8 @@ namespace vorn {
 // Call before the QApplication exists. Chooses the X11 platform (also under
 // XWayland) and returns an empty string; where the program cannot draw, it
 // chooses the offscreen platform instead, so that --help and --version still
-// answer, and returns why it cannot draw and what to do, for failStart().
+// answer, and returns why it cannot draw and what to do, for the program to
+// report before it exits.
 // argv may name the platform with -platform, as Qt allows.
 QString chooseDisplayPlatform(int argc, char** argv);
 

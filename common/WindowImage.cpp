@@ -1,7 +1,7 @@
 #include "WindowImage.h"
 
 #include "CommandLine.h"
-#include "ProgramStart.h"
+#include "HandlerReport.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -27,8 +27,7 @@ void saveScreenshotAndQuit(const QImage& picture, const QString& path)
         QCoreApplication::exit(0);
         return;
     }
-    vorn::reportLine(
-        QCoreApplication::applicationName(),
+    vorn::reportError(
         QStringLiteral("cannot write the screenshot %1: %2 (choose a writable file)").arg(path, writer.errorString()));
     QCoreApplication::exit(1);
 }

@@ -9,15 +9,15 @@
 #include <string>
 
 // Raised when a line cannot be opened; what() names the device and the reason.
-class SerialPortError : public std::runtime_error {
+class LineOpenError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
 // Raised when an opened port refuses the chosen line speed; the port is closed.
-class SerialSpeedError : public SerialPortError {
+class LineSpeedError : public LineOpenError {
 public:
-    using SerialPortError::SerialPortError;
+    using LineOpenError::LineOpenError;
 };
 
 // What the viewer reads its characters through: a serial port or a network
@@ -31,7 +31,7 @@ public:
 
     // Open and delivering.
     virtual bool PortOpen() const = 0;
-    // Opening throws SerialPortError when it fails at once; an open that
+    // Opening throws LineOpenError when it fails at once; an open that
     // takes time (a network connection) ends in opened or openFailed.
     virtual void setPortOpen(bool open) = 0;
     // An open under way that will end in opened or openFailed.

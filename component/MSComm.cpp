@@ -50,8 +50,8 @@ MSComm::MSComm(QObject* parent) : LineControl(parent)
     // Unlimited: the stored 1024 is not a cap, so a slow reader loses nothing.
     port_.setReadBufferSize(0);
     connect(&port_, &QSerialPort::errorOccurred, this, &MSComm::onErrorOccurred);
-    connect(&reader_, &SerialReader::discarded, this, &MSComm::discarded);
-    connect(&reader_, &SerialReader::portFailed, this, [this](const QString& message) {
+    connect(&reader_, &LineReader::discarded, this, &MSComm::discarded);
+    connect(&reader_, &LineReader::portFailed, this, [this](const QString& message) {
         port_.clearError();
         emit portFailed(message);
     });
@@ -65,14 +65,14 @@ MSComm::~MSComm()
 void MSComm::setCommPort(int n)
 {
     if (n < 1)
-        throw SerialPortError("invalid port number COM" + std::to_string(n) + " (ports count from COM1)");
+        throw LineOpenError("invalid port number COM" + std::to_string(n) + " (ports count from COM1)");
     setDevicePath(QStringLiteral("/dev/ttyS%1").arg(n - 1));
 }
 
 void MSComm::setDevicePath(const QString& path)
 {
     if (PortOpen())
-        throw SerialPortError("cannot change the port while " + path_.toStdString() + " is open (close it first)");
+        throw LineOpenError("cannot change the port while " + path_.toStdString() + " is open (close it first)");
     path_ = path;
     port_.setPortName(path);
 }
@@ -85,7 +85,7 @@ QString MSComm::devicePath() const
 void MSComm::setBaudRate(qint32 rate)
 {
     if (PortOpen())
-        throw SerialPortError("cannot change the speed while " + path_.toStdString() + " is open (close it first)");
+        throw LineOpenError("cannot change the speed while " + path_.toStdString() + " is open (close it first)");
     baudRate_ = rate;
 }
 
@@ -120,7 +120,7 @@ void MSComm::open()
     if (!port_.open(QIODevice::ReadWrite)) {
         const std::string reason = openFailureReason();
         port_.clearError();
-        throw SerialPortError("cannot open " + path_.toStdString() + ": " + reason);
+        throw LineOpenError("cannot open " + path_.toStdString() + ": " + reason);
     }
     // Later openers are refused (EBUSY) instead of splitting the stream with
     // this one; the superuser is exempt, as the system decides.
@@ -129,8 +129,8 @@ void MSComm::open()
         const std::string reason = port_.errorString().toStdString();
         port_.close();
         port_.clearError();
-        throw SerialSpeedError("cannot set " + std::to_string(baudRate_) + " baud on " + path_.toStdString() + ": "
-                               + reason);
+        throw LineSpeedError("cannot set " + std::to_string(baudRate_) + " baud on " + path_.toStdString() + ": "
+                             + reason);
     }
     // A driver may quietly take a rate it cannot run near one it can.
     if (const auto took = driverRate(); took && *took != baudRate_) {
@@ -153,8 +153,8 @@ void MSComm::checkLockHolder() const
     const QString who = holder->program.isEmpty()
         ? QStringLiteral("process %1").arg(holder->pid)
         : QStringLiteral("%1, process %2").arg(holder->program).arg(holder->pid);
-    throw SerialPortError("cannot open " + path_.toStdString() + ": device is busy (" + who.toStdString()
-                          + " has it open)");
+    throw LineOpenError("cannot open " + path_.toStdString() + ": device is busy (" + who.toStdString()
+                        + " has it open)");
 }
 
 QString MSComm::lockFilePath(const QString& devicePath)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "LineControl.h"
-#include "SerialReader.h"
+#include "LineReader.h"
 
 #include <QByteArray>
 #include <QSerialPort>
@@ -47,7 +47,7 @@ public:
     // Stored settings. While polled, the receive buffer grows as needed so no
     // character is lost; while paused it holds at most InBufferSize.
     static constexpr qint32 BaudRate = 115200;
-    static constexpr int InBufferSize = SerialReader::PausedLimit;
+    static constexpr int InBufferSize = LineReader::PausedLimit;
 
 protected:
     // The rate the driver runs the open port at, when it can be read back.
@@ -61,7 +61,7 @@ private:
     void onErrorOccurred(QSerialPort::SerialPortError error);
 
     QSerialPort port_;
-    SerialReader reader_{port_};
+    LineReader reader_{port_};
     QString path_;
     qint32 baudRate_ = BaudRate;
 };

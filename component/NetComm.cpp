@@ -1,8 +1,11 @@
 #include "NetComm.h"
 
+#include "LineAddress.h"
+
 #include <QMetaObject>
 #include <QNetworkDatagram>
-#include <QUrl>
+
+#include <cstring>
 
 namespace {
 
@@ -71,50 +74,45 @@ NetComm::~NetComm()
 
 bool NetComm::isNetworkPort(const QString& name)
 {
-    return name.startsWith(QLatin1String("tcp://")) || name.startsWith(QLatin1String("udp://"));
+    return lineaddress::isSource(name.toStdString());
 }
 
 void NetComm::setAddress(const QString& name)
 {
     if (PortOpen() || opening())
-        throw SerialPortError("cannot change the source while " + name_.toStdString() + " is open (close it first)");
-    const QUrl url(name, QUrl::StrictMode);
-    const bool tcp = url.scheme() == QLatin1String("tcp");
-    const std::string form = tcp ? "tcp://HOST:PORT" : "udp://[ADDRESS]:PORT";
-    const auto bad = [&](const std::string& what) {
-        return SerialPortError("cannot use " + name.toStdString() + ": " + what + " (write " + form + ")");
-    };
-    if (!url.isValid() || !isNetworkPort(name))
-        throw bad("not a network address");
-    if (!url.path().isEmpty() || url.hasQuery() || url.hasFragment() || !url.userInfo().isEmpty())
-        throw bad("only a host and a port may follow the scheme");
-    if (url.port() < 1 || url.port() > 65535)
-        throw bad("the port must be a number from 1 to 65535");
+        throw LineOpenError("cannot change the source while " + name_.toStdString() + " is open (close it first)");
+    const std::string text = name.toStdString();
+    lineaddress::Address address;
+    try {
+        address = lineaddress::parseSource(text);
+    } catch (const lineaddress::AddressError& error) {
+        throw LineOpenError(error.what());
+    }
+    const bool tcp = lineaddress::isTcpSource(text);
+    // A UDP host is a numeric address by then, which QHostAddress reads.
     QHostAddress bindAddress = QHostAddress::Any;
-    if (tcp && url.host().isEmpty())
-        throw bad("the host is missing");
-    if (!tcp && !url.host().isEmpty() && !bindAddress.setAddress(url.host()))
-        throw bad("a UDP source binds to a numeric address of this machine, not \"" + url.host().toStdString() + "\"");
+    if (!tcp && !address.host.empty())
+        bindAddress.setAddress(QString::fromStdString(address.host));
     name_ = name;
     tcp_ = tcp;
-    host_ = url.host();
+    host_ = QString::fromStdString(address.host);
     bindAddress_ = bindAddress;
-    port_ = static_cast<quint16>(url.port());
+    port_ = address.port;
     reader_.reset();
     datagrams_.reset();
     if (tcp_) {
         // Bounded: a sender faster than the polls waits (TCP flow control)
         // rather than filling memory; nothing is lost.
         tcpSocket_.setReadBufferSize(ReadAheadLimit);
-        reader_ = std::make_unique<SerialReader>(tcpSocket_);
+        reader_ = std::make_unique<LineReader>(tcpSocket_);
         reader_->setReadAheadLimit(ReadAheadLimit);
     } else {
         datagrams_ = std::make_unique<DatagramDevice>(udpSocket_);
-        reader_ = std::make_unique<SerialReader>(*datagrams_);
+        reader_ = std::make_unique<LineReader>(*datagrams_);
     }
     reader_->setPaused(paused_);
-    connect(reader_.get(), &SerialReader::discarded, this, &NetComm::discarded);
-    connect(reader_.get(), &SerialReader::portFailed, this, &NetComm::portFailed);
+    connect(reader_.get(), &LineReader::discarded, this, &NetComm::discarded);
+    connect(reader_.get(), &LineReader::portFailed, this, &NetComm::portFailed);
 }
 
 bool NetComm::PortOpen() const
@@ -130,7 +128,7 @@ bool NetComm::opening() const
 void NetComm::setPortOpen(bool open)
 {
     if (!reader_)
-        throw SerialPortError("no network source named");
+        throw LineOpenError("no network source named");
     if (!open) {
         close();
         return;
@@ -148,7 +146,7 @@ void NetComm::setPortOpen(bool open)
     if (!udpSocket_.bind(bindAddress_, port_)) {
         const std::string reason = udpSocket_.errorString().toStdString();
         udpSocket_.close();
-        throw SerialPortError("cannot open " + name_.toStdString() + ": " + reason);
+        throw LineOpenError("cannot open " + name_.toStdString() + ": " + reason);
     }
     datagrams_->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     connected_ = true;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "LineControl.h"
-#include "SerialReader.h"
+#include "LineReader.h"
 
 #include <QHostAddress>
 #include <QString>
@@ -23,7 +23,7 @@ public:
     // True for the names this control takes rather than a device path.
     static bool isNetworkPort(const QString& name);
 
-    // Throws SerialPortError, saying what is wrong, for a malformed name.
+    // Throws LineOpenError, saying what is wrong, for a malformed name.
     void setAddress(const QString& name);
     QString devicePath() const override { return name_; }
     bool isTcp() const { return tcp_; }
@@ -57,7 +57,7 @@ private:
     QTcpSocket tcpSocket_;
     QUdpSocket udpSocket_;
     std::unique_ptr<QIODevice> datagrams_;
-    std::unique_ptr<SerialReader> reader_;
+    std::unique_ptr<LineReader> reader_;
     QTimer connectTimer_;
     bool paused_ = false;
 };

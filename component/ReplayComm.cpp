@@ -29,8 +29,8 @@ void ReplayComm::setPortOpen(bool open)
         return;
     file_.setFileName(path_);
     if (!file_.open(QIODevice::ReadOnly))
-        throw SerialPortError("cannot open the capture " + path_.toStdString() + ": "
-                              + file_.errorString().toStdString());
+        throw LineOpenError("cannot open the capture " + path_.toStdString() + ": "
+                            + file_.errorString().toStdString());
     ahead_.clear();
     waiting_.clear();
     ended_ = false;

@@ -23,7 +23,7 @@ public:
     QString devicePath() const override { return path_; }
 
     bool PortOpen() const override { return file_.isOpen(); }
-    // Throws SerialPortError when the capture cannot be opened.
+    // Throws LineOpenError when the capture cannot be opened.
     void setPortOpen(bool open) override;
 
     std::int16_t InBufferCount() override;

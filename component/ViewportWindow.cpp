@@ -50,10 +50,9 @@ bool ViewportWindow::ensureContext()
     context->setScreen(screen());
     if (!context->create()) {
         const QString owner = listener_ ? listener_->ownerName() : QStringLiteral("VornCtl");
-        vorn::reportLine(QCoreApplication::applicationName(),
-                         QStringLiteral("%1: cannot create an OpenGL context on this display (install "
-                                        "libgl1-mesa-dri, or run under xvfb-run)")
-                             .arg(owner));
+        vorn::reportError(QStringLiteral("%1: cannot create an OpenGL context on this display (install "
+                                         "libgl1-mesa-dri, or run under xvfb-run)")
+                              .arg(owner));
         return false;
     }
     context_ = std::move(context);

@@ -121,7 +121,9 @@ void VornCtl::writeColours(PixelRect area, const std::vector<float>& colours)
     if (colours.empty())
         return;
     using WindowPos2i = void (*)(GLint, GLint);
-    static const auto windowPos2i = reinterpret_cast<WindowPos2i>(context()->getProcAddress("glWindowPos2i"));
+    // Looked up in this control's context each time: entry points belong to a
+    // context, and one lookup is nothing beside the image it draws.
+    const auto windowPos2i = reinterpret_cast<WindowPos2i>(context()->getProcAddress("glWindowPos2i"));
     if (!windowPos2i)
         throw std::runtime_error("glAccum(GL_RETURN) needs glWindowPos2i (OpenGL 1.4), which this GL driver lacks");
     ::glPushAttrib(GL_ALL_ATTRIB_BITS);

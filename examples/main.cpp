@@ -1,30 +1,26 @@
 // Vorn: shows the examples window; can also write it to an image and exit.
 #include "Form1.h"
+#include "FrameGrab.h"
 #include "Options.h"
 #include "ProgramStart.h"
 #include "WindowImage.h"
 
 #include <QApplication>
-#include <QTimer>
 
 namespace {
-
-constexpr int kScreenshotPatienceMs = 20000;
 
 // Once all four viewports have shown a frame, writes the window to path and quits.
 void scheduleScreenshot(Form1& form, const QString& path)
 {
-    QObject::connect(&form, &Form1::allViewportsPresented, &form, [&form, path] {
-        // Let the window system take the last frames before reading it back.
-        QTimer::singleShot(0, &form, [&form, path] { saveScreenshotAndQuit(grabWindowImage(form), path); });
-    });
-    QTimer::singleShot(kScreenshotPatienceMs, &form, [path] {
-        vorn::reportLine(QStringLiteral("Vorn"),
-                         QStringLiteral("no screenshot written to %1: not every viewport presented a frame "
-                                        "(see the errors above)")
-                             .arg(path));
-        QApplication::exit(1);
-    });
+    vorn::grabWhenShown(
+        form, &form, &Form1::allViewportsPresented,
+        [path](const QImage& picture) { saveScreenshotAndQuit(picture, path); },
+        [path] {
+            vorn::reportError(QStringLiteral("no screenshot written to %1: not every viewport presented a frame "
+                                             "(see the errors above)")
+                                  .arg(path));
+            QApplication::exit(1);
+        });
 }
 
 } // namespace

@@ -1,6 +1,8 @@
-// The serial control over real pseudo-terminal pairs, and its reading logic
-// over an in-memory device.
+// The serial control over real pseudo-terminal pairs, its reading logic over
+// an in-memory device, and the network addresses the network control takes.
+#include "LineAddress.h"
 #include "MSComm.h"
+#include "NetComm.h"
 #include "PtyDevice.h"
 #include "TestCoreApplication.h"
 
@@ -18,6 +20,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -109,14 +112,14 @@ TEST_F(MSCommTest, ComPortNumbersMapToTtyS)
     EXPECT_EQ(comm.devicePath(), "/dev/ttyS1");
     comm.setCommPort(12);
     EXPECT_EQ(comm.devicePath(), "/dev/ttyS11");
-    EXPECT_THROW(comm.setCommPort(0), SerialPortError);
+    EXPECT_THROW(comm.setCommPort(0), LineOpenError);
 }
 
 std::string openError(MSComm& comm)
 {
     try {
         comm.setPortOpen(true);
-    } catch (const SerialPortError& e) {
+    } catch (const LineOpenError& e) {
         return e.what();
     }
     return "(opened)";
@@ -157,14 +160,14 @@ TEST_F(MSCommTest, ChosenSpeedReachesTheLineAndARefusedOneIsNamed)
     comm.setBaudRate(57600);
     comm.setPortOpen(true);
     EXPECT_EQ(pty.lineSpeed(), speed_t(B57600));
-    EXPECT_THROW(comm.setBaudRate(9600), SerialPortError); // not while open
+    EXPECT_THROW(comm.setBaudRate(9600), LineOpenError); // not while open
     comm.setPortOpen(false);
 
     comm.setBaudRate(0);
     try {
         comm.setPortOpen(true);
         ADD_FAILURE() << "opened at 0 baud";
-    } catch (const SerialSpeedError& e) {
+    } catch (const LineSpeedError& e) {
         EXPECT_EQ(std::string(e.what()).rfind("cannot set 0 baud on " + pty.path() + ": ", 0), 0u) << e.what();
     }
     EXPECT_FALSE(comm.PortOpen());
@@ -341,8 +344,8 @@ struct FedBuffer {
 TEST_F(MSCommTest, ReaderKeepsEverythingPolledAndTheNewestWhilePaused)
 {
     FedBuffer line;
-    SerialReader reader(line.device);
-    QSignalSpy discarded(&reader, &SerialReader::discarded);
+    LineReader reader(line.device);
+    QSignalSpy discarded(&reader, &LineReader::discarded);
     ASSERT_TRUE(reader.isReading());
 
     line.arrive("<1,1,5;", false); // seen by the poll itself, no signal needed
@@ -367,7 +370,7 @@ TEST_F(MSCommTest, ReaderKeepsEverythingPolledAndTheNewestWhilePaused)
     ASSERT_EQ(discarded.size(), 2);
     EXPECT_EQ(discarded.at(0).at(0).toByteArray(), many.left(476));
     EXPECT_EQ(discarded.at(1).at(0).toByteArray(), many.mid(476, 600));
-    EXPECT_EQ(reader.InBufferCount(), SerialReader::PausedLimit);
+    EXPECT_EQ(reader.InBufferCount(), LineReader::PausedLimit);
     EXPECT_EQ(reader.Input(), many.mid(1076, 1024).toStdString());
 
     reader.setPaused(false);
@@ -383,8 +386,8 @@ TEST_F(MSCommTest, ReaderClosesALostDeviceAndReportsItOnce)
 {
     for (const bool polled : {false, true}) {
         FedBuffer line;
-        SerialReader reader(line.device);
-        QSignalSpy failed(&reader, &SerialReader::portFailed);
+        LineReader reader(line.device);
+        QSignalSpy failed(&reader, &LineReader::portFailed);
         line.arrive("<1,2,3;", false);
 
         reader.lineLost(QStringLiteral("lost the line"));
@@ -405,6 +408,60 @@ TEST_F(MSCommTest, ReaderClosesALostDeviceAndReportsItOnce)
         QCoreApplication::processEvents();
         EXPECT_EQ(reader.InBufferCount(), 0);
         EXPECT_EQ(failed.size(), 1);
+    }
+}
+
+// What the programs' own tests leave out: IPv6 in brackets, everything past
+// the port, ports out of range, numeric bind addresses written out in full,
+// and the simulator's port 0.
+TEST(LineAddress, SourcesAreTakenApartOrRefusedWithTheReason)
+{
+    app();
+    const struct {
+        const char* text;
+        const char* host; // nullptr: refused
+        int port;
+        const char* said;
+    } cases[] = {
+        {"tcp://[::1]:5000", "::1", 5000, ""},
+        {"tcp://Sensor-1.lab.:05000", "Sensor-1.lab.", 5000, ""},
+        {"udp://:5000", "", 5000, ""},
+        {"udp://127.1:5000", "127.0.0.1", 5000, ""},
+        {"udp://[fe80::1%25eth0]:5000", "fe80::1%eth0", 5000, ""},
+        {"tcp://::1:5000", nullptr, 0, "cannot use tcp://::1:5000: not a network address (write tcp://HOST:PORT)"},
+        {"tcp://a b:5000", nullptr, 0, "not a network address"},
+        {"tcp://[::1]x:5000", nullptr, 0, "not a network address"},
+        {"tcp://host:5000/", nullptr, 0, "only a host and a port may follow the scheme"},
+        {"tcp://host:5000?x", nullptr, 0, "only a host and a port may follow the scheme"},
+        {"tcp://user@host:5000", nullptr, 0, "only a host and a port may follow the scheme"},
+        {"tcp://host:65536", nullptr, 0, "the port must be a number from 1 to 65535"},
+        {"tcp://host:0", nullptr, 0, "the port must be a number from 1 to 65535"},
+        {"udp://0.0.0.0:x", nullptr, 0,
+         "cannot use udp://0.0.0.0:x: the port must be a number from 1 to 65535 (write udp://[ADDRESS]:PORT)"},
+        {"udp://[::1]:", nullptr, 0, "the port must be a number from 1 to 65535"},
+    };
+    for (const auto& c : cases) {
+        const std::optional<std::string> problem = lineaddress::sourceProblem(c.text);
+        if (!c.host) {
+            EXPECT_NE(problem.value_or("").find(c.said), std::string::npos) << c.text << ": " << problem.value_or("");
+            EXPECT_THROW(NetComm().setAddress(QString::fromLatin1(c.text)), LineOpenError) << c.text;
+            continue;
+        }
+        EXPECT_FALSE(problem) << c.text << ": " << *problem;
+        const lineaddress::Address address = lineaddress::parseSource(c.text);
+        EXPECT_EQ(address.host, c.host) << c.text;
+        EXPECT_EQ(address.port, c.port) << c.text;
+    }
+
+    // Port 0 where the system may choose, a host required or not.
+    const lineaddress::Rules anyPort{.hostRequired = false, .anyPort = true};
+    EXPECT_EQ(lineaddress::parse("tcp://:0", "tcp", anyPort).port, 0);
+    EXPECT_EQ(lineaddress::parse("tcp://localhost:0", "tcp", anyPort).host, "localhost");
+    try {
+        lineaddress::parse("udp://127.0.0.1:5000", "tcp", anyPort);
+        ADD_FAILURE() << "a udp address taken for tcp";
+    } catch (const lineaddress::AddressError& error) {
+        EXPECT_STREQ(error.what(), "cannot use udp://127.0.0.1:5000: not a tcp address (write tcp://[ADDRESS]:PORT)");
     }
 }
 

@@ -1,7 +1,8 @@
 // The control's life in a real window: its three events (initialisation,
-// paint, frame presented), errors inside handlers, and calls made outside the
-// events.
+// paint, frame presented), errors inside handlers, the grab of a shown frame,
+// and calls made outside the events.
 
+#include "FrameGrab.h"
 #include "test_vornctl_support.h"
 
 #include <QTimer>
@@ -59,6 +60,19 @@ TEST(VornCtlEvents, PresentedFrameShowsAndAFailedPaintKeepsIt)
     EXPECT_EQ(report, "vorntest: VornCtl1 paint: surface data missing\n");
     EXPECT_TRUE(near(host.screen().pixel(80, 60), 0, 255, 0));
 
+    // A grab waiting for the next frame gives up when none is shown...
+    QImage grabbed;
+    int missed = 0;
+    const auto grab = [&](int waitMs) {
+        vorn::grabWhenShown(
+            host.window, host.ctl, &VornCtl::framePresented, [&](const QImage& picture) { grabbed = picture; },
+            [&] { ++missed; }, waitMs);
+        host.ctl->RequestRedraw();
+    };
+    grab(200);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return missed > 0; }, 10000));
+    EXPECT_TRUE(grabbed.isNull());
+
     // The control keeps working, even after a handler stopped inside glBegin.
     fail = false;
     host.onPaint = [&](VornCtl& ctl) {
@@ -68,6 +82,12 @@ TEST(VornCtlEvents, PresentedFrameShowsAndAFailedPaintKeepsIt)
     };
     ASSERT_TRUE(host.redraw());
     EXPECT_TRUE(near(host.screen().pixel(80, 60), 0, 0, 255));
+
+    // ...and takes the window as the screen shows it once one is.
+    grab(vorn::kFrameWaitMs);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !grabbed.isNull(); }, 10000));
+    EXPECT_TRUE(near(grabbed.pixel(80, 60), 0, 0, 255));
+    EXPECT_EQ(missed, 1);
 }
 
 TEST(VornCtlEvents, ErrorInInitialisationIsReportedAndPaintsStillRun)

@@ -151,7 +151,7 @@ TEST_F(NetworkSources, UdpDatagramsReachTheCountersAndTheRecording)
     window->recordTo(scratch.path() + QStringLiteral("/udp.txt"));
     window->load();
     window->show();
-    ASSERT_TRUE(window->serialControl().PortOpen()) << errors.text();
+    ASSERT_TRUE(window->inputLine().PortOpen()) << errors.text();
 
     QUdpSocket sender;
     const std::string reference(meshscope::kReferenceFrame);

@@ -141,7 +141,7 @@ TEST_F(SerialFaults, FullSpeedFloodsLeaveTheWindowTakingFramesWithMemoryBounded)
     }
 
     window->close();
-    EXPECT_FALSE(window->serialControl().PortOpen());
+    EXPECT_FALSE(window->inputLine().PortOpen());
 }
 
 // Space stops reading the line; what arrives meanwhile is thrown away at the
@@ -367,7 +367,7 @@ TEST_F(SerialFaults, DeviceThatHangsUpMidFrameIsReportedOnceReopenedAndItsHalfFr
     link.pointAt(first->path());
     StderrCapture errors;
     auto window = openWindow<frmVimo>(link.path());
-    ASSERT_TRUE(window->serialControl().PortOpen()) << errors.text();
+    ASSERT_TRUE(window->inputLine().PortOpen()) << errors.text();
     QTest::keyClick(window->viewport(), 'z');
 
     first->send(referenceFrame);
@@ -386,7 +386,7 @@ TEST_F(SerialFaults, DeviceThatHangsUpMidFrameIsReportedOnceReopenedAndItsHalfFr
     EXPECT_NE(statusOf(*window), statusWhileGone) << "the window stopped while the device was gone";
     EXPECT_TRUE(window->state().heights == *surface);
     EXPECT_EQ(window->state().interpCount, counted);
-    EXPECT_FALSE(window->serialControl().PortOpen());
+    EXPECT_FALSE(window->inputLine().PortOpen());
 
     // The device returns at the same path.
     Device second;
@@ -401,7 +401,7 @@ TEST_F(SerialFaults, DeviceThatHangsUpMidFrameIsReportedOnceReopenedAndItsHalfFr
     EXPECT_EQ(window->state().interpCount, counted);
     second.send("<5,5,50;9,9,90>");
     EXPECT_TRUE(waitFor([&] { return window->state().interpCount > counted && window->state().ptZ[1] == 90; }));
-    EXPECT_TRUE(window->serialControl().PortOpen());
+    EXPECT_TRUE(window->inputLine().PortOpen());
     EXPECT_FALSE(window->reopenTimer().isActive());
 
     const std::string said = errors.text();
@@ -415,7 +415,7 @@ TEST_F(SerialFaults, SecondViewerOnAPortInUseSaysSoAndRunsWithoutIt)
 {
     Device device;
     auto window = openWindow<frmVimo>(device.path());
-    ASSERT_TRUE(window->serialControl().PortOpen());
+    ASSERT_TRUE(window->inputLine().PortOpen());
 
     QProcess second;
     second.setWorkingDirectory(scratch.path());

@@ -920,7 +920,7 @@ TEST_F(WindowTest, ReplayedCaptureEndsOnTheSamePictureAsTheLine)
     const QString path = dir.filePath(QStringLiteral("capture.txt"));
     std::ofstream(path.toStdString(), std::ios::binary) << capture;
     window = std::make_unique<frmVimo>(2);
-    window->serialControl().playCapture(path, 50);
+    window->inputLine().playCapture(path, 50);
     window->load();
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -955,7 +955,7 @@ TEST_F(WindowTest, MissingPortAndDataFileAreReportedAndThePortIsOpenedWhenItAppe
     const QString later = devices.filePath(QStringLiteral("ttyLater"));
     StderrCapture errors;
     start(std::string(), later);
-    EXPECT_FALSE(window->serialControl().PortOpen());
+    EXPECT_FALSE(window->inputLine().PortOpen());
 
     type('+');
     EXPECT_DOUBLE_EQ(state().zoom, 2.25);
@@ -974,7 +974,7 @@ TEST_F(WindowTest, MissingPortAndDataFileAreReportedAndThePortIsOpenedWhenItAppe
     EXPECT_EQ(window->problemBox()->horizontalScrollBar()->maximum(), 0) << boxText();
 
     ASSERT_TRUE(QFile::link(QString::fromStdString(device.path()), later));
-    ASSERT_TRUE(waitFor([&] { return window->serialControl().PortOpen(); }));
+    ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); }));
     device.send(referenceFrame);
     ASSERT_TRUE(waitFor([&] { return state().okCount >= 2; }));
     EXPECT_EQ(state().drawMaxX, 98);
@@ -1022,7 +1022,7 @@ TEST_F(WindowTest, ProblemBoxStandsOverTheViewWhileTheProblemDoes)
     EXPECT_TRUE(waitFor(boxOnScreen));
 
     ASSERT_TRUE(QFile::link(QString::fromStdString(device.path()), later));
-    ASSERT_TRUE(waitFor([&] { return window->serialControl().PortOpen(); }));
+    ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); }));
     EXPECT_FALSE(window->problemBox()->isVisible());
     EXPECT_TRUE(waitFor([&] { return !boxOnScreen(); }));
 
@@ -1038,9 +1038,9 @@ TEST_F(WindowTest, ProblemBoxStandsOverTheViewWhileTheProblemDoes)
 TEST_F(WindowTest, ClosingTheWindowClosesAnOpenPortOnly)
 {
     startWithDevice();
-    ASSERT_TRUE(window->serialControl().PortOpen());
+    ASSERT_TRUE(window->inputLine().PortOpen());
     window->close();
-    EXPECT_FALSE(window->serialControl().PortOpen());
+    EXPECT_FALSE(window->inputLine().PortOpen());
 
     // Closed again with the port already closed: the window goes quietly,
     // the port is not reopened and no retry is left running.
@@ -1048,7 +1048,7 @@ TEST_F(WindowTest, ClosingTheWindowClosesAnOpenPortOnly)
     StderrCapture errors;
     EXPECT_TRUE(window->close());
     EXPECT_TRUE(window->isHidden());
-    EXPECT_FALSE(window->serialControl().PortOpen());
+    EXPECT_FALSE(window->inputLine().PortOpen());
     EXPECT_FALSE(window->reopenTimer().isActive());
     QTest::qWait(100);
     const std::string said = errors.text();

@@ -1,7 +1,6 @@
 #include "BatchHost.h"
 
-#include <iostream>
-
+#include "ProgramLine.h"
 #include "SerialInput.h"
 #include "TextSplit.h"
 
@@ -73,7 +72,7 @@ void StreamFeeder::tick(std::string_view text)
 
 void BatchHost::reportProblem(const std::string& message)
 {
-    std::cerr << programName_ << ": " << message << '\n';
+    vorn::writeProgramLine(programName_, message);
 }
 
 } // namespace meshgrid

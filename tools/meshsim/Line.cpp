@@ -71,15 +71,15 @@ std::string addressText(const std::string& scheme, const sockaddr_storage& addre
 }
 
 // The addresses a host and port name; throws with the resolver's reason.
-addrinfo* resolve(const NetAddress& address, int type, bool passive, const std::string& text)
+addrinfo* resolve(const lineaddress::Address& address, int type, bool passive, const std::string& text)
 {
+    const std::string port = std::to_string(address.port);
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = type;
     hints.ai_flags = passive ? AI_PASSIVE : 0;
     addrinfo* found = nullptr;
-    const int error
-        = getaddrinfo(address.host.empty() ? nullptr : address.host.c_str(), address.port.c_str(), &hints, &found);
+    const int error = getaddrinfo(address.host.empty() ? nullptr : address.host.c_str(), port.c_str(), &hints, &found);
     if (error != 0)
         throw std::runtime_error("cannot use " + text + ": " + gai_strerror(error));
     return found;
@@ -242,61 +242,43 @@ Outcome Line::waitUntil(const timespec& deadline)
     }
 }
 
-NetAddress parseNetAddress(const std::string& text, const std::string& scheme, bool hostRequired)
-{
-    const std::string prefix = scheme + "://";
-    const std::string form = scheme + (hostRequired ? "://HOST:PORT" : "://[ADDRESS]:PORT");
-    const auto bad
-        = [&](const std::string& what) { return std::invalid_argument(text + " " + what + " (write " + form + ")"); };
-    if (text.rfind(prefix, 0) != 0)
-        throw bad("is not a " + scheme + " address");
-    const std::string rest = text.substr(prefix.size());
-    const std::size_t colon = rest.rfind(':');
-    if (colon == std::string::npos)
-        throw bad("names no port");
-    NetAddress address{rest.substr(0, colon), rest.substr(colon + 1)};
-    if (address.host.size() >= 2 && address.host.front() == '[' && address.host.back() == ']')
-        address.host = address.host.substr(1, address.host.size() - 2);
-    else if (address.host.find(':') != std::string::npos)
-        throw bad("has an IPv6 address outside brackets");
-    if (hostRequired && address.host.empty())
-        throw bad("names no host");
-    const bool digits = !address.port.empty() && address.port.size() <= 5
-        && address.port.find_first_not_of("0123456789") == std::string::npos;
-    if (!digits || std::stoi(address.port) > 65535 || (hostRequired && std::stoi(address.port) == 0))
-        throw bad("names no port from " + std::string(hostRequired ? "1" : "0") + " to 65535");
-    return address;
-}
-
 Line Line::openDatagrams(const std::string& text)
 {
-    const NetAddress address = parseNetAddress(text, "udp", true);
+    const lineaddress::Address address = lineaddress::parse(text, "udp", kSendRules);
     addrinfo* found = resolve(address, SOCK_DGRAM, false, text);
     int fd = -1;
+    int error = 0;
     for (addrinfo* a = found; a && fd < 0; a = a->ai_next) {
         fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
-        if (fd >= 0 && ::connect(fd, a->ai_addr, a->ai_addrlen) != 0) {
-            ::close(fd);
+        if (fd < 0 || ::connect(fd, a->ai_addr, a->ai_addrlen) != 0) {
+            error = errno;
+            if (fd >= 0)
+                ::close(fd);
             fd = -1;
         }
     }
     freeaddrinfo(found);
-    if (fd < 0)
+    if (fd < 0) {
+        errno = error;
         throw systemError("cannot send to " + text);
+    }
     return Line(fd, text, Kind::Datagrams);
 }
 
 Listener::Listener(const std::string& text)
 {
-    const NetAddress address = parseNetAddress(text, "tcp", false);
+    const lineaddress::Address address = lineaddress::parse(text, "tcp", kListenRules);
     addrinfo* found = resolve(address, SOCK_STREAM, true, text);
     int error = 0;
     for (addrinfo* a = found; a && fd_ < 0; a = a->ai_next) {
         fd_ = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd_ < 0) {
+            error = errno; // kept, so the message says why no socket could be had
+            continue;
+        }
         const int on = 1;
-        if (fd_ >= 0)
-            ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        if (fd_ >= 0 && (::bind(fd_, a->ai_addr, a->ai_addrlen) != 0 || ::listen(fd_, 4) != 0)) {
+        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        if (::bind(fd_, a->ai_addr, a->ai_addrlen) != 0 || ::listen(fd_, 4) != 0) {
             error = errno;
             ::close(fd_);
             fd_ = -1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LineAddress.h"
+
 #include <ctime>
 #include <optional>
 #include <string>
@@ -23,7 +25,8 @@ class Line {
 public:
     static Line openPseudoTerminal();
     static Line openDevice(const std::string& path);
-    // "udp://HOST:PORT"; throws a one-line reason for a bad or unknown address.
+    // "udp://HOST:PORT" (kSendRules); throws a one-line reason for a bad or
+    // unknown address.
     static Line openDatagrams(const std::string& address);
     Line(Line&& other) noexcept;
     Line(const Line&) = delete;
@@ -60,7 +63,8 @@ private:
 // wait in the queue until the one before them leaves.
 class Listener {
 public:
-    // "tcp://[ADDRESS]:PORT"; port 0 picks a free one. Throws a one-line reason.
+    // "tcp://[ADDRESS]:PORT" (kListenRules); port 0 picks a free one. Throws a
+    // one-line reason.
     explicit Listener(const std::string& address);
     Listener(const Listener&) = delete;
     Listener& operator=(const Listener&) = delete;
@@ -75,13 +79,10 @@ private:
     std::string address_;
 };
 
-// Host and port of "SCHEME://HOST:PORT" (HOST may be "[v6]" or, where allowed,
-// empty); throws UsageError-like std::invalid_argument with the reason.
-struct NetAddress {
-    std::string host;
-    std::string port;
-};
-NetAddress parseNetAddress(const std::string& text, const std::string& scheme, bool hostRequired);
+// What --listen and --send take: the address to serve on (by name or number,
+// any of this machine's when left out) and the receiver to send to.
+constexpr lineaddress::Rules kListenRules{.hostRequired = false, .anyPort = true};
+constexpr lineaddress::Rules kSendRules{};
 
 timespec monotonicNow();
 timespec addNanoseconds(timespec t, long long ns);

@@ -86,11 +86,11 @@ Options parseOptions(const usage::Arguments& arguments)
         throw UsageError("give one of --device, --listen and --send: meshsim writes to one line");
     try {
         if (!options.listen.empty())
-            parseNetAddress(options.listen, "tcp", false);
+            lineaddress::parse(options.listen, "tcp", kListenRules);
         if (!options.send.empty())
-            parseNetAddress(options.send, "udp", true);
-    } catch (const std::invalid_argument& e) {
-        throw UsageError(std::string(!options.listen.empty() ? "--listen " : "--send ") + e.what());
+            lineaddress::parse(options.send, "udp", kSendRules);
+    } catch (const lineaddress::AddressError& e) {
+        throw UsageError(e.what());
     }
     return options;
 }

@@ -1,5 +1,6 @@
-// meshsim: a stand-in for the measuring device. Sends sample frames on a
-// pseudo-terminal (or a named terminal device) at a steady rate.
+// meshsim: a stand-in for the measuring device. Sends sample frames at a
+// steady rate on a pseudo-terminal, a named terminal device, to each TCP
+// client (--listen) or as UDP datagrams (--send).
 #include "Frames.h"
 #include "Line.h"
 #include "Options.h"

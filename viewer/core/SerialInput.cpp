@@ -129,4 +129,11 @@ void serialPollTick(ViewerState& state, ViewerHost& host)
     updateStatus(state, host);
 }
 
+void lineLost(ViewerState& state, ViewerHost& host)
+{
+    if (host.InBufferCount() > 0)
+        state.rxBuffer += host.Input();
+    dropUnfinishedFrame(state);
+}
+
 } // namespace meshscope

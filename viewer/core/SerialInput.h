@@ -34,4 +34,8 @@ void dropUnfinishedFrame(ViewerState& state);
 // frame, refresh the status line.
 void serialPollTick(ViewerState& state, ViewerHost& host);
 
+// The line was lost: its last characters are taken as at a poll, but a frame
+// they leave unfinished is thrown away (dropUnfinishedFrame).
+void lineLost(ViewerState& state, ViewerHost& host);
+
 } // namespace meshscope

@@ -1,6 +1,7 @@
 #include "Options.h"
 
 #include "CommandLine.h"
+#include "LineAddress.h"
 #include "MSComm.h"
 #include "NetComm.h"
 #include "PortList.h"
@@ -19,12 +20,8 @@ namespace {
 // Why the network source port cannot be used; empty when it can.
 QString networkAddressProblem(const QString& port)
 {
-    try {
-        NetComm().setAddress(port);
-    } catch (const SerialPortError& error) {
-        return QString::fromStdString(error.what());
-    }
-    return {};
+    const auto problem = lineaddress::sourceProblem(port.toStdString());
+    return problem ? QString::fromStdString(*problem) : QString();
 }
 
 // --list-ports: a line per serial port the system reports, on standard output.

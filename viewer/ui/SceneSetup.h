@@ -4,6 +4,8 @@
 // clear values, the viewport and a projection framing the drawn columns at the
 // current zoom. Templated on the GL target so tests can record the calls.
 
+#include "ViewerState.h"
+
 #include <GL/gl.h>
 
 #include <cstdint>
@@ -42,8 +44,8 @@ inline std::optional<ViewVolume> viewVolumeFor(double viewLeft, double viewRight
 
 // Issues the set-up calls on gl, writes s.viewLeft and s.viewRight, and leaves
 // GL_MODELVIEW current. The caller then (re-)enables the animation timer.
-template <class Gl, class State>
-void setUpScene(Gl& gl, State& s)
+template <class Gl>
+void setUpScene(Gl& gl, ViewerState& s)
 {
     gl.glEnable(GL_DEPTH_TEST);
     gl.glEnable(GL_NORMALIZE);

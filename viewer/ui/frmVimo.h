@@ -2,13 +2,16 @@
 
 // The meshscope window: owns the viewport, the input line, the text boxes and
 // the poll and animation timers (the input line keeps the reopen timer), and
-// routes their events to the viewer core.
+// routes their events to the viewer core. The problem box, the saving and the
+// input (keys, chords, mouse, menu) are parts of their own that it wires.
 
 #include "InputLine.h"
 #include "LookBackBar.h"
-#include "MouseView.h"
+#include "ProblemBox.h"
+#include "Saving.h"
 #include "ViewerHost.h"
 #include "ViewerState.h"
+#include "WindowInput.h"
 
 #include <QFont>
 #include <QString>
@@ -16,12 +19,9 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <optional>
 
-class QAction;
-class QImage;
-class QKeyEvent;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
@@ -33,7 +33,7 @@ class frmVimo : public QWidget, public ViewerHost {
     Q_OBJECT
 public:
     // The port is COMn unless devicePath names another device or a network
-    // source; a malformed network name throws SerialPortError.
+    // source; a malformed network name throws LineOpenError.
     explicit frmVimo(int commPort, const QString& devicePath = {}, QWidget* parent = nullptr);
     ~frmVimo() override;
 
@@ -50,13 +50,7 @@ public:
     void setLive(bool live) { live_ = live; }
 
     // The folder the saved picture and grid go to; empty: the working directory.
-    void setSaveDir(const QString& dir) { saveDir_ = dir; }
-    // Ctrl+S, Ctrl+Shift+S and Ctrl+C: the picture as the screen shows it to a
-    // time-stamped PNG, the drawn grid as meshgrid writes it, the picture to the
-    // clipboard. The pictures are taken once the next frame is on the screen.
-    void savePicture();
-    void saveGrid();
-    void copyPicture();
+    void setSaveDir(const QString& dir) { saving_->setDir(dir); }
 
     // ViewerHost
     void sceneSetup() override;
@@ -70,23 +64,20 @@ public:
 
     ViewerState& state() { return state_; }
     VornCtl* viewport() const { return VornCtl1; }
-    InputLine& serialControl() { return ms_Comm; }
+    InputLine& inputLine() { return ms_Comm; }
     LookBackBar& lookBackBar() { return *lookBackBar_; }
     QLineEdit* statusBox() const { return txtStatus; }
     QPlainTextEdit* commandsBox() const { return txtCommands; }
     QPlainTextEdit* problemBox() const { return txtOut; }
-    QMenu* viewMenu() const { return viewMenu_; }
+    QMenu* viewMenu() const { return input_->viewMenu(); }
     const QTimer& pollTimer() const { return tmrCommPort; }
     const QTimer& animationTimer() const { return tmrAnimate; }
     const QTimer& reopenTimer() const { return ms_Comm.retryTimer(); }
 
     static constexpr int designWidth = 1072;
     static constexpr int designHeight = 709;
-    // How long a one-off problem stays in the bottom box.
-    static constexpr int problemEventMs = 15000;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -97,19 +88,7 @@ private:
     void onPollTick();
     void onAnimationTick();
     void onKey(QChar key);
-    // The viewport's mouse: a left-button drag turns the view, the wheel zooms.
-    bool onViewportMouse(QEvent* event);
     void onLineLost();
-    // The Ctrl chords: save, save the grid, copy; any other does nothing.
-    void onChord(const QKeyEvent& key);
-    void createViewMenu();
-    void whenPictureShown(const std::function<void(const QImage&)>& use);
-    QString savePath(const QString& suffix) const;
-    // The bottom box shows the problem that stands and the latest one-off
-    // problem, which goes after problemEventMs.
-    void showProblem(const QString& text, bool standing);
-    void showProblemBox();
-    void keepProblemBoxAtTheBottom();
 
     // What the context's projection and lights follow: the set-up's inputs
     // by their change counter, and the viewport's size.
@@ -131,10 +110,12 @@ private:
     SetupKey currentSetup() const;
     PictureKey currentPicture() const;
     void showPendingStatus();
+    // The history slider along the view's lower edge, above the problem box.
+    void placeHistoryPanel();
 
     ViewerState state_;
     bool loaded_ = false;
-    QPlainTextEdit* txtOut = nullptr;
+    ProblemBox* txtOut = nullptr;
     QLineEdit* txtStatus = nullptr;
     QPlainTextEdit* txtCommands = nullptr;
     VornCtl* VornCtl1 = nullptr;
@@ -145,15 +126,9 @@ private:
     bool live_ = false;
     std::optional<PictureKey> shownPicture_;
     std::optional<SetupKey> appliedSetup_;
-    MouseDrag drag_;
-    int wheelRest_ = 0; // wheel turn short of a whole notch
-    QString saveDir_;
-    QMenu* viewMenu_ = nullptr;
+    std::unique_ptr<Saving> saving_;
+    std::unique_ptr<WindowInput> input_;
     LookBackBar* lookBackBar_ = nullptr;
-    QAction* pauseAction_ = nullptr;
-    QString standingProblem_;
-    QString eventProblem_;
-    QTimer problemTimer_;
     InputLine ms_Comm;
 };
 

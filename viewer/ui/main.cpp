@@ -47,9 +47,9 @@ int main(int argc, char* argv[])
 
     meshscope::frmVimo window(build.commPort, options.port);
     shown = &window;
-    window.serialControl().setBaudRate(options.baud);
+    window.inputLine().setBaudRate(options.baud);
     if (options.replay)
-        window.serialControl().playCapture(*options.replay, options.replayRate);
+        window.inputLine().playCapture(*options.replay, options.replayRate);
     if (options.recordFile) {
         // A recording pipe whose reader has gone then fails with EPIPE, which
         // stops the recording, instead of ending the viewer.

@@ -138,6 +138,23 @@ TEST_F(FrameParser, FrameSplitOverTicksIsTakenWhenItsEndArrives)
     EXPECT_EQ(state->okCount, 1);
 }
 
+// A lost line's last characters still count, but the frame the loss cut is
+// gone: the first bytes after the return cannot complete it.
+TEST_F(FrameParser, LostLineKeepsItsFramesButNotTheOneItCut)
+{
+    host.waiting = "<3,3,7;4,4,8><5,5,";
+    lineLost(*state, host);
+    EXPECT_EQ(state->rxBuffer, "<3,3,7;4,4,8>");
+    tick("9;6,6,9>");
+    tick();
+    EXPECT_EQ(state->interpCount, 2);
+    EXPECT_EQ(state->ptX[0], 3);
+
+    state->rxBuffer = "<1,1,5;2";
+    lineLost(*state, host);
+    EXPECT_TRUE(state->rxBuffer.empty());
+}
+
 TEST_F(FrameParser, TwoFramesInOneTickAreTakenOnePerTick)
 {
     tick("<1,1,5;2,2,6><3,3,7;4,4,8>");

@@ -1,4 +1,4 @@
-#include "SerialReader.h"
+#include "LineReader.h"
 
 #include <QMetaObject>
 
@@ -13,23 +13,23 @@ std::int16_t saturatedCharCount(qint64 count)
     return static_cast<std::int16_t>(count);
 }
 
-SerialReader::SerialReader(QIODevice& device, QObject* parent) : QObject(parent), device_(device)
+LineReader::LineReader(QIODevice& device, QObject* parent) : QObject(parent), device_(device)
 {
-    connect(&device_, &QIODevice::readyRead, this, &SerialReader::onReadyRead);
+    connect(&device_, &QIODevice::readyRead, this, &LineReader::onReadyRead);
 }
 
-bool SerialReader::isReading() const
+bool LineReader::isReading() const
 {
     return device_.isOpen() && failureMessage_.isEmpty();
 }
 
-std::int16_t SerialReader::InBufferCount()
+std::int16_t LineReader::InBufferCount()
 {
     collectArrived();
     return saturatedCharCount(received_.size());
 }
 
-std::string SerialReader::Input()
+std::string LineReader::Input()
 {
     collectArrived();
     std::string text = received_.toStdString();
@@ -37,13 +37,13 @@ std::string SerialReader::Input()
     return text;
 }
 
-void SerialReader::setPaused(bool paused)
+void LineReader::setPaused(bool paused)
 {
     paused_ = paused;
     takeFromDevice();
 }
 
-void SerialReader::reset()
+void LineReader::reset()
 {
     failureMessage_.clear();
     received_.clear();
@@ -51,7 +51,7 @@ void SerialReader::reset()
 
 // Reads what has reached the operating system since the event loop last ran,
 // so a poll sees characters at once.
-void SerialReader::collectArrived()
+void LineReader::collectArrived()
 {
     if (isReading()) {
         // Each wait reads everything the device holds; repeat a few times for
@@ -67,14 +67,14 @@ void SerialReader::collectArrived()
 
 // A fast network sender is held back by its own flow control instead of
 // piling up here between two polls; a paused reader keeps only the newest.
-void SerialReader::onReadyRead()
+void LineReader::onReadyRead()
 {
     if (readAheadLimit_ > 0 && !paused_ && received_.size() >= readAheadLimit_)
         return;
     takeFromDevice();
 }
 
-void SerialReader::takeFromDevice()
+void LineReader::takeFromDevice()
 {
     if (device_.isOpen())
         received_ += device_.readAll();
@@ -85,16 +85,16 @@ void SerialReader::takeFromDevice()
     }
 }
 
-void SerialReader::lineLost(const QString& message)
+void LineReader::lineLost(const QString& message)
 {
     if (!failureMessage_.isEmpty() || !device_.isOpen())
         return;
     failureMessage_ = message;
-    QMetaObject::invokeMethod(this, &SerialReader::finishFailure, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &LineReader::finishFailure, Qt::QueuedConnection);
 }
 
 // Characters that arrived before the failure stay readable through Input.
-void SerialReader::finishFailure()
+void LineReader::finishFailure()
 {
     if (failureMessage_.isEmpty())
         return;

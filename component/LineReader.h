@@ -12,17 +12,18 @@
 // counts beyond 32767 saturate instead of wrapping to a negative number.
 std::int16_t saturatedCharCount(qint64 count);
 
-// What the serial control does with the characters a device delivers: it
+// What a line control does with the characters its device delivers: it
 // gathers them for the polls, bounds them while paused, and closes and
-// reports a device that failed. It reads any QIODevice; the serial control
-// owns the port and tells it when the line is lost.
-class SerialReader : public QObject {
+// reports a device that failed. It reads any QIODevice (serial port, TCP
+// socket, datagrams); the control owns the device and tells it when the line
+// is lost.
+class LineReader : public QObject {
     Q_OBJECT
 public:
     // The most characters kept while paused (the stored receive buffer size).
     static constexpr int PausedLimit = 1024;
 
-    explicit SerialReader(QIODevice& device, QObject* parent = nullptr);
+    explicit LineReader(QIODevice& device, QObject* parent = nullptr);
 
     // Open and not failed.
     bool isReading() const;

@@ -12,11 +12,11 @@
 
 namespace meshscope {
 
-InputLine::InputLine(QObject* parent) : QObject(parent)
+InputLine::InputLine(int commPort, const QString& name, QObject* parent) : QObject(parent)
 {
     retry_.setInterval(retryIntervalMs);
     connect(&retry_, &QTimer::timeout, this, &InputLine::attempt);
-    setPort(1);
+    setPort(commPort, name);
 }
 
 InputLine::~InputLine() = default;
@@ -92,7 +92,7 @@ void InputLine::open()
     openedWord_ = QStringLiteral("opened");
     try {
         control_->setPortOpen(true);
-    } catch (const SerialSpeedError& error) {
+    } catch (const LineSpeedError& error) {
         // A rate the port refuses does not get better by retrying.
         say(QString::fromStdString(error.what()) + QStringLiteral(" (choose another rate with --baud)"), true);
         return;
@@ -116,7 +116,7 @@ void InputLine::attempt()
         return;
     try {
         control_->setPortOpen(true);
-    } catch (const SerialSpeedError& error) {
+    } catch (const LineSpeedError& error) {
         say(QString::fromStdString(error.what()) + QStringLiteral(" (choose another rate with --baud)"), true);
         retry_.stop();
         return;
@@ -131,7 +131,7 @@ void InputLine::onOpened()
 {
     retry_.stop();
     if (retrying_)
-        writeLine(openedWord_ + QLatin1Char(' ') + name());
+        vorn::reportNotice(openedWord_ + QLatin1Char(' ') + name());
     retrying_ = false;
     failureSaid_ = false;
     emit resolved();
@@ -208,8 +208,7 @@ void InputLine::record(std::string_view bytes)
 
 void InputLine::writeLine(const QString& text)
 {
-    const QString program = QCoreApplication::applicationName();
-    vorn::reportLine(program.isEmpty() ? QStringLiteral("meshscope") : program, text);
+    vorn::reportError(text);
 }
 
 void InputLine::say(const QString& text, bool standing)

@@ -7,16 +7,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "SerialRecord.h"
+#include "LineRecord.h"
 
 namespace meshscope {
 namespace {
 
 // A full disk or a removed file stops the recording with one message; the
 // bytes read after it are dropped quietly instead of failing every poll.
-TEST(SerialRecordFailures, FirstWriteErrorIsReportedOnceAndStopsTheRecording)
+TEST(LineRecordFailures, FirstWriteErrorIsReportedOnceAndStopsTheRecording)
 {
-    SerialRecord full;
+    LineRecord full;
     ASSERT_FALSE(full.open("/dev/full"));
     const auto problem = full.append("<1,1,1;2,2,2>");
     ASSERT_TRUE(problem);
@@ -26,7 +26,7 @@ TEST(SerialRecordFailures, FirstWriteErrorIsReportedOnceAndStopsTheRecording)
     EXPECT_FALSE(full.append("more"));
 
     const auto path = std::filesystem::temp_directory_path() / ("meshscope-record-" + std::to_string(::getpid()));
-    SerialRecord removed;
+    LineRecord removed;
     ASSERT_FALSE(removed.open(path.string()));
     EXPECT_FALSE(removed.append("<1,1,1;"));
     std::filesystem::remove(path);
@@ -38,12 +38,12 @@ TEST(SerialRecordFailures, FirstWriteErrorIsReportedOnceAndStopsTheRecording)
     // A pipe nobody reads is refused at once rather than holding up the start.
     const auto fifo = path.string() + ".fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const auto unread = SerialRecord().open(fifo);
+    const auto unread = LineRecord().open(fifo);
     std::filesystem::remove(fifo);
     ASSERT_TRUE(unread);
     EXPECT_NE(unread->find("No such device or address"), std::string::npos) << *unread;
 
-    const auto directory = SerialRecord().open(std::filesystem::temp_directory_path().string());
+    const auto directory = LineRecord().open(std::filesystem::temp_directory_path().string());
     ASSERT_TRUE(directory);
     EXPECT_NE(directory->find("Is a directory"), std::string::npos) << *directory;
 }

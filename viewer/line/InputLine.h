@@ -6,7 +6,7 @@
 // recording, and gives the window the control's two operations.
 
 #include "LineControl.h"
-#include "SerialRecord.h"
+#include "LineRecord.h"
 
 #include <QObject>
 #include <QString>
@@ -21,13 +21,12 @@ namespace meshscope {
 class InputLine : public QObject {
     Q_OBJECT
 public:
-    explicit InputLine(QObject* parent = nullptr);
+    // COMn, unless name is a device path or a network source
+    // (tcp://HOST:PORT, udp://[ADDRESS]:PORT). Throws LineOpenError for a
+    // malformed network name.
+    explicit InputLine(int commPort, const QString& name = {}, QObject* parent = nullptr);
     ~InputLine() override;
 
-    // COMn, unless name is a device path or a network source
-    // (tcp://HOST:PORT, udp://[ADDRESS]:PORT). Throws SerialPortError for a
-    // malformed network name.
-    void setPort(int commPort, const QString& name = {});
     // Serial ports only: the line speed from the next open.
     void setBaudRate(std::int32_t rate);
     // Plays the capture at path instead of a port, framesPerSecond pieces
@@ -66,6 +65,7 @@ signals:
     void resolved();
 
 private:
+    void setPort(int commPort, const QString& name);
     void adopt(std::unique_ptr<LineControl> control);
     void attempt();
     void onOpened();
@@ -84,7 +84,7 @@ private:
     bool failureSaid_ = false; // the current run of failed opens has been reported
     bool retrying_ = false;
     QString lastNotice_;
-    SerialRecord record_;
+    LineRecord record_;
 };
 
 } // namespace meshscope

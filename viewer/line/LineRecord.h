@@ -1,5 +1,6 @@
-// A copy of the serial stream on disk: every byte read from the port is
-// appended to a file, unchanged and in order, as soon as it is read.
+// A copy of the line's stream on disk: every byte read from the serial port
+// or network source is appended to a file, unchanged and in order, as soon as
+// it is read.
 #pragma once
 
 #include <optional>
@@ -8,12 +9,12 @@
 
 namespace meshscope {
 
-class SerialRecord {
+class LineRecord {
 public:
-    SerialRecord() = default;
-    ~SerialRecord();
-    SerialRecord(const SerialRecord&) = delete;
-    SerialRecord& operator=(const SerialRecord&) = delete;
+    LineRecord() = default;
+    ~LineRecord();
+    LineRecord(const LineRecord&) = delete;
+    LineRecord& operator=(const LineRecord&) = delete;
 
     // Opens path for appending, creating it if missing; an existing file is
     // never truncated. Returns the one-line reason when it cannot be opened.

@@ -1,4 +1,4 @@
-#include "SerialRecord.h"
+#include "LineRecord.h"
 
 #include <cerrno>
 #include <cstring>
@@ -9,13 +9,13 @@
 
 namespace meshscope {
 
-SerialRecord::~SerialRecord()
+LineRecord::~LineRecord()
 {
     if (fd_ >= 0)
         ::close(fd_);
 }
 
-std::optional<std::string> SerialRecord::open(const std::string& path)
+std::optional<std::string> LineRecord::open(const std::string& path)
 {
     // Opened without waiting, so a pipe that nobody reads is refused at once
     // instead of holding up the start; writes then wait as usual.
@@ -30,7 +30,7 @@ std::optional<std::string> SerialRecord::open(const std::string& path)
     return std::nullopt;
 }
 
-std::optional<std::string> SerialRecord::append(std::string_view bytes)
+std::optional<std::string> LineRecord::append(std::string_view bytes)
 {
     if (fd_ < 0 || bytes.empty())
         return std::nullopt;
@@ -49,7 +49,7 @@ std::optional<std::string> SerialRecord::append(std::string_view bytes)
     return std::nullopt;
 }
 
-std::optional<std::string> SerialRecord::stop(const std::string& reason)
+std::optional<std::string> LineRecord::stop(const std::string& reason)
 {
     ::close(fd_);
     fd_ = -1;

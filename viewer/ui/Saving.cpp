@@ -1,0 +1,91 @@
+#include "Saving.h"
+
+#include "FrameGrab.h"
+#include "GridText.h"
+#include "HandlerReport.h"
+#include "ViewerHost.h"
+#include "ViewerState.h"
+#include "VornCtl.h"
+
+#include <QClipboard>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageWriter>
+#include <QSaveFile>
+
+namespace meshscope {
+
+Saving::Saving(QWidget& window, VornCtl& viewport, const ViewerState& state, ViewerHost& host)
+    : window_(window), viewport_(viewport), state_(state), host_(host)
+{
+}
+
+QString Saving::path(const QString& suffix) const
+{
+    const QDir dir(dir_.isEmpty() ? QDir::currentPath() : dir_);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = dir.absoluteFilePath(QStringLiteral("meshscope-%1%2").arg(stamp, suffix));
+    // A second save within the same second keeps the first.
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.absoluteFilePath(QStringLiteral("meshscope-%1-%2%3").arg(stamp).arg(n).arg(suffix));
+    return path;
+}
+
+// The window may just have been uncovered (by the menu, say): the picture is
+// taken once the viewport has presented a frame since.
+void Saving::whenPictureShown(const QString& failed, const std::function<void(const QImage&)>& use)
+{
+    vorn::grabWhenShown(window_, &viewport_, &VornCtl::framePresented, use, [this, failed] {
+        host_.reportProblem(QStringLiteral("%1: no frame was shown within %2 s (check the X display and OpenGL)")
+                                .arg(failed)
+                                .arg(vorn::kFrameWaitMs / 1000)
+                                .toStdString());
+    });
+    viewport_.RequestRedraw();
+}
+
+void Saving::savePicture()
+{
+    whenPictureShown(QStringLiteral("cannot save the picture"), [this](const QImage& picture) {
+        const QString path = this->path(QStringLiteral(".png"));
+        QImageWriter writer(path, "png");
+        if (writer.write(picture))
+            vorn::reportNotice(QStringLiteral("saved the picture to %1").arg(path));
+        else
+            host_.reportProblem(
+                QStringLiteral("cannot save the picture to %1: %2 (choose a writable folder with --save-dir)")
+                    .arg(path, writer.errorString())
+                    .toStdString());
+    });
+}
+
+void Saving::saveGrid()
+{
+    saveGrid(state_);
+}
+
+void Saving::saveGrid(const ViewerState& drawn)
+{
+    const std::string text = gridText(drawn.heights, drawn.drawMinX, drawn.drawMaxX, drawn.drawMinY, drawn.drawMaxY);
+    const QString path = this->path(QStringLiteral("-grid.txt"));
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(text.data(), qint64(text.size())) == qint64(text.size())
+        && file.commit()) {
+        vorn::reportNotice(QStringLiteral("saved the grid to %1").arg(path));
+        return;
+    }
+    host_.reportProblem(QStringLiteral("cannot save the grid to %1: %2 (choose a writable folder with --save-dir)")
+                            .arg(path, file.errorString())
+                            .toStdString());
+}
+
+void Saving::copyPicture()
+{
+    whenPictureShown(QStringLiteral("cannot copy the picture"),
+                     [](const QImage& picture) { QGuiApplication::clipboard()->setImage(picture); });
+}
+
+} // namespace meshscope

@@ -1,0 +1,135 @@
+#include "WindowInput.h"
+
+#include "HandlerReport.h"
+#include "VornCtl.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QWheelEvent>
+
+#include <utility>
+
+namespace meshscope {
+
+WindowInput::WindowInput(QWidget& window, VornCtl& viewport, ViewerState& state, ViewerHost& host,
+                         WindowCommands commands)
+    : window_(window), viewport_(viewport), state_(state), host_(host), commands_(std::move(commands))
+{
+    createViewMenu();
+    qApp->installEventFilter(this);
+}
+
+WindowInput::~WindowInput()
+{
+    qApp->removeEventFilter(this);
+}
+
+void WindowInput::createViewMenu()
+{
+    viewMenu_ = new QMenu(&window_);
+    // Each item shows its key after a tab, as a menu's shortcut column does.
+    const auto add = [this](const QString& text, const QKeySequence& keys, const std::function<void()>& run) {
+        QAction* action = viewMenu_->addAction(text + QLatin1Char('\t') + keys.toString(QKeySequence::NativeText));
+        connect(action, &QAction::triggered, this, run);
+        return action;
+    };
+    add(tr("Save picture"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { commands_.savePicture(); });
+    add(tr("Save grid"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { commands_.saveGrid(); });
+    add(tr("Copy picture"), QKeySequence(Qt::CTRL | Qt::Key_C), [this] { commands_.copyPicture(); });
+    viewMenu_->addSeparator();
+    // The same commands as the space and f keys.
+    pauseAction_ = add(tr("Pause the line"), QKeySequence(Qt::Key_Space), [this] { commands_.key(QLatin1Char(' ')); });
+    add(tr("Read the data file again"), QKeySequence(Qt::Key_F), [this] { commands_.key(QLatin1Char('f')); });
+    connect(viewMenu_, &QMenu::aboutToShow, this, [this] {
+        const QString keys = QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText);
+        pauseAction_->setText((commands_.lineRunning() ? tr("Pause the line") : tr("Resume the line"))
+                              + QLatin1Char('\t') + keys);
+    });
+}
+
+// Key preview: every typed character reaches the key handler once, whichever
+// control of the window has the focus. The event is consumed so it is not
+// seen again as it propagates to the parents. The viewport's mouse events are
+// taken here too: a synthesised wheel event would not reach the window.
+bool WindowInput::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &viewport_ && onViewportMouse(event))
+        return true;
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return false;
+    auto* receiver = static_cast<QWidget*>(watched);
+    if (receiver->window() != &window_)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    // A Ctrl chord types a control character; it is never a command.
+    if (key->modifiers().testFlag(Qt::ControlModifier)) {
+        onChord(*key);
+        return true;
+    }
+    const QString text = key->text();
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text)
+        commands_.key(c);
+    return true;
+}
+
+void WindowInput::onChord(const QKeyEvent& key)
+{
+    if (commands_.otherChord && commands_.otherChord(key))
+        return;
+    if (key.isAutoRepeat())
+        return;
+    const Qt::KeyboardModifiers chord
+        = key.modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (key.key() == Qt::Key_S && chord == Qt::ControlModifier)
+        commands_.savePicture();
+    else if (key.key() == Qt::Key_S && chord == (Qt::ControlModifier | Qt::ShiftModifier))
+        commands_.saveGrid();
+    else if (key.key() == Qt::Key_C && chord == Qt::ControlModifier)
+        commands_.copyPicture();
+}
+
+bool WindowInput::onViewportMouse(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonRelease: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPoint at = mouse->position().toPoint();
+        if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
+            startDrag(drag_, at.x(), at.y());
+        else if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton))
+            vorn::runHandler(QStringLiteral("mouse drag"),
+                             [this, at] { dragTo(state_, host_, drag_, at.x(), at.y()); });
+        else if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
+            endDrag(drag_);
+        else if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton)
+            viewMenu_->popup(mouse->globalPosition().toPoint());
+        else
+            return false;
+        return true;
+    }
+    case QEvent::ContextMenu: {
+        // The right button's press has already opened the menu; the menu key has not.
+        const auto* request = static_cast<QContextMenuEvent*>(event);
+        if (request->reason() != QContextMenuEvent::Mouse)
+            viewMenu_->popup(request->globalPos());
+        return true;
+    }
+    case QEvent::Wheel: {
+        const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
+        vorn::runHandler(QStringLiteral("mouse wheel"), [this, delta] { turnWheel(state_, host_, wheelRest_, delta); });
+        return true;
+    }
+    default: return false;
+    }
+}
+
+} // namespace meshscope
