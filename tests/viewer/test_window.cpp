@@ -801,6 +801,8 @@ QImage withoutStatusLine(frmVimo& window, QImage image)
     const qreal ratio = image.devicePixelRatio();
     for (const QWidget* box :
          {static_cast<QWidget*>(window.statusBox()), static_cast<QWidget*>(window.lookBackBar().sliderPanel())}) {
+        if (!box->isVisible())
+            continue;
         const QRect area(box->mapTo(&window, QPoint(0, 0)), box->size());
         for (int y = int(area.top() * ratio); y < std::min(image.height(), int((area.bottom() + 1) * ratio)); ++y)
             for (int x = int(area.left() * ratio); x < std::min(image.width(), int((area.right() + 1) * ratio)); ++x)
@@ -928,6 +930,13 @@ TEST_F(WindowTest, ReplayedCaptureEndsOnTheSamePictureAsTheLine)
     ASSERT_TRUE(nextFrame());
     const QImage replayed = withoutStatus(serverPixels(*window));
     EXPECT_EQ(windowtest::changedShare(fromLine, replayed), 0.0);
+
+    // The history holds as many frames as meshgrid finds in the capture.
+    QProcess meshgrid;
+    meshgrid.start(QStringLiteral(MESHGRID_PATH), {path});
+    ASSERT_TRUE(meshgrid.waitForFinished(30000));
+    EXPECT_TRUE(meshgrid.readAllStandardError().trimmed().endsWith("frames in the stream 5"));
+    EXPECT_EQ(window->lookBackBar().lookBack().history().size(), 5u);
 }
 
 TEST_F(WindowTest, ErrorInsidePaintIsReportedAndThatFrameIsNotPresented)

@@ -134,9 +134,10 @@ bool LookBackBar::handleChord(const QKeyEvent& key)
 
 void LookBackBar::place(int left, int bottom, int width)
 {
-    panel_->setGeometry(left, bottom - panelHeight, width, panelHeight);
-    if (panel_->isVisible())
-        panel_->raise();
+    place_ = QRect(left, bottom - panelHeight, width, panelHeight);
+    // A hidden native window is left alone: moving it could map it over the view.
+    if (panel_->isVisible() && panel_->geometry() != place_)
+        panel_->setGeometry(place_);
 }
 
 void LookBackBar::freeze()
@@ -187,6 +188,7 @@ void LookBackBar::updateSlider()
     }
     refreshAge();
     if (!panel_->isVisible()) {
+        panel_->setGeometry(place_);
         panel_->show();
         panel_->raise();
     }

@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QRect>
 #include <QString>
 
 class QAction;
@@ -76,6 +77,7 @@ private:
     QAction* differenceAction_ = nullptr;
     QAction* clearBaselineAction_ = nullptr;
     bool updatingSlider_ = false;
+    QRect place_;
 };
 
 } // namespace meshscope
