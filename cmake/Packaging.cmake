@@ -77,10 +77,11 @@ set(CPACK_PACKAGE_VENDOR "meshscope maintainers")
 set(CPACK_PACKAGE_CONTACT "Seed 5efa3b30 maintainers <maintainers@users.noreply.c-seed-5efa3b30.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "live 3-D surface viewer for a serial measuring device")
 set(CPACK_PACKAGE_DESCRIPTION
-  "meshscope reads height samples from a serial line or a data file, interpolates
-them over a grid and draws them as a lit 3-D surface. Vorn shows four
-demonstration scenes of the same OpenGL viewport; meshsim plays the device and
-meshgrid grids a recorded stream without a window.")
+  "meshscope reads height samples from a serial line, a network source (TCP,
+UDP or an MQTT broker) or a data file, interpolates them over a grid and draws
+them as a lit 3-D surface. Vorn shows four demonstration scenes of the same
+OpenGL viewport; meshsim plays the device and meshgrid grids a recorded stream
+without a window.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -88,4 +89,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, libgl1-mesa-dri")
+# A broker for MQTT sources and meshsim --publish; the client library, libmosquitto1,
+# is one of the linked libraries dpkg-shlibdeps finds.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mosquitto, mosquitto-clients")
 include(CPack)

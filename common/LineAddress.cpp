@@ -12,6 +12,8 @@ namespace {
 
 constexpr std::string_view kTcp = "tcp";
 constexpr std::string_view kUdp = "udp";
+constexpr std::string_view kMqtt = "mqtt";
+constexpr std::string_view kMqtts = "mqtts";
 
 bool startsWith(std::string_view text, std::string_view prefix)
 {
@@ -84,30 +86,14 @@ std::optional<std::string> numericIpv4(const std::string& host)
     return std::string(text);
 }
 
-} // namespace
-
-Address parse(std::string_view text, std::string_view scheme, const Rules& rules)
+// HOST:PORT or [IPV6]:PORT after the scheme; without defaultPort the port
+// must be given. Throws what bad makes of the reason.
+template <class Bad>
+Address readHostAndPort(std::string_view rest, const Rules& rules, std::optional<std::uint16_t> defaultPort,
+                        bool& bracketed, const Bad& bad)
 {
-    const auto bad = [&](const std::string& what) {
-        return AddressError("cannot use " + std::string(text) + ": " + what + " (write " + formOf(scheme, rules) + ")");
-    };
-    const std::string prefix = prefixOf(scheme);
-    if (!startsWith(text, prefix))
-        throw bad("not a " + std::string(scheme) + " address");
-    std::string_view rest = text.substr(prefix.size());
-    const std::string_view onlyHostAndPort = "only a host and a port may follow the scheme";
-    if (rest.find_first_of("/?#") != std::string_view::npos)
-        throw bad(std::string(onlyHostAndPort));
-    // "user@" names no user at all when nothing comes before the "@".
-    if (const std::size_t at = rest.rfind('@'); at != std::string_view::npos) {
-        if (at != 0)
-            throw bad(std::string(onlyHostAndPort));
-        rest.remove_prefix(1);
-    }
-
     Address address;
     std::optional<std::string_view> portText;
-    bool bracketed = false;
     if (startsWith(rest, "[")) {
         const std::size_t close = rest.find(']');
         const std::optional<std::string> host
@@ -130,6 +116,10 @@ Address parse(std::string_view text, std::string_view scheme, const Rules& rules
             throw bad("not a network address");
     }
 
+    if (!portText && defaultPort) {
+        address.port = *defaultPort;
+        return address;
+    }
     const std::string lowest = rules.anyPort ? "0" : "1";
     const bool digits = portText && !portText->empty()
         && std::all_of(portText->begin(), portText->end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -139,6 +129,72 @@ Address parse(std::string_view text, std::string_view scheme, const Rules& rules
     if (!digits || port > 65535 || (port == 0 && !rules.anyPort))
         throw bad("the port must be a number from " + lowest + " to 65535");
     address.port = static_cast<std::uint16_t>(port);
+    return address;
+}
+
+// "%XX" escapes decoded; nothing when one is broken.
+std::optional<std::string> percentDecoded(std::string_view text)
+{
+    std::string decoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            decoded += text[i];
+            continue;
+        }
+        const auto hex
+            = [&](std::size_t at) { return at < text.size() && std::isxdigit(static_cast<unsigned char>(text[at])); };
+        if (!hex(i + 1) || !hex(i + 2))
+            return std::nullopt;
+        decoded += char(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+        i += 2;
+    }
+    return decoded;
+}
+
+// Why an MQTT topic cannot be used, or nothing.
+std::optional<std::string> topicProblem(std::string_view topic, bool subscription)
+{
+    if (topic.size() > 65535)
+        return "the topic is longer than MQTT allows (65535 bytes)";
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t slash = std::min(topic.find('/', start), topic.size());
+        const std::string_view level = topic.substr(start, slash - start);
+        const bool wildcard = level.find_first_of("+#") != std::string_view::npos;
+        if (wildcard && !subscription)
+            return "the topic \"" + std::string(topic) + "\" has a wildcard; publish to one topic";
+        if (wildcard && !(level == "+" || (level == "#" && slash == topic.size())))
+            return "the topic \"" + std::string(topic)
+                + "\" has a wildcard out of place (\"+\" stands for one whole level, \"#\" for the last)";
+        if (slash == topic.size())
+            return std::nullopt;
+        start = slash + 1;
+    }
+}
+
+} // namespace
+
+Address parse(std::string_view text, std::string_view scheme, const Rules& rules)
+{
+    const auto bad = [&](const std::string& what) {
+        return AddressError("cannot use " + std::string(text) + ": " + what + " (write " + formOf(scheme, rules) + ")");
+    };
+    const std::string prefix = prefixOf(scheme);
+    if (!startsWith(text, prefix))
+        throw bad("not a " + std::string(scheme) + " address");
+    std::string_view rest = text.substr(prefix.size());
+    const std::string_view onlyHostAndPort = "only a host and a port may follow the scheme";
+    if (rest.find_first_of("/?#") != std::string_view::npos)
+        throw bad(std::string(onlyHostAndPort));
+    // "user@" names no user at all when nothing comes before the "@".
+    if (const std::size_t at = rest.rfind('@'); at != std::string_view::npos) {
+        if (at != 0)
+            throw bad(std::string(onlyHostAndPort));
+        rest.remove_prefix(1);
+    }
+
+    bool bracketed = false;
+    Address address = readHostAndPort(rest, rules, std::nullopt, bracketed, bad);
 
     if (rules.hostRequired && address.host.empty())
         throw bad("the host is missing");
@@ -183,6 +239,59 @@ std::optional<std::string> sourceProblem(std::string_view name)
         return error.what();
     }
     return std::nullopt;
+}
+
+bool isMqtt(std::string_view name)
+{
+    return startsWith(name, prefixOf(kMqtt)) || startsWith(name, prefixOf(kMqtts));
+}
+
+MqttAddress parseMqtt(std::string_view text, bool subscription)
+{
+    MqttAddress address;
+    address.tls = startsWith(text, prefixOf(kMqtts));
+    address.port = address.tls ? 8883 : 1883;
+    const std::string prefix = prefixOf(address.tls ? kMqtts : kMqtt);
+    const std::string_view rest = startsWith(text, prefix) ? text.substr(prefix.size()) : text;
+    const std::size_t slash = rest.find('/');
+    const std::string_view authority = rest.substr(0, slash);
+    const std::size_t at = authority.rfind('@');
+    const bool hasUser = at != std::string_view::npos;
+    const std::string_view userInfo = hasUser ? authority.substr(0, at) : std::string_view();
+    const std::size_t colon = userInfo.find(':');
+    const std::string_view afterUser = hasUser ? rest.substr(at + 1) : rest;
+    address.shown = (startsWith(text, prefix) ? prefix : std::string())
+        + (hasUser ? std::string(userInfo.substr(0, colon)) + "@" : std::string()) + std::string(afterUser);
+    const auto bad = [&](const std::string& what) {
+        return AddressError("cannot use " + address.shown + ": " + what + " (write " + std::string(kMqtt)
+                            + "://[USER[:PASSWORD]@]HOST[:PORT]/TOPIC)");
+    };
+    if (!isMqtt(text))
+        throw bad("not an MQTT address");
+    if (hasUser) {
+        const std::optional<std::string> user = percentDecoded(userInfo.substr(0, colon));
+        if (!user || user->empty())
+            throw bad("the user name before \"@\" is empty or badly %-encoded");
+        address.user = *user;
+        if (colon != std::string_view::npos) {
+            address.password = percentDecoded(userInfo.substr(colon + 1));
+            if (!address.password)
+                throw bad("the password is badly %-encoded");
+        }
+    }
+    bool bracketed = false;
+    const Address hostPort
+        = readHostAndPort(authority.substr(hasUser ? at + 1 : 0), Rules{}, address.port, bracketed, bad);
+    if (hostPort.host.empty())
+        throw bad("the host is missing");
+    address.host = hostPort.host;
+    address.port = hostPort.port;
+    if (slash == std::string_view::npos || slash + 1 == rest.size())
+        throw bad("the topic after the host is missing");
+    address.topic = std::string(rest.substr(slash + 1));
+    if (const std::optional<std::string> problem = topicProblem(address.topic, subscription))
+        throw bad(*problem);
+    return address;
 }
 
 } // namespace lineaddress

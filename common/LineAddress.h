@@ -1,6 +1,7 @@
-// Network line addresses, "tcp://HOST:PORT" and "udp://[ADDRESS]:PORT", read
-// in plain C++ so the viewer's network control, its command line and the
-// simulator accept the same text and say the same about a bad one.
+// Network line addresses, "tcp://HOST:PORT", "udp://[ADDRESS]:PORT" and
+// "mqtt://[USER[:PASSWORD]@]HOST[:PORT]/TOPIC", read in plain C++ so the
+// viewer's network controls, its command line and the simulator accept the
+// same text and say the same about a bad one.
 #pragma once
 
 #include <cstdint>
@@ -44,5 +45,24 @@ bool isTcpSource(std::string_view name);
 Address parseSource(std::string_view name);
 // The one-line reason a source name cannot be used, or nothing when it can.
 std::optional<std::string> sourceProblem(std::string_view name);
+
+// A topic on an MQTT broker: "mqtt://[USER[:PASSWORD]@]HOST[:PORT]/TOPIC"
+// (port 1883) or "mqtts://..." (TLS, port 8883). The topic is everything
+// after the first "/"; user and password may be percent-encoded.
+struct MqttAddress {
+    bool tls = false;
+    std::string user;                    // empty when none was given
+    std::optional<std::string> password; // when given, even empty
+    std::string host;                    // without brackets
+    std::uint16_t port = 1883;
+    std::string topic;
+    std::string shown; // the address as written but for the password, for messages
+};
+
+bool isMqtt(std::string_view name);
+// Throws AddressError, whose text never holds the password. A subscription's
+// topic may hold the wildcards "+" (one whole level) and "#" (the last
+// level); a topic to publish to may not.
+MqttAddress parseMqtt(std::string_view text, bool subscription);
 
 } // namespace lineaddress

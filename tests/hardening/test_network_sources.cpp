@@ -1,7 +1,9 @@
 // The meshscope window on network sources: a real ser2net serving a
-// pseudo-terminal that meshsim writes, UDP datagrams, and a TCP flood.
+// pseudo-terminal that meshsim writes, UDP datagrams, a real mosquitto
+// broker that meshsim publishes to, and TCP and MQTT floods.
 
 #include "HardeningSupport.h"
+#include "MosquittoBroker.h"
 
 #include "SerialInput.h"
 
@@ -14,6 +16,8 @@
 #include <cstdio>
 #include <fstream>
 #include <thread>
+
+#include <mosquitto.h>
 
 #include <netinet/in.h>
 #include <sys/resource.h>
@@ -100,6 +104,20 @@ private:
     Child meshsim_;
     std::unique_ptr<Child> ser2net_;
 };
+
+std::string fileText(const QString& path)
+{
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// CPU seconds this process (or with RUSAGE_THREAD, the calling thread) has used.
+double cpuSeconds(int who = RUSAGE_SELF)
+{
+    rusage r{};
+    ::getrusage(who, &r);
+    return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) + double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
 
 class NetworkSources : public ::testing::Test {
 protected:
@@ -201,8 +219,7 @@ TEST_F(NetworkSources, TcpFloodKeepsMemoryBounded)
     QTest::qWait(1000);
     const long startKb = residentKb(::getpid());
     long peakKb = startKb;
-    rusage before{};
-    ::getrusage(RUSAGE_SELF, &before);
+    const double cpuBefore = cpuSeconds();
     const auto countedBefore = window->state().interpCount;
     int secondsWithChange = 0;
     for (int second = 0; second < 20; ++second) {
@@ -211,11 +228,7 @@ TEST_F(NetworkSources, TcpFloodKeepsMemoryBounded)
         secondsWithChange += window->statusBox()->text().toStdString() != status ? 1 : 0;
         peakKb = std::max(peakKb, residentKb(::getpid()));
     }
-    rusage after{};
-    ::getrusage(RUSAGE_SELF, &after);
-    const auto cpu = [](const rusage& r) {
-        return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) + double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
-    };
+    const double cpu = cpuSeconds() - cpuBefore;
     const auto taken = window->state().interpCount - countedBefore;
     window->close();
     stop = true;
@@ -225,7 +238,133 @@ TEST_F(NetworkSources, TcpFloodKeepsMemoryBounded)
 
     std::printf("TCP flood (in-process, 20 s): %zu bytes, %d frames taken, resident %ld kB at start, %ld kB at peak, "
                 "CPU %.1f s of the test process\n",
-                sent.load(), int(taken), startKb, peakKb, cpu(after) - cpu(before));
+                sent.load(), int(taken), startKb, peakKb, cpu);
+    EXPECT_GE(secondsWithChange, 18);
+    EXPECT_GT(sent.load(), 2u << 20) << "the viewer stopped reading";
+    EXPECT_GT(taken, 100);
+    EXPECT_LE(window->state().rxBuffer.size(), meshscope::kRxBufferLimit);
+    if (!kAddressSanitizer) {
+        EXPECT_LT(peakKb - startKb, 20 * 1024);
+    }
+}
+
+// Frames meshsim publishes reach two viewers at once, byte for byte the
+// same; the broker stopped and started again is one loss and one reopening
+// in each, and frames follow.
+TEST_F(NetworkSources, MqttFramesReachTwoViewersAndABrokerRestartIsOneLossAndOneReopening)
+{
+    MosquittoBroker broker(scratch.path(), {});
+    const QString name = QStringLiteral("mqtt://127.0.0.1:%1/lab/surface").arg(broker.port());
+    const auto recording = [&](int viewer) { return scratch.path() + QStringLiteral("/viewer%1.txt").arg(viewer); };
+    std::vector<std::unique_ptr<Child>> viewers;
+    std::string said[2];
+    const auto saidBy = [&](int viewer) -> const std::string& {
+        said[viewer] += viewers[std::size_t(viewer)]->process().readAllStandardError().toStdString();
+        return said[viewer];
+    };
+    for (int viewer = 0; viewer < 2; ++viewer)
+        viewers.push_back(std::make_unique<Child>(
+            QStringLiteral(MESHSCOPE_PATH),
+            QStringList{QStringLiteral("--port"), name, QStringLiteral("--record"), recording(viewer)}));
+    ASSERT_TRUE(waitFor([&] { return broker.subscriptions(QStringLiteral("lab/surface")) == 2; }, 30000))
+        << broker.log().toStdString() << saidBy(0) << saidBy(1);
+
+    const auto frames = [&](int viewer) {
+        const std::string text = fileText(recording(viewer));
+        return std::count(text.begin(), text.end(), '>');
+    };
+    {
+        Child meshsim(QStringLiteral(MESHSIM_PATH),
+                      {QStringLiteral("--publish"), name, QStringLiteral("--pattern"), QStringLiteral("wave"),
+                       QStringLiteral("--count"), QStringLiteral("40"), QStringLiteral("--rate"),
+                       QStringLiteral("100")});
+        ASSERT_TRUE(waitFor([&] { return frames(0) == 40 && frames(1) == 40; }, 30000))
+            << frames(0) << " and " << frames(1) << " frames recorded";
+    }
+    EXPECT_EQ(fileText(recording(0)), fileText(recording(1)));
+
+    broker.stop();
+    ASSERT_TRUE(waitFor([&] {
+        return linesWith(saidBy(0), "lost the line on " + name.toStdString()) == 1
+            && linesWith(saidBy(1), "lost the line on " + name.toStdString()) == 1;
+    })) << saidBy(0)
+        << saidBy(1);
+    ASSERT_TRUE(broker.start());
+    Child meshsim(QStringLiteral(MESHSIM_PATH),
+                  {QStringLiteral("--publish"), name, QStringLiteral("--pattern"), QStringLiteral("wave"),
+                   QStringLiteral("--rate"), QStringLiteral("50")});
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return linesWith(saidBy(0), "reopened " + name.toStdString()) == 1
+                && linesWith(saidBy(1), "reopened " + name.toStdString()) == 1;
+        },
+        30000))
+        << saidBy(0) << saidBy(1);
+    EXPECT_TRUE(waitFor([&] { return frames(0) > 60 && frames(1) > 60; }, 30000));
+    meshsim.stop();
+    for (int viewer = 0; viewer < 2; ++viewer) {
+        viewers[std::size_t(viewer)]->stop();
+        EXPECT_EQ(linesWith(saidBy(viewer), "meshscope:"), 2) << saidBy(viewer);
+    }
+}
+
+// 20 s of messages as fast as the broker takes them: the status line keeps
+// moving and memory stays flat, as under the TCP flood.
+TEST_F(NetworkSources, MqttFloodKeepsMemoryBounded)
+{
+    MosquittoBroker broker(scratch.path(), {});
+    auto window = openWindow<frmVimo>("mqtt://127.0.0.1:" + std::to_string(broker.port()) + "/flood");
+    ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); }, 15000));
+    std::atomic<bool> stop{false};
+    std::atomic<std::size_t> sent{0};
+    const int port = broker.port();
+    std::thread flood([&] {
+        mosquitto* client = mosquitto_new(nullptr, true, nullptr);
+        if (!client || mosquitto_connect(client, "127.0.0.1", port, 30) != MOSQ_ERR_SUCCESS)
+            return;
+        std::string message;
+        while (message.size() < 4096)
+            message += std::string(meshscope::kReferenceFrame) + "<5,5,50; 9,9,90>";
+        while (!stop) {
+            if (mosquitto_publish(client, nullptr, "flood", int(message.size()), message.data(), 0, false) != 0)
+                break;
+            sent += message.size();
+            while (!stop && mosquitto_want_write(client) && mosquitto_loop(client, 100, 1) == MOSQ_ERR_SUCCESS) {
+            }
+        }
+        mosquitto_destroy(client);
+    });
+
+    QTest::keyClick(window->viewport(), 'z');
+    QTest::qWait(1000);
+    const long startKb = residentKb(::getpid());
+    long peakKb = startKb;
+    const long brokerStartKb = residentKb(pid_t(broker.processId()));
+    long brokerPeakKb = brokerStartKb;
+    const double cpuBefore = cpuSeconds();
+    const double windowCpuBefore = cpuSeconds(RUSAGE_THREAD);
+    const auto countedBefore = window->state().interpCount;
+    int secondsWithChange = 0;
+    for (int second = 0; second < 20; ++second) {
+        const std::string status = window->statusBox()->text().toStdString();
+        QTest::qWait(1000);
+        secondsWithChange += window->statusBox()->text().toStdString() != status ? 1 : 0;
+        peakKb = std::max(peakKb, residentKb(::getpid()));
+        brokerPeakKb = std::max(brokerPeakKb, residentKb(pid_t(broker.processId())));
+    }
+    const double cpu = cpuSeconds() - cpuBefore;
+    const double windowCpu = cpuSeconds(RUSAGE_THREAD) - windowCpuBefore;
+    const auto taken = window->state().interpCount - countedBefore;
+    const bool stillOpen = window->inputLine().PortOpen();
+    stop = true;
+    flood.join();
+    window->close();
+
+    std::printf("MQTT flood (in-process, 20 s): %zu bytes published, %d frames taken, resident %ld kB at start, "
+                "%ld kB at peak, CPU %.1f s of the window's thread (%.1f s with the publisher's); broker resident "
+                "%ld kB at start, %ld kB at peak\n",
+                sent.load(), int(taken), startKb, peakKb, windowCpu, cpu, brokerStartKb, brokerPeakKb);
+    EXPECT_TRUE(stillOpen);
     EXPECT_GE(secondsWithChange, 18);
     EXPECT_GT(sent.load(), 2u << 20) << "the viewer stopped reading";
     EXPECT_GT(taken, 100);

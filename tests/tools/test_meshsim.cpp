@@ -329,6 +329,10 @@ TEST(Meshsim, BadCommandLinesGiveOneLineAndExitTwo)
         {"--listen", "udp://127.0.0.1:5000"},
         {"--send", "udp://:5000"},
         {"--send", "udp://127.0.0.1:5000", "--device", "/dev/null"},
+        {"--publish", "mqtt://127.0.0.1/lab/#"},
+        {"--publish", "mqtt://127.0.0.1:1883"},
+        {"--publish", "mqtts://127.0.0.1/lab"},
+        {"--publish", "mqtt://127.0.0.1/lab", "--send", "udp://127.0.0.1:5000"},
     };
     for (const QStringList& args : bad) {
         Simulator sim(args);
@@ -345,6 +349,12 @@ TEST(Meshsim, BadCommandLinesGiveOneLineAndExitTwo)
     EXPECT_EQ(missingFile.process.exitCode(), 1);
     EXPECT_EQ(missingFile.process.readAllStandardError(),
               "meshsim: cannot read /nonexistent/capture.txt: No such file or directory\n");
+
+    Simulator noBroker({"--publish", "mqtt://127.0.0.1:1/lab"});
+    ASSERT_TRUE(noBroker.process.waitForFinished(15000));
+    EXPECT_EQ(noBroker.process.exitCode(), 1);
+    EXPECT_EQ(noBroker.process.readAllStandardError(),
+              "meshsim: cannot publish to mqtt://127.0.0.1:1/lab: Connection refused\n");
 
     Simulator directory({"--replay", QDir::tempPath()});
     ASSERT_TRUE(directory.process.waitForFinished(5000));

@@ -39,22 +39,6 @@ termios rawSettings()
     return settings;
 }
 
-long long nanosecondsUntil(const timespec& deadline)
-{
-    const timespec now = monotonicNow();
-    return (deadline.tv_sec - now.tv_sec) * 1'000'000'000LL + (deadline.tv_nsec - now.tv_nsec);
-}
-
-// Waits for `events` on fd (or just sleeps when fd < 0) with stop signals let through.
-int waitFor(int fd, short events, long long timeoutNs, short& revents)
-{
-    pollfd entry{fd, events, 0};
-    const timespec timeout{time_t(timeoutNs / 1'000'000'000LL), long(timeoutNs % 1'000'000'000LL)};
-    const int ready = ppoll(fd >= 0 ? &entry : nullptr, fd >= 0 ? 1 : 0, &timeout, &waitMask);
-    revents = entry.revents;
-    return ready;
-}
-
 bool isHangUp(int error)
 {
     return error == EIO || error == EPIPE || error == ENXIO || error == ECONNRESET;
@@ -86,6 +70,26 @@ addrinfo* resolve(const lineaddress::Address& address, int type, bool passive, c
 }
 
 } // namespace
+
+long long nanosecondsUntil(const timespec& deadline)
+{
+    const timespec now = monotonicNow();
+    return (deadline.tv_sec - now.tv_sec) * 1'000'000'000LL + (deadline.tv_nsec - now.tv_nsec);
+}
+
+int waitFor(int fd, short events, long long timeoutNs, short& revents)
+{
+    pollfd entry{fd, events, 0};
+    const timespec timeout{time_t(timeoutNs / 1'000'000'000LL), long(timeoutNs % 1'000'000'000LL)};
+    const int ready = ppoll(fd >= 0 ? &entry : nullptr, fd >= 0 ? 1 : 0, &timeout, &waitMask);
+    revents = entry.revents;
+    return ready;
+}
+
+bool stopSignalled()
+{
+    return stopRequested != 0;
+}
 
 void installStopSignals()
 {

@@ -16,6 +16,11 @@ enum class Outcome {
 // Blocks SIGINT, SIGTERM and SIGHUP except while the line waits, so a stop
 // request always wakes the wait instead of slipping in between checks.
 void installStopSignals();
+// A stop signal has arrived.
+bool stopSignalled();
+// Waits for `events` on fd (or just sleeps when fd < 0) with stop signals
+// let through; ppoll's result, and what fd reported in revents.
+int waitFor(int fd, short events, long long timeoutNs, short& revents);
 
 // The end meshsim writes frames to: the master of a new pseudo-terminal, a
 // terminal device named on the command line (both set raw, 115200 baud), a
@@ -86,3 +91,4 @@ constexpr lineaddress::Rules kSendRules{};
 
 timespec monotonicNow();
 timespec addNanoseconds(timespec t, long long ns);
+long long nanosecondsUntil(const timespec& deadline);

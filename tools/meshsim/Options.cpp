@@ -77,18 +77,23 @@ Options parseOptions(const usage::Arguments& arguments)
             options.listen = value;
         else if (name == "send")
             options.send = value;
+        else if (name == "publish")
+            options.publish = value;
         else if (name == "seed")
             options.seed = parseNumber<std::uint32_t>(option, value, 0, UINT32_MAX, "a seed from 0 to 4294967295");
     }
     checkOptionsApply(options, arguments);
-    const int ends = int(!options.devicePath.empty()) + int(!options.listen.empty()) + int(!options.send.empty());
+    const int ends = int(!options.devicePath.empty()) + int(!options.listen.empty()) + int(!options.send.empty())
+        + int(!options.publish.empty());
     if (ends > 1)
-        throw UsageError("give one of --device, --listen and --send: meshsim writes to one line");
+        throw UsageError("give one of --device, --listen, --send and --publish: meshsim writes to one line");
     try {
         if (!options.listen.empty())
             lineaddress::parse(options.listen, "tcp", kListenRules);
         if (!options.send.empty())
             lineaddress::parse(options.send, "udp", kSendRules);
+        if (!options.publish.empty() && lineaddress::parseMqtt(options.publish, false).tls)
+            throw UsageError("--publish takes mqtt://, not mqtts:// (meshsim publishes without TLS)");
     } catch (const lineaddress::AddressError& e) {
         throw UsageError(e.what());
     }
@@ -126,6 +131,11 @@ last frame can still be read).
                        their turn; port 0 picks a free one; runs until stopped
   --send udp://HOST:PORT
                        send the frames as UDP datagrams instead, one frame each
+  --publish mqtt://[USER[:PASSWORD]@]HOST[:PORT]/TOPIC
+                       publish the frames to an MQTT broker instead (port 1883
+                       by default), one frame per message on TOPIC, for every
+                       subscriber at once; a broker that goes away is said
+                       once and published to again when it is back
   --seed N             seed of the random pattern (default: from the clock; only
                        with --pattern random)
   -h, --help           show this text
@@ -149,6 +159,7 @@ std::optional<int> readOptions(int argc, char** argv, Options& options)
                                           {"device", true},
                                           {"listen", true},
                                           {"send", true},
+                                          {"publish", true},
                                           {"seed", true}},
                                          std::vector<std::string>(argv + 1, argv + argc));
         options = parseOptions(arguments);

@@ -15,6 +15,7 @@ struct Options {
     std::string devicePath;            // write here instead of a new pseudo-terminal
     std::string listen;                // serve each TCP client here instead
     std::string send;                  // send datagrams here instead
+    std::string publish;               // publish to this MQTT topic instead
     std::optional<std::uint32_t> seed; // for the random pattern
 };
 

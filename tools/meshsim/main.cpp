@@ -4,6 +4,7 @@
 #include "Frames.h"
 #include "Line.h"
 #include "Options.h"
+#include "Publish.h"
 #include "SerialInput.h"
 #include "TextSplit.h"
 
@@ -89,7 +90,8 @@ private:
 };
 
 // Sends until the frames run out, the reader hangs up or a stop signal comes.
-void run(Line& line, FrameSource& source, double rate)
+template <class Out>
+void run(Out& line, FrameSource& source, double rate)
 {
     if (line.waitForReader() != Outcome::Done)
         return;
@@ -161,6 +163,13 @@ int main(int argc, char** argv)
                 FrameSource frames(options);
                 run(*client, frames, options.rate);
             }
+            return 0;
+        }
+        if (!options.publish.empty()) {
+            Publisher publisher(options.publish);
+            std::cout << "meshsim: publishing to " << publisher.path() << '\n'
+                      << "meshsim: watch it with " << viewerCommand() << " --port " << publisher.path() << std::endl;
+            run(publisher, source, options.rate);
             return 0;
         }
         if (!options.send.empty()) {

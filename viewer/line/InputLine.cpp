@@ -1,6 +1,7 @@
 #include "InputLine.h"
 
 #include "MSComm.h"
+#include "MqttComm.h"
 #include "NetComm.h"
 #include "ReplayComm.h"
 #include "ProgramStart.h"
@@ -24,7 +25,11 @@ InputLine::~InputLine() = default;
 void InputLine::setPort(int commPort, const QString& name)
 {
     std::unique_ptr<LineControl> control;
-    if (NetComm::isNetworkPort(name)) {
+    if (MqttComm::isMqttPort(name)) {
+        auto mqtt = std::make_unique<MqttComm>();
+        mqtt->setAddress(name);
+        control = std::move(mqtt);
+    } else if (NetComm::isNetworkPort(name)) {
         auto net = std::make_unique<NetComm>();
         net->setAddress(name);
         control = std::move(net);
@@ -69,9 +74,15 @@ QString InputLine::name() const
     return control_->devicePath();
 }
 
+void InputLine::setCaFile(const QString& path)
+{
+    if (auto* mqtt = qobject_cast<MqttComm*>(control_.get()))
+        mqtt->setCaFile(path);
+}
+
 bool InputLine::isNetwork() const
 {
-    return qobject_cast<NetComm*>(control_.get()) != nullptr;
+    return qobject_cast<NetComm*>(control_.get()) != nullptr || qobject_cast<MqttComm*>(control_.get()) != nullptr;
 }
 
 void InputLine::recordTo(const QString& path)
@@ -80,8 +91,13 @@ void InputLine::recordTo(const QString& path)
         say(QString::fromStdString(*problem));
 }
 
-QString InputLine::advice() const
+QString InputLine::advice(const QString& message) const
 {
+    // A broker's refusal says itself what to change.
+    if (qobject_cast<MqttComm*>(control_.get()))
+        return message.endsWith(QLatin1Char(')'))
+            ? QString()
+            : QStringLiteral(" (start the broker, or use --port to choose another source)");
     return isNetwork() ? QStringLiteral(" (start the device or its server, or use --port to choose another source)")
                        : QStringLiteral(" (use --port to choose a device)");
 }
@@ -140,7 +156,7 @@ void InputLine::onOpened()
 void InputLine::onOpenFailed(const QString& message)
 {
     if (!failureSaid_)
-        say(message + advice(), true);
+        say(message + advice(message), true);
     failureSaid_ = true;
     retrying_ = true;
     if (!retry_.isActive())

@@ -22,13 +22,15 @@ class InputLine : public QObject {
     Q_OBJECT
 public:
     // COMn, unless name is a device path or a network source
-    // (tcp://HOST:PORT, udp://[ADDRESS]:PORT). Throws LineOpenError for a
-    // malformed network name.
+    // (tcp://HOST:PORT, udp://[ADDRESS]:PORT, mqtt[s]://...). Throws
+    // LineOpenError for a malformed network name.
     explicit InputLine(int commPort, const QString& name = {}, QObject* parent = nullptr);
     ~InputLine() override;
 
     // Serial ports only: the line speed from the next open.
     void setBaudRate(std::int32_t rate);
+    // MQTT over TLS only: the certificate authority to trust instead of the system's.
+    void setCaFile(const QString& path);
     // Plays the capture at path instead of a port, framesPerSecond pieces
     // (each through its next ">") a second.
     void playCapture(const QString& path, double framesPerSecond);
@@ -76,7 +78,7 @@ private:
     // A problem: one line on standard error, and problem() for the window.
     void say(const QString& text, bool standing = false);
     static void writeLine(const QString& text);
-    QString advice() const;
+    QString advice(const QString& message) const;
 
     std::unique_ptr<LineControl> control_;
     QTimer retry_;

@@ -52,7 +52,10 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         QStringLiteral("port"),
         QStringLiteral("Read frames from the serial device PATH instead of COM%1 (/dev/ttyS%2); or from the "
                        "network: tcp://HOST:PORT connects to a serial-to-network bridge such as ser2net, "
-                       "udp://[ADDRESS]:PORT takes the datagrams sent to that port.")
+                       "udp://[ADDRESS]:PORT takes the datagrams sent to that port, "
+                       "mqtt://[USER[:PASSWORD]@]HOST[:PORT]/TOPIC subscribes to TOPIC on an MQTT broker (port "
+                       "1883; wildcards + and # allowed), mqtts://... over TLS (port 8883). The password may "
+                       "come from MESHSCOPE_MQTT_PASSWORD instead.")
             .arg(build.commPort)
             .arg(build.commPort - 1),
         QStringLiteral("PATH"));
@@ -62,6 +65,11 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
                        "Serial ports only.")
             .arg(MSComm::BaudRate),
         QStringLiteral("N"), QString::number(MSComm::BaudRate));
+    const QCommandLineOption caOption(
+        QStringLiteral("ca"),
+        QStringLiteral("With an mqtts:// port, trust only the certificate authority in FILE (PEM) instead of "
+                       "the system's."),
+        QStringLiteral("FILE"));
     const QCommandLineOption listPortsOption(
         QStringLiteral("list-ports"),
         QStringLiteral("Print each serial port found (path, description, maker, serial number) and exit; "
@@ -106,8 +114,8 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         QStringLiteral("rate"), QStringLiteral("With --replay, frames per second, from 0.01 to 100 (default 20)."),
         QStringLiteral("N"), QStringLiteral("20"));
     for (const QCommandLineOption* option :
-         {&portOption, &baudOption, &listPortsOption, &recordOption, &dataOption, &liveOption, &saveDirOption,
-          &replayOption, &rateOption, &screenshotOption, &delayOption})
+         {&portOption, &baudOption, &caOption, &listPortsOption, &recordOption, &dataOption, &liveOption,
+          &saveDirOption, &replayOption, &rateOption, &screenshotOption, &delayOption})
         commandLine.addOption(*option);
 
     // Read before the application exists, so -h and -v answer without
@@ -143,6 +151,35 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
             return commandLine.fail(
                 QStringLiteral("--baud applies only to a serial port, not to %1 (the device server sets the rate)")
                     .arg(options.port));
+    }
+
+    const bool mqtt = lineaddress::isMqtt(options.port.toStdString());
+    if (mqtt) {
+        lineaddress::MqttAddress address;
+        try {
+            address = lineaddress::parseMqtt(options.port.toStdString(), true);
+        } catch (const lineaddress::AddressError& error) {
+            return commandLine.fail(QString::fromStdString(error.what()));
+        }
+        const QString shown = QString::fromStdString(address.shown);
+        if (commandLine.isSet(baudOption))
+            return commandLine.fail(
+                QStringLiteral(
+                    "--baud applies only to a serial port, not to %1 (the broker passes the bytes on as they come)")
+                    .arg(shown));
+        if (commandLine.isSet(caOption) && !address.tls)
+            return commandLine.fail(
+                QStringLiteral("--ca applies only to an mqtts:// port, not to %1 (write mqtts:// for TLS)").arg(shown));
+    }
+    if (commandLine.isSet(caOption)) {
+        options.caFile = commandLine.value(caOption);
+        if (!mqtt)
+            return commandLine.fail(QStringLiteral("--ca applies only to an mqtts:// port (a broker's certificate "
+                                                   "authority)"));
+        QFile authority(options.caFile);
+        if (!authority.open(QIODevice::ReadOnly))
+            return commandLine.fail(
+                QStringLiteral("--ca %1 cannot be read: %2").arg(options.caFile, authority.errorString()));
     }
 
     // Plain digits only: no sign, no blanks, nothing past the largest whole number.

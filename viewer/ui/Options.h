@@ -18,6 +18,7 @@ struct Build {
 struct Options {
     QString port; // a device path or a network source; empty for the build's COM port
     int baud = 0;
+    QString caFile; // for an mqtts:// port; empty for the system's authorities
     std::optional<QString> recordFile;
     QString dataFile;
     bool live = false;

@@ -48,6 +48,7 @@ int main(int argc, char* argv[])
     meshscope::frmVimo window(build.commPort, options.port);
     shown = &window;
     window.inputLine().setBaudRate(options.baud);
+    window.inputLine().setCaFile(options.caFile);
     if (options.replay)
         window.inputLine().playCapture(*options.replay, options.replayRate);
     if (options.recordFile) {
