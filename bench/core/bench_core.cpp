@@ -1,10 +1,12 @@
 // Speed of the meshscope core's per-frame work: interpolation, smoothing, and
-// the quiet-line re-take of the last frame that runs every 10 ms tick.
+// the quiet-line re-take of the last frame that runs every 10 ms tick, and
+// the frame history's cost and memory.
 #include <benchmark/benchmark.h>
 
 #include <memory>
 #include <string>
 
+#include "FrameHistory.h"
 #include "Interpolation.h"
 #include "SerialInput.h"
 #include "ViewerState.h"
@@ -85,6 +87,39 @@ void BM_RetakeFrameWidth17AfterAChange(benchmark::State& bench)
     }
 }
 BENCHMARK(BM_RetakeFrameWidth17AfterAChange)->Unit(benchmark::kMicrosecond);
+
+// Recording a frame into the history, and the memory it takes once it holds
+// ten minutes and more of a line at its fastest (a frame per 10 ms poll).
+void BM_HistoryRecordAndMemory(benchmark::State& bench)
+{
+    auto state = stateWithFrame(2);
+    FrameHistory history;
+    std::int64_t ms = 0;
+    for (auto _ : bench) {
+        history.record(*state, ms += 10);
+        benchmark::DoNotOptimize(history.size());
+    }
+    for (; ms <= 15 * 60 * 1000; ms += 10)
+        history.record(*state, ms);
+    bench.counters["frames"] = static_cast<double>(history.size());
+    bench.counters["MiB"] = static_cast<double>(history.memoryBytes()) / (1 << 20);
+    bench.counters["bound_MiB"] = static_cast<double>(FrameHistory::kMaxBytes) / (1 << 20);
+}
+BENCHMARK(BM_HistoryRecordAndMemory)->Unit(benchmark::kNanosecond);
+
+// Rebuilding the grid of a frame from the history, as stepping back does.
+void BM_HistoryFrameSurface(benchmark::State& bench)
+{
+    auto state = stateWithFrame(2);
+    HistoryFrame frame;
+    frame.lastPoint = state->lastPoint;
+    frame.ptX = state->ptX;
+    frame.ptY = state->ptY;
+    frame.ptZ = state->ptZ;
+    for (auto _ : bench)
+        benchmark::DoNotOptimize(frameSurface(frame, 2).z.data());
+}
+BENCHMARK(BM_HistoryFrameSurface)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

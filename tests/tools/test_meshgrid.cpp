@@ -173,6 +173,11 @@ TEST_F(Meshgrid, BadUseFailsWithOneLine)
         {"'" + write("noise.txt", "<1,2>noise") + "'", "no frame of the input was accepted", ""},
         {"--data '" + write("empty.dat", "") + "' /dev/null", "no grid to write: ", ""},
         {"'" + capture + "'", "cannot write the grid to standard output: No space left on device", "/dev/full"},
+        {"--raw --export s.stl '" + capture + "'", "--raw and --export cannot be combined", ""},
+        {"--export '" + (dir / "missing" / "s.stl").string() + "' '" + capture + "'",
+         "cannot export the surface to " + (dir / "missing" / "s.stl").string() + ": No such file or directory", ""},
+        {"--export '" + (dir / "s.obj").string() + "' '" + capture + "'",
+         "cannot export the surface to " + (dir / "s.obj").string() + ": unknown file type", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -182,6 +187,72 @@ TEST_F(Meshgrid, BadUseFailsWithOneLine)
         EXPECT_EQ(lineCount(result.err), 1) << result.err;
         EXPECT_TRUE(result.err.starts_with("meshgrid: " + c.said)) << result.err;
     }
+}
+
+// The exports as other programs read them: admesh checks the STL solid, and
+// Python's standard library reads the PLY and the CSV back to meshgrid's heights.
+TEST_F(Meshgrid, ExportsAreReadByRealReaders)
+{
+    std::string frames;
+    for (int n = 0; n < 12; ++n)
+        frames += "<" + std::to_string(10 + n) + ",20," + std::to_string(n) + "; 70," + std::to_string(30 + 3 * n)
+            + ",40.5; 50,90,-7; 25,60,15>\r\n";
+    const std::string capture = write("capture.txt", frames);
+    const Outcome grid = run("--smooth 2 '" + capture + "'");
+    ASSERT_EQ(grid.status, 0);
+    write("grid.txt", grid.out);
+    for (const char* name : {"s.stl", "s.ply", "s.csv"}) {
+        const Outcome exported = run("--smooth 2 --export '" + (dir / name).string() + "' '" + capture + "'");
+        ASSERT_EQ(exported.status, 0) << exported.err;
+        EXPECT_TRUE(exported.out.empty());
+        EXPECT_EQ(exported.err, grid.err);
+    }
+
+    const auto admeshOut = dir / "admesh.txt";
+    ASSERT_EQ(std::system(("admesh '" + (dir / "s.stl").string() + "' >'" + admeshOut.string() + "' 2>&1").c_str()), 0);
+    const std::string report = slurp(admeshOut);
+    const auto figure = [&report](const std::string& label) {
+        const std::size_t at = report.find(label);
+        return at == std::string::npos ? std::string("(missing)") : report.substr(at + label.size(), 24);
+    };
+    EXPECT_EQ(std::stoi(figure("Number of parts       :")), 1) << report;
+    EXPECT_EQ(std::stoi(figure("Total disconnected facets        :")), 0) << report;
+    EXPECT_EQ(std::stoi(figure("Facets reversed       :")), 0) << report;
+    EXPECT_EQ(std::stoi(figure("Backwards edges       :")), 0) << report;
+    EXPECT_EQ(std::stoi(figure("Normals fixed         :")), 0) << report;
+    EXPECT_GT(std::stod(figure("Volume   :")), 0) << report;
+
+    // Every "x y z" line of meshgrid is a top vertex of the PLY (the highest at
+    // its x and y) and a row of the CSV, the same numbers.
+    write("check.py", R"(import csv, sys
+grid = {}
+for line in open(sys.argv[1]):
+    x, y, z = line.split()
+    grid[(float(x), float(y))] = float(z)
+with open(sys.argv[2]) as ply:
+    assert ply.readline().split() == ["ply"] and ply.readline().split() == ["format", "ascii", "1.0"]
+    vertices = faces = None
+    for line in ply:
+        words = line.split()
+        if words[:2] == ["element", "vertex"]: vertices = int(words[2])
+        if words[:2] == ["element", "face"]: faces = int(words[2])
+        if words == ["end_header"]: break
+    top = {}
+    for _ in range(vertices):
+        x, y, z = map(float, ply.readline().split())
+        top[(x, y)] = max(z, top.get((x, y), z))
+    assert all(ply.readline().split()[0] == "3" for _ in range(faces)), "faces are triangles"
+with open(sys.argv[3], newline="") as table:
+    rows = {(float(r["x"]), float(r["y"])): float(r["z"]) for r in csv.DictReader(table)}
+assert top == grid, "PLY heights differ from meshgrid's"
+assert rows == grid, "CSV heights differ from meshgrid's"
+print(len(grid))
+)");
+    const auto checked = dir / "checked.txt";
+    const std::string command = "python3 '" + (dir / "check.py").string() + "' '" + (dir / "grid.txt").string() + "' '"
+        + (dir / "s.ply").string() + "' '" + (dir / "s.csv").string() + "' >'" + checked.string() + "' 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << slurp(checked);
+    EXPECT_EQ(slurp(checked), std::to_string(97 * 97) + "\n"); // width 3: nodes 1..97
 }
 
 // 200 MB of ">" between two frames: read as it comes, in bounded memory, with

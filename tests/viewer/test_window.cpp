@@ -9,6 +9,8 @@
 #include "Pick.h"
 #include "StatusText.h"
 #include "frmVimo.h"
+#include "GridText.h"
+#include "LookBackBar.h"
 #include "SerialInput.h"
 #include "Sanitizer.h"
 #include "StderrCapture.h"
@@ -22,7 +24,9 @@
 #include <QMenu>
 #include <QRegularExpression>
 #include <QMatrix4x4>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QSlider>
 #include <QScreen>
 #include <QScrollBar>
 #include <QProcess>
@@ -33,6 +37,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -790,6 +795,170 @@ TEST_F(WindowTest, RecordingHoldsEveryByteReadAndMeshgridCountsItAsTheViewerDid)
     device.send(pieces[2]);
     sent += whileStopped + pieces[2];
     EXPECT_TRUE(waitFor([&] { return fileContent(recordFile) == sent; })) << fileContent(recordFile);
+}
+
+// Frames whose points differ from one another, as a device sends them.
+std::string distinctFrame(int n)
+{
+    return "<" + std::to_string(10 + 7 * n) + ",20," + std::to_string(5 * n) + "; 70," + std::to_string(30 + 4 * n)
+        + ",40; 50,90," + std::to_string(20 - 3 * n) + "; 25,60,15>";
+}
+
+// meshgrid's "x y z" lines for a stream.
+std::string meshgridOf(const std::string& stream)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("stream.txt"));
+    std::ofstream(path.toStdString(), std::ios::binary) << stream;
+    QProcess meshgrid;
+    meshgrid.start(QStringLiteral(MESHGRID_PATH), {path});
+    EXPECT_TRUE(meshgrid.waitForFinished(30000));
+    return meshgrid.readAllStandardOutput().toStdString();
+}
+
+// A picture of the window without its status line, whose counters depend on
+// the polls, and the history slider, which follows the frames that arrive.
+QImage withoutStatusLine(frmVimo& window, QImage image)
+{
+    const qreal ratio = image.devicePixelRatio();
+    for (const QWidget* box :
+         {static_cast<QWidget*>(window.statusBox()), static_cast<QWidget*>(window.lookBackBar().sliderPanel())}) {
+        if (!box->isVisible())
+            continue;
+        const QRect area(box->mapTo(&window, QPoint(0, 0)), box->size());
+        for (int y = int(area.top() * ratio); y < std::min(image.height(), int((area.bottom() + 1) * ratio)); ++y)
+            for (int x = int(area.left() * ratio); x < std::min(image.width(), int((area.right() + 1) * ratio)); ++x)
+                image.setPixel(x, y, 0);
+    }
+    return image;
+}
+
+std::string drawnGridText(meshscope::ViewerState& s)
+{
+    return meshscope::gridText(s.heights, s.drawMinX, s.drawMaxX, s.drawMinY, s.drawMaxY);
+}
+
+// Frozen with Ctrl+Space, the picture holds while the line goes on reading,
+// counting and recording; stepped back k frames it is the grid meshgrid makes
+// of the stream cut after that frame; Ctrl+End is live again.
+TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
+{
+    QTemporaryDir recordDir;
+    recordFile = recordDir.filePath(QStringLiteral("session.txt"));
+    startWithDevice(std::string());
+    meshscope::LookBackBar& bar = window->lookBackBar();
+    const meshscope::FrameHistory& history = bar.lookBack().history();
+    std::vector<std::string> sent;
+    const auto sendFrame = [&](int n) {
+        sent.push_back(distinctFrame(n));
+        device.send(sent.back());
+        ASSERT_TRUE(waitFor([&] { return history.size() == sent.size(); })) << history.size();
+    };
+    for (int n = 0; n < 6; ++n)
+        sendFrame(n);
+    EXPECT_FALSE(bar.sliderPanel()->isVisible());
+
+    QTest::keyClick(window->viewport(), Qt::Key_Space, Qt::ControlModifier);
+    ASSERT_TRUE(bar.lookBack().frozen());
+    EXPECT_TRUE(bar.sliderPanel()->isVisible());
+    const QImage frozen = withoutStatusLine(*window, picture());
+    const std::int32_t counted = state().interpCount;
+    for (int n = 6; n < 9; ++n)
+        sendFrame(n);
+    std::string stream;
+    for (const std::string& frame : sent)
+        stream += frame;
+    EXPECT_TRUE(waitFor([&] { return fileContent(recordFile) == stream; })) << fileContent(recordFile);
+    EXPECT_GT(state().interpCount, counted);
+    EXPECT_EQ(windowtest::changedShare(frozen, withoutStatusLine(*window, picture())), 0.0);
+
+    const int k = 3;
+    for (int step = 0; step < k; ++step)
+        QTest::keyClick(window->viewport(), Qt::Key_Left, Qt::ControlModifier);
+    std::string cut;
+    for (int n = 0; n < 6 - k; ++n)
+        cut += sent[static_cast<std::size_t>(n)];
+    EXPECT_EQ(drawnGridText(bar.lookBack().shownState(state())), meshgridOf(cut));
+    EXPECT_EQ(bar.slider()->value(), 6 - k - 1);
+    EXPECT_TRUE(bar.sliderLabel()->text().endsWith(QStringLiteral(" s ago")))
+        << bar.sliderLabel()->text().toStdString();
+    EXPECT_GT(windowtest::changedShare(frozen, withoutStatusLine(*window, picture())), 0.01);
+
+    // The slider scrubs; Ctrl+Home is the oldest frame, Ctrl+End live.
+    bar.slider()->setValue(7);
+    EXPECT_EQ(drawnGridText(bar.lookBack().shownState(state())), meshgridOf(stream.substr(0, stream.rfind('<'))));
+    QTest::keyClick(window->viewport(), Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(drawnGridText(bar.lookBack().shownState(state())), meshgridOf(sent[0]));
+    QTest::keyClick(window->viewport(), Qt::Key_End, Qt::ControlModifier);
+    EXPECT_FALSE(bar.lookBack().frozen());
+    EXPECT_FALSE(bar.sliderPanel()->isVisible());
+    EXPECT_EQ(drawnGridText(state()), meshgridOf(stream));
+    EXPECT_EQ(&bar.lookBack().shownState(state()), &state());
+
+    // The menu's baseline: the live surface less itself is flat at 0.
+    const auto item = [&](const QString& text) {
+        for (QAction* action : window->viewMenu()->actions())
+            if (action->text().startsWith(text))
+                return action;
+        ADD_FAILURE() << "no menu item " << text.toStdString();
+        return window->viewMenu()->actions().constFirst();
+    };
+    item(QStringLiteral("Set baseline"))->trigger();
+    item(QStringLiteral("Show difference"))->trigger();
+    meshscope::ViewerState& difference = bar.lookBack().shownState(state());
+    for (int x = difference.drawMinX; x <= difference.drawMaxX; ++x)
+        for (int y = difference.drawMinY; y <= difference.drawMaxY; ++y)
+            ASSERT_EQ(difference.heights[x][y], 0.0f) << x << ' ' << y;
+
+    // Export surface... writes what is shown (here as the file its dialog chose).
+    item(QStringLiteral("Clear baseline"))->trigger();
+    StderrCapture errors;
+    const QString exported = recordDir.filePath(QStringLiteral("surface.csv"));
+    bar.exportTo(exported);
+    std::string grid = meshgridOf(stream);
+    std::replace(grid.begin(), grid.end(), ' ', ',');
+    EXPECT_EQ(fileContent(exported), "x,y,z\n" + grid);
+    EXPECT_NE(errors.text().find("meshscope: exported the surface to " + exported.toStdString()), std::string::npos)
+        << errors.text();
+}
+
+// A capture replayed in the window ends on the picture of a window that was
+// fed the same frames through a pseudo-terminal, as the X server shows them.
+TEST_F(WindowTest, ReplayedCaptureEndsOnTheSamePictureAsTheLine)
+{
+    std::string capture;
+    for (int n = 0; n < 5; ++n)
+        capture += distinctFrame(n) + "\r\n";
+    const auto withoutStatus = [&](const QImage& image) { return withoutStatusLine(*window, image); };
+
+    startWithDevice(std::string());
+    for (int n = 0; n < 5; ++n) {
+        device.send(distinctFrame(n) + "\r\n");
+        ASSERT_TRUE(waitFor([&] { return window->lookBackBar().lookBack().history().size() == std::size_t(n + 1); }));
+    }
+    ASSERT_TRUE(nextFrame());
+    const QImage fromLine = withoutStatus(serverPixels(*window));
+    window.reset();
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("capture.txt"));
+    std::ofstream(path.toStdString(), std::ios::binary) << capture;
+    window = std::make_unique<frmVimo>(2);
+    window->inputLine().playCapture(path, 50);
+    window->load();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_TRUE(waitFor([&] { return window->lookBackBar().lookBack().history().size() == 5; }, 20000));
+    ASSERT_TRUE(nextFrame());
+    const QImage replayed = withoutStatus(serverPixels(*window));
+    EXPECT_EQ(windowtest::changedShare(fromLine, replayed), 0.0);
+
+    // The history holds as many frames as meshgrid finds in the capture.
+    QProcess meshgrid;
+    meshgrid.start(QStringLiteral(MESHGRID_PATH), {path});
+    ASSERT_TRUE(meshgrid.waitForFinished(30000));
+    EXPECT_TRUE(meshgrid.readAllStandardError().trimmed().endsWith("frames in the stream 5"));
+    EXPECT_EQ(window->lookBackBar().lookBack().history().size(), 5u);
 }
 
 TEST_F(WindowTest, ErrorInsidePaintIsReportedAndThatFrameIsNotPresented)

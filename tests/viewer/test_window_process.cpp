@@ -92,7 +92,8 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
     const QString help = run(meshscope, {QStringLiteral("--help")}, &code);
     EXPECT_EQ(code, 0);
     for (const char* option : {"--port", "--baud", "--ca", "mqtt://", "--list-ports", "--record", "--live", "--scale",
-                               "--samples", "--save-dir", "--screenshot", "--version", "/dev/ttyS1"})
+                               "--samples", "--save-dir", "--screenshot", "--replay", "--rate", "--version",
+                               "/dev/ttyS1"})
         EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(run(meshscopeCom1, {QStringLiteral("--help")}).contains(QStringLiteral("/dev/ttyS0")));
     EXPECT_TRUE(run(meshscope, {QStringLiteral("--version")}).contains(QStringLiteral("meshscope")));
@@ -150,6 +151,17 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
          QStringLiteral("is not a folder this user may write to")},
         {{QStringLiteral("--screenshot"), QStringLiteral("shot.gif")},
          QStringLiteral("meshscope: cannot write a screenshot as \"shot.gif\" (name a .png, .jpg or .jpeg file)\n")},
+        {{QStringLiteral("--rate"), QStringLiteral("5")},
+         QStringLiteral("meshscope: --rate applies only with --replay\n")},
+        {{QStringLiteral("--replay"), QStringLiteral("/nonexistent/capture.txt")},
+         QStringLiteral("meshscope: cannot read the capture /nonexistent/capture.txt: No such file or directory")},
+        {{QStringLiteral("--replay"), QStringLiteral(VORN_SOURCE_DIR)}, QStringLiteral(": it is a folder")},
+        {{QStringLiteral("--replay"), QStringLiteral(VORN_SOURCE_DIR "/README.md"), QStringLiteral("--port"),
+          QStringLiteral("/dev/a")},
+         QStringLiteral("--replay plays a capture instead of a port: leave out --port")},
+        {{QStringLiteral("--replay"), QStringLiteral(VORN_SOURCE_DIR "/README.md"), QStringLiteral("--rate"),
+          QStringLiteral("0")},
+         QStringLiteral("--rate wants frames per second from 0.01 to 100, not \"0\"")},
     };
     for (const auto& c : bad) {
         const QString said = run(meshscope, c.args, &code);

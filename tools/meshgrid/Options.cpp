@@ -6,12 +6,15 @@ namespace {
 
 constexpr const char* kProgram = "meshgrid";
 
-constexpr const char* kHelp = "Usage: meshgrid [--data FILE] [--smooth D] [--raw] [CAPTURE ...]\n"
+constexpr const char* kHelp = "Usage: meshgrid [--data FILE] [--smooth D] [--raw | --export FILE] [CAPTURE ...]\n"
                               "Turns a captured serial stream or a data file into meshscope's height grid.\n"
                               "\n"
                               "  --data FILE   read FILE as the viewer reads datafile.dat, before the stream\n"
                               "  --smooth D    smoothing width as the key D (1..9) sets it: 2 x D - 1\n"
                               "  --raw         write the unsmoothed grid over the data extent instead\n"
+                              "  --export FILE write the drawn surface to FILE instead, by its ending: .stl\n"
+                              "                (binary) or .ply (ASCII) as one closed solid down to a floor\n"
+                              "                below the lowest height, .csv as x,y,z lines; whole or not at all\n"
                               "  CAPTURE ...   files holding the serial byte stream; - or none: standard input\n"
                               "  -h, --help, -v, --version\n"
                               "\n"
@@ -30,7 +33,7 @@ constexpr const char* kHelp = "Usage: meshgrid [--data FILE] [--smooth D] [--raw
 std::optional<int> readOptions(int argc, char** argv, Options& options)
 {
     try {
-        const usage::Arguments arguments(kProgram, {{"data", true}, {"smooth", true}, {"raw", false}},
+        const usage::Arguments arguments(kProgram, {{"data", true}, {"smooth", true}, {"raw", false}, {"export", true}},
                                          std::vector<std::string>(argv + 1, argv + argc), usage::Operands::Taken);
         if (arguments.isSet("data"))
             options.dataFile = arguments.value("data");
@@ -41,6 +44,11 @@ std::optional<int> readOptions(int argc, char** argv, Options& options)
             options.smoothKey = value[0];
         }
         options.raw = arguments.isSet("raw");
+        if (arguments.isSet("export")) {
+            if (options.raw)
+                throw usage::BadCommandLine("--raw and --export cannot be combined (the export is the drawn surface)");
+            options.exportFile = arguments.value("export");
+        }
         options.captures = arguments.operands();
         return arguments.answer(kHelp, MESHGRID_VERSION);
     } catch (const usage::BadCommandLine& bad) {

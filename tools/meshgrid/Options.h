@@ -9,7 +9,8 @@ struct Options {
     std::optional<std::string> dataFile;
     std::optional<char> smoothKey; // the digit key that sets the smoothing width
     bool raw = false;
-    std::vector<std::string> captures; // "-" or none: standard input
+    std::optional<std::string> exportFile; // the drawn surface goes there instead
+    std::vector<std::string> captures;     // "-" or none: standard input
 };
 
 // Reads main's arguments into options. Returns the exit status when the

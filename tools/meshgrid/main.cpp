@@ -22,6 +22,7 @@
 #include "GridText.h"
 #include "Options.h"
 #include "SerialInput.h"
+#include "SurfaceExport.h"
 #include "ViewerState.h"
 
 namespace {
@@ -108,8 +109,13 @@ int run(const Options& options)
     if (firstX > lastX || firstY > lastY)
         return fail("no grid to write: " + (options.dataFile ? *options.dataFile : std::string("the data"))
                     + " holds no sample and no frame of the input was accepted");
-    const bool written = options.raw ? writeGrid(state->rawHeights, firstX, lastX, firstY, lastY)
-                                     : writeGrid(state->heights, firstX, lastX, firstY, lastY);
+    if (options.exportFile) {
+        if (const auto failure = meshscope::exportSurface(meshscope::drawnSurface(*state), *options.exportFile))
+            return fail("cannot export the surface to " + *options.exportFile + ": " + *failure);
+    }
+    const bool written = options.exportFile ? true
+        : options.raw                       ? writeGrid(state->rawHeights, firstX, lastX, firstY, lastY)
+                                            : writeGrid(state->heights, firstX, lastX, firstY, lastY);
     if (!written)
         return fail(std::string("cannot write the grid to standard output: ") + std::strerror(errno));
     std::cerr << "accepted " << state->interpCount << ", reference " << state->okCount << "; frames in the stream "

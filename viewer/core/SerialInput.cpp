@@ -106,6 +106,8 @@ FrameTake takeFrame(ViewerState& state, ViewerHost& host)
         ++state.interpCount;
     if (*frame == kReferenceFrame && state.okCount < INT32_MAX)
         ++state.okCount;
+    if (!take.repeat)
+        ++state.newFrameCount;
     interpolateUnlessRepeated(state, host);
     take.result = FrameTake::Result::accepted;
     return take;

@@ -84,6 +84,10 @@ struct ViewerState {
     // by anything but a repeat of the last interpolation.
     std::uint64_t gridRevision = 0;
     InterpolatedFrame interpolated;
+
+    // Accepted frames that new bytes brought, not re-takes of the same bytes;
+    // never reset, so a change means a new frame arrived.
+    std::uint64_t newFrameCount = 0;
 };
 
 // Marks a change of the set-up's inputs (zoom, projection, shininess, colours,

@@ -3,6 +3,7 @@
 #include "MSComm.h"
 #include "MqttComm.h"
 #include "NetComm.h"
+#include "ReplayComm.h"
 #include "ProgramStart.h"
 
 #include <QCoreApplication>
@@ -39,6 +40,18 @@ void InputLine::setPort(int commPort, const QString& name)
             serial->setDevicePath(name);
         control = std::move(serial);
     }
+    adopt(std::move(control));
+}
+
+void InputLine::playCapture(const QString& path, double framesPerSecond)
+{
+    auto replay = std::make_unique<ReplayComm>();
+    replay->setCapture(path, framesPerSecond);
+    adopt(std::move(replay));
+}
+
+void InputLine::adopt(std::unique_ptr<LineControl> control)
+{
     control_ = std::move(control);
     connect(control_.get(), &LineControl::opened, this, &InputLine::onOpened);
     connect(control_.get(), &LineControl::openFailed, this, &InputLine::onOpenFailed);

@@ -37,6 +37,9 @@ public:
     void setCaFile(const QString& path);
     // A serial port's line speed; 0 for a network source.
     std::int32_t baudRate() const;
+    // Plays the capture at path instead of a port, framesPerSecond pieces
+    // (each through its next ">") a second.
+    void playCapture(const QString& path, double framesPerSecond);
     QString name() const;
     bool isNetwork() const;
 
@@ -70,6 +73,7 @@ signals:
     void resolved();
 
 private:
+    void adopt(std::unique_ptr<LineControl> control);
     void attempt();
     void onOpened();
     void onOpenFailed(const QString& message);

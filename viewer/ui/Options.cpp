@@ -111,9 +111,19 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         QStringLiteral("screenshot-delay"),
         QStringLiteral("With --screenshot, let MS milliseconds of live frames pass first (default 0)."),
         QStringLiteral("MS"), QStringLiteral("0"));
+    const QCommandLineOption replayOption(
+        QStringLiteral("replay"),
+        QStringLiteral("Play the capture FILE (a --record file or any byte stream of frames) into the viewer "
+                       "instead of reading a port, one frame per 1/N s (--rate), through the same parser and "
+                       "rules; the last frame stays at the end. Freeze (Ctrl+Space) and the history slider "
+                       "step through it."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption rateOption(
+        QStringLiteral("rate"), QStringLiteral("With --replay, frames per second, from 0.01 to 100 (default 20)."),
+        QStringLiteral("N"), QStringLiteral("20"));
     for (const QCommandLineOption* option :
          {&portOption, &baudOption, &caOption, &listPortsOption, &recordOption, &dataOption, &liveOption,
-          &scaleOption, &samplesOption, &saveDirOption, &screenshotOption, &delayOption})
+          &scaleOption, &samplesOption, &saveDirOption, &replayOption, &rateOption, &screenshotOption, &delayOption})
         commandLine.addOption(*option);
 
     // Read before the application exists, so -h and -v answer without
@@ -123,6 +133,8 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
     if (const auto status = commandLine.requireWith(delayOption, screenshotOption))
         return status;
     if (const auto status = commandLine.checkScreenshotFile(screenshotOption))
+        return status;
+    if (const auto status = commandLine.requireWith(rateOption, replayOption))
         return status;
 
     if (commandLine.isSet(listPortsOption)) {
@@ -205,6 +217,24 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         return commandLine.fail(QStringLiteral("--screenshot-delay wants a number of milliseconds, not \"%1\"")
                                     .arg(commandLine.value(delayOption)));
 
+    if (commandLine.isSet(replayOption)) {
+        for (const QCommandLineOption* line : {&portOption, &baudOption})
+            if (commandLine.isSet(*line))
+                return commandLine.fail(QStringLiteral("--replay plays a capture instead of a port: leave out --%1")
+                                            .arg(line->names().constFirst()));
+        const QString capture = commandLine.value(replayOption);
+        QFile file(capture);
+        const bool folder = QFileInfo(capture).isDir();
+        if (folder || !file.open(QIODevice::ReadOnly))
+            return commandLine.fail(QStringLiteral("cannot read the capture %1: %2 (give a file that --record wrote)")
+                                        .arg(capture, folder ? QStringLiteral("it is a folder") : file.errorString()));
+        bool rateOk = false;
+        options.replayRate = commandLine.value(rateOption).toDouble(&rateOk);
+        if (!rateOk || !(options.replayRate >= 0.01 && options.replayRate <= 100))
+            return commandLine.fail(QStringLiteral("--rate wants frames per second from 0.01 to 100, not \"%1\"")
+                                        .arg(commandLine.value(rateOption)));
+        options.replay = capture;
+    }
     if (commandLine.isSet(recordOption))
         options.recordFile = commandLine.value(recordOption);
     options.dataFile = commandLine.value(dataOption);

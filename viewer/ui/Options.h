@@ -27,6 +27,8 @@ struct Options {
     QString saveDir;      // empty for the working directory
     std::optional<QString> screenshot;
     int screenshotDelayMs = 0;
+    std::optional<QString> replay; // a capture played instead of a port
+    double replayRate = 20;        // its frames per second
 };
 
 // Reads main's arguments into options. Returns the exit status when the

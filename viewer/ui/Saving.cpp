@@ -65,8 +65,12 @@ void Saving::savePicture()
 
 void Saving::saveGrid()
 {
-    const std::string text
-        = gridText(state_.heights, state_.drawMinX, state_.drawMaxX, state_.drawMinY, state_.drawMaxY);
+    saveGrid(state_);
+}
+
+void Saving::saveGrid(const ViewerState& drawn)
+{
+    const std::string text = gridText(drawn.heights, drawn.drawMinX, drawn.drawMaxX, drawn.drawMinY, drawn.drawMaxY);
     const QString path = this->path(QStringLiteral("-grid.txt"));
     const QString failure = writeFileWhole(path, QByteArray::fromStdString(text));
     if (failure.isEmpty()) {

@@ -29,6 +29,8 @@ public:
 
     void savePicture();
     void saveGrid();
+    // The grid of drawn, a state the paint draws instead (a frozen frame).
+    void saveGrid(const ViewerState& drawn);
     void copyPicture();
 
 private:

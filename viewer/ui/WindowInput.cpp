@@ -81,6 +81,8 @@ bool WindowInput::eventFilter(QObject* watched, QEvent* event)
 
 void WindowInput::onChord(const QKeyEvent& key)
 {
+    if (commands_.otherChord && commands_.otherChord(key))
+        return;
     if (key.isAutoRepeat())
         return;
     const Qt::KeyboardModifiers chord

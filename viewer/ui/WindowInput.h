@@ -24,6 +24,8 @@ struct WindowCommands {
     std::function<void()> saveGrid;
     std::function<void()> copyPicture;
     std::function<bool()> lineRunning; // the menu offers to pause or to resume
+    // Ctrl chords beyond these (the look-back's); true when it took the chord.
+    std::function<bool(const QKeyEvent&)> otherChord;
 };
 
 // The window's input: every typed character reaches the command keys once,

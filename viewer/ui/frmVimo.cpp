@@ -5,6 +5,7 @@
 
 #include "Commands.h"
 #include "DataFile.h"
+#include "HandlerReport.h"
 #include "ProgramStart.h"
 #include "ScenePaint.h"
 #include "SceneSetup.h"
@@ -83,14 +84,22 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
     connect(&ms_Comm, &InputLine::problem, txtOut, &ProblemBox::showProblem);
     connect(&ms_Comm, &InputLine::resolved, txtOut, &ProblemBox::clearStanding);
     saving_ = std::make_unique<Saving>(*this, *VornCtl1, state_, *this);
-    input_ = std::make_unique<WindowInput>(*this, *VornCtl1, state_, *this,
-                                           WindowCommands{
-                                               .key = [this](QChar key) { onKey(key); },
-                                               .savePicture = [this] { saving_->savePicture(); },
-                                               .saveGrid = [this] { saving_->saveGrid(); },
-                                               .copyPicture = [this] { saving_->copyPicture(); },
-                                               .lineRunning = [this] { return pollTimerEnabled(); },
-                                           });
+    lookBackBar_ = new LookBackBar(*this, state_);
+    connect(lookBackBar_, &LookBackBar::shownChanged, this, [this] { RequestRedraw(); });
+    connect(lookBackBar_, &LookBackBar::problem, this,
+            [this](const QString& text) { reportProblem(text.toStdString()); });
+    connect(lookBackBar_, &LookBackBar::remark, this, [](const QString& text) { vorn::reportNotice(text); });
+    input_ = std::make_unique<WindowInput>(
+        *this, *VornCtl1, state_, *this,
+        WindowCommands{
+            .key = [this](QChar key) { onKey(key); },
+            .savePicture = [this] { saving_->savePicture(); },
+            .saveGrid = [this] { saving_->saveGrid(lookBackBar_->lookBack().shownState(state_)); },
+            .copyPicture = [this] { saving_->copyPicture(); },
+            .lineRunning = [this] { return pollTimerEnabled(); },
+            .otherChord = [this](const QKeyEvent& key) { return lookBackBar_->handleChord(key); },
+        });
+    lookBackBar_->addMenuItems(*input_->viewMenu());
     measure_ = new MeasureView(
         this, VornCtl1, state_, [this] { return ms_Comm.PortOpen(); }, [this] { return !pollTimerEnabled(); });
     saving_->setOnDone([this](const QString& said) { measure_->say(said); });
@@ -254,7 +263,7 @@ frmVimo::SetupKey frmVimo::currentSetup() const
 
 frmVimo::PictureKey frmVimo::currentPicture() const
 {
-    return {currentSetup(), state_.pictureRevision, VornCtl1->devicePixelRatioF()};
+    return {currentSetup(), state_.pictureRevision, lookBackBar_->lookBack().revision(), VornCtl1->devicePixelRatioF()};
 }
 
 // Every accepted frame runs the set-up, and a quiet line re-takes its last
@@ -352,7 +361,8 @@ void frmVimo::onPaint()
     shownPicture_.reset();
     if (appliedSetup_ != currentSetup())
         sceneSetup();
-    paintScene(*VornCtl1, state_, samples_);
+    // A frozen frame or a difference is drawn from a copy of the state.
+    paintScene(*VornCtl1, lookBackBar_->lookBack().shownState(state_), samples_);
     shownPicture_ = currentPicture();
     measure_->afterPaint();
 }
@@ -362,7 +372,10 @@ void frmVimo::onPaint()
 void frmVimo::onPollTick()
 {
     const std::uint64_t grid = state_.gridRevision;
-    vorn::runHandler(QStringLiteral("serial poll"), [this] { measure_->notePoll(serialPollTick(state_, *this)); });
+    vorn::runHandler(QStringLiteral("serial poll"), [this] {
+        measure_->notePoll(serialPollTick(state_, *this));
+        lookBackBar_->afterTick();
+    });
     if (live_ && state_.gridRevision != grid)
         RequestRedraw();
 }
@@ -371,6 +384,13 @@ void frmVimo::onAnimationTick()
 {
     vorn::runHandler(QStringLiteral("animation"), [this] { animationTick(state_, *this); });
     showPendingStatus();
+    lookBackBar_->refreshAge();
+    placeHistoryPanel(); // the problem box comes and goes
+}
+
+void frmVimo::placeHistoryPanel()
+{
+    lookBackBar_->place(0, txtOut->isVisible() ? txtOut->y() : height(), width());
 }
 
 void frmVimo::onKey(QChar key)
@@ -391,6 +411,7 @@ void frmVimo::resizeEvent(QResizeEvent* event)
     VornCtl1->setHeight(height() * ratio);
     txtOut->keepAtTheBottom();
     measure_->place(txtStatus->geometry(), size());
+    placeHistoryPanel();
     // The projection follows the viewport's shape, and the resized picture
     // is drawn now rather than at the next change of the state.
     if (loaded_) {

@@ -6,6 +6,7 @@
 // input (keys, chords, mouse, menu) are parts of their own that it wires.
 
 #include "InputLine.h"
+#include "LookBackBar.h"
 #include "ProblemBox.h"
 #include "Saving.h"
 #include "ViewerHost.h"
@@ -77,6 +78,7 @@ public:
     ViewerState& state() { return state_; }
     VornCtl* viewport() const { return VornCtl1; }
     InputLine& inputLine() { return ms_Comm; }
+    LookBackBar& lookBackBar() { return *lookBackBar_; }
     QLineEdit* statusBox() const { return txtStatus; }
     QPlainTextEdit* commandsBox() const { return txtCommands; }
     QPlainTextEdit* problemBox() const { return txtOut; }
@@ -117,12 +119,15 @@ private:
     struct PictureKey {
         SetupKey setup;
         std::uint64_t revision = 0;
+        std::uint64_t lookBack = 0; // a frozen frame, a baseline
         double pixelRatio = 1;
         bool operator==(const PictureKey&) const = default;
     };
     SetupKey currentSetup() const;
     PictureKey currentPicture() const;
     void showPendingStatus();
+    // The history slider along the view's lower edge, above the problem box.
+    void placeHistoryPanel();
 
     ViewerState state_;
     bool loaded_ = false;
@@ -139,6 +144,7 @@ private:
     std::optional<SetupKey> appliedSetup_;
     std::unique_ptr<Saving> saving_;
     std::unique_ptr<WindowInput> input_;
+    LookBackBar* lookBackBar_ = nullptr;
     InputLine ms_Comm;
     int commPort_ = 0;
     bool samples_ = false;

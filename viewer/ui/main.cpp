@@ -49,6 +49,8 @@ int main(int argc, char* argv[])
     shown = &window;
     window.inputLine().setBaudRate(options.baud);
     window.inputLine().setCaFile(options.caFile);
+    if (options.replay)
+        window.inputLine().playCapture(*options.replay, options.replayRate);
     if (options.recordFile) {
         // A recording pipe whose reader has gone then fails with EPIPE, which
         // stops the recording, instead of ending the viewer.

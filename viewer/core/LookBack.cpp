@@ -1,0 +1,160 @@
+#include "LookBack.h"
+
+#include <algorithm>
+
+namespace meshscope {
+
+std::string agoText(std::int64_t elapsedMs)
+{
+    elapsedMs = std::max<std::int64_t>(elapsedMs, 0);
+    if (elapsedMs < 60'000) {
+        const std::int64_t tenths = (elapsedMs + 50) / 100;
+        return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " s ago";
+    }
+    const std::int64_t seconds = elapsedMs / 1000;
+    const std::int64_t rest = seconds % 60;
+    return std::to_string(seconds / 60) + " min " + (rest < 10 ? "0" : "") + std::to_string(rest) + " s ago";
+}
+
+LookBack::LookBack() = default;
+LookBack::~LookBack() = default;
+
+void LookBack::afterTick(const ViewerState& live, std::int64_t nowMs)
+{
+    if (live.newFrameCount == lastNewFrameCount_)
+        return;
+    lastNewFrameCount_ = live.newFrameCount;
+    history_.record(live, nowMs);
+    if (frozen_ && frame_ && !history_.holds(*frame_))
+        keepShownFrameHeld();
+}
+
+void LookBack::freeze(const ViewerState& live)
+{
+    if (frozen_)
+        return;
+    frozen_ = true;
+    frame_.reset();
+    held_.reset();
+    // The live grid is most often the newest frame's: hold that frame, so a
+    // step back shows the one before it.
+    if (!history_.empty()) {
+        const std::uint64_t newest = history_.newest();
+        if (frameSurface(history_.at(newest), live.smoothLevel) == drawnSurface(live))
+            frame_ = newest;
+    }
+    if (!frame_)
+        held_ = std::make_unique<ViewerState>(live);
+    rebuilt_.reset();
+    changed();
+}
+
+void LookBack::goLive()
+{
+    if (!frozen_)
+        return;
+    frozen_ = false;
+    frame_.reset();
+    held_.reset();
+    rebuilt_.reset();
+    changed();
+}
+
+void LookBack::step(const ViewerState& live, int frames)
+{
+    freeze(live);
+    // A held grid that is no frame stands after every frame held.
+    if (history_.empty() || (!frame_ && frames >= 0))
+        return;
+    const auto from = static_cast<std::int64_t>(frame_ ? *frame_ : history_.newest() + 1);
+    const std::int64_t wanted = std::clamp(from + frames, static_cast<std::int64_t>(history_.oldest()),
+                                           static_cast<std::int64_t>(history_.newest()));
+    showFrame(live, static_cast<std::uint64_t>(wanted));
+}
+
+void LookBack::toOldest(const ViewerState& live)
+{
+    freeze(live);
+    if (!history_.empty())
+        showFrame(live, history_.oldest());
+}
+
+void LookBack::showFrame(const ViewerState& live, std::uint64_t number)
+{
+    freeze(live);
+    if (history_.empty())
+        return;
+    number = std::clamp(number, history_.oldest(), history_.newest());
+    if (frame_ == number)
+        return;
+    frame_ = number;
+    held_.reset();
+    changed();
+}
+
+std::optional<std::uint64_t> LookBack::shownFrame() const
+{
+    return frozen_ ? frame_ : std::nullopt;
+}
+
+void LookBack::keepShownFrameHeld()
+{
+    frame_ = history_.oldest();
+    changed();
+}
+
+void LookBack::setBaseline(const ViewerState& live)
+{
+    baseline_ = baseSurface(live);
+    changed();
+}
+
+void LookBack::clearBaseline()
+{
+    baseline_.reset();
+    changed();
+}
+
+void LookBack::setDifferenceShown(bool shown)
+{
+    if (difference_ == shown)
+        return;
+    difference_ = shown;
+    changed();
+}
+
+DrawnSurface LookBack::heldSurface(const ViewerState& live)
+{
+    const std::uint64_t key = frame_.value_or(0);
+    if (!rebuilt_ || rebuilt_->frame != key || rebuilt_->smoothLevel != live.smoothLevel) {
+        DrawnSurface surface
+            = frame_ ? frameSurface(history_.at(*frame_), live.smoothLevel) : smoothedSurface(*held_, live.smoothLevel);
+        rebuilt_ = Rebuilt{key, live.smoothLevel, std::move(surface)};
+    }
+    return rebuilt_->surface;
+}
+
+DrawnSurface LookBack::baseSurface(const ViewerState& live)
+{
+    return frozen_ ? heldSurface(live) : drawnSurface(live);
+}
+
+DrawnSurface LookBack::shownSurface(const ViewerState& live)
+{
+    DrawnSurface base = baseSurface(live);
+    return differenceShown() ? surfaceDifference(base, *baseline_) : base;
+}
+
+ViewerState& LookBack::shownState(ViewerState& live)
+{
+    if (!active())
+        return live;
+    if (!shown_)
+        shown_ = std::make_unique<ViewerState>(live);
+    else
+        *shown_ = live;
+    showSurface(*shown_, shownSurface(live));
+    return *shown_;
+}
+
+} // namespace meshscope

@@ -1,0 +1,234 @@
+#include "LookBackBar.h"
+
+#include "SurfaceExport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMenu>
+#include <QSlider>
+#include <QWidget>
+
+#include <functional>
+
+namespace meshscope {
+
+namespace {
+
+constexpr int panelHeight = 30;
+constexpr int labelWidth = 150;
+
+} // namespace
+
+LookBackBar::LookBackBar(QWidget& window, ViewerState& live) : QObject(&window), window_(window), live_(live)
+{
+    clock_.start();
+    // A native window of its own over the viewport's GL window, as the text boxes are.
+    panel_ = new QWidget(&window);
+    panel_->setObjectName(QStringLiteral("historyPanel"));
+    panel_->setAttribute(Qt::WA_NativeWindow);
+    panel_->setAutoFillBackground(true);
+    // The view's black ground, with the help box's grey for the text.
+    QPalette colours = panel_->palette();
+    colours.setColor(QPalette::Window, Qt::black);
+    colours.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::Disabled, QPalette::WindowText));
+    panel_->setPalette(colours);
+    auto* layout = new QHBoxLayout(panel_);
+    layout->setContentsMargins(8, 2, 8, 2);
+    slider_ = new QSlider(Qt::Horizontal, panel_);
+    slider_->setObjectName(QStringLiteral("historySlider"));
+    slider_->setFocusPolicy(Qt::NoFocus);
+    label_ = new QLabel(panel_);
+    label_->setFixedWidth(labelWidth);
+    label_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(slider_);
+    layout->addWidget(label_);
+    panel_->hide();
+    connect(slider_, &QSlider::valueChanged, this, [this](int value) {
+        if (updatingSlider_ || lookBack_.history().empty())
+            return;
+        lookBack_.showFrame(live_, lookBack_.history().oldest() + static_cast<std::uint64_t>(value));
+        showChange();
+    });
+}
+
+void LookBackBar::afterTick()
+{
+    const std::size_t held = lookBack_.history().size();
+    const std::uint64_t newest = lookBack_.history().newest();
+    lookBack_.afterTick(live_, nowMs());
+    if (lookBack_.frozen() && (lookBack_.history().size() != held || lookBack_.history().newest() != newest))
+        updateSlider();
+}
+
+void LookBackBar::addMenuItems(QMenu& menu)
+{
+    const auto add = [this, &menu](const QString& text, const QKeySequence& keys, const std::function<void()>& run) {
+        const QString shortcut
+            = keys.isEmpty() ? QString() : QLatin1Char('\t') + keys.toString(QKeySequence::NativeText);
+        QAction* action = menu.addAction(text + shortcut);
+        connect(action, &QAction::triggered, this, run);
+        return action;
+    };
+    menu.addSeparator();
+    freezeAction_ = add(tr("Freeze"), QKeySequence(Qt::CTRL | Qt::Key_Space), [this] {
+        if (lookBack_.frozen())
+            goLive();
+        else
+            freeze();
+    });
+    add(tr("Step back"), QKeySequence(Qt::CTRL | Qt::Key_Left), [this] { step(-1); });
+    add(tr("Step forward"), QKeySequence(Qt::CTRL | Qt::Key_Right), [this] { step(1); });
+    add(tr("Oldest frame"), QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { toOldest(); });
+    add(tr("Live"), QKeySequence(Qt::CTRL | Qt::Key_End), [this] { goLive(); });
+    menu.addSeparator();
+    add(tr("Set baseline"), {}, [this] {
+        lookBack_.setBaseline(live_);
+        showChange();
+    });
+    differenceAction_ = add(tr("Show difference"), {}, [this] {
+        lookBack_.setDifferenceShown(!lookBack_.differenceShown());
+        showChange();
+    });
+    differenceAction_->setCheckable(true);
+    clearBaselineAction_ = add(tr("Clear baseline"), {}, [this] {
+        lookBack_.clearBaseline();
+        lookBack_.setDifferenceShown(false);
+        showChange();
+    });
+    menu.addSeparator();
+    add(tr("Export surface…"), {}, [this] { chooseExportFile(); });
+    connect(&menu, &QMenu::aboutToShow, this, [this] {
+        const QString keys = QKeySequence(Qt::CTRL | Qt::Key_Space).toString(QKeySequence::NativeText);
+        freezeAction_->setText((lookBack_.frozen() ? tr("Go live") : tr("Freeze")) + QLatin1Char('\t') + keys);
+        differenceAction_->setEnabled(lookBack_.hasBaseline());
+        differenceAction_->setChecked(lookBack_.differenceShown());
+        clearBaselineAction_->setEnabled(lookBack_.hasBaseline());
+    });
+}
+
+bool LookBackBar::handleChord(const QKeyEvent& key)
+{
+    const Qt::KeyboardModifiers chord
+        = key.modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (chord != Qt::ControlModifier)
+        return false;
+    switch (key.key()) {
+    case Qt::Key_Space:
+        if (!key.isAutoRepeat())
+            lookBack_.frozen() ? goLive() : freeze();
+        return true;
+    case Qt::Key_Left: step(-1); return true; // held down, it scrubs
+    case Qt::Key_Right: step(1); return true;
+    case Qt::Key_Home: toOldest(); return true;
+    case Qt::Key_End: goLive(); return true;
+    default: return false;
+    }
+}
+
+void LookBackBar::place(int left, int bottom, int width)
+{
+    place_ = QRect(left, bottom - panelHeight, width, panelHeight);
+    // A hidden native window is left alone: moving it could map it over the view.
+    if (panel_->isVisible() && panel_->geometry() != place_)
+        panel_->setGeometry(place_);
+}
+
+void LookBackBar::freeze()
+{
+    lookBack_.freeze(live_);
+    showChange();
+}
+
+void LookBackBar::goLive()
+{
+    lookBack_.goLive();
+    showChange();
+}
+
+void LookBackBar::step(int frames)
+{
+    lookBack_.step(live_, frames);
+    showChange();
+}
+
+void LookBackBar::toOldest()
+{
+    lookBack_.toOldest(live_);
+    showChange();
+}
+
+void LookBackBar::showChange()
+{
+    updateSlider();
+    emit shownChanged();
+}
+
+void LookBackBar::updateSlider()
+{
+    const FrameHistory& history = lookBack_.history();
+    if (!lookBack_.frozen()) {
+        panel_->hide();
+        return;
+    }
+    {
+        updatingSlider_ = true;
+        const int last = history.empty() ? 0 : static_cast<int>(history.size() - 1);
+        slider_->setRange(0, last);
+        const auto shown = lookBack_.shownFrame();
+        slider_->setValue(shown ? static_cast<int>(*shown - history.oldest()) : last);
+        slider_->setEnabled(!history.empty());
+        updatingSlider_ = false;
+    }
+    refreshAge();
+    if (!panel_->isVisible()) {
+        panel_->setGeometry(place_);
+        panel_->show();
+        panel_->raise();
+    }
+}
+
+void LookBackBar::refreshAge()
+{
+    if (!lookBack_.frozen())
+        return;
+    const auto shown = lookBack_.shownFrame();
+    const FrameHistory& history = lookBack_.history();
+    if (!shown || !history.holds(*shown)) {
+        label_->setText(tr("held"));
+        return;
+    }
+    label_->setText(QString::fromStdString(agoText(nowMs() - history.at(*shown).arrivalMs)));
+}
+
+void LookBackBar::exportTo(const QString& path)
+{
+    const auto failure = exportSurface(lookBack_.shownSurface(live_), QFile::encodeName(path).toStdString());
+    if (failure)
+        emit problem(tr("cannot export the surface to %1: %2").arg(path, QString::fromStdString(*failure)));
+    else
+        emit remark(tr("exported the surface to %1").arg(path));
+}
+
+void LookBackBar::chooseExportFile()
+{
+    auto* dialog = new QFileDialog(&window_, tr("Export surface"), QDir::currentPath());
+    dialog->setObjectName(QStringLiteral("exportDialog"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setNameFilters({tr("STL solid (*.stl)"), tr("PLY solid (*.ply)"), tr("CSV points (*.csv)")});
+    dialog->setDefaultSuffix(QStringLiteral("stl"));
+    connect(dialog, &QFileDialog::filterSelected, dialog, [dialog](const QString& filter) {
+        dialog->setDefaultSuffix(filter.section(QStringLiteral("(*."), 1).chopped(1));
+    });
+    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& path) { exportTo(path); });
+    dialog->open();
+}
+
+} // namespace meshscope

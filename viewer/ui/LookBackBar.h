@@ -1,0 +1,83 @@
+#pragma once
+
+// The window's look-back controls: Freeze and its steps (menu and Ctrl
+// chords), the history slider along the view's lower edge while frozen, the
+// baseline items and the surface export. The rules are the core's LookBack;
+// this routes the controls to it and says what changed.
+
+#include "LookBack.h"
+#include "ViewerState.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QRect>
+#include <QString>
+
+class QAction;
+class QKeyEvent;
+class QLabel;
+class QMenu;
+class QSlider;
+class QWidget;
+
+namespace meshscope {
+
+class LookBackBar : public QObject {
+    Q_OBJECT
+public:
+    LookBackBar(QWidget& window, ViewerState& live);
+
+    LookBack& lookBack() { return lookBack_; }
+    // Milliseconds on the clock the history's arrival times are read from.
+    std::int64_t nowMs() const { return clock_.elapsed(); }
+
+    // After each poll tick: the history takes a new frame, the slider follows.
+    void afterTick();
+    // Freeze, the steps, the baseline items and Export surface...
+    void addMenuItems(QMenu& menu);
+    // Ctrl+Space, Ctrl+Left, Ctrl+Right, Ctrl+Home, Ctrl+End; false for any other.
+    bool handleChord(const QKeyEvent& key);
+    // The slider's place: along the lower edge of the window's area bottom up.
+    void place(int left, int bottom, int width);
+    // The slider's label, said again as time goes by.
+    void refreshAge();
+
+    void freeze();
+    void goLive();
+    void step(int frames);
+    void toOldest();
+    // Writes the surface shown now to path; a failure is a problem.
+    void exportTo(const QString& path);
+    // Opens the save dialog of Export surface...
+    void chooseExportFile();
+
+    QWidget* sliderPanel() const { return panel_; }
+    QSlider* slider() const { return slider_; }
+    QLabel* sliderLabel() const { return label_; }
+
+signals:
+    // What the view shows changed; the window repaints.
+    void shownChanged();
+    // A one-line problem (an export that failed) and a remark for standard error.
+    void problem(const QString& text);
+    void remark(const QString& text);
+
+private:
+    void showChange();
+    void updateSlider();
+
+    QWidget& window_;
+    ViewerState& live_;
+    LookBack lookBack_;
+    QElapsedTimer clock_;
+    QWidget* panel_ = nullptr;
+    QSlider* slider_ = nullptr;
+    QLabel* label_ = nullptr;
+    QAction* freezeAction_ = nullptr;
+    QAction* differenceAction_ = nullptr;
+    QAction* clearBaselineAction_ = nullptr;
+    bool updatingSlider_ = false;
+    QRect place_;
+};
+
+} // namespace meshscope
