@@ -314,10 +314,23 @@ TEST_F(WindowTest, ScreenShowsTheLiveSurfaceThroughKeysResizesAndExposures)
     window->move(0, 0);
     const QSize room = window->screen()->availableGeometry().size();
     // The hill framed for the window's size, with help and status readable over it.
+    const auto boxesShown = [&](const QImage& shown, const std::string& when, bool report) {
+        bool all = true;
+        for (QWidget* box : {static_cast<QWidget*>(window->statusBox()), static_cast<QWidget*>(window->commandsBox())})
+            if (window->rect().contains(box->geometry())) { // the status keeps its place at x 600
+                const bool bright = brightPixels(shown.copy(box->geometry())) > 100;
+                if (report) {
+                    EXPECT_TRUE(bright) << when << ": a box is hidden";
+                }
+                all = all && bright;
+            }
+        return all;
+    };
     const auto expectSurface = [&](const std::string& when) {
         QImage shown;
         QColor atPeak, atRim;
-        // The paint the change asked for, however long a loaded machine takes.
+        // The paint the change asked for, and the boxes' own repaint after it,
+        // however long a loaded machine takes.
         (void)waitFor(
             [&] {
                 shown = screenOf(*window);
@@ -326,17 +339,15 @@ TEST_F(WindowTest, ScreenShowsTheLiveSurfaceThroughKeysResizesAndExposures)
                 const QPointF rim = projectedPoint({4, 30, 20}, size, 0, 38);
                 atPeak = windowtest::meanColour(shown, int(peak.x()), int(peak.y()));
                 atRim = windowtest::meanColour(shown, int(rim.x()), int(rim.y()));
-                return atPeak.red() > atPeak.blue() + 40 && atRim.blue() > atPeak.blue() + 40;
+                return atPeak.red() > atPeak.blue() + 40 && atRim.blue() > atPeak.blue() + 40
+                    && boxesShown(shown, when, false);
             },
             10000);
         if (!qEnvironmentVariableIsEmpty("MESHSCOPE_TEST_GRABS"))
             shown.save(qEnvironmentVariable("MESHSCOPE_TEST_GRABS") + "/" + QString::fromStdString(when) + ".png");
         EXPECT_GT(atPeak.red(), atPeak.blue() + 40) << when << " " << atPeak.name().toStdString();
         EXPECT_GT(atRim.blue(), atPeak.blue() + 40) << when << " " << atRim.name().toStdString();
-        for (QWidget* box : {static_cast<QWidget*>(window->statusBox()), static_cast<QWidget*>(window->commandsBox())})
-            if (window->rect().contains(box->geometry())) { // the status keeps its place at x 600
-                EXPECT_GT(brightPixels(shown.copy(box->geometry())), 100) << when << ": a box is hidden";
-            }
+        boxesShown(shown, when, true);
     };
     const auto resizedTo = [&](QSize size) {
         return waitFor([&] { return window->size() == size && window->viewport()->size() == size; });
@@ -821,8 +832,10 @@ std::string meshgridOf(const std::string& stream)
 QImage withoutStatusLine(frmVimo& window, QImage image)
 {
     const qreal ratio = image.devicePixelRatio();
+    // The lines that say the moment and the source, not the surface.
     for (const QWidget* box :
-         {static_cast<QWidget*>(window.statusBox()), static_cast<QWidget*>(window.lookBackBar().sliderPanel())}) {
+         {static_cast<QWidget*>(window.statusBox()), static_cast<QWidget*>(window.lookBackBar().sliderPanel()),
+          static_cast<QWidget*>(window.measure().healthBox()), static_cast<QWidget*>(window.measure().noteBox())}) {
         if (!box->isVisible())
             continue;
         const QRect area(box->mapTo(&window, QPoint(0, 0)), box->size());
@@ -1000,7 +1013,10 @@ TEST_F(WindowTest, MissingPortAndDataFileAreReportedAndThePortIsOpenedWhenItAppe
     EXPECT_TRUE(window->problemBox()->isVisible());
     EXPECT_NE(boxText().find("cannot open " + path + ": "), std::string::npos) << boxText();
     EXPECT_NE(boxText().find("datafile.dat"), std::string::npos) << boxText();
-    // Both wholly inside the box, neither cut off at its edge.
+    // With nothing to draw, the box names the example and how to open it.
+    EXPECT_NE(boxText().find(" --replay "), std::string::npos) << boxText();
+    EXPECT_NE(boxText().find("wave-capture.txt"), std::string::npos) << boxText();
+    // All wholly inside the box, none cut off at its edge.
     EXPECT_EQ(window->problemBox()->verticalScrollBar()->maximum(), 0) << boxText();
     EXPECT_EQ(window->problemBox()->horizontalScrollBar()->maximum(), 0) << boxText();
 
@@ -1010,6 +1026,7 @@ TEST_F(WindowTest, MissingPortAndDataFileAreReportedAndThePortIsOpenedWhenItAppe
     ASSERT_TRUE(waitFor([&] { return state().okCount >= 2; }));
     EXPECT_EQ(state().drawMaxX, 98);
     EXPECT_EQ(boxText().find(path), std::string::npos) << boxText();
+    EXPECT_EQ(boxText().find("--replay"), std::string::npos) << boxText();     // the advice goes with the problem
     EXPECT_NE(boxText().find("datafile.dat"), std::string::npos) << boxText(); // a one-off stays its 15 s
 
     const std::string said = errors.text();

@@ -47,13 +47,20 @@ void ProblemBox::showProblem(const QString& text, bool standing)
 void ProblemBox::clearStanding()
 {
     standing_.clear();
+    advice_.clear();
+    refresh();
+}
+
+void ProblemBox::setAdvice(const QString& text)
+{
+    advice_ = text;
     refresh();
 }
 
 void ProblemBox::refresh()
 {
     QStringList lines;
-    for (const QString& line : {standing_, event_})
+    for (const QString& line : {standing_, event_, standing_.isEmpty() ? QString() : advice_})
         if (!line.isEmpty() && !lines.contains(line))
             lines << line;
     if (lines.isEmpty()) {

@@ -19,8 +19,10 @@ public:
     ProblemBox(QWidget& form, const QRect& place, const QSize& designForm);
 
     void showProblem(const QString& text, bool standing);
-    // The standing problem is over.
+    // The standing problem is over; its advice goes with it.
     void clearStanding();
+    // A line of advice shown under the standing problem while it stands.
+    void setAdvice(const QString& text);
     // Follows the form's new size; call on each resize.
     void keepAtTheBottom();
 
@@ -36,6 +38,7 @@ private:
     int height_;
     QString standing_;
     QString event_;
+    QString advice_;
     QTimer eventTimer_;
 };
 

@@ -1,19 +1,19 @@
 #include "frmVimo.h"
 
-#include "MeasureView.h"
-#include "SourceMenu.h"
-
 #include "Commands.h"
 #include "DataFile.h"
 #include "HandlerReport.h"
+#include "MeasureView.h"
 #include "ProgramStart.h"
 #include "ScenePaint.h"
 #include "SceneSetup.h"
 #include "SerialInput.h"
+#include "SourceMenu.h"
 #include "VornCtl.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
@@ -248,7 +248,25 @@ void frmVimo::load()
     vorn::runHandler(QStringLiteral("serial poll"), [this] { serialPollTick(state_, *this); });
     state_.interpCount = 0;
     state_.okCount = 0;
-    vorn::runHandler(QStringLiteral("data file"), [this] { CheckFile(state_, *this, state_.dataFile); });
+    bool dataRead = false;
+    vorn::runHandler(QStringLiteral("data file"),
+                     [this, &dataRead] { dataRead = CheckFile(state_, *this, state_.dataFile); });
+    if (!dataRead && !ms_Comm.PortOpen())
+        adviseExample();
+}
+
+// Nothing to draw at start: the box names the example capture that shows
+// what the program does, and the command that opens it.
+void frmVimo::adviseExample()
+{
+    for (const char* folder : {MESHSCOPE_EXAMPLES_DIR, MESHSCOPE_SOURCE_EXAMPLES_DIR}) {
+        const QString capture = QString::fromUtf8(folder) + QStringLiteral("/wave-capture.txt");
+        if (!QFileInfo::exists(capture))
+            continue;
+        txtOut->setAdvice(QStringLiteral("Nothing to show yet? Open the example capture: %1 --replay %2")
+                              .arg(QApplication::applicationName(), capture));
+        return;
+    }
 }
 
 void frmVimo::onLineLost()

@@ -104,6 +104,7 @@ private:
     void onAnimationTick();
     void onKey(QChar key);
     void onLineLost();
+    void adviseExample();
     void addMeasureMenus();
 
     // What the context's projection and lights follow: the set-up's inputs
