@@ -91,9 +91,9 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
     int code = -1;
     const QString help = run(meshscope, {QStringLiteral("--help")}, &code);
     EXPECT_EQ(code, 0);
-    for (const char* option : {"--port", "--baud", "--ca", "mqtt://", "--list-ports", "--record", "--live", "--scale",
-                               "--samples", "--save-dir", "--screenshot", "--replay", "--rate", "--version",
-                               "/dev/ttyS1"})
+    for (const char* option :
+         {"--port", "--baud", "--ca", "mqtt://", "--list-ports", "--record", "--live", "--scale", "--samples",
+          "--save-dir", "--screenshot", "--replay", "--rate", "--version", "/dev/ttyS1"})
         EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(run(meshscopeCom1, {QStringLiteral("--help")}).contains(QStringLiteral("/dev/ttyS0")));
     EXPECT_TRUE(run(meshscope, {QStringLiteral("--version")}).contains(QStringLiteral("meshscope")));
@@ -426,6 +426,22 @@ TEST(ViewerProgram, ScreenshotWritesTheWindowAndExits)
         for (int x = 300; x < 800; x += 4)
             lit += qGray(shot.pixel(x, y)) > 40;
     EXPECT_GT(lit, 50);
+
+    // A colour scale asked for at start stands at the view's right edge,
+    // as tall as the view below the status lines, in the mapping's colours.
+    const QString scaled = dir.path() + QStringLiteral("/scaled.png");
+    viewer.start(meshscope,
+                 {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--scale"),
+                  QStringLiteral("--screenshot"), scaled});
+    device.send("<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>");
+    ASSERT_TRUE(viewer.waitForFinished(30000));
+    EXPECT_EQ(viewer.exitCode(), 0) << viewer.readAllStandardError().toStdString();
+    const QImage withScale(scaled);
+    ASSERT_FALSE(withScale.isNull());
+    int coloured = 0;
+    for (int y = 0; y < 600; ++y)
+        coloured += withScale.pixelColor(1058, y).hsvSaturation() > 60;
+    EXPECT_GT(coloured, 200);
 
     int code = -1;
     run(meshscope,

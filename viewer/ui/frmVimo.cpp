@@ -142,6 +142,7 @@ void frmVimo::setScaleShown(bool shown)
 {
     if (scaleAction_->isChecked() != shown)
         scaleAction_->setChecked(shown); // runs this again through toggled
+    measure_->place(txtStatus->geometry(), size());
     measure_->setScaleShown(shown);
 }
 

@@ -9,6 +9,7 @@
 #include "StopSignals.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QFile>
 
 #include <csignal>
@@ -59,11 +60,15 @@ int main(int argc, char* argv[])
     }
     window.state().dataFile = QFile::encodeName(options.dataFile).toStdString();
     window.setLive(options.live);
-    window.setScaleShown(options.scale);
-    window.setSamplesShown(options.samples);
     window.setSaveDir(options.saveDir);
     window.load();
     window.show();
+    // Once the window is up, as the menu would, so the scale's box takes its
+    // place above the view's native window.
+    QTimer::singleShot(0, &window, [&window, &options] {
+        window.setScaleShown(options.scale);
+        window.setSamplesShown(options.samples);
+    });
 
     if (options.screenshot)
         meshscope::takeScreenshotWhenShown(window, *options.screenshot, options.screenshotDelayMs);
