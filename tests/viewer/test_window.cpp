@@ -1232,6 +1232,16 @@ TEST_F(WindowTest, ReadoutNamesTheCellGlDrewUnderThePointer)
     hover(view, elsewhere, QEvent::MouseButtonRelease, Qt::LeftButton);
     EXPECT_TRUE(readout().startsWith(QStringLiteral("cell "))) << readout().toStdString();
     EXPECT_NE(cellOf(readout()), std::make_pair(66, 66));
+
+    // With a difference shown the read-out reads it: the live surface less
+    // itself is 0 at the pinned peak.
+    hover(view, *peak, QEvent::MouseButtonPress, Qt::LeftButton);
+    hover(view, *peak, QEvent::MouseButtonRelease, Qt::LeftButton);
+    meshscope::LookBack& look = window->lookBackBar().lookBack();
+    look.setBaseline(state());
+    look.setDifferenceShown(true);
+    hover(view, elsewhere);
+    EXPECT_TRUE(readout().startsWith(QStringLiteral("pinned cell 66, 66: 0 drawn"))) << readout().toStdString();
 }
 
 // The colour scale, as the X server shows it: at each tick (and halfway

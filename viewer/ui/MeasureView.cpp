@@ -113,9 +113,9 @@ void ColorScaleStrip::paintEvent(QPaintEvent*)
     }
 }
 
-MeasureView::MeasureView(QWidget* window, VornCtl* viewport, const ViewerState& state, std::function<bool()> lineOpen,
-                         std::function<bool()> paused)
-    : QObject(window), window_(window), viewport_(viewport), state_(state), lineOpen_(std::move(lineOpen)),
+MeasureView::MeasureView(QWidget* window, VornCtl* viewport, std::function<const ViewerState&()> shown,
+                         std::function<bool()> lineOpen, std::function<bool()> paused)
+    : QObject(window), window_(window), viewport_(viewport), shown_(std::move(shown)), lineOpen_(std::move(lineOpen)),
       paused_(std::move(paused)), readout_(boxLine(window, QStringLiteral("readout"))),
       health_(boxLine(window, QStringLiteral("health"))), note_(boxLine(window, QStringLiteral("note"))),
       scale_(new ColorScaleStrip(window))
@@ -181,8 +181,8 @@ void MeasureView::afterPaint()
     view_ = view;
     readOut();
     if (scale_->isVisible()) {
-        if (const auto drawn = drawnHeightRange(state_))
-            scale_->showRange(*drawn, state_.colorMode);
+        if (const ViewerState& state = shown_(); const auto drawn = drawnHeightRange(state))
+            scale_->showRange(*drawn, state.colorMode);
     }
 }
 
@@ -193,8 +193,8 @@ void MeasureView::setScaleShown(bool shown)
         // A widget shown for the first time takes its own size; it gets its place again.
         scale_->setGeometry(scaleGeometry_);
         scale_->raise();
-        if (const auto drawn = drawnHeightRange(state_))
-            scale_->showRange(*drawn, state_.colorMode);
+        if (const ViewerState& state = shown_(); const auto drawn = drawnHeightRange(state))
+            scale_->showRange(*drawn, state.colorMode);
     }
 }
 
@@ -230,7 +230,7 @@ void MeasureView::viewportMouse(QEvent* event)
         if (pinned_) {
             pinned_.reset();
         } else if (view_) {
-            if (const auto cell = pickAt(state_, *view_, pointer_->x(), pointer_->y()))
+            if (const auto cell = pickAt(shown_(), *view_, pointer_->x(), pointer_->y()))
                 pinned_ = std::make_pair(cell->column, cell->row);
         }
         readOut();
@@ -248,9 +248,9 @@ void MeasureView::readOut()
 {
     std::optional<PickedCell> cell;
     if (pinned_)
-        cell = readCell(state_, pinned_->first, pinned_->second);
+        cell = readCell(shown_(), pinned_->first, pinned_->second);
     else if (pointer_ && view_)
-        cell = pickAt(state_, *view_, pointer_->x(), pointer_->y());
+        cell = pickAt(shown_(), *view_, pointer_->x(), pointer_->y());
     QString text;
     if (cell)
         text = (pinned_ ? QStringLiteral("pinned ") : QString()) + QString::fromStdString(readoutText(*cell));

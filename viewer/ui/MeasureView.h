@@ -56,9 +56,11 @@ private:
 class MeasureView : public QObject {
     Q_OBJECT
 public:
-    // window: the boxes' parent; lineOpen and paused say how the line stands.
-    MeasureView(QWidget* window, VornCtl* viewport, const ViewerState& state, std::function<bool()> lineOpen,
-                std::function<bool()> paused);
+    // window: the boxes' parent; shown gives the state the paint draws (the
+    // live one, a frozen frame or a difference); lineOpen and paused say how
+    // the line stands.
+    MeasureView(QWidget* window, VornCtl* viewport, std::function<const ViewerState&()> shown,
+                std::function<bool()> lineOpen, std::function<bool()> paused);
 
     // After every paint: the matrices it used, and whatever follows the picture.
     void afterPaint();
@@ -102,7 +104,7 @@ private:
 
     QWidget* window_;
     VornCtl* viewport_;
-    const ViewerState& state_;
+    std::function<const ViewerState&()> shown_;
     std::function<bool()> lineOpen_;
     std::function<bool()> paused_;
     QLabel* readout_;

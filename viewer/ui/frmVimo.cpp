@@ -101,7 +101,8 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
         });
     lookBackBar_->addMenuItems(*input_->viewMenu());
     measure_ = new MeasureView(
-        this, VornCtl1, state_, [this] { return ms_Comm.PortOpen(); }, [this] { return !pollTimerEnabled(); });
+        this, VornCtl1, [this]() -> const ViewerState& { return lookBackBar_->lookBack().shownState(state_); },
+        [this] { return ms_Comm.PortOpen(); }, [this] { return !pollTimerEnabled(); });
     saving_->setOnDone([this](const QString& said) { measure_->say(said); });
     addMeasureMenus();
     // The no-data problem stands in the box while no problem of the line does;
