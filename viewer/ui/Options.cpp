@@ -122,8 +122,8 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         QStringLiteral("rate"), QStringLiteral("With --replay, frames per second, from 0.01 to 100 (default 20)."),
         QStringLiteral("N"), QStringLiteral("20"));
     for (const QCommandLineOption* option :
-         {&portOption, &baudOption, &caOption, &listPortsOption, &recordOption, &dataOption, &liveOption,
-          &scaleOption, &samplesOption, &saveDirOption, &replayOption, &rateOption, &screenshotOption, &delayOption})
+         {&portOption, &baudOption, &caOption, &listPortsOption, &recordOption, &dataOption, &liveOption, &scaleOption,
+          &samplesOption, &saveDirOption, &replayOption, &rateOption, &screenshotOption, &delayOption})
         commandLine.addOption(*option);
 
     // Read before the application exists, so -h and -v answer without
