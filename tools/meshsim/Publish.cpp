@@ -31,14 +31,22 @@ Publisher::Publisher(const std::string& address) : target_(lineaddress::parseMqt
     address_ = target_.shown;
     mosquitto_lib_init();
     client_ = mosquitto_new(nullptr, true, this);
-    if (!client_)
-        throw std::runtime_error("cannot publish to " + address_ + ": " + std::strerror(errno));
+    if (!client_) {
+        const std::string reason = std::strerror(errno);
+        mosquitto_lib_cleanup();
+        throw std::runtime_error("cannot publish to " + address_ + ": " + reason);
+    }
     mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     mosquitto_connect_callback_set(
         client_, [](mosquitto*, void* self, int code) { static_cast<Publisher*>(self)->connack_ = code; });
     const int result = mosquitto_connect_async(client_, target_.host.c_str(), target_.port, 30);
-    if (result != MOSQ_ERR_SUCCESS)
-        throw std::runtime_error("cannot publish to " + address_ + ": " + reasonOf(result, errno));
+    if (result != MOSQ_ERR_SUCCESS) {
+        const std::string reason = reasonOf(result, errno);
+        // The destructor does not run for a constructor that throws.
+        mosquitto_destroy(client_);
+        mosquitto_lib_cleanup();
+        throw std::runtime_error("cannot publish to " + address_ + ": " + reason);
+    }
 }
 
 Publisher::~Publisher()
