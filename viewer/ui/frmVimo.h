@@ -127,6 +127,9 @@ private:
     SetupKey currentSetup() const;
     PictureKey currentPicture() const;
     void showPendingStatus();
+    // The view over the whole window and every box over it, for the window's
+    // size and device pixel ratio: at start and on each resize.
+    void placeBoxes();
     // The history slider along the view's lower edge, above the problem box.
     void placeHistoryPanel();
 
