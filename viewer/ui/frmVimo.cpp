@@ -248,6 +248,9 @@ void frmVimo::placeBoxes()
     txtOut->keepAtTheBottom();
     measure_->place(txtStatus->geometry(), size());
     placeHistoryPanel();
+    // Boxes whose place in logical pixels stays the same still need their
+    // native windows sized for a new ratio.
+    vorn::refitNativeChildren(*this);
 }
 
 void frmVimo::load()
@@ -431,6 +434,16 @@ void frmVimo::onKey(QChar key)
     const std::string text = QString(key).toStdString();
     const QScopedValueRollback<bool> keyRedraw(inKey_, true);
     vorn::runHandler(QStringLiteral("key press"), [this, &text] { handleKey(state_, *this, text); });
+}
+
+// Moved to a screen of another scale, the window keeps its size in device
+// pixels; the boxes are placed again for the new ratio.
+bool frmVimo::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::ScreenChangeInternal && measure_) // not while the window is built
+        placeBoxes();
+    return handled;
 }
 
 void frmVimo::resizeEvent(QResizeEvent* event)
