@@ -42,6 +42,9 @@ signals:
 
 private:
     void createControls();
+    // The labels and viewports at their design places, for the screen's
+    // twips per pixel.
+    void placeControls();
     void connectViewport(VornCtl* viewport, void (Form1::*onInitialization)(), void (Form1::*onPaint)(), int index);
     void Form_Load();
 
