@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "ProgramStart.h"
 #include "ShapesMath.h"
 
 #include <QApplication>
@@ -137,6 +138,19 @@ void Form1::placeControls()
     placeViewport(VornCtl3, kVornCtl3);
     placeViewport(VornCtl2, kVornCtl2);
     placeViewport(VornCtl1, kVornCtl1);
+    // Controls whose place in logical pixels stays the same still need their
+    // native windows sized for a new ratio.
+    vorn::refitNativeChildren(*this);
+}
+
+// Moved to a screen of another scale, the window keeps its size in device
+// pixels; the design is placed again in the new screen's twips per pixel.
+bool Form1::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::ScreenChangeInternal && VornCtl1)
+        placeControls();
+    return handled;
 }
 
 void Form1::connectViewport(VornCtl* viewport, void (Form1::*onInitialization)(), void (Form1::*onPaint)(), int index)
