@@ -64,21 +64,25 @@ void VornCtl::windowExposed()
     if (!surface_->ensureContext())
         return;
     surface_->makeCurrent();
-    if (!initialised_) {
-        const QSize size = framebufferSize();
-        initialised_ = true;
-        // Qt first binds a new context to a window of its own while it checks
-        // the format; a window's context starts with viewport and scissor box
-        // covering the window, so set those as GL would.
-        ::glViewport(0, 0, size.width(), size.height());
-        ::glScissor(0, 0, size.width(), size.height());
-        const auto& clearValue = accum_.clearValue(); // possibly set before the context existed
-        ::glClearAccum(clearValue[0], clearValue[1], clearValue[2], clearValue[3]);
-        raiseEvent(&VornCtl::initialization, "initialization");
-    }
+    if (!initialised_)
+        startScene();
     shownImageStale_ = true;
     paintDue_ = true;
     paintIfDue();
+}
+
+void VornCtl::startScene()
+{
+    const QSize size = framebufferSize();
+    initialised_ = true;
+    // Qt first binds a new context to a window of its own while it checks
+    // the format; a window's context starts with viewport and scissor box
+    // covering the window, so set those as GL would.
+    ::glViewport(0, 0, size.width(), size.height());
+    ::glScissor(0, 0, size.width(), size.height());
+    const auto& clearValue = accum_.clearValue(); // possibly set before the context existed
+    ::glClearAccum(clearValue[0], clearValue[1], clearValue[2], clearValue[3]);
+    raiseEvent(&VornCtl::initialization, "initialization");
 }
 
 void VornCtl::windowResized()

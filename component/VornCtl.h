@@ -120,6 +120,9 @@ private:
     }
     bool bindForOutsideCall();
     void paintIfDue();
+    // The context's viewport and scissor box over the window's pixels, and
+    // the initialization event: on the first exposure.
+    void startScene();
     void raiseEvent(void (VornCtl::*event)(), const char* eventName);
     void ensureGlut();
 
