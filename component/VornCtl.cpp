@@ -52,8 +52,15 @@ bool VornCtl::event(QEvent* event)
         paintIfDue();
         return true;
     }
-    if (event->type() == QEvent::ScreenChangeInternal && initialised_)
-        RequestRedraw(); // another screen may have another scale
+    if (event->type() == QEvent::ScreenChangeInternal && initialised_) {
+        // On a screen of another scale the window has other pixels: the
+        // scene starts again on them, as it does in a new window.
+        if (pixelRatio() != startedRatio_ && surface_->ensureContext()) {
+            surface_->makeCurrent();
+            startScene();
+        }
+        RequestRedraw();
+    }
     return QWidget::event(event);
 }
 
@@ -75,6 +82,7 @@ void VornCtl::startScene()
 {
     const QSize size = framebufferSize();
     initialised_ = true;
+    startedRatio_ = pixelRatio();
     // Qt first binds a new context to a window of its own while it checks
     // the format; a window's context starts with viewport and scissor box
     // covering the window, so set those as GL would.
