@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <QSvgRenderer>
 #include <QWidget>
+#include <QWindow>
 
 #include <GL/glx.h>
 #include <X11/Xlib.h>
@@ -247,6 +248,19 @@ void placeOnScreen(QWidget& window)
     const QRect available = screen->availableGeometry();
     window.resize(window.size().boundedTo(available.size()));
     window.move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window.size(), available).topLeft());
+}
+
+void refitNativeChildren(QWidget& window)
+{
+    for (QWidget* child : window.findChildren<QWidget*>()) {
+        QWindow* native = child->windowHandle();
+        // A hidden one is placed when it is shown; placing it now could map it.
+        if (!native || child->isWindow() || !child->isVisible() || child->size().isEmpty())
+            continue;
+        const QRect place(child->mapTo(child->nativeParentWidget(), QPoint(0, 0)), child->size());
+        if (native->geometry() != place)
+            native->setGeometry(place);
+    }
 }
 
 } // namespace vorn

@@ -28,4 +28,10 @@ void nameProgram(const QString& desktopName, const QString& iconResource);
 // size is larger than that area, the window is reduced to fit.
 void placeOnScreen(QWidget& window);
 
+// A native child window keeps the device-pixel size it was last given, and a
+// widget placed again where it already is tells it nothing. After the
+// window's device pixel ratio changes, this gives each shown native window
+// under window the place of its widget in the new ratio.
+void refitNativeChildren(QWidget& window);
+
 } // namespace vorn

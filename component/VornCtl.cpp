@@ -52,8 +52,15 @@ bool VornCtl::event(QEvent* event)
         paintIfDue();
         return true;
     }
-    if (event->type() == QEvent::ScreenChangeInternal && initialised_)
-        RequestRedraw(); // another screen may have another scale
+    if (event->type() == QEvent::ScreenChangeInternal && initialised_) {
+        // On a screen of another scale the window has other pixels: the
+        // scene starts again on them, as it does in a new window.
+        if (pixelRatio() != startedRatio_ && surface_->ensureContext()) {
+            surface_->makeCurrent();
+            startScene();
+        }
+        RequestRedraw();
+    }
     return QWidget::event(event);
 }
 
@@ -64,21 +71,26 @@ void VornCtl::windowExposed()
     if (!surface_->ensureContext())
         return;
     surface_->makeCurrent();
-    if (!initialised_) {
-        const QSize size = framebufferSize();
-        initialised_ = true;
-        // Qt first binds a new context to a window of its own while it checks
-        // the format; a window's context starts with viewport and scissor box
-        // covering the window, so set those as GL would.
-        ::glViewport(0, 0, size.width(), size.height());
-        ::glScissor(0, 0, size.width(), size.height());
-        const auto& clearValue = accum_.clearValue(); // possibly set before the context existed
-        ::glClearAccum(clearValue[0], clearValue[1], clearValue[2], clearValue[3]);
-        raiseEvent(&VornCtl::initialization, "initialization");
-    }
+    if (!initialised_)
+        startScene();
     shownImageStale_ = true;
     paintDue_ = true;
     paintIfDue();
+}
+
+void VornCtl::startScene()
+{
+    const QSize size = framebufferSize();
+    initialised_ = true;
+    startedRatio_ = pixelRatio();
+    // Qt first binds a new context to a window of its own while it checks
+    // the format; a window's context starts with viewport and scissor box
+    // covering the window, so set those as GL would.
+    ::glViewport(0, 0, size.width(), size.height());
+    ::glScissor(0, 0, size.width(), size.height());
+    const auto& clearValue = accum_.clearValue(); // possibly set before the context existed
+    ::glClearAccum(clearValue[0], clearValue[1], clearValue[2], clearValue[3]);
+    raiseEvent(&VornCtl::initialization, "initialization");
 }
 
 void VornCtl::windowResized()

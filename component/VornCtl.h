@@ -120,6 +120,9 @@ private:
     }
     bool bindForOutsideCall();
     void paintIfDue();
+    // The context's viewport and scissor box over the window's pixels, and
+    // the initialization event: on the first exposure and on a new scale.
+    void startScene();
     void raiseEvent(void (VornCtl::*event)(), const char* eventName);
     void ensureGlut();
 
@@ -147,6 +150,7 @@ private:
     bool shownImageStale_ = true;
     AccumBuffer accum_;
     bool initialised_ = false;
+    double startedRatio_ = 1;  // the device pixel ratio the scene started at
     bool paintDue_ = false;    // a paint was asked for and has not run yet
     bool paintPosted_ = false; // the event that runs it is on its way
     bool inEvent_ = false;

@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "ProgramStart.h"
 #include "ShapesMath.h"
 
 #include <QApplication>
@@ -74,7 +75,6 @@ int Form1::onScreen(double twips, double twipsPerPixel) const
 
 void Form1::createControls()
 {
-    const double tx = twipsPerPixelX(), ty = twipsPerPixelY();
     QFont labelFont(QStringLiteral("Arial"));
     labelFont.setPointSizeF(14.25);
     // Labels keep the default colours (an opaque face behind dark text), not
@@ -83,35 +83,30 @@ void Form1::createControls()
     QPalette labelPalette = palette();
     for (QPalette::ColorRole role : {QPalette::Window, QPalette::WindowText})
         labelPalette.setColor(role, defaults.color(role));
-    auto makeLabel = [&](const QString& text, const TwipsRect& r) {
+    auto makeLabel = [&](const QString& text) {
         auto* label = new QLabel(text, this);
         label->setFont(labelFont);
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         label->setWordWrap(true);
         label->setPalette(labelPalette);
         label->setAutoFillBackground(true);
-        label->setGeometry(onScreen(r.left, tx), onScreen(r.top, ty), onScreen(r.width, tx), onScreen(r.height, ty));
         return label;
     };
     // Labels first, so that the viewports lie above them where they touch.
-    Label3 = makeLabel(QStringLiteral("Tesselation"), kLabel3);
-    Label2 = makeLabel(QStringLiteral("some bit stuff"), kLabel2);
-    Label1 = makeLabel(QStringLiteral("the red book Accanti example"), kLabel1);
+    Label3 = makeLabel(QStringLiteral("Tesselation"));
+    Label2 = makeLabel(QStringLiteral("some bit stuff"));
+    Label1 = makeLabel(QStringLiteral("the red book Accanti example"));
 
-    auto makeViewport = [&](const char* name, const TwipsRect& r) {
+    auto makeViewport = [&](const char* name) {
         auto* viewport = new VornCtl(this);
         viewport->setObjectName(QString::fromLatin1(name));
-        viewport->setScaleUnitsPerPixel(tx);
-        viewport->setLeft(r.left);
-        viewport->setTop(r.top);
-        viewport->setWidth(r.width);
-        viewport->setHeight(r.height);
         return viewport;
     };
-    VornCtl4 = makeViewport("VornCtl4", kVornCtl4);
-    VornCtl3 = makeViewport("VornCtl3", kVornCtl3);
-    VornCtl2 = makeViewport("VornCtl2", kVornCtl2);
-    VornCtl1 = makeViewport("VornCtl1", kVornCtl1);
+    VornCtl4 = makeViewport("VornCtl4");
+    VornCtl3 = makeViewport("VornCtl3");
+    VornCtl2 = makeViewport("VornCtl2");
+    VornCtl1 = makeViewport("VornCtl1");
+    placeControls();
     // Tab order of the design: VornCtl2, VornCtl1, then VornCtl3 and VornCtl4.
     setTabOrder(VornCtl2, VornCtl1);
     setTabOrder(VornCtl1, VornCtl3);
@@ -121,6 +116,41 @@ void Form1::createControls()
     connectViewport(VornCtl2, &Form1::VornCtl2_Initialization, &Form1::VornCtl2_Paint, 1);
     connectViewport(VornCtl3, &Form1::VornCtl3_Initialization, &Form1::VornCtl3_Paint, 2);
     connectViewport(VornCtl4, &Form1::VornCtl4_Initialization, &Form1::VornCtl4_Paint, 3);
+}
+
+void Form1::placeControls()
+{
+    const double tx = twipsPerPixelX(), ty = twipsPerPixelY();
+    const auto placeLabel = [&](QLabel* label, const TwipsRect& r) {
+        label->setGeometry(onScreen(r.left, tx), onScreen(r.top, ty), onScreen(r.width, tx), onScreen(r.height, ty));
+    };
+    placeLabel(Label3, kLabel3);
+    placeLabel(Label2, kLabel2);
+    placeLabel(Label1, kLabel1);
+    const auto placeViewport = [&](VornCtl* viewport, const TwipsRect& r) {
+        viewport->setScaleUnitsPerPixel(tx);
+        viewport->setLeft(r.left);
+        viewport->setTop(r.top);
+        viewport->setWidth(r.width);
+        viewport->setHeight(r.height);
+    };
+    placeViewport(VornCtl4, kVornCtl4);
+    placeViewport(VornCtl3, kVornCtl3);
+    placeViewport(VornCtl2, kVornCtl2);
+    placeViewport(VornCtl1, kVornCtl1);
+    // Controls whose place in logical pixels stays the same still need their
+    // native windows sized for a new ratio.
+    vorn::refitNativeChildren(*this);
+}
+
+// Moved to a screen of another scale, the window keeps its size in device
+// pixels; the design is placed again in the new screen's twips per pixel.
+bool Form1::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::ScreenChangeInternal && VornCtl1)
+        placeControls();
+    return handled;
 }
 
 void Form1::connectViewport(VornCtl* viewport, void (Form1::*onInitialization)(), void (Form1::*onPaint)(), int index)

@@ -40,8 +40,14 @@ signals:
     // Emitted once, when every viewport has presented at least one frame.
     void allViewportsPresented();
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
     void createControls();
+    // The labels and viewports at their design places, for the screen's
+    // twips per pixel: at start and when the window moves to another screen.
+    void placeControls();
     void connectViewport(VornCtl* viewport, void (Form1::*onInitialization)(), void (Form1::*onPaint)(), int index);
     void Form_Load();
 

@@ -83,22 +83,35 @@ struct GlLessDisplay {
     std::shared_ptr<QProcess> server;
 };
 
+// An Xvfb of the test's own, started with args; it ends with the last copy.
+// display is its name (":N") once it accepts clients.
+struct OwnXServer {
+    std::shared_ptr<QProcess> process;
+    QString display;
+};
+
+inline OwnXServer startXServer(const QStringList& args)
+{
+    std::shared_ptr<QProcess> server(new QProcess, [](QProcess* p) {
+        p->terminate();
+        p->waitForFinished(5000);
+        delete p;
+    });
+    server->start(QStringLiteral("Xvfb"), QStringList{"-displayfd", "1", "-nolisten", "tcp"} + args);
+    // The server writes its display number once it accepts clients.
+    while (!server->canReadLine() && server->waitForReadyRead(10000)) {
+    }
+    return {server, QLatin1Char(':') + QString::fromLatin1(server->readLine()).trimmed()};
+}
+
 inline std::vector<GlLessDisplay> glLessDisplays()
 {
     const auto start = [](const QStringList& args, const QString& name, const QString& advice) {
-        std::shared_ptr<QProcess> server(new QProcess, [](QProcess* p) {
-            p->terminate();
-            p->waitForFinished(5000);
-            delete p;
-        });
-        server->start(QStringLiteral("Xvfb"), QStringList{"-displayfd", "1", "-nolisten", "tcp"} + args);
-        // The server writes its display number once it accepts clients.
-        while (!server->canReadLine() && server->waitForReadyRead(10000)) {
-        }
+        const OwnXServer server = startXServer(args);
         QProcessEnvironment e = noDisplayEnvironments().front().second;
         e.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        e.insert(QStringLiteral("DISPLAY"), QLatin1Char(':') + QString::fromLatin1(server->readLine()).trimmed());
-        return GlLessDisplay{name, e, advice, server};
+        e.insert(QStringLiteral("DISPLAY"), server.display);
+        return GlLessDisplay{name, e, advice, server.process};
     };
     std::vector<GlLessDisplay> displays;
     displays.push_back(start({"-screen", "0", "1024x768x8"}, QStringLiteral("8-bit colour"), "24-bit"));

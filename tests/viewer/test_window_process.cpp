@@ -11,10 +11,14 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRect>
 #include <QTemporaryDir>
 
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string_view>
+#include <vector>
 
 #include <csignal>
 
@@ -540,4 +544,161 @@ TEST(ViewerProgram, WithoutAnXDisplayOrOpenGlOneLineSaysWhatToDo)
         EXPECT_EQ(run.err.count('\n'), 1) << name << ": " << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(display.advice)) << name << ": " << run.err.toStdString();
     }
+}
+
+namespace {
+
+// Where text stands in a box as the X server shows it: the light pixels on the
+// box's dark ground, their bounding rows and columns, and how many separate
+// bands of rows (lines) they make.
+struct TextInBox {
+    int pixels = 0, lines = 0;
+    QRect extent;
+};
+
+TextInBox textIn(const std::vector<std::uint32_t>& shown, int stride, const QRect& box)
+{
+    TextInBox text;
+    bool inLine = false;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        bool rowHasText = false;
+        for (int x = box.left(); x <= box.right(); ++x) {
+            if (qGray(QRgb(shown[std::size_t(y) * std::size_t(stride) + std::size_t(x)])) < 100)
+                continue;
+            ++text.pixels;
+            rowHasText = true;
+            text.extent |= QRect(x, y, 1, 1);
+        }
+        text.lines += rowHasText && !inLine ? 1 : 0;
+        inLine = rowHasText;
+    }
+    return text;
+}
+
+// The share of a box's pixels that are of a colour.
+double share(const std::vector<std::uint32_t>& shown, int stride, const QRect& box,
+             const std::function<bool(QRgb)>& isOfIt)
+{
+    int count = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            count += isOfIt(QRgb(shown[std::size_t(y) * std::size_t(stride) + std::size_t(x)])) ? 1 : 0;
+    return double(count) / double(box.width() * box.height());
+}
+
+} // namespace
+
+// A window moved from a monitor at scale 1 to one at scale 2 (two RandR
+// monitors of one X screen) lays its boxes out again: as the X server shows
+// it, every help line and the whole status line stand inside their boxes,
+// and Vorn's labels and pictures fill theirs.
+TEST(ViewerProgram, BoxesAndTextFitAfterAMoveToAMonitorOfAnotherScale)
+{
+    windowtest::app();
+    ScratchDir dir;
+    FakeDevice device;
+    const OwnXServer server
+        = startXServer({QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("4800x1600x24")});
+    XDisplay display(server.display.toLocal8Bit().constData());
+    ASSERT_TRUE(display.ok());
+    ASSERT_TRUE(display.setMonitors({{"L", 0, 0, 2400, 1600}, {"R", 2400, 0, 2400, 1600}}))
+        << "this X server cannot lay out RandR 1.5 monitors";
+    QProcessEnvironment environment = noDisplayEnvironments().front().second;
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("QT_SCALE_FACTOR"));
+    environment.insert(QStringLiteral("DISPLAY"), server.display);
+    environment.insert(QStringLiteral("QT_SCREEN_SCALE_FACTORS"), QStringLiteral("L=1;R=2"));
+
+    const auto shownWindow = [&] {
+        std::vector<XTopLevel> windows;
+        (void)QTest::qWaitFor(
+            [&] {
+                windows = display.topLevels();
+                return !windows.empty();
+            },
+            20000);
+        return windows.empty() ? XTopLevel{} : windows.front();
+    };
+    // Waits until the window shows what fits says it should, reading the X
+    // server's pixels of the window at its place.
+    const auto waitUntilShown
+        = [&](const XTopLevel& window, const std::function<bool(const std::vector<std::uint32_t>&)>& fits) {
+              std::vector<std::uint32_t> shown;
+              (void)QTest::qWaitFor(
+                  [&] {
+                      shown = display.rootPixels(window.x, window.y, window.width, window.height);
+                      return !shown.empty() && fits(shown);
+                  },
+                  20000);
+              return shown;
+          };
+
+    {
+        Viewer viewer(meshscope, {QStringLiteral("--port"), QString::fromStdString(device.path())}, dir.path(),
+                      environment);
+        XTopLevel window = shownWindow();
+        ASSERT_NE(window.id, 0u) << "meshscope shows no window";
+        // Large enough for the design's boxes at scale 2 too; drawn at scale 1 first.
+        window = {window.id, {}, {}, 40, 40, 2200, 1500};
+        display.moveResize(window.id, window.x, window.y, window.width, window.height);
+        const QRect statusAtOne(600, 0, 473, 33);
+        waitUntilShown(window,
+                       [&](const auto& shown) { return textIn(shown, window.width, statusAtOne).pixels > 100; });
+
+        window.x = 2440;
+        display.moveResize(window.id, window.x, window.y, window.width, window.height);
+        // At scale 2 the boxes take twice the pixels; their frames are left out.
+        const QRect help = QRect(0, 0, 306, 338).adjusted(4, 4, -4, -4);
+        const QRect status = QRect(1200, 0, 946, 66).adjusted(4, 4, -4, -4);
+        const auto helpFits = [&](const TextInBox& text) {
+            // Drawn at scale 2, the lines reach below the whole box at scale 1.
+            return text.lines == 11 && text.extent.bottom() > 169 && text.extent.bottom() < help.bottom();
+        };
+        const auto statusFits = [&](const TextInBox& text) {
+            return text.pixels > 200 && text.extent.height() >= 14 && text.extent.top() > status.top()
+                && text.extent.bottom() < status.bottom() && text.extent.right() < status.right();
+        };
+        const std::vector<std::uint32_t> shown = waitUntilShown(window, [&](const auto& pixels) {
+            return helpFits(textIn(pixels, window.width, help)) && statusFits(textIn(pixels, window.width, status));
+        });
+        ASSERT_FALSE(shown.empty());
+        const TextInBox helpText = textIn(shown, window.width, help);
+        const TextInBox statusText = textIn(shown, window.width, status);
+        EXPECT_TRUE(helpFits(helpText)) << helpText.lines << " of 11 help lines show, the last ending at row "
+                                        << helpText.extent.bottom() << " of the box's " << help.bottom();
+        EXPECT_TRUE(statusFits(statusText))
+            << "the status line's " << statusText.pixels << " text pixels lie in rows " << statusText.extent.top()
+            << " to " << statusText.extent.bottom() << ", columns to " << statusText.extent.right() << " of the box "
+            << status.top() << " to " << status.bottom() << ", columns to " << status.right();
+    }
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return display.topLevels().empty(); }, 5000));
+    Viewer vornViewer(vorn, {}, dir.path(), environment);
+    XTopLevel window = shownWindow();
+    ASSERT_NE(window.id, 0u) << "Vorn shows no window";
+    // The "Tesselation" label's light face and the banner's olive and yellow
+    // fill their boxes, at scale 1 first, then at scale 2.
+    const auto light = [](QRgb c) { return qGray(c) > 200; };
+    const auto olive = [](QRgb c) { return qRed(c) > 90 && qGreen(c) > 90 && qBlue(c) < 60; };
+    const auto filled = [&](const std::vector<std::uint32_t>& pixels, int scale) {
+        const auto inside = [scale](const QRect& box) {
+            return QRect(box.topLeft() * scale, box.size() * scale).adjusted(3, 3, -3, -3);
+        };
+        return std::pair{share(pixels, window.width, inside({16, 88, 169, 25}), light),
+                         share(pixels, window.width, inside({16, 8, 529, 41}), olive)};
+    };
+    waitUntilShown(window, [&](const auto& pixels) {
+        const auto [label, banner] = filled(pixels, 1);
+        return label > 0.6 && banner > 0.6;
+    });
+    window.x = 2440;
+    display.moveResize(window.id, window.x, window.y, window.width, window.height);
+    const std::vector<std::uint32_t> shown = waitUntilShown(window, [&](const auto& pixels) {
+        const auto [label, banner] = filled(pixels, 2);
+        return label > 0.6 && banner > 0.6;
+    });
+    ASSERT_FALSE(shown.empty());
+    const auto [label, banner] = filled(shown, 2);
+    EXPECT_GT(label, 0.6) << "Vorn's label does not fill its box at scale 2";
+    EXPECT_GT(banner, 0.6) << "Vorn's banner does not fill its viewport at scale 2";
 }

@@ -121,6 +121,7 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
         if (standing)
             quietProblem_.clear();
     });
+    placeBoxes();
 }
 
 void frmVimo::addMeasureMenus()
@@ -197,7 +198,6 @@ void frmVimo::createControls()
 
     VornCtl1 = new VornCtl(this);
     VornCtl1->setObjectName(QStringLiteral("VornCtl1"));
-    VornCtl1->setGeometry(216, 104, 481, 473);
     connect(VornCtl1, &VornCtl::initialization, this, &frmVimo::onInitialization);
     connect(VornCtl1, &VornCtl::paint, this, &frmVimo::onPaint);
 
@@ -212,13 +212,11 @@ void frmVimo::createControls()
                  system.color(QPalette::Active, QPalette::ToolTipText));
 
     txtStatus = new QLineEdit(this);
-    txtStatus->setGeometry(600, 0, 473, 33);
     txtStatus->setEnabled(false);
     txtStatus->setFont(statusFont());
     paintTextBox(txtStatus, menuText, menu);
 
     txtCommands = new QPlainTextEdit(this);
-    txtCommands->setGeometry(0, 0, 153, 169);
     txtCommands->setEnabled(false);
     txtCommands->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtCommands->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -235,6 +233,24 @@ void frmVimo::createControls()
         box->setAttribute(Qt::WA_NativeWindow);
         box->raise();
     }
+}
+
+void frmVimo::placeBoxes()
+{
+    // The window's pixels are the viewport's framebuffer pixels (device pixels).
+    const double ratio = devicePixelRatio();
+    VornCtl1->setLeft(0);
+    VornCtl1->setTop(0);
+    VornCtl1->setWidth(width() * ratio);
+    VornCtl1->setHeight(height() * ratio);
+    txtStatus->setGeometry(600, 0, 473, 33);
+    txtCommands->setGeometry(0, 0, 153, 169);
+    txtOut->keepAtTheBottom();
+    measure_->place(txtStatus->geometry(), size());
+    placeHistoryPanel();
+    // Boxes whose place in logical pixels stays the same still need their
+    // native windows sized for a new ratio.
+    vorn::refitNativeChildren(*this);
 }
 
 void frmVimo::load()
@@ -420,18 +436,20 @@ void frmVimo::onKey(QChar key)
     vorn::runHandler(QStringLiteral("key press"), [this, &text] { handleKey(state_, *this, text); });
 }
 
+// Moved to a screen of another scale, the window keeps its size in device
+// pixels; the boxes are placed again for the new ratio.
+bool frmVimo::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::ScreenChangeInternal && measure_) // not while the window is built
+        placeBoxes();
+    return handled;
+}
+
 void frmVimo::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    // The window's pixels are the viewport's framebuffer pixels (device pixels).
-    const double ratio = devicePixelRatio();
-    VornCtl1->setLeft(0);
-    VornCtl1->setTop(0);
-    VornCtl1->setWidth(width() * ratio);
-    VornCtl1->setHeight(height() * ratio);
-    txtOut->keepAtTheBottom();
-    measure_->place(txtStatus->geometry(), size());
-    placeHistoryPanel();
+    placeBoxes();
     // The projection follows the viewport's shape, and the resized picture
     // is drawn now rather than at the next change of the state.
     if (loaded_) {

@@ -93,6 +93,7 @@ public:
     static constexpr int designHeight = 709;
 
 protected:
+    bool event(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -127,6 +128,9 @@ private:
     SetupKey currentSetup() const;
     PictureKey currentPicture() const;
     void showPendingStatus();
+    // The view over the whole window and every box over it, for the window's
+    // size and device pixel ratio: at start, on each resize, on a new screen.
+    void placeBoxes();
     // The history slider along the view's lower edge, above the problem box.
     void placeHistoryPanel();
 
