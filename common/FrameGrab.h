@@ -3,6 +3,8 @@
 // screenshots, the saved and copied pictures of meshscope and Vorn's
 // screenshot.
 
+#include "WindowImage.h"
+
 #include <QImage>
 #include <QObject>
 #include <QTimer>
@@ -29,6 +31,7 @@ private:
     std::function<void(const QImage&)> use_;
     std::function<void()> missed_;
     QTimer limit_;
+    FrameKeeping keeping_;
 };
 
 // Once source emits presented (a frame is on the screen), grabs window as the

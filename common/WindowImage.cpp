@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QWidget>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -20,13 +21,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+bool screenPixelsReadable()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return false;
+    // XWayland hands windows to the compositor and answers reads of them with
+    // black; its screens are its outputs, named XWAYLAND0, XWAYLAND1...
+    const auto screens = QGuiApplication::screens();
+    return std::none_of(screens.begin(), screens.end(),
+                        [](const QScreen* screen) { return screen->name().startsWith(QLatin1String("XWAYLAND")); });
+}
+
 QImage grabWindowImage(QWidget& window)
 {
-    // The X server's pixels of the window, what a person sees there. Other
-    // platforms let the window render itself, each viewport painting its picture.
-    QImage image = QGuiApplication::platformName() == QLatin1String("xcb")
-        ? window.screen()->grabWindow(window.winId()).toImage()
-        : window.grab().toImage();
+    // The X server's pixels of the window, what a person sees there. Where the
+    // server cannot give them, the window renders itself, each viewport painting
+    // the frame it presented.
+    QImage image
+        = screenPixelsReadable() ? window.screen()->grabWindow(window.winId()).toImage() : window.grab().toImage();
     return image.convertToFormat(QImage::Format_RGB32);
 }
 

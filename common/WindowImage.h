@@ -6,6 +6,30 @@
 
 class QWidget;
 
+// Whether the X server gives the pixels a person sees in a window: on X11,
+// but not under XWayland (it answers with black) nor on other platforms.
+bool screenPixelsReadable();
+
+namespace vorn {
+// Held while a grab waits for its frame: where the screen's pixels cannot be
+// read, viewports then keep each frame they show for the grab to paint.
+class FrameKeeping {
+public:
+    FrameKeeping() { ++waiting(); }
+    ~FrameKeeping() { --waiting(); }
+    FrameKeeping(const FrameKeeping&) = delete;
+    FrameKeeping& operator=(const FrameKeeping&) = delete;
+    static bool wanted() { return waiting() > 0; }
+
+private:
+    static int& waiting()
+    {
+        static int count = 0;
+        return count;
+    }
+};
+} // namespace vorn
+
 // The window's client area as the screen shows it, in device pixels, opaque.
 QImage grabWindowImage(QWidget& window);
 

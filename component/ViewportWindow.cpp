@@ -1,6 +1,7 @@
 #include "ViewportWindow.h"
 
 #include "HandlerReport.h"
+#include "WindowImage.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -69,6 +70,7 @@ bool ViewportWindow::swap()
 {
     if (!context_ || !isExposed())
         return false;
+    keptFrame_ = !screenPixelsReadable() && vorn::FrameKeeping::wanted() ? readBuffer(GL_BACK) : QImage();
     context_->swapBuffers(this);
     return true;
 }
@@ -80,14 +82,14 @@ QSize ViewportWindow::pixelSize() const
 
 QImage ViewportWindow::shownImage()
 {
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return frontBuffer();
+    if (!screenPixelsReadable())
+        return keptFrame_.isNull() ? readBuffer(GL_FRONT) : keptFrame_;
     QImage image = screen()->grabWindow(winId()).toImage().convertToFormat(QImage::Format_RGB32);
     image.setDevicePixelRatio(devicePixelRatio());
     return image;
 }
 
-QImage ViewportWindow::frontBuffer()
+QImage ViewportWindow::readBuffer(unsigned buffer)
 {
     if (!context_)
         return {};
@@ -96,7 +98,7 @@ QImage ViewportWindow::frontBuffer()
     QImage image(size, QImage::Format_RGBX8888); // a window shows colours whatever their alpha
     ::glPushAttrib(GL_PIXEL_MODE_BIT);           // the read buffer and pixel transfer
     ::glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    ::glReadBuffer(GL_FRONT);
+    ::glReadBuffer(buffer);
     for (GLenum scale : {GL_RED_SCALE, GL_GREEN_SCALE, GL_BLUE_SCALE, GL_ALPHA_SCALE})
         ::glPixelTransferf(scale, 1.0f);
     for (GLenum bias : {GL_RED_BIAS, GL_GREEN_BIAS, GL_BLUE_BIAS, GL_ALPHA_BIAS})

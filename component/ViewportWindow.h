@@ -35,10 +35,12 @@ public:
     bool hasContext() const { return context_ != nullptr; }
     void makeCurrent();
     // Shows the back buffer; false when the window is not exposed (nothing shown).
+    // While a grab waits where the screen's pixels cannot be read, the frame is
+    // kept as it goes to the screen.
     bool swap();
     // What the window shows, opaque, in device pixels: the X server's pixels of
-    // the window (Mesa cannot read a window's front buffer back from Xvfb), or
-    // the front buffer on other platforms.
+    // the window (Mesa cannot read a window's front buffer back from Xvfb), else
+    // the frame kept at the last swap, else the front buffer.
     QImage shownImage();
     QSize pixelSize() const;
 
@@ -48,9 +50,10 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    QImage frontBuffer();
+    QImage readBuffer(unsigned buffer);
     void releaseContext();
 
     Listener* listener_;
     std::unique_ptr<QOpenGLContext> context_;
+    QImage keptFrame_; // the last frame shown, while grabs want it
 };

@@ -44,43 +44,12 @@ public:
     bool ok() const { return screen_ != nullptr; }
     XScreenSize screenSize() const { return {screen_->width_in_pixels, screen_->height_in_pixels}; }
 
-    // The viewable windows that carry a WM_CLASS, children of the root.
+    // The viewable windows that carry a WM_CLASS, children of the root or of
+    // a window manager's frame around them.
     std::vector<XTopLevel> topLevels()
     {
         std::vector<XTopLevel> found;
-        xcb_connection_t* c = connection_.get();
-        const auto tree = reply(xcb_query_tree_reply(c, xcb_query_tree(c, screen_->root), nullptr));
-        if (!tree)
-            return found;
-        const xcb_window_t* children = xcb_query_tree_children(tree.get());
-        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-            const xcb_window_t w = children[i];
-            const auto attributes = reply(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr));
-            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
-                continue;
-            const std::string wmClass = property(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
-            if (wmClass.empty())
-                continue;
-            XTopLevel window;
-            window.id = w;
-            window.instance = wmClass.c_str();
-            if (std::strlen(wmClass.c_str()) + 1 < wmClass.size())
-                window.className = wmClass.c_str() + std::strlen(wmClass.c_str()) + 1;
-            const auto geometry = reply(xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr));
-            const auto onRoot = reply(
-                xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, w, screen_->root, 0, 0), nullptr));
-            if (geometry && onRoot) {
-                window = {w,
-                          window.instance,
-                          window.className,
-                          onRoot->dst_x,
-                          onRoot->dst_y,
-                          geometry->width,
-                          geometry->height};
-            }
-            readIcon(w, window);
-            found.push_back(window);
-        }
+        collectTopLevels(screen_->root, true, found);
         return found;
     }
 
@@ -192,6 +161,46 @@ private:
             return error ? nullptr : this;
         }
         return xcb_wait_for_reply(c, sequence, nullptr);
+    }
+
+    void collectTopLevels(xcb_window_t parent, bool framesToo, std::vector<XTopLevel>& found)
+    {
+        xcb_connection_t* c = connection_.get();
+        const auto tree = reply(xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr));
+        if (!tree)
+            return;
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            const xcb_window_t w = children[i];
+            const auto attributes = reply(xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr));
+            if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+                continue;
+            const std::string wmClass = property(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING);
+            if (wmClass.empty()) {
+                if (framesToo)
+                    collectTopLevels(w, false, found);
+                continue;
+            }
+            XTopLevel window;
+            window.id = w;
+            window.instance = wmClass.c_str();
+            if (std::strlen(wmClass.c_str()) + 1 < wmClass.size())
+                window.className = wmClass.c_str() + std::strlen(wmClass.c_str()) + 1;
+            const auto geometry = reply(xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr));
+            const auto onRoot = reply(
+                xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, w, screen_->root, 0, 0), nullptr));
+            if (geometry && onRoot) {
+                window = {w,
+                          window.instance,
+                          window.className,
+                          onRoot->dst_x,
+                          onRoot->dst_y,
+                          geometry->width,
+                          geometry->height};
+            }
+            readIcon(w, window);
+            found.push_back(window);
+        }
     }
 
     template <typename T>

@@ -4,6 +4,7 @@
 #include "test_window_support.h"
 #include "MSComm.h"
 #include "NoDisplay.h"
+#include "WestonDesktop.h"
 #include "XWindows.h"
 
 #include <QDir>
@@ -14,7 +15,9 @@
 #include <QRect>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string_view>
@@ -701,4 +704,121 @@ TEST(ViewerProgram, BoxesAndTextFitAfterAMoveToAMonitorOfAnotherScale)
     const auto [label, banner] = filled(shown, 2);
     EXPECT_GT(label, 0.6) << "Vorn's label does not fill its box at scale 2";
     EXPECT_GT(banner, 0.6) << "Vorn's banner does not fill its viewport at scale 2";
+}
+
+namespace {
+
+// Pixels of a colour rather than of black, white or the boxes' pale yellow.
+int saturatedPixels(const QImage& image, const QRect& region)
+{
+    int count = 0;
+    for (int y = region.top(); y <= region.bottom(); y += 2)
+        for (int x = region.left(); x <= region.right(); x += 2)
+            count += image.pixelColor(x, y).hsvSaturation() > 60;
+    return count;
+}
+
+// Share of pixels where two pictures of one size differ by more than a shade.
+double differingShare(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return 1;
+    long differing = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            differing += std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                   std::abs(qBlue(p) - qBlue(q))})
+                > 24;
+        }
+    return double(differing) / (double(a.width()) * a.height());
+}
+
+// The program's window as the compositor shows it, once its drawing (region,
+// in window pixels) is on the screen and holds still.
+struct ShownWindow {
+    XTopLevel window;
+    QImage picture;
+};
+
+ShownWindow shownOnDesktop(const WestonDesktop& desktop, const std::string& className, const QRect& drawing)
+{
+    XDisplay display(desktop.display().constData());
+    ShownWindow shown;
+    (void)QTest::qWaitFor(
+        [&] {
+            for (const XTopLevel& w : display.topLevels())
+                if (w.className == className)
+                    shown.window = w;
+            if (shown.window.id == 0)
+                return false;
+            const XTopLevel& w = shown.window;
+            const QImage previous = shown.picture;
+            shown.picture = desktop.screenshot().copy(w.x, w.y, w.width, w.height);
+            // Drawn, and settled: the same in two screenshots.
+            return saturatedPixels(shown.picture, drawing) > 500 && shown.picture == previous;
+        },
+        60000);
+    return shown;
+}
+
+} // namespace
+
+// GNOME and KDE run X11 programs on XWayland, which answers reads of a window
+// with black: the pictures written there must be what the compositor shows.
+TEST(ViewerProgram, PicturesWrittenUnderAWaylandDesktopAreWhatTheCompositorShows)
+{
+    windowtest::app();
+    WestonDesktop desktop;
+    if (!desktop.problem().isEmpty())
+        GTEST_SKIP() << desktop.problem().toStdString();
+    ScratchDir dir;
+    const QStringList data{QStringLiteral("--data"), QStringLiteral(VORN_SOURCE_DIR "/data/datafile.dat")};
+    const QRect surface(200, 200, 700, 400);
+
+    ShownWindow viewer;
+    {
+        Viewer running(meshscope, data + QStringList{QStringLiteral("--save-dir"), dir.path()}, dir.path(),
+                       desktop.environment());
+        viewer = shownOnDesktop(desktop, "meshscope", surface);
+        ASSERT_GT(saturatedPixels(viewer.picture, surface), 500) << "meshscope shows no surface on the desktop";
+
+        QProcess key;
+        key.setProcessEnvironment(desktop.environment());
+        key.start(QStringLiteral("xdotool"),
+                  {QStringLiteral("key"), QStringLiteral("--window"), QString::number(viewer.window.id),
+                   QStringLiteral("ctrl+s")});
+        ASSERT_TRUE(key.waitForFinished(10000));
+        QStringList saved;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                saved = QDir(dir.path()).entryList({QStringLiteral("meshscope-*.png")});
+                return !saved.isEmpty();
+            },
+            30000))
+            << "Ctrl+S saved nothing";
+        const QImage savedPicture(dir.path() + QLatin1Char('/') + saved.front());
+        EXPECT_LT(differingShare(savedPicture.convertToFormat(QImage::Format_RGB32), viewer.picture), 0.03);
+    }
+
+    const QString shot = dir.path() + QStringLiteral("/shot.png");
+    QProcess screenshot;
+    screenshot.setProcessEnvironment(desktop.environment());
+    screenshot.start(meshscope, data + QStringList{QStringLiteral("--screenshot"), shot});
+    ASSERT_TRUE(screenshot.waitForFinished(60000));
+    EXPECT_EQ(screenshot.exitCode(), 0) << screenshot.readAllStandardError().toStdString();
+    EXPECT_LT(differingShare(QImage(shot).convertToFormat(QImage::Format_RGB32), viewer.picture), 0.03);
+
+    // Vorn: its four scenes, the red book's among them.
+    ShownWindow examples;
+    {
+        Viewer running(vorn, {}, dir.path(), desktop.environment());
+        examples = shownOnDesktop(desktop, "Vorn", QRect(210, 115, 330, 320));
+        ASSERT_FALSE(examples.picture.isNull()) << "Vorn shows no window on the desktop";
+    }
+    const QString vornShot = dir.path() + QStringLiteral("/vorn.png");
+    screenshot.start(vorn, {QStringLiteral("--screenshot"), vornShot});
+    ASSERT_TRUE(screenshot.waitForFinished(60000));
+    EXPECT_EQ(screenshot.exitCode(), 0) << screenshot.readAllStandardError().toStdString();
+    EXPECT_LT(differingShare(QImage(vornShot).convertToFormat(QImage::Format_RGB32), examples.picture), 0.03);
 }
