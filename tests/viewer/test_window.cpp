@@ -109,6 +109,24 @@ protected:
     std::unique_ptr<frmVimo> window;
 };
 
+// What the X server shows of the window, in its logical pixels.
+QImage screenOf(QWidget& window)
+{
+    QCoreApplication::processEvents();
+    return window.screen()
+        ->grabWindow(window.winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32)
+        .scaled(window.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+}
+
+// What the X server holds of the window, in device pixels, as a saved picture has it.
+QImage serverPixels(QWidget& window)
+{
+    QCoreApplication::processEvents();
+    return window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
 // Where a grid point lands on the window, worked out independently of the
 // scene code from the default view (perspective, zoom 1.5, angles 35/0/25).
 QPointF projectedPoint(QVector3D point, QSize size, int drawMin, int drawMax)
@@ -210,7 +228,7 @@ TEST_F(WindowTest, StatusAndHelpShowTheirWholeTextFromTheStart)
 
     // On the screen too, the boxes' text stands over the view's own window.
     ASSERT_TRUE(nextFrame());
-    QTest::qWait(100);
+    (void)windowtest::settled([&] { return screenOf(*window); });
     const auto brightPixels = [](const QImage& image) {
         int count = 0;
         const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
@@ -251,7 +269,6 @@ TEST_F(WindowTest, ResizedWindowPaintsTheSurfaceFramedForItsNewSize)
         ASSERT_TRUE(waitFor([&] { return window->viewport()->size() == size; }));
         // The window paints the new size by itself; nothing else asks it to.
         ASSERT_TRUE(waitFor([&] { return presented.count() > 0; }, 2000)) << size.width();
-        QTest::qWait(50);
 
         GLint box[4] = {};
         window->viewport()->glGetIntegerv(GL_VIEWPORT, box);
@@ -274,17 +291,6 @@ TEST_F(WindowTest, ResizedWindowPaintsTheSurfaceFramedForItsNewSize)
         if (!grabs.isEmpty())
             window->grab().save(QStringLiteral("%1/resized-%2x%3.png").arg(grabs).arg(size.width()).arg(size.height()));
     }
-}
-
-// What the X server shows of the window, in its logical pixels.
-QImage screenOf(QWidget& window)
-{
-    QCoreApplication::processEvents();
-    return window.screen()
-        ->grabWindow(window.winId())
-        .toImage()
-        .convertToFormat(QImage::Format_RGB32)
-        .scaled(window.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
 // Resizes a top-level window as a window manager or xdotool does: a configure
@@ -384,9 +390,9 @@ TEST_F(WindowTest, ScreenShowsTheLiveSurfaceThroughKeysResizesAndExposures)
 
     // A key with the line paused changes the picture on screen.
     type(' ');
-    QTest::qWait(300);
+    ASSERT_TRUE(nextFrame());
     const QRect view = window->viewport()->geometry();
-    const QImage before = screenOf(*window).copy(view);
+    const QImage before = windowtest::settled([&] { return screenOf(*window); }).copy(view);
     type('c');
     const auto changedFrom = [&](const QImage& earlier) {
         return waitFor([&] { return windowtest::changedShare(earlier, screenOf(*window).copy(view)) > 0.05; }, 10000);
@@ -397,8 +403,8 @@ TEST_F(WindowTest, ScreenShowsTheLiveSurfaceThroughKeysResizesAndExposures)
     type(' ');
     device.send("<20,20,90; 80,80,10>");
     ASSERT_TRUE(waitFor([&] { return state().ptZ[0] == 90; }));
-    QTest::qWait(300);
-    const QImage first = screenOf(*window).copy(view);
+    ASSERT_TRUE(nextFrame());
+    const QImage first = windowtest::settled([&] { return screenOf(*window); }).copy(view);
     device.send("<20,20,10; 80,80,90>");
     EXPECT_TRUE(changedFrom(first)) << "after a new frame";
 }
@@ -408,7 +414,8 @@ TEST_F(WindowTest, ScreenshotIsWhatTheScreenShows)
     startWithDevice();
     type(' '); // a still picture: the line paused
     type('c'); // and no longer the first frame's
-    QTest::qWait(400);
+    ASSERT_TRUE(nextFrame());
+    (void)windowtest::settled([&] { return screenOf(*window); });
     const QString path = QDir(scratch->path()).filePath(QStringLiteral("shot.png"));
     meshscope::takeScreenshotWhenShown(*window, path, 0);
     ASSERT_TRUE(waitFor([&] { return QFile::exists(path); }));
@@ -417,13 +424,6 @@ TEST_F(WindowTest, ScreenshotIsWhatTheScreenShows)
     const QImage written = QImage(path).convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(written.size(), shown.size());
     EXPECT_LT(windowtest::changedShare(written, shown), 0.001);
-}
-
-// What the X server holds of the window, in device pixels, as a saved picture has it.
-QImage serverPixels(QWidget& window)
-{
-    QCoreApplication::processEvents();
-    return window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 std::string fileContent(const QString& path);
@@ -438,7 +438,8 @@ TEST_F(WindowTest, SavedAndCopiedPicturesAndGridAreWhatIsShownAndKeysKeepTheirSt
     ASSERT_TRUE(waitFor([&] { return state().okCount >= 1; }));
     type(' '); // still counters and a still picture
     type('c');
-    QTest::qWait(400);
+    ASSERT_TRUE(nextFrame());
+    (void)windowtest::settled([&] { return screenOf(*window); });
     const auto kept = [&] {
         return std::make_tuple(state().rotation[0], state().rotation[1], state().rotation[2], state().zoom,
                                state().shininess, state().colorMode, state().interpCount, state().okCount,
@@ -656,7 +657,9 @@ TEST_F(WindowTest, LivePicturesFollowTheStreamAndTheDefaultTheAnimationTicks)
         << liveShown << " frames shown at " << liveTicks << " animation ticks";
 
     feed.stop();
-    QTest::qWait(200); // the last frame is shown
+    const int last = step;
+    ASSERT_TRUE(waitFor([&] { return state().ptY[2] == 1 + last % 99; })); // the last frame is taken
+    ASSERT_TRUE(nextFrame());                                              // and shown
     QSignalSpy presented(window->viewport(), &VornCtl::framePresented);
     const std::int32_t takes = state().interpCount;
     QTest::qWait(800);
@@ -687,7 +690,7 @@ TEST_F(WindowTest, FrameSplitOverTwoWritesIsAssembled)
 {
     startWithDevice();
     device.send(referenceFrame.substr(0, 20));
-    QTest::qWait(150);
+    ASSERT_TRUE(waitFor([&] { return !state().rxBuffer.empty(); })); // the first part is read
     EXPECT_EQ(state().interpCount, 0);
     device.send(referenceFrame.substr(20));
     ASSERT_TRUE(waitFor([&] { return state().okCount >= 1; }));
@@ -1284,8 +1287,7 @@ TEST_F(WindowTest, ColorScaleShowsTheMappingsColoursAndFollowsC)
         SCOPED_TRACE(mode);
         ASSERT_TRUE(nextFrame());
         ASSERT_TRUE(waitFor([&] { return scale->colorMode() == mode; }));
-        QTest::qWait(100); // the strip's own paint
-        const QImage shown = serverPixels(*window);
+        const QImage shown = windowtest::settled([&] { return serverPixels(*window); }); // the strip's own paint
         const double ratio = window->devicePixelRatioF();
         const auto& ticks = scale->ticks();
         ASSERT_GE(ticks.size(), 5u);

@@ -17,6 +17,7 @@
 #include "TestApplication.h"
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 namespace windowtest {
@@ -54,6 +55,22 @@ inline double changedShare(const QImage& a, const QImage& b)
         for (int x = 0; x < a.width(); ++x)
             changed += a.pixel(x, y) != b.pixel(x, y);
     return double(changed) / (double(a.width()) * a.height());
+}
+
+// A picture of the screen once it holds still: the paint asked for and the
+// boxes' repaints after it, however long a loaded machine takes.
+inline QImage settled(const std::function<QImage()>& grab)
+{
+    QImage now = grab();
+    QImage previous;
+    (void)QTest::qWaitFor(
+        [&] {
+            previous = now;
+            now = grab();
+            return now == previous;
+        },
+        10000);
+    return now;
 }
 
 } // namespace windowtest
