@@ -101,6 +101,13 @@ protected:
     void type(char key, QWidget* target = nullptr) { QTest::keyClick(target ? target : window->viewport(), key); }
     bool waitFor(const std::function<bool()>& condition, int ms = 5000) { return QTest::qWaitFor(condition, ms); }
     std::string status() const { return window->statusBox()->text().toStdString(); }
+    std::string health() const { return window->measure().healthBox()->text().toStdString(); }
+    // Pauses the line and waits until the health line, updated at the animation tick, says so.
+    void pause()
+    {
+        type(' ');
+        ASSERT_TRUE(waitFor([&] { return health().find("paused") != std::string::npos; })) << health();
+    }
     meshscope::ViewerState& state() { return window->state(); }
 
     FakeDevice device;
@@ -412,7 +419,7 @@ TEST_F(WindowTest, ScreenShowsTheLiveSurfaceThroughKeysResizesAndExposures)
 TEST_F(WindowTest, ScreenshotIsWhatTheScreenShows)
 {
     startWithDevice();
-    type(' '); // a still picture: the line paused
+    pause();   // a still picture
     type('c'); // and no longer the first frame's
     ASSERT_TRUE(nextFrame());
     (void)windowtest::settled([&] { return screenOf(*window); });
@@ -436,7 +443,7 @@ TEST_F(WindowTest, SavedAndCopiedPicturesAndGridAreWhatIsShownAndKeysKeepTheirSt
     startWithDevice(std::string());
     device.send(referenceFrame);
     ASSERT_TRUE(waitFor([&] { return state().okCount >= 1; }));
-    type(' '); // still counters and a still picture
+    pause(); // still counters and a still picture
     type('c');
     ASSERT_TRUE(nextFrame());
     (void)windowtest::settled([&] { return screenOf(*window); });
@@ -1316,7 +1323,6 @@ TEST_F(WindowTest, HealthLineSaysTheRateRefusalsAndAQuietLine)
 {
     startWithDevice(std::string());
     StderrCapture errors;
-    const auto health = [&] { return window->measure().healthBox()->text().toStdString(); };
     std::atomic<bool> stop{false};
     std::thread sender([&] {
         auto next = std::chrono::steady_clock::now();
