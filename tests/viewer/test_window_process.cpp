@@ -15,9 +15,7 @@
 #include <QRect>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string_view>
@@ -718,22 +716,6 @@ int saturatedPixels(const QImage& image, const QRect& region)
     return count;
 }
 
-// Share of pixels where two pictures of one size differ by more than a shade.
-double differingShare(const QImage& a, const QImage& b)
-{
-    if (a.size() != b.size())
-        return 1;
-    long differing = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            differing += std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                                   std::abs(qBlue(p) - qBlue(q))})
-                > 24;
-        }
-    return double(differing) / (double(a.width()) * a.height());
-}
-
 // The program's window as the compositor shows it, once its drawing (region,
 // in window pixels) is on the screen and holds still.
 struct ShownWindow {
@@ -798,7 +780,7 @@ TEST(ViewerProgram, PicturesWrittenUnderAWaylandDesktopAreWhatTheCompositorShows
             30000))
             << "Ctrl+S saved nothing";
         const QImage savedPicture(dir.path() + QLatin1Char('/') + saved.front());
-        EXPECT_LT(differingShare(savedPicture.convertToFormat(QImage::Format_RGB32), viewer.picture), 0.03);
+        EXPECT_LT(windowtest::changedShare(savedPicture, viewer.picture, 24), 0.03);
     }
 
     const QString shot = dir.path() + QStringLiteral("/shot.png");
@@ -807,7 +789,7 @@ TEST(ViewerProgram, PicturesWrittenUnderAWaylandDesktopAreWhatTheCompositorShows
     screenshot.start(meshscope, data + QStringList{QStringLiteral("--screenshot"), shot});
     ASSERT_TRUE(screenshot.waitForFinished(60000));
     EXPECT_EQ(screenshot.exitCode(), 0) << screenshot.readAllStandardError().toStdString();
-    EXPECT_LT(differingShare(QImage(shot).convertToFormat(QImage::Format_RGB32), viewer.picture), 0.03);
+    EXPECT_LT(windowtest::changedShare(QImage(shot), viewer.picture, 24), 0.03);
 
     // Vorn: its four scenes, the red book's among them.
     ShownWindow examples;
@@ -820,5 +802,5 @@ TEST(ViewerProgram, PicturesWrittenUnderAWaylandDesktopAreWhatTheCompositorShows
     screenshot.start(vorn, {QStringLiteral("--screenshot"), vornShot});
     ASSERT_TRUE(screenshot.waitForFinished(60000));
     EXPECT_EQ(screenshot.exitCode(), 0) << screenshot.readAllStandardError().toStdString();
-    EXPECT_LT(differingShare(QImage(vornShot).convertToFormat(QImage::Format_RGB32), examples.picture), 0.03);
+    EXPECT_LT(windowtest::changedShare(QImage(vornShot), examples.picture, 24), 0.03);
 }

@@ -45,15 +45,19 @@ inline QColor meanColour(const QImage& image, int x, int y, int r = 2)
     return QColor(int(red / n), int(green / n), int(blue / n));
 }
 
-// Share of pixels that differ between two pictures of the same size.
-inline double changedShare(const QImage& a, const QImage& b)
+// Share of pixels that differ between two pictures of the same size, by more
+// than shade in some colour.
+inline double changedShare(const QImage& a, const QImage& b, int shade = 0)
 {
     if (a.size() != b.size())
         return 1;
     long changed = 0;
     for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            changed += a.pixel(x, y) != b.pixel(x, y);
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            changed += std::abs(qRed(p) - qRed(q)) > shade || std::abs(qGreen(p) - qGreen(q)) > shade
+                || std::abs(qBlue(p) - qBlue(q)) > shade;
+        }
     return double(changed) / (double(a.width()) * a.height());
 }
 
