@@ -70,7 +70,7 @@ bool ViewportWindow::swap()
 {
     if (!context_ || !isExposed())
         return false;
-    keptFrame_ = !screenPixelsReadable() && vorn::FrameKeeping::wanted() ? readBuffer(GL_BACK) : QImage();
+    keptFrame_ = vorn::FrameKeeping::wanted() && !screenPixelsReadable() ? readBuffer(GL_BACK) : QImage();
     context_->swapBuffers(this);
     return true;
 }

@@ -727,20 +727,20 @@ ShownWindow shownOnDesktop(const WestonDesktop& desktop, const std::string& clas
 {
     XDisplay display(desktop.display().constData());
     ShownWindow shown;
-    (void)QTest::qWaitFor(
+    const auto grab = [&] {
+        const XTopLevel& w = shown.window;
+        return desktop.screenshot().copy(w.x, w.y, w.width, w.height);
+    };
+    const bool drawn = QTest::qWaitFor(
         [&] {
             for (const XTopLevel& w : display.topLevels())
                 if (w.className == className)
                     shown.window = w;
-            if (shown.window.id == 0)
-                return false;
-            const XTopLevel& w = shown.window;
-            const QImage previous = shown.picture;
-            shown.picture = desktop.screenshot().copy(w.x, w.y, w.width, w.height);
-            // Drawn, and settled: the same in two screenshots.
-            return saturatedPixels(shown.picture, drawing) > 500 && shown.picture == previous;
+            return shown.window.id != 0 && saturatedPixels(shown.picture = grab(), drawing) > 500;
         },
         60000);
+    if (drawn)
+        shown.picture = windowtest::settled(grab);
     return shown;
 }
 
