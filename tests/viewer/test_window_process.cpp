@@ -706,24 +706,25 @@ TEST(ViewerProgram, BoxesAndTextFitAfterAMoveToAMonitorOfAnotherScale)
 
 namespace {
 
-// Pixels of a colour rather than of black, white or the boxes' pale yellow.
-int saturatedPixels(const QImage& image, const QRect& region)
+// Every second pixel of region, in each direction, that is of a colour.
+int pixelsOf(const QImage& image, const QRect& region, const std::function<bool(QRgb)>& isOfIt)
 {
     int count = 0;
     for (int y = region.top(); y <= region.bottom(); y += 2)
         for (int x = region.left(); x <= region.right(); x += 2)
-            count += image.pixelColor(x, y).hsvSaturation() > 60;
+            count += isOfIt(image.pixel(x, y)) ? 1 : 0;
     return count;
 }
 
-// The program's window as the compositor shows it, once its drawing (region,
-// in window pixels) is on the screen and holds still.
+// The program's window as the compositor shows it, once drawn says its
+// drawing is on the screen and the screen holds still.
 struct ShownWindow {
     XTopLevel window;
     QImage picture;
 };
 
-ShownWindow shownOnDesktop(const WestonDesktop& desktop, const std::string& className, const QRect& drawing)
+ShownWindow shownOnDesktop(const WestonDesktop& desktop, const std::string& className,
+                           const std::function<bool(const QImage&)>& drawn)
 {
     XDisplay display(desktop.display().constData());
     ShownWindow shown;
@@ -731,15 +732,15 @@ ShownWindow shownOnDesktop(const WestonDesktop& desktop, const std::string& clas
         const XTopLevel& w = shown.window;
         return desktop.screenshot().copy(w.x, w.y, w.width, w.height);
     };
-    const bool drawn = QTest::qWaitFor(
+    const bool isDrawn = QTest::qWaitFor(
         [&] {
             for (const XTopLevel& w : display.topLevels())
                 if (w.className == className)
                     shown.window = w;
-            return shown.window.id != 0 && saturatedPixels(shown.picture = grab(), drawing) > 500;
+            return shown.window.id != 0 && drawn(shown.picture = grab());
         },
         60000);
-    if (drawn)
+    if (isDrawn)
         shown.picture = windowtest::settled(grab);
     return shown;
 }
@@ -756,14 +757,17 @@ TEST(ViewerProgram, PicturesWrittenUnderAWaylandDesktopAreWhatTheCompositorShows
         GTEST_SKIP() << desktop.problem().toStdString();
     ScratchDir dir;
     const QStringList data{QStringLiteral("--data"), QStringLiteral(VORN_SOURCE_DIR "/data/datafile.dat")};
-    const QRect surface(200, 200, 700, 400);
+    // The lit surface: colours, not the black ground nor the boxes' white and pale yellow.
+    const auto surfaceDrawn = [](const QImage& shown) {
+        return pixelsOf(shown, QRect(200, 200, 700, 400), [](QRgb c) { return QColor(c).hsvSaturation() > 60; }) > 500;
+    };
 
     ShownWindow viewer;
     {
         Viewer running(meshscope, data + QStringList{QStringLiteral("--save-dir"), dir.path()}, dir.path(),
                        desktop.environment());
-        viewer = shownOnDesktop(desktop, "meshscope", surface);
-        ASSERT_GT(saturatedPixels(viewer.picture, surface), 500) << "meshscope shows no surface on the desktop";
+        viewer = shownOnDesktop(desktop, "meshscope", surfaceDrawn);
+        ASSERT_TRUE(surfaceDrawn(viewer.picture)) << "meshscope shows no surface on the desktop";
 
         QProcess key;
         key.setProcessEnvironment(desktop.environment());
@@ -791,12 +795,22 @@ TEST(ViewerProgram, PicturesWrittenUnderAWaylandDesktopAreWhatTheCompositorShows
     EXPECT_EQ(screenshot.exitCode(), 0) << screenshot.readAllStandardError().toStdString();
     EXPECT_LT(windowtest::changedShare(QImage(shot), viewer.picture, 24), 0.03);
 
-    // Vorn: its four scenes, the red book's among them.
+    // Vorn: its banner's olive, the tessellation's dark green and the red
+    // book's magenta sphere, each drawn by its own viewport over the navy form.
+    const auto scenesDrawn = [](const QImage& shown) {
+        return pixelsOf(shown, QRect(16, 8, 529, 41),
+                        [](QRgb c) { return qRed(c) > 90 && qGreen(c) > 90 && qBlue(c) < 60; })
+            > 300
+            && pixelsOf(shown, QRect(16, 112, 161, 153), [](QRgb c) { return qGreen(c) > 40 && qRed(c) < 20; }) > 300
+            && pixelsOf(shown, QRect(208, 112, 337, 328),
+                        [](QRgb c) { return qRed(c) > 150 && qBlue(c) > 150 && qGreen(c) < 100; })
+            > 300;
+    };
     ShownWindow examples;
     {
         Viewer running(vorn, {}, dir.path(), desktop.environment());
-        examples = shownOnDesktop(desktop, "Vorn", QRect(210, 115, 330, 320));
-        ASSERT_FALSE(examples.picture.isNull()) << "Vorn shows no window on the desktop";
+        examples = shownOnDesktop(desktop, "Vorn", scenesDrawn);
+        ASSERT_TRUE(scenesDrawn(examples.picture)) << "Vorn shows no scenes on the desktop";
     }
     const QString vornShot = dir.path() + QStringLiteral("/vorn.png");
     screenshot.start(vorn, {QStringLiteral("--screenshot"), vornShot});
