@@ -261,8 +261,9 @@ void frmVimo::load()
     VornCtl1->setScaleUnitsPerPixel(1);
     VornCtl1->setBooleanProperty1(true);
     ms_Comm.open();
-    measure_->lineOpened(ms_Comm.name(), ms_Comm.baudRate());
+    // The poll runs before the health line first looks: a line not yet polled is not paused.
     enableTimer(tmrCommPort, 10);
+    measure_->lineOpened(ms_Comm.name(), ms_Comm.baudRate());
     vorn::runHandler(QStringLiteral("serial poll"), [this] { serialPollTick(state_, *this); });
     state_.interpCount = 0;
     state_.okCount = 0;
