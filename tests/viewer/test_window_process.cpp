@@ -448,12 +448,30 @@ TEST(ViewerProgram, ScreenshotWritesTheWindowAndExits)
         coloured += withScale.pixelColor(1058, y).hsvSaturation() > 60;
     EXPECT_GT(coloured, 200);
 
-    int code = -1;
-    run(meshscope,
-        {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--screenshot"),
-         QStringLiteral("/no-such-dir/shot.png")},
-        &code);
-    EXPECT_EQ(code, 1);
+    viewer.start(meshscope,
+                 {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--screenshot"),
+                  QStringLiteral("/no-such-dir/shot.png")});
+    device.send("<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>");
+    ASSERT_TRUE(viewer.waitForFinished(30000));
+    EXPECT_EQ(viewer.exitCode(), 1);
+
+    // A capture played slowly, in a folder without a data file: the picture
+    // waits for the capture's first frame instead of showing an empty view.
+    ScratchDir empty;
+    const QString replayed = empty.path() + QStringLiteral("/replayed.png");
+    viewer.setWorkingDirectory(empty.path());
+    viewer.start(meshscope,
+                 {QStringLiteral("--replay"), QStringLiteral(VORN_SOURCE_DIR "/data/wave-capture.txt"),
+                  QStringLiteral("--rate"), QStringLiteral("0.2"), QStringLiteral("--screenshot"), replayed});
+    ASSERT_TRUE(viewer.waitForFinished(30000));
+    EXPECT_EQ(viewer.exitCode(), 0) << viewer.readAllStandardError().toStdString();
+    const QImage capture(replayed);
+    ASSERT_FALSE(capture.isNull());
+    int surface = 0;
+    for (int y = 200; y < 600; y += 4)
+        for (int x = 300; x < 800; x += 4)
+            surface += capture.pixelColor(x, y).hsvSaturation() > 60;
+    EXPECT_GT(surface, 50) << "the picture shows no surface of the capture";
 }
 
 // The window class a desktop entry expects of its program's windows.
