@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QEvent>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
@@ -248,6 +249,56 @@ void placeOnScreen(QWidget& window)
     const QRect available = screen->availableGeometry();
     window.resize(window.size().boundedTo(available.size()));
     window.move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window.size(), available).topLeft());
+}
+
+namespace {
+
+// Watches the window's resizes: one that comes with a new device pixel ratio
+// (the X server keeps the device size) is undone in logical pixels.
+class ScaleSizeKeeper : public QObject {
+public:
+    explicit ScaleSizeKeeper(QWidget& window)
+        : QObject(&window), window_(window), size_(window.size()), ratio_(window.devicePixelRatioF())
+    {
+        window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &window_ && event->type() == QEvent::Resize)
+            follow();
+        return false;
+    }
+
+private:
+    void follow()
+    {
+        const qreal ratio = window_.devicePixelRatioF();
+        if (ratio == ratio_) {
+            // The size given to fit a screen is not the size to return to.
+            if (window_.size() != fitted_)
+                size_ = window_.size();
+            return;
+        }
+        ratio_ = ratio;
+        const QScreen* screen = window_.screen();
+        fitted_ = screen ? size_.boundedTo(screen->availableGeometry().size()) : size_;
+        if (fitted_ != window_.size())
+            window_.resize(fitted_);
+    }
+
+    QWidget& window_;
+    QSize size_;   // in logical pixels, as last given by the program or the user
+    QSize fitted_; // the size last given here
+    qreal ratio_;
+};
+
+} // namespace
+
+void keepSizeAcrossScales(QWidget& window)
+{
+    new ScaleSizeKeeper(window);
 }
 
 void refitNativeChildren(QWidget& window)

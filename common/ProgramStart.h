@@ -28,6 +28,12 @@ void nameProgram(const QString& desktopName, const QString& iconResource);
 // size is larger than that area, the window is reduced to fit.
 void placeOnScreen(QWidget& window);
 
+// From now on, when window comes to a screen of another scale, it takes
+// again the size it had in logical pixels (reduced to fit that screen's
+// available area), so what it lays out in logical pixels keeps its place;
+// back on the first scale it has its size again.
+void keepSizeAcrossScales(QWidget& window);
+
 // A native child window keeps the device-pixel size it was last given, and a
 // widget placed again where it already is tells it nothing. After the
 // window's device pixel ratio changes, this gives each shown native window

@@ -1318,11 +1318,18 @@ TEST_F(WindowTest, ColorScaleShowsTheMappingsColoursAndFollowsC)
 // A stream of distinct frames at 20 a second through a pseudo-terminal: the
 // health line says that rate; a refused frame says why; the sender stopped
 // for 6 s is a standing problem in the box and on standard error, gone when
-// it resumes; the space key's pause is said as a pause, not as a silent line.
+// it resumes; the space key's pause is said as a pause, not as a silent line,
+// and a line that has brought nothing yet is waiting, not paused.
 TEST_F(WindowTest, HealthLineSaysTheRateRefusalsAndAQuietLine)
 {
     startWithDevice(std::string());
     StderrCapture errors;
+    for (int look = 0; look < 2; ++look) {
+        EXPECT_NE(health().find(device.path() + " at 115200: 0.0 frames/s, 0 B/s, waiting for the first frame"),
+                  std::string::npos)
+            << health();
+        QTest::qWait(2 * meshscope::MeasureView::refreshMs);
+    }
     std::atomic<bool> stop{false};
     std::thread sender([&] {
         auto next = std::chrono::steady_clock::now();

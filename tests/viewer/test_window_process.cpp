@@ -448,12 +448,30 @@ TEST(ViewerProgram, ScreenshotWritesTheWindowAndExits)
         coloured += withScale.pixelColor(1058, y).hsvSaturation() > 60;
     EXPECT_GT(coloured, 200);
 
-    int code = -1;
-    run(meshscope,
-        {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--screenshot"),
-         QStringLiteral("/no-such-dir/shot.png")},
-        &code);
-    EXPECT_EQ(code, 1);
+    viewer.start(meshscope,
+                 {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--screenshot"),
+                  QStringLiteral("/no-such-dir/shot.png")});
+    device.send("<66,66,70; 100,100,10; 1,66,10; 100,33,10; 66,100,10>");
+    ASSERT_TRUE(viewer.waitForFinished(30000));
+    EXPECT_EQ(viewer.exitCode(), 1);
+
+    // A capture played slowly, in a folder without a data file: the picture
+    // waits for the capture's first frame instead of showing an empty view.
+    ScratchDir empty;
+    const QString replayed = empty.path() + QStringLiteral("/replayed.png");
+    viewer.setWorkingDirectory(empty.path());
+    viewer.start(meshscope,
+                 {QStringLiteral("--replay"), QStringLiteral(VORN_SOURCE_DIR "/data/wave-capture.txt"),
+                  QStringLiteral("--rate"), QStringLiteral("0.2"), QStringLiteral("--screenshot"), replayed});
+    ASSERT_TRUE(viewer.waitForFinished(30000));
+    EXPECT_EQ(viewer.exitCode(), 0) << viewer.readAllStandardError().toStdString();
+    const QImage capture(replayed);
+    ASSERT_FALSE(capture.isNull());
+    int surface = 0;
+    for (int y = 200; y < 600; y += 4)
+        for (int x = 300; x < 800; x += 4)
+            surface += capture.pixelColor(x, y).hsvSaturation() > 60;
+    EXPECT_GT(surface, 50) << "the picture shows no surface of the capture";
 }
 
 // The window class a desktop entry expects of its program's windows.
@@ -590,9 +608,10 @@ double share(const std::vector<std::uint32_t>& shown, int stride, const QRect& b
 } // namespace
 
 // A window moved from a monitor at scale 1 to one at scale 2 (two RandR
-// monitors of one X screen) lays its boxes out again: as the X server shows
-// it, every help line and the whole status line stand inside their boxes,
-// and Vorn's labels and pictures fill theirs.
+// monitors of one X screen) keeps its size in logical pixels and lays its
+// boxes out again: as the X server shows it, every help line and the whole
+// status line stand inside their boxes; moved back, it has its first size.
+// Vorn's labels and pictures fill theirs.
 TEST(ViewerProgram, BoxesAndTextFitAfterAMoveToAMonitorOfAnotherScale)
 {
     windowtest::app();
@@ -634,20 +653,41 @@ TEST(ViewerProgram, BoxesAndTextFitAfterAMoveToAMonitorOfAnotherScale)
               return shown;
           };
 
+    // The window's place and size as the X server has them, once it has that size.
+    const auto sizedTo = [&](xcb_window_t id, const QSize& size) {
+        XTopLevel found;
+        (void)QTest::qWaitFor(
+            [&] {
+                for (const XTopLevel& w : display.topLevels())
+                    if (w.id == id)
+                        found = w;
+                return QSize(found.width, found.height) == size;
+            },
+            20000);
+        return found;
+    };
     {
         Viewer viewer(meshscope, {QStringLiteral("--port"), QString::fromStdString(device.path())}, dir.path(),
                       environment);
         XTopLevel window = shownWindow();
         ASSERT_NE(window.id, 0u) << "meshscope shows no window";
-        // Large enough for the design's boxes at scale 2 too; drawn at scale 1 first.
-        window = {window.id, {}, {}, 40, 40, 2200, 1500};
-        display.moveResize(window.id, window.x, window.y, window.width, window.height);
+        ASSERT_EQ(QSize(window.width, window.height), QSize(1072, 709));
         const QRect statusAtOne(600, 0, 473, 33);
-        waitUntilShown(window,
-                       [&](const auto& shown) { return textIn(shown, window.width, statusAtOne).pixels > 100; });
+        const auto statusWholeAtOne = [&](const auto& shown) {
+            const TextInBox text = textIn(shown, window.width, statusAtOne.adjusted(2, 2, -2, -2));
+            return text.pixels > 100 && text.extent.right() < statusAtOne.right() - 2;
+        };
+        display.moveResize(window.id, 40, 40, window.width, window.height);
+        window = sizedTo(window.id, {1072, 709});
+        waitUntilShown(window, statusWholeAtOne);
 
-        window.x = 2440;
-        display.moveResize(window.id, window.x, window.y, window.width, window.height);
+        // Moved as xdotool windowmove does, keeping its device pixels: the
+        // window takes its size at scale 2, twice the pixels each way.
+        display.moveResize(window.id, 2440, 40, window.width, window.height);
+        window = sizedTo(window.id, {2144, 1418});
+        ASSERT_EQ(QSize(window.width, window.height), QSize(2144, 1418))
+            << "the window is " << window.width << " x " << window.height << " at scale 2";
+        ASSERT_EQ(window.x, 2440);
         // At scale 2 the boxes take twice the pixels; their frames are left out.
         const QRect help = QRect(0, 0, 306, 338).adjusted(4, 4, -4, -4);
         const QRect status = QRect(1200, 0, 946, 66).adjusted(4, 4, -4, -4);
@@ -671,6 +711,13 @@ TEST(ViewerProgram, BoxesAndTextFitAfterAMoveToAMonitorOfAnotherScale)
             << "the status line's " << statusText.pixels << " text pixels lie in rows " << statusText.extent.top()
             << " to " << statusText.extent.bottom() << ", columns to " << statusText.extent.right() << " of the box "
             << status.top() << " to " << status.bottom() << ", columns to " << status.right();
+
+        // Back at scale 1 it has its first size again.
+        display.moveResize(window.id, 40, 40, window.width, window.height);
+        window = sizedTo(window.id, {1072, 709});
+        EXPECT_EQ(QSize(window.width, window.height), QSize(1072, 709))
+            << "back at scale 1 the window is " << window.width << " x " << window.height;
+        EXPECT_TRUE(statusWholeAtOne(waitUntilShown(window, statusWholeAtOne)));
     }
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return display.topLevels().empty(); }, 5000));

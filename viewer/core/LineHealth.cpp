@@ -57,6 +57,11 @@ void linePaused(LineHealth& health, bool paused, double now)
     health.windowStart = now;
 }
 
+void lineStandsOpen(LineHealth& health, bool open)
+{
+    health.open = open;
+}
+
 void notePollTick(LineHealth& health, const PollTick& tick, double now)
 {
     if (tick.bytes > 0) {
@@ -99,6 +104,10 @@ std::string sourceText(const LineHealth& health)
 std::string healthText(LineHealth& health, double now)
 {
     std::string text = sourceText(health) + ": ";
+    if (!health.open && !health.paused) {
+        const bool broughtAny = health.bytes > 0;
+        return text + (broughtAny ? "reopening" : "opening");
+    }
     if (health.paused) {
         text += "paused (space resumes)";
     } else {
@@ -106,7 +115,7 @@ std::string healthText(LineHealth& health, double now)
         text += fixed(newFramesPerSecond(health, now), 1) + " frames/s, ";
         text += bytes >= 1000 ? fixed(bytes / 1000, 1) + " kB/s" : fixed(bytes, 0) + " B/s";
         text += health.lastNewFrame ? ", last frame " + fixed(now - *health.lastNewFrame, 1) + " s ago"
-                                    : ", no frame yet";
+                                    : ", waiting for the first frame";
     }
     text += ", " + std::to_string(health.refused) + " refused";
     if (health.refused > 0)

@@ -18,9 +18,10 @@ constexpr double kQuietLimitSeconds = 5;
 constexpr double kRateWindowSeconds = 3;
 
 struct LineHealth {
-    std::string port; // "/dev/ttyUSB0", "tcp://host:port"
-    int baudRate = 0; // 0 for a network source
-    bool paused = false;
+    std::string port;    // "/dev/ttyUSB0", "tcp://host:port"
+    int baudRate = 0;    // 0 for a network source
+    bool open = false;   // the line stands open; until then the health line says it is opening
+    bool paused = false; // by the space key or the menu, never by the start
 
     double since = 0; // opened, resumed or last byte: the quiet clock starts here
     std::optional<double> lastNewFrame;
@@ -41,6 +42,10 @@ void lineOpened(LineHealth& health, const std::string& port, int baudRate, doubl
 // The space key's pause and resume; the quiet clock restarts on resume.
 void linePaused(LineHealth& health, bool paused, double now);
 
+// Whether the line stands open now (a missing device is retried, a network
+// source connects in the background).
+void lineStandsOpen(LineHealth& health, bool open);
+
 // Notes what a poll tick read and took. New frames are those the new bytes
 // completed; the last frame taken again on a quiet line is none, and a
 // refused frame taken again is not refused again.
@@ -53,7 +58,9 @@ double bytesPerSecond(LineHealth& health, double now);
 std::string sourceText(const LineHealth& health);
 
 // The health line: "/dev/pts/3 at 115200: 20.0 frames/s, 1.1 kB/s, last frame
-// 0.0 s ago, 2 refused (last: a value out of range)".
+// 0.0 s ago, 2 refused (last: a value out of range)"; before the line opens
+// "/dev/pts/3 at 115200: opening", and before its first frame "..., waiting
+// for the first frame, 0 refused".
 std::string healthText(LineHealth& health, double now);
 
 // "no data on /dev/pts/3 for 5 s" while the line is open and not paused and

@@ -281,11 +281,13 @@ void MeasureView::say(const QString& text)
 void MeasureView::refresh()
 {
     const double t = now();
+    const bool open = lineOpen_();
     linePaused(healthState_, paused_(), t);
+    lineStandsOpen(healthState_, open);
     const QString text = QString::fromStdString(healthText(healthState_, t));
     if (health_->text() != text)
         health_->setText(text);
-    const auto quiet = meshscope::quietProblem(healthState_, lineOpen_(), t);
+    const auto quiet = meshscope::quietProblem(healthState_, open, t);
     const QString said = quiet ? QString::fromStdString(*quiet) : QString();
     if (said != quietSaid_) {
         quietSaid_ = said;

@@ -7,29 +7,70 @@
 #include "frmVimo.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QPointer>
 #include <QTimer>
 
 namespace meshscope {
 
-void takeScreenshotWhenShown(frmVimo& window, const QString& path, int delayMs)
+namespace {
+
+constexpr int lineFrameCheckMs = 20;
+
+void grabNextFrame(frmVimo& window, const QString& path)
+{
+    vorn::grabWhenShown(
+        window, window.viewport(), &VornCtl::framePresented,
+        [path](const QImage& picture) { saveScreenshotAndQuit(picture, path); },
+        [path] {
+            vorn::reportError(QStringLiteral("no frame was shown within %1 s, so %2 was not written (check the "
+                                             "X display and OpenGL)")
+                                  .arg(vorn::kFrameWaitMs / 1000)
+                                  .arg(path));
+            QCoreApplication::exit(1);
+        });
+    window.viewport()->RequestRedraw();
+}
+
+void grabAfterDelay(frmVimo& window, const QString& path, int delayMs)
 {
     QPointer<frmVimo> guard(&window);
     QTimer::singleShot(delayMs, &window, [guard, path] {
-        if (!guard)
-            return;
-        vorn::grabWhenShown(
-            *guard, guard->viewport(), &VornCtl::framePresented,
-            [path](const QImage& picture) { saveScreenshotAndQuit(picture, path); },
-            [path] {
-                vorn::reportError(QStringLiteral("no frame was shown within %1 s, so %2 was not written (check the "
-                                                 "X display and OpenGL)")
-                                      .arg(vorn::kFrameWaitMs / 1000)
-                                      .arg(path));
-                QCoreApplication::exit(1);
-            });
-        guard->viewport()->RequestRedraw();
+        if (guard)
+            grabNextFrame(*guard, path);
     });
+}
+
+} // namespace
+
+void takeScreenshotWhenShown(frmVimo& window, const QString& path, int delayMs, bool waitForLineFrame)
+{
+    if (!waitForLineFrame) {
+        grabAfterDelay(window, path, delayMs);
+        return;
+    }
+    // The line's first taken frame counts the interpolations up from 0; the
+    // data file's surface does not.
+    auto* check = new QTimer(&window);
+    check->setInterval(lineFrameCheckMs);
+    const QDeadlineTimer limit(vorn::kFrameWaitMs);
+    QObject::connect(check, &QTimer::timeout, &window, [&window, check, limit, path, delayMs] {
+        if (window.state().interpCount > 0) {
+            check->deleteLater();
+            check->stop();
+            grabAfterDelay(window, path, delayMs);
+        } else if (limit.hasExpired()) {
+            check->deleteLater();
+            check->stop();
+            vorn::reportError(QStringLiteral("no frame came from %1 within %2 s, so %3 was not written (check the "
+                                             "line)")
+                                  .arg(window.inputLine().name())
+                                  .arg(vorn::kFrameWaitMs / 1000)
+                                  .arg(path));
+            QCoreApplication::exit(1);
+        }
+    });
+    check->start();
 }
 
 } // namespace meshscope

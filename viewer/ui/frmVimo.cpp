@@ -72,6 +72,7 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
     setWindowTitle(QStringLiteral("Interpolation Visualization"));
     resize(designWidth, designHeight);
     vorn::placeOnScreen(*this); // a screen smaller than the design gets a smaller window
+    vorn::keepSizeAcrossScales(*this);
 
     connect(&ms_Comm, &InputLine::lost, this, &frmVimo::onLineLost);
 
@@ -261,8 +262,9 @@ void frmVimo::load()
     VornCtl1->setScaleUnitsPerPixel(1);
     VornCtl1->setBooleanProperty1(true);
     ms_Comm.open();
-    measure_->lineOpened(ms_Comm.name(), ms_Comm.baudRate());
+    // The poll runs before the health line first looks: a line not yet polled is not paused.
     enableTimer(tmrCommPort, 10);
+    measure_->lineOpened(ms_Comm.name(), ms_Comm.baudRate());
     vorn::runHandler(QStringLiteral("serial poll"), [this] { serialPollTick(state_, *this); });
     state_.interpCount = 0;
     state_.okCount = 0;
@@ -436,8 +438,8 @@ void frmVimo::onKey(QChar key)
     vorn::runHandler(QStringLiteral("key press"), [this, &text] { handleKey(state_, *this, text); });
 }
 
-// Moved to a screen of another scale, the window keeps its size in device
-// pixels; the boxes are placed again for the new ratio.
+// Moved to a screen of another scale, the window takes its size in logical
+// pixels again; the boxes are placed again for the new ratio.
 bool frmVimo::event(QEvent* event)
 {
     const bool handled = QWidget::event(event);

@@ -71,7 +71,8 @@ int main(int argc, char* argv[])
     });
 
     if (options.screenshot)
-        meshscope::takeScreenshotWhenShown(window, *options.screenshot, options.screenshotDelayMs);
+        meshscope::takeScreenshotWhenShown(window, *options.screenshot, options.screenshotDelayMs,
+                                           !options.port.isEmpty() || options.replay.has_value());
     const int status = app.exec();
     // As a shell reports a program the signal ended: 128 + its number.
     return stoppedBy != 0 ? 128 + stoppedBy : status;

@@ -250,6 +250,8 @@ TEST(LineHealth, RatesAgeRefusalsAndTheQuietRule)
     RecordingHost host;
     LineHealth health;
     lineOpened(health, "/dev/pts/3", 115200, 100.0);
+    EXPECT_EQ(healthText(health, 100.0), "/dev/pts/3 at 115200: opening");
+    lineStandsOpen(health, true);
     double now = 100.0;
     std::size_t sent = 0;
     for (int tick = 0; tick < 400; ++tick) { // 4 s, a frame every 50 ms
