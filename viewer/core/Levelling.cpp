@@ -1,5 +1,8 @@
 #include "Levelling.h"
 
+#include <algorithm>
+#include <numeric>
+
 namespace meshscope {
 
 namespace {
@@ -60,9 +63,10 @@ std::optional<Plane> planeThroughCells(const DrawnSurface& s, const std::array<G
 
 void subtractPlane(DrawnSurface& s, const Plane& plane)
 {
+    float* z = s.z.data();
     for (int x = s.firstX; x <= s.lastX; ++x)
-        for (int y = s.firstY; y <= s.lastY; ++y)
-            s.at(x, y) = static_cast<float>(s.at(x, y) - plane.at(x, y));
+        for (int y = s.firstY; y <= s.lastY; ++y, ++z)
+            *z = static_cast<float>(*z - plane.at(x, y));
 }
 
 bool levelSurface(DrawnSurface& s, const Levelling& levelling)
@@ -77,8 +81,9 @@ bool levelSurface(DrawnSurface& s, const Levelling& levelling)
         subtractPlane(s, *plane);
     }
     if (levelling.zero != ZeroAt::None) {
-        const SurfaceStatistics stats = surfaceStatistics(s);
-        const double zero = levelling.zero == ZeroAt::Minimum ? stats.minimum : stats.mean;
+        const double zero = levelling.zero == ZeroAt::Minimum
+            ? *std::min_element(s.z.begin(), s.z.end())
+            : std::accumulate(s.z.begin(), s.z.end(), 0.0) / static_cast<double>(s.z.size());
         for (float& z : s.z)
             z = static_cast<float>(z - zero);
     }

@@ -11,23 +11,24 @@ SurfaceStatistics surfaceStatistics(const DrawnSurface& s)
     if (s.empty())
         return stats;
     stats.cells = s.z.size();
-    stats.minimum = stats.maximum = s.z.front();
-    stats.minimumCell = stats.maximumCell = {s.firstX, s.firstY};
+    // The heights lie x outer, y inner: the first extreme in that order is
+    // the first the paint meets.
+    std::size_t lowest = 0, highest = 0;
     double sum = 0;
-    for (int x = s.firstX; x <= s.lastX; ++x) {
-        for (int y = s.firstY; y <= s.lastY; ++y) {
-            const double z = s.at(x, y);
-            sum += z;
-            if (z < stats.minimum) {
-                stats.minimum = z;
-                stats.minimumCell = {x, y};
-            }
-            if (z > stats.maximum) {
-                stats.maximum = z;
-                stats.maximumCell = {x, y};
-            }
-        }
+    for (std::size_t i = 0; i < s.z.size(); ++i) {
+        const float z = s.z[i];
+        sum += z;
+        lowest = z < s.z[lowest] ? i : lowest;
+        highest = z > s.z[highest] ? i : highest;
     }
+    const auto cellAt = [&s](std::size_t index) {
+        const auto rows = static_cast<std::size_t>(s.rows());
+        return GridCell{s.firstX + static_cast<int>(index / rows), s.firstY + static_cast<int>(index % rows)};
+    };
+    stats.minimum = s.z[lowest];
+    stats.maximum = s.z[highest];
+    stats.minimumCell = cellAt(lowest);
+    stats.maximumCell = cellAt(highest);
     const auto n = static_cast<double>(stats.cells);
     stats.mean = sum / n;
     // A second pass about the mean keeps the deviations exact for surfaces
