@@ -10,12 +10,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -147,6 +150,70 @@ TEST_F(Meshgrid, BadLinesAreReportedButTheRestIsUsed)
     EXPECT_NE(result.err.find("line 2"), std::string::npos) << result.err;
 }
 
+// A tilted plane over columns and rows 1..6 with a bump of 12 at (3, 3): at
+// width 1 the drawn surface is its cells 1..5, unsmoothed, so its numbers are
+// worked out by hand; levelled, only the bump stands out.
+TEST_F(Meshgrid, StatisticsAndLevellingOfTheDrawnSurface)
+{
+    std::string samples;
+    for (int x = 1; x <= 6; ++x)
+        for (int y = 1; y <= 6; ++y)
+            samples += std::to_string(x) + ' ' + std::to_string(y) + ' '
+                + std::to_string(100 + 2 * x - 3 * y + (x == 3 && y == 3 ? 12 : 0)) + '\n';
+    const std::string data = "--smooth 1 --data '" + write("tilted.dat", samples) + "' ";
+    // Each "name value unit" line's value in the unit base, its prefix
+    // ("µm" of "m") taken into it; NaN in another unit.
+    const auto numbers = [](const std::string& text, const std::string& base) {
+        const std::map<std::string, double> prefixes{{"", 1}, {"n", 1e-9}, {"\xC2\xB5", 1e-6}, {"m", 1e-3}, {"k", 1e3}};
+        std::map<std::string, double> lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) {
+            std::istringstream words(line);
+            std::string name, unit;
+            double value = 0;
+            words >> name >> value;
+            std::getline(words >> std::ws, unit);
+            const std::string prefix = unit.ends_with(base) ? unit.substr(0, unit.size() - base.size()) : "?";
+            lines[name] = value * (prefixes.contains(prefix) ? prefixes.at(prefix) : NAN);
+        }
+        return lines;
+    };
+
+    const Outcome plain = run(data + "--stats");
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.err, "accepted 0, reference 0; frames in the stream 0\n");
+    EXPECT_TRUE(plain.out.starts_with("min 87\nmax 109\nrange 22\nmean 97.48\nSq 5.61512\nSa 4.7008\n")) << plain.out;
+    EXPECT_TRUE(hasLine(plain.out, "min_cell 1 5")) << plain.out;
+    EXPECT_TRUE(hasLine(plain.out, "max_cell 3 3")) << plain.out;
+    EXPECT_TRUE(hasLine(plain.out, "cells 25")) << plain.out;
+    EXPECT_TRUE(hasLine(plain.out, "points 0")) << plain.out;
+
+    // The plane taken away and the zero at the lowest: 0 but the bump.
+    const Outcome levelledGrid = run(data + "--level plane --zero min");
+    ASSERT_EQ(levelledGrid.status, 0) << levelledGrid.err;
+    EXPECT_EQ(lineCount(levelledGrid.out), 25);
+    std::istringstream grid(levelledGrid.out);
+    for (int x = 0, y = 0; grid >> x >> y;) {
+        double z = 0;
+        grid >> z;
+        EXPECT_NEAR(z, x == 3 && y == 3 ? 12 : 0, 1e-5) << x << ' ' << y;
+    }
+    const Outcome inUnits = run(data + "--stats --level plane --zero min --grid-step 0.5mm --height-unit 10um");
+    EXPECT_TRUE(hasLine(inUnits.out, "range 120 \xC2\xB5m")) << inUnits.out;
+    EXPECT_TRUE(hasLine(inUnits.out, "min 0 \xC2\xB5m")) << inUnits.out;
+    const auto levelled = numbers(inUnits.out, "m");
+    EXPECT_NEAR(levelled.at("mean"), 4.8e-6, 1e-11); // 12 / 25 units of 10 µm
+    EXPECT_NEAR(levelled.at("Sq"), 23.5151e-6, 1e-10);
+    EXPECT_NEAR(levelled.at("Sa"), 9.216e-6, 1e-10);
+    const Outcome atMean = run(data + "--stats --zero mean --height-unit 0.1kPa");
+    EXPECT_TRUE(hasLine(atMean.out, "mean 0 kPa")) << atMean.out; // no trace of rounding
+    EXPECT_NEAR(numbers(atMean.out, "Pa").at("max"), (109 - 97.48) * 100, 1e-2);
+
+    // A frame's own points, before interpolation, in the height unit.
+    const Outcome frame = run("--stats --height-unit 0.01mm '" + write("capture.txt", kReference) + "'");
+    EXPECT_TRUE(frame.out.ends_with("points 5\npoints_min 100 \xC2\xB5m\npoints_max 700 \xC2\xB5m\n")) << frame.out;
+}
+
 // Bad options, inputs that cannot be read or hold nothing to grid, and output
 // that cannot be written: one line, exit status 2, no grid.
 TEST_F(Meshgrid, BadUseFailsWithOneLine)
@@ -178,6 +245,14 @@ TEST_F(Meshgrid, BadUseFailsWithOneLine)
          "cannot export the surface to " + (dir / "missing" / "s.stl").string() + ": No such file or directory", ""},
         {"--export '" + (dir / "s.obj").string() + "' '" + capture + "'",
          "cannot export the surface to " + (dir / "s.obj").string() + ": unknown file type", ""},
+        {"--raw --stats '" + capture + "'", "--raw and --stats cannot be combined", ""},
+        {"--raw --zero min '" + capture + "'", "--raw and --zero cannot be combined", ""},
+        {"--level tilt '" + capture + "'", "bad --level value \"tilt\" (use none or plane)", ""},
+        {"--zero max '" + capture + "'", "bad --zero value \"max\" (use none, min or mean)", ""},
+        {"--grid-step 2kPa '" + capture + "'", "bad --grid-step value \"2kPa\" (give the distance", ""},
+        {"--grid-step 0mm '" + capture + "'", "bad --grid-step value \"0mm\"", ""},
+        {"'--grid-step=1\nmm' '" + capture + "'", "bad --grid-step value \"1 mm\"", ""},
+        {"--height-unit 10 '" + capture + "'", "bad --height-unit value \"10\" (give what one height unit is", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -189,8 +264,10 @@ TEST_F(Meshgrid, BadUseFailsWithOneLine)
     }
 }
 
-// The exports as other programs read them: admesh checks the STL solid, and
-// Python's standard library reads the PLY and the CSV back to meshgrid's heights.
+// The exports as other programs read them: admesh checks the STL solid,
+// Python's standard library reads the PLY and the CSV back to meshgrid's
+// heights, and Gwyddion converts the Gwyddion Simple Fields to its own format,
+// read back here: the size, real extent, units and heights it took are ours.
 TEST_F(Meshgrid, ExportsAreReadByRealReaders)
 {
     std::string frames;
@@ -201,11 +278,22 @@ TEST_F(Meshgrid, ExportsAreReadByRealReaders)
     const Outcome grid = run("--smooth 2 '" + capture + "'");
     ASSERT_EQ(grid.status, 0);
     write("grid.txt", grid.out);
-    for (const char* name : {"s.stl", "s.ply", "s.csv"}) {
-        const Outcome exported = run("--smooth 2 --export '" + (dir / name).string() + "' '" + capture + "'");
+    const std::string units = "--grid-step 0.5mm --height-unit 10um";
+    const std::pair<const char*, std::string> exports[]
+        = {{"s.stl", ""},     {"s.ply", ""},     {"s.csv", ""},    {"s.gsf", ""},
+           {"mm.ply", units}, {"mm.csv", units}, {"m.gsf", units}, {"pa.gsf", "--height-unit 0.1kPa"}};
+    for (const auto& [name, options] : exports) {
+        std::string arguments = "--smooth 2 " + options;
+        arguments += " --export '" + (dir / name).string() + "' '" + capture + "'";
+        const Outcome exported = run(arguments);
         ASSERT_EQ(exported.status, 0) << exported.err;
         EXPECT_TRUE(exported.out.empty());
         EXPECT_EQ(exported.err, grid.err);
+    }
+    for (const char* field : {"s", "m", "pa"}) {
+        const std::string command = "cd '" + dir.string() + "' && HOME='" + dir.string()
+            + "' gwyddion --convert-to-gwy=" + field + ".gwy " + field + ".gsf >gwyddion.txt 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << slurp(dir / "gwyddion.txt");
     }
 
     const auto admeshOut = dir / "admesh.txt";
@@ -224,33 +312,103 @@ TEST_F(Meshgrid, ExportsAreReadByRealReaders)
 
     // Every "x y z" line of meshgrid is a top vertex of the PLY (the highest at
     // its x and y) and a row of the CSV, the same numbers.
-    write("check.py", R"(import csv, sys
+    write("check.py", R"py(import csv, struct, sys
 grid = {}
 for line in open(sys.argv[1]):
     x, y, z = line.split()
     grid[(float(x), float(y))] = float(z)
-with open(sys.argv[2]) as ply:
-    assert ply.readline().split() == ["ply"] and ply.readline().split() == ["format", "ascii", "1.0"]
-    vertices = faces = None
-    for line in ply:
-        words = line.split()
-        if words[:2] == ["element", "vertex"]: vertices = int(words[2])
-        if words[:2] == ["element", "face"]: faces = int(words[2])
-        if words == ["end_header"]: break
-    top = {}
-    for _ in range(vertices):
-        x, y, z = map(float, ply.readline().split())
-        top[(x, y)] = max(z, top.get((x, y), z))
-    assert all(ply.readline().split()[0] == "3" for _ in range(faces)), "faces are triangles"
+# The top vertices of a PLY (the highest at each x and y) and its header's comments.
+def ply_top(path):
+    with open(path) as ply:
+        assert ply.readline().split() == ["ply"] and ply.readline().split() == ["format", "ascii", "1.0"]
+        vertices = faces = None
+        comments = []
+        for line in ply:
+            words = line.split()
+            if words[:1] == ["comment"]: comments.append(line[8:].strip())
+            if words[:2] == ["element", "vertex"]: vertices = int(words[2])
+            if words[:2] == ["element", "face"]: faces = int(words[2])
+            if words == ["end_header"]: break
+        top = {}
+        for _ in range(vertices):
+            x, y, z = map(float, ply.readline().split())
+            top[(x, y)] = max(z, top.get((x, y), z))
+        assert all(ply.readline().split()[0] == "3" for _ in range(faces)), "faces are triangles"
+    return top, comments
+top, _ = ply_top(sys.argv[2])
 with open(sys.argv[3], newline="") as table:
     rows = {(float(r["x"]), float(r["y"])): float(r["z"]) for r in csv.DictReader(table)}
 assert top == grid, "PLY heights differ from meshgrid's"
 assert rows == grid, "CSV heights differ from meshgrid's"
+
+# In units: the PLY in millimetres, the CSV in the units its header names.
+def close(a, b): return abs(a - b) <= 1e-6 * max(1, abs(b))
+top, comments = ply_top(sys.argv[4])
+assert comments == ["meshscope surface: x, y and z in millimetres"], comments
+assert len(top) == len(grid)
+for (x, y), z in grid.items():
+    assert close(top[(x * 0.5, y * 0.5)], z * 0.01), (x, y)
+with open(sys.argv[5], newline="", encoding="utf-8") as table:
+    reader = csv.reader(table)
+    assert next(reader) == ["x (mm)", "y (mm)", "z (\u00b5m)"]
+    rows = {(float(x), float(y)): float(z) for x, y, z in reader}
+assert len(rows) == len(grid)
+for (x, y), z in grid.items():
+    assert close(rows[(x * 0.5, y * 0.5)], z * 10), (x, y)
+
+# Gwyddion's own file: "GWYP", then objects of named, typed components.
+def gwy(path):
+    data = open(path, "rb").read()
+    assert data[:4] == b"GWYP"
+    def name(at):
+        end = data.index(b"\0", at)
+        return data[at:end].decode(), end + 1
+    def obj(at):
+        _, at = name(at)
+        size, = struct.unpack_from("<I", data, at)
+        at += 4
+        end, fields = at + size, {}
+        while at < end:
+            key, at = name(at)
+            kind = chr(data[at]); at += 1
+            if kind in "bc": fields[key] = data[at]; at += 1
+            elif kind == "i": fields[key], = struct.unpack_from("<i", data, at); at += 4
+            elif kind == "d": fields[key], = struct.unpack_from("<d", data, at); at += 8
+            elif kind == "q": fields[key], = struct.unpack_from("<q", data, at); at += 8
+            elif kind == "s": fields[key], at = name(at)
+            elif kind == "o": fields[key], at = obj(at)
+            elif kind == "D":
+                n, = struct.unpack_from("<I", data, at)
+                fields[key] = struct.unpack_from("<%dd" % n, data, at + 4); at += 4 + 8 * n
+            elif kind == "S":
+                n, = struct.unpack_from("<I", data, at); at += 4
+                fields[key] = []
+                for _ in range(n):
+                    text, at = name(at); fields[key].append(text)
+            else: raise ValueError("component type " + kind)
+        return fields, end
+    return obj(4)[0]["/0/data"]
+xs = sorted({x for x, _ in grid}); ys = sorted({y for _, y in grid})
+for path, step, z_scale, xy_unit, z_unit in ((sys.argv[6], 1, 1, None, None), (sys.argv[7], 0.5e-3, 1e-5, "m", "m"),
+                                              (sys.argv[8], 1, 100, None, "Pa")):
+    field = gwy(path)
+    assert (field["xres"], field["yres"]) == (len(xs), len(ys)), path
+    assert close(field["xreal"], len(xs) * step) and close(field["yreal"], len(ys) * step), path
+    assert close(field.get("xoff", 0), xs[0] * step) and close(field.get("yoff", 0), ys[0] * step), path
+    for key, unit in (("si_unit_xy", xy_unit), ("si_unit_z", z_unit)):
+        assert ((field.get(key) or {}).get("unitstr") or None) == unit, (path, key, field.get(key))
+    # Row by row from the first row, each from the first column, as 32-bit floats.
+    for row, y in enumerate(ys):
+        for column, x in enumerate(xs):
+            expected = struct.unpack("<f", struct.pack("<f", grid[(x, y)] * z_scale))[0]
+            assert close(field["data"][row * len(xs) + column], expected), (path, x, y)
 print(len(grid))
-)");
+)py");
     const auto checked = dir / "checked.txt";
-    const std::string command = "python3 '" + (dir / "check.py").string() + "' '" + (dir / "grid.txt").string() + "' '"
-        + (dir / "s.ply").string() + "' '" + (dir / "s.csv").string() + "' >'" + checked.string() + "' 2>&1";
+    std::string command = "python3 '" + (dir / "check.py").string() + "' '" + (dir / "grid.txt").string() + "'";
+    for (const char* name : {"s.ply", "s.csv", "mm.ply", "mm.csv", "s.gwy", "m.gwy", "pa.gwy"})
+        command += " '" + (dir / name).string() + "'";
+    command += " >'" + checked.string() + "' 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << slurp(checked);
     EXPECT_EQ(slurp(checked), std::to_string(97 * 97) + "\n"); // width 3: nodes 1..97
 }

@@ -5,12 +5,18 @@
 #include <string>
 #include <vector>
 
+#include "Levelling.h"
+#include "Units.h"
+
 struct Options {
     std::optional<std::string> dataFile;
     std::optional<char> smoothKey; // the digit key that sets the smoothing width
     bool raw = false;
     std::optional<std::string> exportFile; // the drawn surface goes there instead
-    std::vector<std::string> captures;     // "-" or none: standard input
+    bool stats = false;                    // the surface's numbers instead of the grid
+    meshscope::Levelling levelling;
+    meshscope::SurfaceUnits units;
+    std::vector<std::string> captures; // "-" or none: standard input
 };
 
 // Reads main's arguments into options. Returns the exit status when the

@@ -20,9 +20,11 @@
 #include "FileChunks.h"
 #include "DataFile.h"
 #include "GridText.h"
+#include "Levelling.h"
 #include "Options.h"
 #include "SerialInput.h"
 #include "SurfaceExport.h"
+#include "SurfaceStatistics.h"
 #include "ViewerState.h"
 
 namespace {
@@ -71,10 +73,38 @@ std::optional<std::string> readCapture(const std::string& path, meshgrid::Stream
     return error;
 }
 
-// Writes one "x y z" line per cell; false when standard output failed.
-bool writeGrid(const meshscope::HeightGrid& grid, int firstX, int lastX, int firstY, int lastY)
+// The drawn surface's numbers, one "name value [unit]" line each; the frame's
+// points only when a frame was taken.
+std::string statisticsText(const meshscope::DrawnSurface& surface, const meshscope::ViewerState& state,
+                           const meshscope::SurfaceUnits& units)
 {
-    const std::string out = meshscope::gridText(grid, firstX, lastX, firstY, lastY);
+    constexpr int kDigits = 6;
+    const meshscope::SurfaceStatistics stats = meshscope::surfaceStatistics(surface);
+    std::string out;
+    const auto line
+        = [&out](const char* name, const std::string& value) { out += std::string(name) + ' ' + value + '\n'; };
+    const auto cell = [](const meshscope::GridCell& c) { return std::to_string(c.x) + ' ' + std::to_string(c.y); };
+    const auto height = [&](double value) { return units.height(meshscope::shownValue(value, stats), kDigits); };
+    line("min", height(stats.minimum));
+    line("max", height(stats.maximum));
+    line("range", height(stats.range()));
+    line("mean", height(stats.mean));
+    line("Sq", height(stats.sq));
+    line("Sa", height(stats.sa));
+    line("min_cell", cell(stats.minimumCell));
+    line("max_cell", cell(stats.maximumCell));
+    line("cells", std::to_string(stats.cells));
+    const auto points = meshscope::pointStatistics(state.interpCount > 0 ? state.lastPoint : -1, state.ptZ);
+    line("points", std::to_string(points.count));
+    if (points.count > 0) {
+        line("points_min", units.height(points.minimum, kDigits));
+        line("points_max", units.height(points.maximum, kDigits));
+    }
+    return out;
+}
+
+bool writeOut(const std::string& out)
+{
     const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
     return std::fflush(stdout) == 0 && written && !std::ferror(stdout);
 }
@@ -109,13 +139,19 @@ int run(const Options& options)
     if (firstX > lastX || firstY > lastY)
         return fail("no grid to write: " + (options.dataFile ? *options.dataFile : std::string("the data"))
                     + " holds no sample and no frame of the input was accepted");
+    meshscope::DrawnSurface surface = meshscope::drawnSurface(*state);
+    if (options.levelling.active()) {
+        meshscope::levelSurface(surface, options.levelling);
+        meshscope::showSurface(*state, surface);
+    }
     if (options.exportFile) {
-        if (const auto failure = meshscope::exportSurface(meshscope::drawnSurface(*state), *options.exportFile))
+        if (const auto failure = meshscope::exportSurface(surface, *options.exportFile, options.units))
             return fail("cannot export the surface to " + *options.exportFile + ": " + *failure);
     }
-    const bool written = options.exportFile ? true
-        : options.raw                       ? writeGrid(state->rawHeights, firstX, lastX, firstY, lastY)
-                                            : writeGrid(state->heights, firstX, lastX, firstY, lastY);
+    const auto& grid = options.raw ? state->rawHeights : state->heights;
+    const bool written = options.stats ? writeOut(statisticsText(surface, *state, options.units))
+        : options.exportFile           ? true
+                                       : writeOut(meshscope::gridText(grid, firstX, lastX, firstY, lastY));
     if (!written)
         return fail(std::string("cannot write the grid to standard output: ") + std::strerror(errno));
     std::cerr << "accepted " << state->interpCount << ", reference " << state->okCount << "; frames in the stream "

@@ -68,6 +68,40 @@ std::string systemReason(int error)
     return std::strerror(error);
 }
 
+void appendNumber(std::string& out, double value)
+{
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    out.append(text, result.ptr);
+}
+
+// What the mesh files say of their coordinates.
+std::string meshUnitsText(const SurfaceUnits& units)
+{
+    return units.lengths() ? "meshscope surface: x, y and z in millimetres"
+                           : "meshscope surface: x and y in grid steps, z in height units";
+}
+
+std::string csvColumn(const char* name, const std::optional<Quantity>& unit)
+{
+    return unit ? std::string(name) + " (" + unit->symbol() + ")" : std::string(name);
+}
+
+void appendGsfLine(std::string& out, const char* name, const std::string& value)
+{
+    out += name;
+    out += " = ";
+    out += value;
+    out += '\n';
+}
+
+std::string gsfNumber(double value)
+{
+    std::string out;
+    appendNumber(out, value);
+    return out;
+}
+
 } // namespace
 
 SolidMesh closedSolid(const DrawnSurface& s)
@@ -115,9 +149,23 @@ SolidMesh closedSolid(const DrawnSurface& s)
     return mesh;
 }
 
-std::string stlBinary(const SolidMesh& mesh)
+void scaleToMillimetres(SolidMesh& mesh, const SurfaceUnits& units)
 {
-    std::string out = "meshscope surface: x and y in grid steps, z in height units";
+    if (!units.lengths())
+        return;
+    const double xy = units.gridStep->inBase() * 1000;
+    const double z = units.heightUnit->inBase() * 1000;
+    for (Vertex& vertex : mesh.vertices) {
+        vertex[0] = static_cast<float>(vertex[0] * xy);
+        vertex[1] = static_cast<float>(vertex[1] * xy);
+        vertex[2] = static_cast<float>(vertex[2] * z);
+    }
+    mesh.floorZ = static_cast<float>(mesh.floorZ * z);
+}
+
+std::string stlBinary(const SolidMesh& mesh, const SurfaceUnits& units)
+{
+    std::string out = meshUnitsText(units);
     out.resize(80, '\0');
     appendLittleEndian(out, static_cast<std::uint32_t>(mesh.triangles.size()), 4);
     out.reserve(out.size() + mesh.triangles.size() * 50);
@@ -139,9 +187,9 @@ std::string stlBinary(const SolidMesh& mesh)
     return out;
 }
 
-std::string plyText(const SolidMesh& mesh)
+std::string plyText(const SolidMesh& mesh, const SurfaceUnits& units)
 {
-    std::string out = "ply\nformat ascii 1.0\ncomment meshscope surface: x and y in grid steps, z in height units\n";
+    std::string out = "ply\nformat ascii 1.0\ncomment " + meshUnitsText(units) + "\n";
     out += "element vertex " + std::to_string(mesh.vertices.size()) + "\n";
     out += "property float x\nproperty float y\nproperty float z\n";
     out += "element face " + std::to_string(mesh.triangles.size()) + "\n";
@@ -160,36 +208,72 @@ std::string plyText(const SolidMesh& mesh)
     return out;
 }
 
-std::string csvText(const DrawnSurface& s)
+std::string csvText(const DrawnSurface& s, const SurfaceUnits& units)
 {
-    std::string out = "x,y,z\n";
+    std::string out = csvColumn("x", units.gridStep) + ',' + csvColumn("y", units.gridStep) + ','
+        + csvColumn("z", units.heightUnit) + '\n';
+    const double step = units.gridStep ? units.gridStep->amount : 1;
+    const double height = units.heightUnit ? units.heightUnit->amount : 1;
     for (int x = s.firstX; x <= s.lastX; ++x) {
         for (int y = s.firstY; y <= s.lastY; ++y) {
-            out += std::to_string(x);
+            if (units.gridStep) {
+                appendNumber(out, static_cast<float>(x * step));
+                out += ',';
+                appendNumber(out, static_cast<float>(y * step));
+            } else {
+                out += std::to_string(x);
+                out += ',';
+                out += std::to_string(y);
+            }
             out += ',';
-            out += std::to_string(y);
-            out += ',';
-            appendNumber(out, s.at(x, y));
+            appendNumber(out, static_cast<float>(s.at(x, y) * height));
             out += '\n';
         }
     }
     return out;
 }
 
-std::optional<std::string> exportSurface(const DrawnSurface& surface, const std::string& path)
+std::string gsfFile(const DrawnSurface& s, const SurfaceUnits& units)
+{
+    const double step = units.gridStep ? units.gridStep->inBase() : 1;
+    const double height = units.heightUnit ? units.heightUnit->inBase() : 1;
+    std::string out = "Gwyddion Simple Field 1.0\n";
+    appendGsfLine(out, "XRes", std::to_string(s.columns()));
+    appendGsfLine(out, "YRes", std::to_string(s.rows()));
+    appendGsfLine(out, "XReal", gsfNumber(s.columns() * step));
+    appendGsfLine(out, "YReal", gsfNumber(s.rows() * step));
+    appendGsfLine(out, "XOffset", gsfNumber(s.firstX * step));
+    appendGsfLine(out, "YOffset", gsfNumber(s.firstY * step));
+    if (units.gridStep)
+        appendGsfLine(out, "XYUnits", units.gridStep->base);
+    if (units.heightUnit)
+        appendGsfLine(out, "ZUnits", units.heightUnit->base);
+    appendGsfLine(out, "Title", "meshscope surface");
+    // One to four NUL bytes end the header at a multiple of 4.
+    out.append(4 - out.size() % 4, '\0');
+    out.reserve(out.size() + s.z.size() * 4);
+    for (int y = s.firstY; y <= s.lastY; ++y)
+        for (int x = s.firstX; x <= s.lastX; ++x)
+            appendFloat(out, static_cast<float>(s.at(x, y) * height));
+    return out;
+}
+
+std::optional<std::string> exportSurface(const DrawnSurface& surface, const std::string& path,
+                                         const SurfaceUnits& units)
 {
     const std::string ending = lowerEnding(path);
-    if (ending != ".stl" && ending != ".ply" && ending != ".csv")
-        return std::string("unknown file type (end the name in .stl, .ply or .csv)");
-    if (ending == ".csv") {
+    if (ending != ".stl" && ending != ".ply" && ending != ".csv" && ending != ".gsf")
+        return std::string("unknown file type (end the name in .stl, .ply, .csv or .gsf)");
+    if (ending == ".csv" || ending == ".gsf") {
         if (surface.empty())
             return std::string("the drawn surface has no point to export");
-        return writeWhole(path, csvText(surface));
+        return writeWhole(path, ending == ".csv" ? csvText(surface, units) : gsfFile(surface, units));
     }
     if (!surface.hasCells())
         return std::string("the drawn surface has no cell to export");
-    const SolidMesh mesh = closedSolid(surface);
-    return writeWhole(path, ending == ".stl" ? stlBinary(mesh) : plyText(mesh));
+    SolidMesh mesh = closedSolid(surface);
+    scaleToMillimetres(mesh, units);
+    return writeWhole(path, ending == ".stl" ? stlBinary(mesh, units) : plyText(mesh, units));
 }
 
 std::optional<std::string> writeWhole(const std::string& path, std::string_view content)

@@ -1,5 +1,5 @@
 // The drawn surface written for other programs: a closed solid as binary STL
-// or ASCII PLY, or the heights as CSV.
+// or ASCII PLY, the heights as CSV, or a Gwyddion Simple Field.
 #pragma once
 
 #include <array>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "DrawnSurface.h"
+#include "Units.h"
 
 namespace meshscope {
 
@@ -27,15 +28,28 @@ struct SolidMesh {
 // The surface needs at least one cell.
 SolidMesh closedSolid(const DrawnSurface& surface);
 
-std::string stlBinary(const SolidMesh& mesh);
-std::string plyText(const SolidMesh& mesh);
-// "x,y,z" and then one line per node, x outer and y inner, as meshgrid's text.
-std::string csvText(const DrawnSurface& surface);
+// The mesh in millimetres, when the grid step and the height unit are both
+// lengths; unchanged otherwise.
+void scaleToMillimetres(SolidMesh& mesh, const SurfaceUnits& units);
 
-// Writes the surface to path as its ending says (.stl, .ply or .csv, any
-// case), whole or not at all: into a temporary file beside it, synced, then
-// renamed over path. Returns the one-line reason when nothing was written.
-std::optional<std::string> exportSurface(const DrawnSurface& surface, const std::string& path);
+// The mesh files say in their header which units their coordinates are in.
+std::string stlBinary(const SolidMesh& mesh, const SurfaceUnits& units = {});
+std::string plyText(const SolidMesh& mesh, const SurfaceUnits& units = {});
+// "x,y,z" and then one line per node, x outer and y inner, as meshgrid's text.
+// With units, the header names them ("x (mm),y (mm),z (µm)") and x, y and z
+// are in them.
+std::string csvText(const DrawnSurface& surface, const SurfaceUnits& units = {});
+// Gwyddion Simple Field: a text header, NUL padding to a multiple of 4, then
+// little-endian 32-bit floats, row by row from the first row, each row from
+// the first column. The real extent is the cell count times the grid step,
+// and lengths are in metres (other units in their SI base).
+std::string gsfFile(const DrawnSurface& surface, const SurfaceUnits& units = {});
+
+// Writes the surface to path as its ending says (.stl, .ply, .csv or .gsf,
+// any case), whole or not at all: into a temporary file beside it, synced,
+// then renamed over path. Returns the one-line reason when nothing was written.
+std::optional<std::string> exportSurface(const DrawnSurface& surface, const std::string& path,
+                                         const SurfaceUnits& units = {});
 
 // Writes content to path whole or not at all; returns the system's reason.
 std::optional<std::string> writeWhole(const std::string& path, std::string_view content);

@@ -222,7 +222,8 @@ void LookBackBar::chooseExportFile()
     dialog->setObjectName(QStringLiteral("exportDialog"));
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setNameFilters({tr("STL solid (*.stl)"), tr("PLY solid (*.ply)"), tr("CSV points (*.csv)")});
+    dialog->setNameFilters(
+        {tr("STL solid (*.stl)"), tr("PLY solid (*.ply)"), tr("CSV points (*.csv)"), tr("Gwyddion field (*.gsf)")});
     dialog->setDefaultSuffix(QStringLiteral("stl"));
     connect(dialog, &QFileDialog::filterSelected, dialog, [dialog](const QString& filter) {
         dialog->setDefaultSuffix(filter.section(QStringLiteral("(*."), 1).chopped(1));

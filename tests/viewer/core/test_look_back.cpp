@@ -270,7 +270,7 @@ TEST(SurfaceExport, FilesAreWrittenWholeOrNotAtAll)
     EXPECT_EQ(csvText.str(), "x,y,z\n" + commas);
 
     EXPECT_EQ(exportSurface(surface, dir.path() + "/surface.obj"),
-              "unknown file type (end the name in .stl, .ply or .csv)");
+              "unknown file type (end the name in .stl, .ply, .csv or .gsf)");
     EXPECT_EQ(exportSurface(surface, dir.path() + "/missing/surface.stl"), "No such file or directory");
     EXPECT_EQ(exportSurface(DrawnSurface{}, dir.path() + "/empty.ply"), "the drawn surface has no cell to export");
 
