@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QEvent>
 #include <QIcon>
+#include <QMargins>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
@@ -17,7 +18,10 @@
 #include <X11/Xlib.h>
 #include <xcb/xcb.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <memory>
 
@@ -241,12 +245,65 @@ void nameProgram(const QString& desktopName, const QString& iconResource)
     QApplication::setWindowIcon(icon);
 }
 
+namespace {
+
+template <typename T>
+std::unique_ptr<T, decltype(&std::free)> xcbReply(T* reply)
+{
+    return {reply, &std::free};
+}
+
+xcb_connection_t* x11Connection()
+{
+    const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+// Whether the root window carries the property name (at least minLength bytes).
+bool rootHas(xcb_connection_t* c, const char* name, int minLength)
+{
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const auto atom
+        = xcbReply(xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, std::uint16_t(std::strlen(name)), name), nullptr));
+    if (!atom || atom->atom == XCB_ATOM_NONE)
+        return false;
+    const auto value
+        = xcbReply(xcb_get_property_reply(c, xcb_get_property(c, 0, root, atom->atom, XCB_ATOM_ANY, 0, 4), nullptr));
+    return value && xcb_get_property_value_length(value.get()) >= minLength;
+}
+
+// A window manager runs (it says what it supports) but publishes no free
+// area of the screen (_NET_WORKAREA), so Qt takes the whole screen as free.
+bool framesWithoutWorkArea(xcb_connection_t* c)
+{
+    return rootHas(c, "_NET_SUPPORTED", 4) && !rootHas(c, "_NET_WORKAREA", 16);
+}
+
+// Room for the frame a window manager adds, in logical pixels: the style's
+// title bar and frame width, on every side, since a manager may place the
+// frame, not the window, where the window asked to be (weston does).
+QMargins frameAllowance(const QWidget& window)
+{
+    const QStyle* style = window.style();
+    const int room = style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window)
+        + style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, &window);
+    return {room, room, room, room};
+}
+
+} // namespace
+
 void placeOnScreen(QWidget& window)
 {
     const QScreen* screen = window.screen();
     if (!screen)
         return;
-    const QRect available = screen->availableGeometry();
+    QRect available = screen->availableGeometry();
+    // Without a published work area the whole screen counts as free, and a
+    // window fitted to it would leave its frame's title bar and bottom edge
+    // off the screen (weston's XWayland); the frame's room is kept free.
+    // Without a window manager there is no frame to leave room for.
+    if (xcb_connection_t* c = x11Connection(); c && framesWithoutWorkArea(c))
+        available = available.marginsRemoved(frameAllowance(window));
     window.resize(window.size().boundedTo(available.size()));
     window.move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window.size(), available).topLeft());
 }

@@ -11,11 +11,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QMargins>
 #include <QProcess>
 #include <QRect>
 #include <QTemporaryDir>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string_view>
@@ -832,6 +834,24 @@ TEST(ViewerProgram, PicturesWrittenUnderAWaylandDesktopAreWhatTheCompositorShows
             << "Ctrl+S saved nothing";
         const QImage savedPicture(dir.path() + QLatin1Char('/') + saved.front());
         EXPECT_LT(windowtest::changedShare(savedPicture, viewer.picture, 24), 0.03);
+    }
+
+    // At scale 2 the design is larger than the screen, and XWayland publishes
+    // no work area: the window fits inside the screen with its frame, centred
+    // but for the frame's title bar and edges.
+    {
+        QProcessEnvironment scaled = desktop.environment();
+        scaled.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+        Viewer running(meshscope, data, dir.path(), scaled);
+        const XTopLevel window = shownOnDesktop(desktop, "meshscope", surfaceDrawn).window;
+        const QSize screen = desktop.screenshot().size();
+        const QMargins gaps(window.x, window.y, screen.width() - window.x - window.width,
+                            screen.height() - window.y - window.height);
+        const std::string place = std::to_string(window.width) + " x " + std::to_string(window.height) + " at "
+            + std::to_string(window.x) + ", " + std::to_string(window.y);
+        EXPECT_TRUE(gaps.left() >= 0 && gaps.top() >= 0 && gaps.right() >= 0 && gaps.bottom() >= 0) << place;
+        EXPECT_LE(std::abs(gaps.left() - gaps.right()), 64) << place;
+        EXPECT_LE(std::abs(gaps.top() - gaps.bottom()), 64) << place;
     }
 
     const QString shot = dir.path() + QStringLiteral("/shot.png");
