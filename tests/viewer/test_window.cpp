@@ -9,6 +9,8 @@
 #include "Pick.h"
 #include "StatusText.h"
 #include "frmVimo.h"
+#include "StatisticsPanel.h"
+#include "Units.h"
 #include "GridText.h"
 #include "LookBackBar.h"
 #include "SerialInput.h"
@@ -844,13 +846,13 @@ std::string distinctFrame(int n)
 }
 
 // meshgrid's "x y z" lines for a stream.
-std::string meshgridOf(const std::string& stream)
+std::string meshgridOf(const std::string& stream, QStringList arguments = {})
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("stream.txt"));
     std::ofstream(path.toStdString(), std::ios::binary) << stream;
     QProcess meshgrid;
-    meshgrid.start(QStringLiteral(MESHGRID_PATH), {path});
+    meshgrid.start(QStringLiteral(MESHGRID_PATH), arguments << path);
     EXPECT_TRUE(meshgrid.waitForFinished(30000));
     return meshgrid.readAllStandardOutput().toStdString();
 }
@@ -961,6 +963,83 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
     EXPECT_EQ(fileContent(exported), "x,y,z\n" + grid);
     EXPECT_NE(errors.text().find("meshscope: exported the surface to " + exported.toStdString()), std::string::npos)
         << errors.text();
+}
+
+// The statistics panel on the X server's pixels, its numbers meshgrid's for
+// the same stream, levelled from the Level submenu as meshgrid levels.
+TEST_F(WindowTest, StatisticsPanelShowsMeshgridsNumbersOfWhatIsShown)
+{
+    startWithDevice(std::string());
+    std::string stream;
+    for (int n = 0; n < 3; ++n) {
+        stream += distinctFrame(n);
+        device.send(distinctFrame(n));
+        ASSERT_TRUE(waitFor([&] { return window->lookBackBar().lookBack().history().size() == std::size_t(n + 1); }));
+    }
+    ASSERT_TRUE(nextFrame());
+    const auto item = [&](QMenu& menu, const QString& text) {
+        for (QAction* action : menu.actions())
+            if (action->text().startsWith(text))
+                return action;
+        ADD_FAILURE() << "no menu item " << text.toStdString();
+        return menu.actions().constFirst();
+    };
+    // White text under the help box, where the view is black without the panel.
+    const auto textPixels = [&] {
+        const QImage area = screenOf(*window).copy(0, 172, 220, 150);
+        int bright = 0;
+        for (int y = 0; y < area.height(); ++y)
+            for (int x = 0; x < area.width(); ++x)
+                bright += qGray(area.pixel(x, y)) > 160;
+        return bright;
+    };
+    const int without = textPixels();
+    // Each "name value unit" line of meshgrid's says what the panel says.
+    const auto expectMeshgridNumbers = [&](QStringList arguments) {
+        QStringList panel = window->statisticsPanel().text().split(QLatin1Char('\n'));
+        const QStringList said
+            = QString::fromStdString(
+                  meshgridOf(stream, arguments << QStringLiteral("--height-unit") << QStringLiteral("10um")))
+                  .split(QLatin1Char('\n'));
+        for (const char* word : {"min", "max", "range", "mean", "Sq", "Sa"}) {
+            const QString name = QString::fromLatin1(word);
+            const QStringList theirs = said.filter(QRegularExpression(QLatin1Char('^') + name + QLatin1Char(' ')))
+                                           .value(0)
+                                           .split(QLatin1Char(' '));
+            const QStringList ours = panel.filter(QRegularExpression(QLatin1Char('^') + name + QLatin1Char(' ')))
+                                         .value(0)
+                                         .split(QLatin1Char(' '));
+            ASSERT_GE(theirs.size(), 3) << name.toStdString();
+            ASSERT_GE(ours.size(), 3) << panel.join(QLatin1Char('|')).toStdString();
+            EXPECT_EQ(ours[2], theirs[2]) << name.toStdString();
+            EXPECT_NEAR(ours[1].toDouble(), theirs[1].toDouble(), 1e-3 * std::abs(theirs[1].toDouble()) + 1e-9)
+                << name.toStdString();
+        }
+    };
+
+    window->setUnits({std::nullopt, meshscope::parseQuantity("10um")});
+    item(*window->viewMenu(), QStringLiteral("Show statistics"))->trigger();
+    ASSERT_TRUE(nextFrame());
+    EXPECT_GT(textPixels(), without + 200);
+    expectMeshgridNumbers({QStringLiteral("--stats")});
+
+    QMenu* level = item(*window->viewMenu(), QStringLiteral("Level"))->menu();
+    ASSERT_NE(level, nullptr);
+    const QImage unlevelled = withoutStatusLine(*window, picture());
+    item(*level, QStringLiteral("Take away the best-fit plane"))->trigger();
+    item(*level, QStringLiteral("Zero at the minimum"))->trigger();
+    const QImage levelled = withoutStatusLine(*window, picture());
+    EXPECT_GT(windowtest::changedShare(unlevelled, levelled), 0.01);
+    expectMeshgridNumbers({QStringLiteral("--stats"), QStringLiteral("--level"), QStringLiteral("plane"),
+                           QStringLiteral("--zero"), QStringLiteral("min")});
+    EXPECT_TRUE(window->statisticsPanel().text().contains(QStringLiteral("levelled: best-fit plane")));
+
+    item(*level, QStringLiteral("No levelling"))->trigger();
+    item(*level, QStringLiteral("Zero as measured"))->trigger();
+    EXPECT_EQ(windowtest::changedShare(unlevelled, withoutStatusLine(*window, picture())), 0.0);
+    item(*window->viewMenu(), QStringLiteral("Show statistics"))->trigger();
+    ASSERT_TRUE(nextFrame());
+    EXPECT_LE(textPixels(), without);
 }
 
 // A capture replayed in the window ends on the picture of a window that was

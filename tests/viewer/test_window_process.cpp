@@ -98,9 +98,9 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
     int code = -1;
     const QString help = run(meshscope, {QStringLiteral("--help")}, &code);
     EXPECT_EQ(code, 0);
-    for (const char* option :
-         {"--port", "--baud", "--ca", "mqtt://", "--list-ports", "--record", "--live", "--scale", "--samples",
-          "--save-dir", "--screenshot", "--replay", "--rate", "--version", "/dev/ttyS1"})
+    for (const char* option : {"--port", "--baud", "--ca", "mqtt://", "--list-ports", "--record", "--live", "--scale",
+                               "--samples", "--stats", "--grid-step", "--height-unit", "--save-dir", "--screenshot",
+                               "--replay", "--rate", "--version", "/dev/ttyS1"})
         EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(run(meshscopeCom1, {QStringLiteral("--help")}).contains(QStringLiteral("/dev/ttyS0")));
     EXPECT_TRUE(run(meshscope, {QStringLiteral("--version")}).contains(QStringLiteral("meshscope")));
@@ -169,6 +169,10 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
         {{QStringLiteral("--replay"), QStringLiteral(VORN_SOURCE_DIR "/README.md"), QStringLiteral("--rate"),
           QStringLiteral("0")},
          QStringLiteral("--rate wants frames per second from 0.01 to 100, not \"0\"")},
+        {{QStringLiteral("--grid-step"), QStringLiteral("10kPa")},
+         QStringLiteral("meshscope: bad --grid-step value \"10kPa\" (give the distance")},
+        {{QStringLiteral("--height-unit"), QStringLiteral("-1um")},
+         QStringLiteral("meshscope: bad --height-unit value \"-1um\"")},
     };
     for (const auto& c : bad) {
         const QString said = run(meshscope, c.args, &code);

@@ -139,10 +139,20 @@ DrawnSurface LookBack::baseSurface(const ViewerState& live)
     return frozen_ ? heldSurface(live) : drawnSurface(live);
 }
 
+void LookBack::setLevelling(const Levelling& levelling)
+{
+    if (levelling == levelling_)
+        return;
+    levelling_ = levelling;
+    changed();
+}
+
 DrawnSurface LookBack::shownSurface(const ViewerState& live)
 {
     DrawnSurface base = baseSurface(live);
-    return differenceShown() ? surfaceDifference(base, *baseline_) : base;
+    DrawnSurface shown = differenceShown() ? surfaceDifference(base, *baseline_) : std::move(base);
+    levelSurface(shown, levelling_);
+    return shown;
 }
 
 ViewerState& LookBack::shownState(ViewerState& live)

@@ -9,6 +9,7 @@
 
 #include "DrawnSurface.h"
 #include "FrameHistory.h"
+#include "Levelling.h"
 #include "ViewerState.h"
 
 namespace meshscope {
@@ -48,9 +49,14 @@ public:
     // Shown only while there is a baseline to subtract.
     bool differenceShown() const { return difference_ && baseline_; }
 
+    // The levelling of what is shown, applied last (after the difference).
+    void setLevelling(const Levelling& levelling);
+    const Levelling& levelling() const { return levelling_; }
+
     // Something other than the live grid is drawn.
-    bool active() const { return frozen_ || differenceShown(); }
-    // What the paint draws: the live or held surface, or that minus the baseline.
+    bool active() const { return frozen_ || differenceShown() || levelling_.active(); }
+    // What the paint draws: the live or held surface, or that minus the
+    // baseline, levelled as set.
     DrawnSurface shownSurface(const ViewerState& live);
     // live itself while nothing is held or compared; otherwise a copy of live
     // (so its view, colours and keys) carrying shownSurface().
@@ -71,6 +77,7 @@ private:
     std::unique_ptr<ViewerState> held_;  // or on this raw grid and extent
     std::optional<DrawnSurface> baseline_;
     bool difference_ = false;
+    Levelling levelling_;
     std::unique_ptr<ViewerState> shown_;
     // The held surface last rebuilt, by the frame (0: the held grid) and width.
     struct Rebuilt {

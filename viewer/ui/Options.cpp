@@ -5,6 +5,7 @@
 #include "MSComm.h"
 #include "NetComm.h"
 #include "PortList.h"
+#include "Units.h"
 #include "ViewerState.h"
 
 #include <QFile>
@@ -97,6 +98,20 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         QStringLiteral("samples"),
         QStringLiteral("Mark the points of the last accepted frame in the scene from the start (also in the "
                        "right-click menu)."));
+    const QCommandLineOption statsOption(
+        QStringLiteral("stats"),
+        QStringLiteral("Show the statistics of the shown surface under the help from the start (also in the "
+                       "right-click menu): min and max with their cells, range, mean, Sq, Sa, the frame's points."));
+    const QCommandLineOption gridStepOption(
+        QStringLiteral("grid-step"),
+        QStringLiteral("The distance between neighbouring columns and rows, such as 0.5mm, 2.5 mm or 20um "
+                       "(prefixes n, u or \u00b5, m, c, k)."),
+        QStringLiteral("LENGTH"));
+    const QCommandLineOption heightUnitOption(
+        QStringLiteral("height-unit"),
+        QStringLiteral("What one height unit is, such as 10um, 0.01mm, 0.1kPa or 0.5\u00b0C; the statistics "
+                       "are written in it."),
+        QStringLiteral("QUANTITY"));
     const QCommandLineOption saveDirOption(
         QStringLiteral("save-dir"),
         QStringLiteral("Write the pictures (Ctrl+S) and grids (Ctrl+Shift+S) saved from the window to DIR "
@@ -123,7 +138,8 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         QStringLiteral("N"), QStringLiteral("20"));
     for (const QCommandLineOption* option :
          {&portOption, &baudOption, &caOption, &listPortsOption, &recordOption, &dataOption, &liveOption, &scaleOption,
-          &samplesOption, &saveDirOption, &replayOption, &rateOption, &screenshotOption, &delayOption})
+          &samplesOption, &statsOption, &gridStepOption, &heightUnitOption, &saveDirOption, &replayOption, &rateOption,
+          &screenshotOption, &delayOption})
         commandLine.addOption(*option);
 
     // Read before the application exists, so -h and -v answer without
@@ -241,6 +257,16 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
     options.live = commandLine.isSet(liveOption);
     options.scale = commandLine.isSet(scaleOption);
     options.samples = commandLine.isSet(samplesOption);
+    options.stats = commandLine.isSet(statsOption);
+    for (const auto& [option, read] :
+         {std::pair{&gridStepOption, &readGridStep}, {&heightUnitOption, &readHeightUnit}}) {
+        if (!commandLine.isSet(*option))
+            continue;
+        const UnitOption unit = read(commandLine.value(*option).toStdString());
+        if (!unit.quantity)
+            return commandLine.fail(QString::fromStdString(unit.error));
+        (option == &gridStepOption ? options.units.gridStep : options.units.heightUnit) = unit.quantity;
+    }
     if (commandLine.isSet(screenshotOption))
         options.screenshot = commandLine.value(screenshotOption);
     return std::nullopt;

@@ -1,6 +1,8 @@
 #pragma once
 // meshscope's command line: its options, their help and their checks.
 
+#include "Units.h"
+
 #include <QString>
 
 #include <optional>
@@ -24,6 +26,8 @@ struct Options {
     bool live = false;
     bool scale = false;   // the colour scale beside the view
     bool samples = false; // the last frame's points marked in the scene
+    bool stats = false;   // the statistics panel
+    SurfaceUnits units;   // what a grid step and a height unit are
     QString saveDir;      // empty for the working directory
     std::optional<QString> screenshot;
     int screenshotDelayMs = 0;

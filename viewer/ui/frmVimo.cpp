@@ -9,6 +9,7 @@
 #include "SceneSetup.h"
 #include "SerialInput.h"
 #include "SourceMenu.h"
+#include "StatisticsPanel.h"
 #include "VornCtl.h"
 
 #include <QApplication>
@@ -139,6 +140,52 @@ void frmVimo::addMeasureMenus()
     menu->addMenu(sourceMenu_);
     connect(sourceMenu_, &SourceMenu::sourceChosen, this, &frmVimo::switchSource);
     connect(sourceMenu_, &SourceMenu::baudChosen, this, &frmVimo::switchBaudRate);
+    addStatisticsMenus(*menu);
+}
+
+// The statistics panel and the levelling of what is shown.
+void frmVimo::addStatisticsMenus(QMenu& menu)
+{
+    statistics_ = new StatisticsPanel(this);
+    statisticsAction_ = menu.addAction(tr("Show statistics"));
+    statisticsAction_->setCheckable(true);
+    connect(statisticsAction_, &QAction::toggled, this, &frmVimo::setStatisticsShown);
+    levelMenu_ = new LevelMenu(this);
+    menu.addMenu(levelMenu_);
+    connect(levelMenu_, &LevelMenu::levellingChosen, this, [this](const Levelling& levelling) {
+        lookBackBar_->lookBack().setLevelling(levelling);
+        RequestRedraw();
+    });
+}
+
+void frmVimo::setStatisticsShown(bool shown)
+{
+    if (statisticsAction_->isChecked() != shown)
+        statisticsAction_->setChecked(shown);
+    statistics_->setVisible(shown);
+    if (shown) {
+        statistics_->place(txtCommands->geometry());
+        followStatistics();
+    }
+}
+
+void frmVimo::setUnits(const SurfaceUnits& units)
+{
+    statistics_->setUnits(units);
+    if (statistics_->isVisible())
+        followStatistics();
+}
+
+// The shown frame's own points: the frozen history frame's, or the last frame's.
+void frmVimo::followStatistics()
+{
+    LookBack& lookBack = lookBackBar_->lookBack();
+    PointStatistics points;
+    if (const auto frame = lookBack.shownFrame())
+        points = pointStatistics(lookBack.history().at(*frame).lastPoint, lookBack.history().at(*frame).ptZ);
+    else if (state_.newFrameCount > 0)
+        points = pointStatistics(state_.lastPoint, state_.ptZ);
+    statistics_->follow(lookBack.shownState(state_), points, lookBack.levelling());
 }
 
 void frmVimo::setScaleShown(bool shown)
@@ -248,6 +295,7 @@ void frmVimo::placeBoxes()
     txtCommands->setGeometry(0, 0, 153, 169);
     txtOut->keepAtTheBottom();
     measure_->place(txtStatus->geometry(), size());
+    statistics_->place(txtCommands->geometry());
     placeHistoryPanel();
     // Boxes whose place in logical pixels stays the same still need their
     // native windows sized for a new ratio.
@@ -403,6 +451,8 @@ void frmVimo::onPaint()
     paintScene(*VornCtl1, lookBackBar_->lookBack().shownState(state_), samples_);
     shownPicture_ = currentPicture();
     measure_->afterPaint();
+    if (statistics_->isVisible())
+        followStatistics();
 }
 
 // A re-take of the last frame leaves the grid as it was and asks for nothing;

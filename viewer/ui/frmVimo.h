@@ -9,6 +9,7 @@
 #include "LookBackBar.h"
 #include "ProblemBox.h"
 #include "Saving.h"
+#include "Units.h"
 #include "ViewerHost.h"
 #include "ViewerState.h"
 #include "WindowInput.h"
@@ -30,8 +31,10 @@ class VornCtl;
 
 namespace meshscope {
 
+class LevelMenu;
 class MeasureView;
 class SourceMenu;
+class StatisticsPanel;
 
 class frmVimo : public QWidget, public ViewerHost {
     Q_OBJECT
@@ -64,6 +67,10 @@ public:
     bool samplesShown() const { return samples_; }
     void switchSource(const QString& name);
     void switchBaudRate(int rate);
+    // The statistics panel (off at start) and the units its numbers are in.
+    void setStatisticsShown(bool shown);
+    void setUnits(const SurfaceUnits& units);
+    StatisticsPanel& statisticsPanel() const { return *statistics_; }
 
     // ViewerHost
     void sceneSetup() override;
@@ -107,6 +114,8 @@ private:
     void onLineLost();
     void adviseExample();
     void addMeasureMenus();
+    void addStatisticsMenus(QMenu& menu);
+    void followStatistics();
 
     // What the context's projection and lights follow: the set-up's inputs
     // by their change counter, and the viewport's size.
@@ -157,6 +166,9 @@ private:
     SourceMenu* sourceMenu_ = nullptr;
     QAction* scaleAction_ = nullptr;
     QAction* samplesAction_ = nullptr;
+    StatisticsPanel* statistics_ = nullptr;
+    QAction* statisticsAction_ = nullptr;
+    LevelMenu* levelMenu_ = nullptr;
     QString quietProblem_; // the no-data problem while it stands
 };
 

@@ -68,6 +68,8 @@ int main(int argc, char* argv[])
     QTimer::singleShot(0, &window, [&window, &options] {
         window.setScaleShown(options.scale);
         window.setSamplesShown(options.samples);
+        window.setUnits(options.units);
+        window.setStatisticsShown(options.stats);
     });
 
     if (options.screenshot)

@@ -18,6 +18,7 @@
 #include "GridText.h"
 #include "Interpolation.h"
 #include "LookBack.h"
+#include "SurfaceStatistics.h"
 #include "RecordingHost.h"
 #include "SerialInput.h"
 #include "SurfaceExport.h"
@@ -186,8 +187,21 @@ TEST_F(LookBackTest, DifferenceFromTheBaseline)
     EXPECT_EQ(drawnSurface(lookBack.shownState(*state)), difference);
     lookBack.goLive();
 
+    // Levelled, the difference of 7 everywhere is 0 at its mean; the live
+    // surface zeroed at its lowest keeps its range.
+    const std::uint64_t before = lookBack.revision();
+    lookBack.setLevelling({TiltRemoval::BestFitPlane, {}, ZeroAt::Mean});
+    EXPECT_GT(lookBack.revision(), before);
+    for (const float z : drawnSurface(lookBack.shownState(*state)).z)
+        ASSERT_NEAR(z, 0.0f, 1e-5);
     lookBack.clearBaseline();
     EXPECT_FALSE(lookBack.differenceShown());
+    const SurfaceStatistics live = surfaceStatistics(drawnSurface(*state));
+    lookBack.setLevelling({TiltRemoval::None, {}, ZeroAt::Minimum});
+    const SurfaceStatistics zeroed = surfaceStatistics(drawnSurface(lookBack.shownState(*state)));
+    EXPECT_EQ(zeroed.minimum, 0);
+    EXPECT_NEAR(zeroed.range(), live.range(), 1e-4);
+    lookBack.setLevelling({});
     EXPECT_EQ(&lookBack.shownState(*state), state.get());
 }
 

@@ -1,0 +1,60 @@
+#pragma once
+
+// The numbers of the shown surface beside the view: a small panel of its
+// statistics that follows each paint (a new frame, a frozen frame, a
+// difference, a levelling), and the Level submenu that sets the levelling.
+
+#include "Levelling.h"
+#include "SurfaceStatistics.h"
+#include "Units.h"
+#include "ViewerState.h"
+
+#include <QLabel>
+#include <QMenu>
+
+class QAction;
+
+namespace meshscope {
+
+class StatisticsPanel : public QLabel {
+    Q_OBJECT
+public:
+    explicit StatisticsPanel(QWidget* window);
+
+    void setUnits(const SurfaceUnits& units) { units_ = units; }
+    const SurfaceUnits& units() const { return units_; }
+    // Shows the numbers of what the paint drew and of the shown frame's points.
+    void follow(const ViewerState& shown, const PointStatistics& points, const Levelling& levelling);
+    // Its place: under the help box at the window's top left.
+    void place(const QRect& helpBox);
+
+private:
+    SurfaceUnits units_;
+};
+
+// The lines the panel shows: name, value and unit, the extremes with their cells.
+QString statisticsLines(const SurfaceStatistics& stats, const PointStatistics& points, const SurfaceUnits& units,
+                        const Levelling& levelling);
+
+class LevelMenu : public QMenu {
+    Q_OBJECT
+public:
+    explicit LevelMenu(QWidget* parent);
+
+    // Checks the items of a levelling set elsewhere.
+    void showLevelling(const Levelling& levelling);
+
+signals:
+    void levellingChosen(const meshscope::Levelling& levelling);
+
+private:
+    Levelling chosen() const;
+
+    QAction* none_ = nullptr;
+    QAction* plane_ = nullptr;
+    QAction* zeroNone_ = nullptr;
+    QAction* zeroMin_ = nullptr;
+    QAction* zeroMean_ = nullptr;
+};
+
+} // namespace meshscope
