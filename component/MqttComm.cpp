@@ -41,6 +41,13 @@ void onLogCallback(mosquitto*, void* self, int level, const char* text)
     static_cast<MqttComm*>(self)->onLog(level, text);
 }
 
+// A certificate or TLS handshake refused, by the broker or this side: no
+// better at the next try, so the tries wait longer.
+bool isRefusal(int result)
+{
+    return result == MOSQ_ERR_TLS || result == MOSQ_ERR_TLS_HANDSHAKE;
+}
+
 } // namespace
 
 // The payloads of the messages received, read as one stream.
@@ -106,6 +113,7 @@ MqttComm::MqttComm(QObject* parent)
     // Bounded: a broker faster than the polls waits on its connection
     // rather than filling memory here.
     reader_->setReadAheadLimit(ReadAheadLimit);
+    connect(&refusalWait_, &RetryWait::elapsed, this, &MqttComm::connectNow);
     connect(reader_.get(), &LineReader::discarded, this, &MqttComm::discarded);
     connect(reader_.get(), &LineReader::portFailed, this, &MqttComm::portFailed);
 }
@@ -147,7 +155,8 @@ bool MqttComm::PortOpen() const
 
 bool MqttComm::opening() const
 {
-    return phase_ == Phase::Resolving || phase_ == Phase::Connecting || phase_ == Phase::Subscribing;
+    return phase_ == Phase::Resolving || phase_ == Phase::Connecting || phase_ == Phase::Subscribing
+        || refusalWait_.isActive();
 }
 
 void MqttComm::setPortOpen(bool open)
@@ -155,12 +164,18 @@ void MqttComm::setPortOpen(bool open)
     if (address_.host.empty())
         throw LineOpenError("no MQTT source named");
     if (!open) {
+        refusalWait_.reset();
         close();
         return;
     }
     reader_->finishFailure();
     if (PortOpen() || opening())
         return;
+    connectNow();
+}
+
+void MqttComm::connectNow()
+{
     close();
     phase_ = Phase::Resolving;
     connectTimer_.start();
@@ -209,7 +224,7 @@ void MqttComm::startClient()
     phase_ = Phase::Connecting;
     const int result = mosquitto_connect_async(client_, address_.host.c_str(), address_.port, KeepAliveSeconds);
     if (result != MOSQ_ERR_SUCCESS) {
-        failConnecting(reasonOf(result, errno));
+        failConnecting(reasonOf(result, errno), isRefusal(result));
         return;
     }
     keepAliveTimer_.start();
@@ -282,16 +297,17 @@ bool MqttComm::handle(int result)
         if (phase_ == Phase::Open)
             connectionLost();
         else
-            failConnecting(reasonOf(result, error));
+            failConnecting(reasonOf(result, error), !refusal_.isEmpty() || isRefusal(result));
         return false;
     }
     if (!refusal_.isEmpty()) {
-        failConnecting(refusal_);
+        failConnecting(refusal_, true);
         return false;
     }
     if (justOpened_) {
         justOpened_ = false;
         connectTimer_.stop();
+        refusalWait_.reset();
         phase_ = Phase::Open;
         stream_->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
         emit opened();
@@ -370,9 +386,11 @@ QString MqttComm::reasonOf(int result, int error) const
     }
 }
 
-void MqttComm::failConnecting(const QString& reason)
+void MqttComm::failConnecting(const QString& reason, bool refused)
 {
     close();
+    if (refused)
+        refusalWait_.start();
     emit openFailed(QStringLiteral("cannot connect to %1: %2").arg(shown_, reason));
 }
 
@@ -423,6 +441,5 @@ std::string MqttComm::Input()
 
 void MqttComm::setPaused(bool paused)
 {
-    paused_ = paused;
     reader_->setPaused(paused);
 }

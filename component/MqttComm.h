@@ -3,6 +3,7 @@
 #include "LineAddress.h"
 #include "LineControl.h"
 #include "LineReader.h"
+#include "RetryWait.h"
 
 #include <QSocketNotifier>
 #include <QString>
@@ -48,6 +49,10 @@ public:
 
     static constexpr int ConnectTimeoutMs = 5000;
     static constexpr int KeepAliveSeconds = 30;
+    // A broker that refused the login, the topic or the TLS handshake is
+    // tried again after a wait that doubles from the first to the longest.
+    static constexpr int FirstRefusalWaitMs = 500;
+    static constexpr int LongestRefusalWaitMs = 60000;
     // Payload characters taken from the broker ahead of the polls, at most;
     // beyond it the client stops reading and the broker's connection waits.
     static constexpr qint64 ReadAheadLimit = 64 * 1024;
@@ -61,6 +66,7 @@ public:
 private:
     enum class Phase { Closed, Resolving, Connecting, Subscribing, Open };
 
+    void connectNow();
     void startClient();
     void destroyClient();
     void close();
@@ -74,7 +80,8 @@ private:
     void dropNotifiers();
     bool throttled() const;
     void updateReadNotifier();
-    void failConnecting(const QString& reason);
+    // refused: the broker said no, and the next try waits longer.
+    void failConnecting(const QString& reason, bool refused = false);
     void connectionLost();
     QString reasonOf(int result, int error) const;
 
@@ -91,6 +98,7 @@ private:
     std::unique_ptr<QSocketNotifier> writeNotifier_;
     QTimer connectTimer_;
     QTimer keepAliveTimer_;
+    RetryWait refusalWait_{FirstRefusalWaitMs, LongestRefusalWaitMs};
     quint64 attempt_ = 0;
     bool justOpened_ = false;
     QString refusal_;   // why the broker refused the connection or the topic
@@ -98,5 +106,4 @@ private:
     quint64 arrivals_ = 0;
     std::unique_ptr<Stream> stream_;
     std::unique_ptr<LineReader> reader_;
-    bool paused_ = false;
 };

@@ -85,9 +85,7 @@ NetComm::NetComm(QObject* parent) : LineControl(parent)
     trialTimer_.setSingleShot(true);
     trialTimer_.setInterval(RefusalWindowMs);
     connect(&trialTimer_, &QTimer::timeout, this, &NetComm::acceptConnection);
-    refusalWait_.setSingleShot(true);
-    refusalWait_.setTimerType(Qt::PreciseTimer); // never shorter than said
-    connect(&refusalWait_, &QTimer::timeout, this, &NetComm::connectNow);
+    connect(&refusalWait_, &RetryWait::elapsed, this, &NetComm::connectNow);
 }
 
 NetComm::~NetComm()
@@ -219,8 +217,7 @@ void NetComm::close()
 {
     connectTimer_.stop();
     trialTimer_.stop();
-    refusalWait_.stop();
-    refusals_ = 0;
+    refusalWait_.reset();
     connected_ = false;
     if (reader_)
         reader_->reset();
@@ -251,7 +248,7 @@ void NetComm::checkForFrame()
 void NetComm::acceptConnection()
 {
     trialTimer_.stop();
-    refusals_ = 0;
+    refusalWait_.reset();
     connected_ = true;
     emit opened();
 }
@@ -266,8 +263,7 @@ void NetComm::refused()
     reader_->reset();
     if (!said.isEmpty())
         emit discarded(said);
-    refusalWait_.start(std::min(LongestRefusalWaitMs, FirstRefusalWaitMs << std::min(refusals_, 4)));
-    ++refusals_;
+    refusalWait_.start();
     const QString text = firstLine(said);
     emit openFailed(text.isEmpty()
                         ? QStringLiteral("cannot connect to %1: the server closed the connection at once").arg(name_)

@@ -2,6 +2,7 @@
 
 #include "LineControl.h"
 #include "LineReader.h"
+#include "RetryWait.h"
 
 #include <QHostAddress>
 #include <QString>
@@ -73,8 +74,7 @@ private:
     std::unique_ptr<QIODevice> datagrams_;
     std::unique_ptr<LineReader> reader_;
     QTimer connectTimer_;
-    QTimer trialTimer_;  // a new connection not yet known to carry frames
-    QTimer refusalWait_; // the wait before connecting again after a refusal
-    int refusals_ = 0;   // refusals in a row
+    QTimer trialTimer_;                                               // a new connection not yet known to carry frames
+    RetryWait refusalWait_{FirstRefusalWaitMs, LongestRefusalWaitMs}; // before connecting again after a refusal
     bool paused_ = false;
 };
