@@ -1,8 +1,9 @@
 #include "ReplayComm.h"
 
+#include "LineReader.h"
+
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 ReplayComm::ReplayComm(QObject* parent) : LineControl(parent)
 {
@@ -69,7 +70,7 @@ void ReplayComm::deliverNext()
 
 std::int16_t ReplayComm::InBufferCount()
 {
-    return static_cast<std::int16_t>(std::min<std::size_t>(waiting_.size(), std::numeric_limits<std::int16_t>::max()));
+    return saturatedCharCount(static_cast<qint64>(waiting_.size()));
 }
 
 std::string ReplayComm::Input()
