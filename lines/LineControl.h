@@ -44,6 +44,10 @@ public:
     // out through discarded.
     virtual void setPaused(bool paused) = 0;
 
+    // Everything the line will ever bring has been read (a played capture
+    // at its end); a live line never ends.
+    virtual bool ended() const { return false; }
+
 signals:
     // An open that was under way has finished.
     void opened();

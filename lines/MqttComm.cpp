@@ -41,25 +41,25 @@ void onLogCallback(mosquitto*, void* self, int level, const char* text)
     static_cast<MqttComm*>(self)->onLog(level, text);
 }
 
+// A certificate or TLS handshake refused, by the broker or this side: no
+// better at the next try, so the tries wait longer.
+bool isRefusal(int result)
+{
+    return result == MOSQ_ERR_TLS || result == MOSQ_ERR_TLS_HANDSHAKE;
+}
+
 } // namespace
 
 // The payloads of the messages received, read as one stream.
-class MqttComm::Stream : public QIODevice {
+class MqttComm::Stream : public ReceivedBytes {
 public:
     explicit Stream(MqttComm& owner) : owner_(owner) {}
-    bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override { return pending_.size() + QIODevice::bytesAvailable(); }
     // A poll's wait: runs the client for what has already reached the socket.
     bool waitForReadyRead(int) override
     {
         const quint64 before = owner_.arrivals_;
         owner_.pump();
         return owner_.arrivals_ != before;
-    }
-    void close() override
-    {
-        QIODevice::close();
-        pending_.clear();
     }
     void append(const char* data, qsizetype size)
     {
@@ -71,32 +71,20 @@ public:
 protected:
     qint64 readData(char* data, qint64 maxSize) override
     {
-        const qint64 n = qMin(maxSize, qint64(pending_.size()));
-        std::memcpy(data, pending_.constData(), static_cast<size_t>(n));
-        pending_.remove(0, static_cast<qsizetype>(n));
+        const qint64 n = ReceivedBytes::readData(data, maxSize);
         owner_.updateReadNotifier();
         return n;
     }
-    qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
     MqttComm& owner_;
-    QByteArray pending_;
 };
 
-bool MqttComm::isMqttPort(const QString& name)
-{
-    return lineaddress::isMqtt(name.toStdString());
-}
-
 MqttComm::MqttComm(QObject* parent)
-    : LineControl(parent), stream_(std::make_unique<Stream>(*this)), reader_(std::make_unique<LineReader>(*stream_))
+    : NetworkLine("no MQTT source named", LongestRefusalWaitMs, parent), stream_(std::make_unique<Stream>(*this))
 {
     initLibrary();
-    connectTimer_.setSingleShot(true);
-    connectTimer_.setInterval(ConnectTimeoutMs);
-    connect(&connectTimer_, &QTimer::timeout, this,
-            [this] { failConnecting(QStringLiteral("no answer within %1 s").arg(ConnectTimeoutMs / 1000)); });
+    reader_ = std::make_unique<LineReader>(*stream_);
     // Pings the broker and notices a broker that went silent.
     keepAliveTimer_.setInterval(1000);
     connect(&keepAliveTimer_, &QTimer::timeout, this, [this] {
@@ -106,6 +94,7 @@ MqttComm::MqttComm(QObject* parent)
     // Bounded: a broker faster than the polls waits on its connection
     // rather than filling memory here.
     reader_->setReadAheadLimit(ReadAheadLimit);
+    connect(&refusalWait_, &RetryWait::elapsed, this, &MqttComm::connectNow);
     connect(reader_.get(), &LineReader::discarded, this, &MqttComm::discarded);
     connect(reader_.get(), &LineReader::portFailed, this, &MqttComm::portFailed);
 }
@@ -113,19 +102,13 @@ MqttComm::MqttComm(QObject* parent)
 MqttComm::~MqttComm()
 {
     close();
+    reader_.reset(); // before the device it reads, which this class holds
 }
 
 void MqttComm::setAddress(const QString& name)
 {
-    if (PortOpen() || opening())
-        throw LineOpenError("cannot change the source while " + devicePath().toStdString()
-                            + " is open (close it first)");
-    lineaddress::MqttAddress address;
-    try {
-        address = lineaddress::parseMqtt(name.toStdString(), true);
-    } catch (const lineaddress::AddressError& error) {
-        throw LineOpenError(error.what());
-    }
+    lineaddress::MqttAddress address
+        = readAddress([text = name.toStdString()] { return lineaddress::parseMqtt(text, true); });
     // The environment keeps a password out of the process list.
     if (!address.user.empty() && !address.password && qEnvironmentVariableIsSet("MESHSCOPE_MQTT_PASSWORD"))
         address.password = qEnvironmentVariable("MESHSCOPE_MQTT_PASSWORD").toStdString();
@@ -145,22 +128,19 @@ bool MqttComm::PortOpen() const
     return phase_ == Phase::Open && reader_->isReading();
 }
 
-bool MqttComm::opening() const
+bool MqttComm::connecting() const
 {
     return phase_ == Phase::Resolving || phase_ == Phase::Connecting || phase_ == Phase::Subscribing;
 }
 
-void MqttComm::setPortOpen(bool open)
+void MqttComm::closeLine()
 {
-    if (address_.host.empty())
-        throw LineOpenError("no MQTT source named");
-    if (!open) {
-        close();
-        return;
-    }
-    reader_->finishFailure();
-    if (PortOpen() || opening())
-        return;
+    refusalWait_.reset();
+    close();
+}
+
+void MqttComm::connectNow()
+{
     close();
     phase_ = Phase::Resolving;
     connectTimer_.start();
@@ -209,7 +189,7 @@ void MqttComm::startClient()
     phase_ = Phase::Connecting;
     const int result = mosquitto_connect_async(client_, address_.host.c_str(), address_.port, KeepAliveSeconds);
     if (result != MOSQ_ERR_SUCCESS) {
-        failConnecting(reasonOf(result, errno));
+        failAttempt(reasonOf(result, errno), isRefusal(result));
         return;
     }
     keepAliveTimer_.start();
@@ -282,16 +262,17 @@ bool MqttComm::handle(int result)
         if (phase_ == Phase::Open)
             connectionLost();
         else
-            failConnecting(reasonOf(result, error));
+            failAttempt(reasonOf(result, error), !refusal_.isEmpty() || isRefusal(result));
         return false;
     }
     if (!refusal_.isEmpty()) {
-        failConnecting(refusal_);
+        failAttempt(refusal_, true);
         return false;
     }
     if (justOpened_) {
         justOpened_ = false;
         connectTimer_.stop();
+        refusalWait_.reset();
         phase_ = Phase::Open;
         stream_->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
         emit opened();
@@ -370,9 +351,11 @@ QString MqttComm::reasonOf(int result, int error) const
     }
 }
 
-void MqttComm::failConnecting(const QString& reason)
+void MqttComm::failAttempt(const QString& reason, bool refused)
 {
     close();
+    if (refused)
+        refusalWait_.start();
     emit openFailed(QStringLiteral("cannot connect to %1: %2").arg(shown_, reason));
 }
 
@@ -409,20 +392,4 @@ void MqttComm::close()
     reader_->reset();
     if (stream_->isOpen())
         stream_->close();
-}
-
-std::int16_t MqttComm::InBufferCount()
-{
-    return reader_->InBufferCount();
-}
-
-std::string MqttComm::Input()
-{
-    return reader_->Input();
-}
-
-void MqttComm::setPaused(bool paused)
-{
-    paused_ = paused;
-    reader_->setPaused(paused);
 }

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "LineAddress.h"
-#include "LineControl.h"
-#include "LineReader.h"
+#include "NetworkLine.h"
 
 #include <QSocketNotifier>
 #include <QString>
@@ -17,40 +16,30 @@ struct mosquitto_message;
 // every message on the topic joins the stream in arrival order. The client
 // (libmosquitto) runs on this thread's event loop, so payloads reach the
 // polls in order without a thread of its own.
-class MqttComm : public LineControl {
+class MqttComm : public NetworkLine {
     Q_OBJECT
 public:
     explicit MqttComm(QObject* parent = nullptr);
     ~MqttComm() override;
 
-    // True for the names this control takes: "mqtt://[USER[:PASSWORD]@]HOST[:PORT]/TOPIC"
-    // (port 1883) or "mqtts://..." (TLS, port 8883); the topic may hold the
-    // wildcards "+" and "#".
-    static bool isMqttPort(const QString& name);
-
-    // Throws LineOpenError, saying what is wrong, for a malformed name. A
-    // user given without a password takes the one in MESHSCOPE_MQTT_PASSWORD.
+    // The name without its password: what messages show.
+    QString devicePath() const override { return shown_; }
+    // "mqtt://[USER[:PASSWORD]@]HOST[:PORT]/TOPIC" (port 1883) or
+    // "mqtts://..." (TLS, port 8883); the topic may hold the wildcards "+"
+    // and "#". A user given without a password takes the one in
+    // MESHSCOPE_MQTT_PASSWORD. Throws LineOpenError for a malformed name.
     void setAddress(const QString& name);
     // The certificate authority a TLS broker's certificate must come from;
     // empty for the system's.
     void setCaFile(const QString& path);
-    // The name without its password: what messages show.
-    QString devicePath() const override { return shown_; }
 
+    // Open once subscribed.
     bool PortOpen() const override;
-    // Starts connecting; opened (once subscribed) or openFailed follow.
-    void setPortOpen(bool open) override;
-    bool opening() const override;
 
-    std::int16_t InBufferCount() override;
-    std::string Input() override;
-    void setPaused(bool paused) override;
-
-    static constexpr int ConnectTimeoutMs = 5000;
     static constexpr int KeepAliveSeconds = 30;
-    // Payload characters taken from the broker ahead of the polls, at most;
-    // beyond it the client stops reading and the broker's connection waits.
-    static constexpr qint64 ReadAheadLimit = 64 * 1024;
+    // A broker that refused the login, the topic or the TLS handshake is
+    // tried again after a wait that doubles up to this.
+    static constexpr int LongestRefusalWaitMs = 60000;
 
     // Called by the client library; public only for its C callbacks.
     void onConnack(int code);
@@ -61,6 +50,12 @@ public:
 private:
     enum class Phase { Closed, Resolving, Connecting, Subscribing, Open };
 
+    bool named() const override { return !address_.host.empty(); }
+    bool connecting() const override;
+    void startOpening() override { connectNow(); }
+    void closeLine() override;
+    void failConnecting(const QString& reason) override { failAttempt(reason, false); }
+    void connectNow();
     void startClient();
     void destroyClient();
     void close();
@@ -72,9 +67,11 @@ private:
     void pump();
     void watchSocket();
     void dropNotifiers();
+    // The read-ahead is full: the client stops reading and the broker's connection waits.
     bool throttled() const;
     void updateReadNotifier();
-    void failConnecting(const QString& reason);
+    // refused: the broker said no, and the next try waits longer.
+    void failAttempt(const QString& reason, bool refused);
     void connectionLost();
     QString reasonOf(int result, int error) const;
 
@@ -89,7 +86,6 @@ private:
     int socket_ = -1;
     std::unique_ptr<QSocketNotifier> readNotifier_;
     std::unique_ptr<QSocketNotifier> writeNotifier_;
-    QTimer connectTimer_;
     QTimer keepAliveTimer_;
     quint64 attempt_ = 0;
     bool justOpened_ = false;
@@ -97,6 +93,4 @@ private:
     QString lastError_; // the client library's last error remark
     quint64 arrivals_ = 0;
     std::unique_ptr<Stream> stream_;
-    std::unique_ptr<LineReader> reader_;
-    bool paused_ = false;
 };

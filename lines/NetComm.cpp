@@ -12,16 +12,16 @@
 namespace {
 
 // The bytes of every datagram a bound socket holds, read as one stream.
-class DatagramDevice : public QIODevice {
+class DatagramDevice : public ReceivedBytes {
 public:
     explicit DatagramDevice(QUdpSocket& socket) : socket_(socket)
     {
         connect(&socket_, &QUdpSocket::readyRead, this, &QIODevice::readyRead);
     }
-    bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override
     {
-        return pending_.size() + (bound() && socket_.hasPendingDatagrams() ? socket_.pendingDatagramSize() : 0);
+        return ReceivedBytes::bytesAvailable()
+            + (bound() && socket_.hasPendingDatagrams() ? socket_.pendingDatagramSize() : 0);
     }
     // A socket asks the system itself whether a datagram waits; a zero wait
     // never goes through QAbstractSocket::waitForReadyRead, which closes a
@@ -34,9 +34,8 @@ public:
     }
     void close() override
     {
-        QIODevice::close();
+        ReceivedBytes::close();
         socket_.close();
-        pending_.clear();
     }
 
 protected:
@@ -49,18 +48,13 @@ protected:
                 break;
             pending_ += datagram.data();
         }
-        const qint64 n = qMin(maxSize, qint64(pending_.size()));
-        std::memcpy(data, pending_.constData(), static_cast<size_t>(n));
-        pending_.remove(0, static_cast<qsizetype>(n));
-        return n;
+        return ReceivedBytes::readData(data, maxSize);
     }
-    qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
     bool bound() const { return socket_.state() == QAbstractSocket::BoundState; }
 
     QUdpSocket& socket_;
-    QByteArray pending_;
 };
 
 // The first line of what a refusing server wrote, as text fit for one line.
@@ -73,44 +67,27 @@ QString firstLine(const QByteArray& said)
 
 } // namespace
 
-NetComm::NetComm(QObject* parent) : LineControl(parent)
+NetComm::NetComm(QObject* parent) : NetworkLine("no network source named", LongestRefusalWaitMs, parent)
 {
-    connectTimer_.setSingleShot(true);
-    connectTimer_.setInterval(ConnectTimeoutMs);
-    connect(&connectTimer_, &QTimer::timeout, this,
-            [this] { failConnecting(QStringLiteral("no answer within %1 s").arg(ConnectTimeoutMs / 1000)); });
     connect(&tcpSocket_, &QTcpSocket::connected, this, &NetComm::onConnected);
     connect(&tcpSocket_, &QTcpSocket::errorOccurred, this, &NetComm::onSocketError);
     connect(&tcpSocket_, &QTcpSocket::disconnected, this, &NetComm::onDisconnected);
     trialTimer_.setSingleShot(true);
     trialTimer_.setInterval(RefusalWindowMs);
     connect(&trialTimer_, &QTimer::timeout, this, &NetComm::acceptConnection);
-    refusalWait_.setSingleShot(true);
-    refusalWait_.setTimerType(Qt::PreciseTimer); // never shorter than said
-    connect(&refusalWait_, &QTimer::timeout, this, &NetComm::connectNow);
+    connect(&refusalWait_, &RetryWait::elapsed, this, &NetComm::connectNow);
 }
 
 NetComm::~NetComm()
 {
     close();
-}
-
-bool NetComm::isNetworkPort(const QString& name)
-{
-    return lineaddress::isSource(name.toStdString());
+    reader_.reset(); // before the device it reads, which this class holds
 }
 
 void NetComm::setAddress(const QString& name)
 {
-    if (PortOpen() || opening())
-        throw LineOpenError("cannot change the source while " + name_.toStdString() + " is open (close it first)");
     const std::string text = name.toStdString();
-    lineaddress::Address address;
-    try {
-        address = lineaddress::parseSource(text);
-    } catch (const lineaddress::AddressError& error) {
-        throw LineOpenError(error.what());
-    }
+    const lineaddress::Address address = readAddress([&text] { return lineaddress::parseSource(text); });
     const bool tcp = lineaddress::isTcpSource(text);
     // A UDP host is a numeric address by then, which QHostAddress reads.
     QHostAddress bindAddress = QHostAddress::Any;
@@ -152,22 +129,13 @@ bool NetComm::PortOpen() const
     return reader_ && connected_ && reader_->isReading();
 }
 
-bool NetComm::opening() const
+bool NetComm::connecting() const
 {
-    return connectTimer_.isActive() || trialTimer_.isActive() || refusalWait_.isActive();
+    return connectTimer_.isActive() || trialTimer_.isActive();
 }
 
-void NetComm::setPortOpen(bool open)
+void NetComm::startOpening()
 {
-    if (!reader_)
-        throw LineOpenError("no network source named");
-    if (!open) {
-        close();
-        return;
-    }
-    reader_->finishFailure();
-    if (PortOpen() || opening())
-        return;
     if (tcp_) {
         connectNow();
         return;
@@ -219,8 +187,7 @@ void NetComm::close()
 {
     connectTimer_.stop();
     trialTimer_.stop();
-    refusalWait_.stop();
-    refusals_ = 0;
+    refusalWait_.reset();
     connected_ = false;
     if (reader_)
         reader_->reset();
@@ -251,7 +218,7 @@ void NetComm::checkForFrame()
 void NetComm::acceptConnection()
 {
     trialTimer_.stop();
-    refusals_ = 0;
+    refusalWait_.reset();
     connected_ = true;
     emit opened();
 }
@@ -266,8 +233,7 @@ void NetComm::refused()
     reader_->reset();
     if (!said.isEmpty())
         emit discarded(said);
-    refusalWait_.start(std::min(LongestRefusalWaitMs, FirstRefusalWaitMs << std::min(refusals_, 4)));
-    ++refusals_;
+    refusalWait_.start();
     const QString text = firstLine(said);
     emit openFailed(text.isEmpty()
                         ? QStringLiteral("cannot connect to %1: the server closed the connection at once").arg(name_)
@@ -316,23 +282,4 @@ void NetComm::onDisconnected()
     }
     QMetaObject::invokeMethod(
         this, [this, message] { emit portFailed(message); }, Qt::QueuedConnection);
-}
-
-// While connecting nothing can wait, and the reader's wait for data would
-// end the connection attempt.
-std::int16_t NetComm::InBufferCount()
-{
-    return reader_ && !opening() ? reader_->InBufferCount() : 0;
-}
-
-std::string NetComm::Input()
-{
-    return reader_ && !opening() ? reader_->Input() : std::string();
-}
-
-void NetComm::setPaused(bool paused)
-{
-    paused_ = paused;
-    if (reader_)
-        reader_->setPaused(paused);
 }

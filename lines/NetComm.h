@@ -1,7 +1,6 @@
 #pragma once
 
-#include "LineControl.h"
-#include "LineReader.h"
+#include "NetworkLine.h"
 
 #include <QHostAddress>
 #include <QString>
@@ -15,45 +14,37 @@
 // a serial-to-network bridge (ser2net, a device server), "udp://[ADDRESS]:PORT"
 // binds and takes each datagram's bytes in arrival order; a multicast ADDRESS
 // joins that group on every interface, or on the one "?iface=NAME" names.
-class NetComm : public LineControl {
+class NetComm : public NetworkLine {
     Q_OBJECT
 public:
     explicit NetComm(QObject* parent = nullptr);
     ~NetComm() override;
 
-    // True for the names this control takes rather than a device path.
-    static bool isNetworkPort(const QString& name);
-
-    // Throws LineOpenError, saying what is wrong, for a malformed name.
+    // "tcp://HOST:PORT" or "udp://[ADDRESS]:PORT[?iface=NAME]"; throws
+    // LineOpenError, saying what is wrong, for a malformed name.
     void setAddress(const QString& name);
-    QString devicePath() const override { return name_; }
     bool isTcp() const { return tcp_; }
+    QString devicePath() const override { return name_; }
 
     bool PortOpen() const override;
-    // TCP: starts connecting; opened or openFailed follow. UDP: binds at once.
-    void setPortOpen(bool open) override;
-    bool opening() const override;
 
-    std::int16_t InBufferCount() override;
-    std::string Input() override;
-    void setPaused(bool paused) override;
-
-    static constexpr int ConnectTimeoutMs = 5000;
     // A server that closes a new connection within this time, before any
     // "<...>" frame came, refused it (ser2net: "Port already in use"); its
     // text is kept out of the frames and the next try waits longer.
     static constexpr int RefusalWindowMs = 1000;
-    static constexpr int FirstRefusalWaitMs = 500;
     static constexpr int LongestRefusalWaitMs = 5000;
-    // Characters read from a TCP source ahead of the polls, at most.
-    static constexpr qint64 ReadAheadLimit = 64 * 1024;
 
 private:
+    bool named() const override { return reader_ != nullptr; }
+    bool connecting() const override;
+    // TCP: starts connecting; opened or openFailed follow. UDP: binds at once.
+    void startOpening() override;
+    void closeLine() override { close(); }
+    void failConnecting(const QString& reason) override;
     void close();
     void onConnected();
     void onSocketError(QAbstractSocket::SocketError error);
     void onDisconnected();
-    void failConnecting(const QString& reason);
     void connectNow();
     void bindDatagrams();
     void checkForFrame();
@@ -71,10 +62,5 @@ private:
     QTcpSocket tcpSocket_;
     QUdpSocket udpSocket_;
     std::unique_ptr<QIODevice> datagrams_;
-    std::unique_ptr<LineReader> reader_;
-    QTimer connectTimer_;
-    QTimer trialTimer_;  // a new connection not yet known to carry frames
-    QTimer refusalWait_; // the wait before connecting again after a refusal
-    int refusals_ = 0;   // refusals in a row
-    bool paused_ = false;
+    QTimer trialTimer_; // a new connection not yet known to carry frames
 };

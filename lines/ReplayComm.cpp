@@ -1,8 +1,9 @@
 #include "ReplayComm.h"
 
+#include "LineReader.h"
+
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 ReplayComm::ReplayComm(QObject* parent) : LineControl(parent)
 {
@@ -34,6 +35,7 @@ void ReplayComm::setPortOpen(bool open)
     ahead_.clear();
     waiting_.clear();
     ended_ = false;
+    frames_ = 0;
     timer_.setInterval(std::max(1, static_cast<int>(std::lround(1000.0 / rate_))));
     if (!paused_)
         timer_.start();
@@ -57,6 +59,8 @@ void ReplayComm::deliverNext()
         = close != std::string::npos ? close + 1 : std::min(ahead_.size(), static_cast<std::size_t>(LongestPiece));
     waiting_.assign(ahead_, 0, length);
     ahead_.erase(0, length);
+    if (close != std::string::npos && waiting_.find('<') != std::string::npos)
+        ++frames_;
     if (ahead_.empty() && file_.atEnd()) {
         ended_ = true;
         timer_.stop();
@@ -66,7 +70,7 @@ void ReplayComm::deliverNext()
 
 std::int16_t ReplayComm::InBufferCount()
 {
-    return static_cast<std::int16_t>(std::min<std::size_t>(waiting_.size(), std::numeric_limits<std::int16_t>::max()));
+    return saturatedCharCount(static_cast<qint64>(waiting_.size()));
 }
 
 std::string ReplayComm::Input()

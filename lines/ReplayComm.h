@@ -32,11 +32,16 @@ public:
 
     // Every byte of the capture has been delivered.
     bool atEnd() const { return ended_; }
+    // ...and read by the poll.
+    bool ended() const override { return ended_ && waiting_.empty(); }
+    // The pieces delivered so far that hold a whole "<...>".
+    qint64 framesPlayed() const { return frames_; }
 
     // A run this long without a ">" is delivered as a piece of its own.
     static constexpr qint64 LongestPiece = 64 * 1024;
 
 signals:
+    // The capture's last piece has been delivered.
     void finished();
 
 private:
@@ -50,4 +55,5 @@ private:
     std::string waiting_; // delivered, not yet read by the poll
     bool paused_ = false;
     bool ended_ = false;
+    qint64 frames_ = 0;
 };

@@ -40,6 +40,10 @@
 
 #include <xcb/xcb.h>
 
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -570,8 +574,28 @@ TEST_F(WindowTest, SavedAndCopiedPicturesAndGridAreWhatIsShownAndKeysKeepTheirSt
     choose(QStringLiteral("Pause the line"), QStringLiteral("Space"));
     EXPECT_FALSE(window->pollTimer().isActive());
     scratch->writeDataFile(hillFile());
-    choose(QStringLiteral("Read the data file again"), QStringLiteral("F"));
+    choose(QStringLiteral("Read the data file again"), QStringLiteral("f")); // the key as typed
     EXPECT_FLOAT_EQ(state().rawHeights[20][20], 55);
+
+    // A working folder whose name is no UTF-8 text is written to as the bytes it is.
+    const std::string odd = QFile::encodeName(scratch->path()).toStdString() + "/d\xff\xfeq";
+    ASSERT_EQ(::mkdir(odd.c_str(), 0700), 0);
+    ASSERT_EQ(::chdir(odd.c_str()), 0);
+    const auto oddFiles = [&] {
+        std::vector<std::string> names;
+        if (DIR* folder = ::opendir(odd.c_str())) {
+            while (const dirent* entry = ::readdir(folder))
+                if (entry->d_name[0] != '.')
+                    names.emplace_back(entry->d_name);
+            ::closedir(folder);
+        }
+        return names;
+    };
+    QTest::keyClick(window->viewport(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(window->viewport(), Qt::Key_S, Qt::ControlModifier);
+    const bool bothSaved = waitFor([&] { return oddFiles().size() == 2; });
+    ASSERT_EQ(::chdir(QFile::encodeName(scratch->path()).constData()), 0);
+    EXPECT_TRUE(bothSaved) << oddFiles().size() << " files: " << errors.text();
 }
 
 TEST_F(WindowTest, SceneSetupKeepsTheAnimationCountdownAndFramesNeverHoldItOff)
@@ -862,11 +886,14 @@ std::string meshgridOf(const std::string& stream, QStringList arguments = {})
 QImage withoutStatusLine(frmVimo& window, QImage image)
 {
     const qreal ratio = image.devicePixelRatio();
-    // The lines that say the moment and the source, not the surface.
+    // The lines that say the moment, the source and its problems, not the surface.
     for (const QWidget* box :
          {static_cast<QWidget*>(window.statusBox()), static_cast<QWidget*>(window.lookBackBar().sliderPanel()),
-          static_cast<QWidget*>(window.measure().healthBox()), static_cast<QWidget*>(window.measure().noteBox())}) {
-        if (!box->isVisible())
+          static_cast<QWidget*>(window.measure().healthBox()), static_cast<QWidget*>(window.measure().noteBox()),
+          static_cast<QWidget*>(window.problemBox())}) {
+        // The note and the problem box keep their places while hidden: one
+        // window may show them where another does not.
+        if (!box->isVisible() && box != window.measure().noteBox() && box != window.problemBox())
             continue;
         const QRect area(box->mapTo(&window, QPoint(0, 0)), box->size());
         for (int y = int(area.top() * ratio); y < std::min(image.height(), int((area.bottom() + 1) * ratio)); ++y)
@@ -1081,6 +1108,57 @@ TEST_F(WindowTest, ReplayedCaptureEndsOnTheSamePictureAsTheLine)
     EXPECT_EQ(window->lookBackBar().lookBack().history().size(), 5u);
 }
 
+// A capture played to its end says so once and in a note that stays; its last
+// frame is not taken again at every poll, and the quiet line is no problem.
+// A capture without a frame says that.
+TEST_F(WindowTest, ReplayedCaptureThatEndsIsSaidOnceAndCountsNoMoreTakes)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("capture.txt"));
+    std::ofstream(path.toStdString(), std::ios::binary) << distinctFrame(0) << "\r\n" << distinctFrame(1) << "\r\n";
+    const QString empty = dir.filePath(QStringLiteral("empty.txt"));
+    std::ofstream(empty.toStdString(), std::ios::binary) << "no frame here\r\n";
+    windowtest::app();
+    StderrCapture errors;
+    ScratchDir noDataFile;
+    window = std::make_unique<frmVimo>(2);
+    window->inputLine().playCapture(path, 50);
+    window->load();
+    window->show();
+    const QLabel* note = window->measure().noteBox();
+    const QString ended = QStringLiteral("the capture ended after 2 frames (0:00)");
+    ASSERT_TRUE(waitFor([&] { return note->text() == ended; }, 20000)) << errors.text();
+    ASSERT_TRUE(waitFor([&] { return state().interpCount > 0 && window->inputLine().ended(); }));
+    QTest::qWait(100);
+    const auto takes = state().interpCount;
+    QTest::qWait(int(meshscope::kQuietLimitSeconds * 1000) + 1000);
+    EXPECT_EQ(state().interpCount, takes);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text(), ended);
+    EXPECT_FALSE(window->problemBox()->isVisible()) << window->problemBox()->toPlainText().toStdString();
+
+    window = std::make_unique<frmVimo>(2);
+    window->inputLine().playCapture(empty, 50);
+    window->load();
+    window->show();
+    const QString none = QStringLiteral("the capture %1 holds no frame (nothing from \"<\" to \">\")").arg(empty);
+    ASSERT_TRUE(waitFor([&] { return window->measure().noteBox()->text() == none; }, 20000));
+    window.reset();
+    const std::string said = errors.text();
+    errors.restore();
+    const auto linesWith = [](const std::string& text, const std::string& part) {
+        int lines = 0;
+        for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+            ++lines;
+        return lines;
+    };
+    EXPECT_EQ(linesWith(said, ended.toStdString()), 1) << said;
+    EXPECT_EQ(linesWith(said, none.toStdString()), 1) << said;
+    EXPECT_EQ(said.find("no data"), std::string::npos) << said;
+    // Frames come from the capture: the missing data file is said, never kept in the box.
+    EXPECT_EQ(linesWith(said, "datafile.dat"), 2) << said;
+}
+
 TEST_F(WindowTest, ErrorInsidePaintIsReportedAndThatFrameIsNotPresented)
 {
     startWithDevice();
@@ -1142,10 +1220,15 @@ TEST_F(WindowTest, MissingPortAndDataFileAreReportedAndThePortIsOpenedWhenItAppe
     EXPECT_NE(said.find("(use --port to choose a device)"), std::string::npos) << said;
     EXPECT_NE(said.find("datafile.dat"), std::string::npos) << said;
     EXPECT_NE(said.find("meshscope: opened " + path + "\n"), std::string::npos) << said;
+    EXPECT_NE(said.find("Open the example capture: meshscope --replay "
+                        + QFile::encodeName(QDir::cleanPath(VORN_SOURCE_DIR "/data/wave-capture.txt")).toStdString()
+                        + "\n"),
+              std::string::npos)
+        << said;
     int lines = 0;
     for (std::size_t at = said.find("meshscope: "); at != std::string::npos; at = said.find("meshscope: ", at + 1))
         ++lines;
-    EXPECT_EQ(lines, 3) << said; // said once each
+    EXPECT_EQ(lines, 4) << said; // said once each
 }
 
 // The bottom box on the screen: shown over the view while the port is missing,

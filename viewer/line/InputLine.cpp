@@ -1,14 +1,16 @@
 #include "InputLine.h"
 
+#include "LineOpening.h"
 #include "MSComm.h"
 #include "MqttComm.h"
 #include "NetComm.h"
-#include "ReplayComm.h"
 #include "ProgramStart.h"
+#include "ReplayComm.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
+#include <cmath>
 #include <exception>
 
 namespace meshscope {
@@ -24,30 +26,31 @@ InputLine::~InputLine() = default;
 
 void InputLine::setPort(int commPort, const QString& name)
 {
-    std::unique_ptr<LineControl> control;
-    if (MqttComm::isMqttPort(name)) {
-        auto mqtt = std::make_unique<MqttComm>();
-        mqtt->setAddress(name);
-        control = std::move(mqtt);
-    } else if (NetComm::isNetworkPort(name)) {
-        auto net = std::make_unique<NetComm>();
-        net->setAddress(name);
-        control = std::move(net);
-    } else {
-        auto serial = std::make_unique<MSComm>();
-        serial->setCommPort(commPort);
-        if (!name.isEmpty())
-            serial->setDevicePath(name);
-        control = std::move(serial);
-    }
-    adopt(std::move(control));
+    adopt(makeLine(commPort, name));
 }
 
 void InputLine::playCapture(const QString& path, double framesPerSecond)
 {
-    auto replay = std::make_unique<ReplayComm>();
-    replay->setCapture(path, framesPerSecond);
-    adopt(std::move(replay));
+    adopt(makeReplay(path, framesPerSecond));
+    const auto* replay = qobject_cast<ReplayComm*>(control_.get());
+    connect(replay, &ReplayComm::finished, this, [this, replay, path, framesPerSecond] {
+        const qint64 frames = replay->framesPlayed();
+        const auto seconds = static_cast<qint64>(std::llround(double(frames) / framesPerSecond));
+        const QString text = frames == 0
+            ? QStringLiteral("the capture %1 holds no frame (nothing from \"<\" to \">\")").arg(path)
+            : QStringLiteral("the capture ended after %1 %2 (%3:%4)")
+                  .arg(frames)
+                  .arg(frames == 1 ? QStringLiteral("frame") : QStringLiteral("frames"))
+                  .arg(seconds / 60)
+                  .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+        vorn::reportNotice(text);
+        emit captureEnded(text);
+    });
+}
+
+bool InputLine::ended() const
+{
+    return control_->ended();
 }
 
 void InputLine::adopt(std::unique_ptr<LineControl> control)
@@ -89,6 +92,11 @@ void InputLine::setCaFile(const QString& path)
 bool InputLine::isNetwork() const
 {
     return qobject_cast<NetComm*>(control_.get()) != nullptr || qobject_cast<MqttComm*>(control_.get()) != nullptr;
+}
+
+bool InputLine::isReplay() const
+{
+    return qobject_cast<ReplayComm*>(control_.get()) != nullptr;
 }
 
 void InputLine::recordTo(const QString& path)

@@ -23,7 +23,7 @@ class InputLine : public QObject {
 public:
     // COMn, unless name is a device path or a network source
     // (tcp://HOST:PORT, udp://[ADDRESS]:PORT, mqtt[s]://...). Throws
-    // LineOpenError for a malformed network name.
+    // LineOpenError for a malformed network name or an unknown scheme.
     explicit InputLine(int commPort, const QString& name = {}, QObject* parent = nullptr);
     ~InputLine() override;
 
@@ -42,6 +42,9 @@ public:
     void playCapture(const QString& path, double framesPerSecond);
     QString name() const;
     bool isNetwork() const;
+    bool isReplay() const;
+    // A played capture has been read to its end; no byte will follow.
+    bool ended() const;
 
     // Appends every byte read from the line to the file at path from now on;
     // a path that cannot be opened is reported and nothing is recorded.
@@ -71,6 +74,9 @@ signals:
     void problem(const QString& text, bool standing);
     // The line opened: a standing problem is over.
     void resolved();
+    // A played capture came to its end (text says how many frames it held,
+    // also on standard error).
+    void captureEnded(const QString& text);
 
 private:
     void adopt(std::unique_ptr<LineControl> control);

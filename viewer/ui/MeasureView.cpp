@@ -266,15 +266,23 @@ void MeasureView::notePoll(const PollTick& tick)
 void MeasureView::lineOpened(const QString& port, int baudRate)
 {
     meshscope::lineOpened(healthState_, port.toStdString(), baudRate, now());
+    if (noteStands_) {
+        noteStands_ = false;
+        note_->hide();
+    }
     refresh();
 }
 
-void MeasureView::say(const QString& text)
+void MeasureView::say(const QString& text, bool standing)
 {
     note_->setText(text);
     note_->show();
     note_->raise();
-    noteTimer_.start();
+    noteStands_ = standing;
+    if (standing)
+        noteTimer_.stop();
+    else
+        noteTimer_.start();
 }
 
 // Four times a second: the health line and the no-data rule.

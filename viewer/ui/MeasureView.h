@@ -70,8 +70,9 @@ public:
 
     void notePoll(const PollTick& tick);
     void lineOpened(const QString& port, int baudRate);
-    // A note in the box for a few seconds (what Ctrl+S did, say).
-    void say(const QString& text);
+    // A note in the box for a few seconds (what Ctrl+S did, say); a standing
+    // one stays until the line changes.
+    void say(const QString& text, bool standing = false);
 
     void setScaleShown(bool shown);
     bool scaleShown() const { return scale_->isVisible(); }
@@ -116,6 +117,7 @@ private:
     QElapsedTimer clock_;
     LineHealth healthState_;
     QString quietSaid_;
+    bool noteStands_ = false;
     QRect scaleGeometry_;
     std::optional<ViewMatrices> view_;
     std::optional<QPointF> pointer_; // device pixels in the viewport, GL's y upwards

@@ -2,8 +2,8 @@
 
 #include "CommandLine.h"
 #include "LineAddress.h"
+#include "LineOpening.h"
 #include "MSComm.h"
-#include "NetComm.h"
 #include "PortList.h"
 #include "Units.h"
 #include "ViewerState.h"
@@ -14,15 +14,26 @@
 
 #include <cstdio>
 
+#include <sys/stat.h>
+
 namespace meshscope {
 
 namespace {
 
-// Why the network source port cannot be used; empty when it can.
-QString networkAddressProblem(const QString& port)
+// Why a capture cannot be played: what it is when it is neither a file nor a
+// pipe (a device would never end); empty otherwise.
+QString captureKindProblem(const QString& capture)
 {
-    const auto problem = lineaddress::sourceProblem(port.toStdString());
-    return problem ? QString::fromStdString(*problem) : QString();
+    struct stat info {};
+    if (::stat(QFile::encodeName(capture).constData(), &info) != 0 || S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode))
+        return {};
+    if (S_ISDIR(info.st_mode))
+        return QStringLiteral("it is a folder");
+    const char* kind = S_ISCHR(info.st_mode) ? "a character device"
+        : S_ISBLK(info.st_mode)              ? "a block device"
+        : S_ISSOCK(info.st_mode)             ? "a socket"
+                                             : "no regular file";
+    return QStringLiteral("it is %1, not a file").arg(QLatin1String(kind));
 }
 
 // --list-ports: a line per serial port the system reports, on standard output.
@@ -168,16 +179,17 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         return commandLine.fail(QStringLiteral("--port wants a device path or a network source, not an empty name "
                                                "(leave --port out for COM%1)")
                                     .arg(build.commPort));
-    if (NetComm::isNetworkPort(options.port)) {
-        if (const QString problem = networkAddressProblem(options.port); !problem.isEmpty())
-            return commandLine.fail(problem);
+    if (const QString problem = lineNameProblem(options.port); !problem.isEmpty())
+        return commandLine.fail(problem);
+    const LineKind kind = lineKindOf(options.port);
+    if (kind == LineKind::socket) {
         if (commandLine.isSet(baudOption))
             return commandLine.fail(
                 QStringLiteral("--baud applies only to a serial port, not to %1 (the device server sets the rate)")
                     .arg(options.port));
     }
 
-    const bool mqtt = lineaddress::isMqtt(options.port.toStdString());
+    const bool mqtt = kind == LineKind::mqtt;
     if (mqtt) {
         lineaddress::MqttAddress address;
         try {
@@ -240,10 +252,10 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
                                             .arg(line->names().constFirst()));
         const QString capture = commandLine.value(replayOption);
         QFile file(capture);
-        const bool folder = QFileInfo(capture).isDir();
-        if (folder || !file.open(QIODevice::ReadOnly))
+        const QString kindProblem = captureKindProblem(capture);
+        if (!kindProblem.isEmpty() || !file.open(QIODevice::ReadOnly))
             return commandLine.fail(QStringLiteral("cannot read the capture %1: %2 (give a file that --record wrote)")
-                                        .arg(capture, folder ? QStringLiteral("it is a folder") : file.errorString()));
+                                        .arg(capture, kindProblem.isEmpty() ? file.errorString() : kindProblem));
         bool rateOk = false;
         options.replayRate = commandLine.value(rateOption).toDouble(&rateOk);
         if (!rateOk || !(options.replayRate >= 0.01 && options.replayRate <= 100))
@@ -254,6 +266,10 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
     if (commandLine.isSet(recordOption))
         options.recordFile = commandLine.value(recordOption);
     options.dataFile = commandLine.value(dataOption);
+    if (options.dataFile.isEmpty())
+        return commandLine.fail(QStringLiteral("--data wants a file name, not an empty name (leave --data out for %1 "
+                                               "in the working directory)")
+                                    .arg(QLatin1String(kDataFileName)));
     options.live = commandLine.isSet(liveOption);
     options.scale = commandLine.isSet(scaleOption);
     options.samples = commandLine.isSet(samplesOption);

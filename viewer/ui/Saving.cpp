@@ -22,15 +22,23 @@ Saving::Saving(QWidget& window, VornCtl& viewport, const ViewerState& state, Vie
 {
 }
 
+// In the working directory the name stays relative: the folder is then
+// taken as the bytes it is, also where its name is no text (QDir::currentPath
+// would change such bytes).
 QString Saving::path(const QString& suffix) const
 {
-    const QDir dir(dir_.isEmpty() ? QDir::currentPath() : dir_);
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString path = dir.absoluteFilePath(QStringLiteral("meshscope-%1%2").arg(stamp, suffix));
+    const auto inFolder = [this](const QString& name) { return dir_.isEmpty() ? name : QDir(dir_).filePath(name); };
+    QString path = inFolder(QStringLiteral("meshscope-%1%2").arg(stamp, suffix));
     // A second save within the same second keeps the first.
     for (int n = 2; QFileInfo::exists(path); ++n)
-        path = dir.absoluteFilePath(QStringLiteral("meshscope-%1-%2%3").arg(stamp).arg(n).arg(suffix));
+        path = inFolder(QStringLiteral("meshscope-%1-%2%3").arg(stamp).arg(n).arg(suffix));
     return path;
+}
+
+QString Saving::shown(const QString& path)
+{
+    return QDir::current().absoluteFilePath(path);
 }
 
 // The window may just have been uncovered (by the menu, say): the picture is
@@ -52,12 +60,12 @@ void Saving::savePicture()
         const QString path = this->path(QStringLiteral(".png"));
         const QString failure = writeImageFile(picture, path, "png");
         if (failure.isEmpty()) {
-            vorn::reportNotice(QStringLiteral("saved the picture to %1").arg(path));
-            done(QStringLiteral("Saved the picture to %1").arg(path));
+            vorn::reportNotice(QStringLiteral("saved the picture to %1").arg(shown(path)));
+            done(QStringLiteral("Saved the picture to %1").arg(shown(path)));
         } else {
             host_.reportProblem(
                 QStringLiteral("cannot save the picture to %1: %2 (choose a writable folder with --save-dir)")
-                    .arg(path, failure)
+                    .arg(shown(path), failure)
                     .toStdString());
         }
     });
@@ -74,12 +82,12 @@ void Saving::saveGrid(const ViewerState& drawn)
     const QString path = this->path(QStringLiteral("-grid.txt"));
     const QString failure = writeFileWhole(path, QByteArray::fromStdString(text));
     if (failure.isEmpty()) {
-        vorn::reportNotice(QStringLiteral("saved the grid to %1").arg(path));
-        done(QStringLiteral("Saved the grid to %1").arg(path));
+        vorn::reportNotice(QStringLiteral("saved the grid to %1").arg(shown(path)));
+        done(QStringLiteral("Saved the grid to %1").arg(shown(path)));
         return;
     }
     host_.reportProblem(QStringLiteral("cannot save the grid to %1: %2 (choose a writable folder with --save-dir)")
-                            .arg(path, failure)
+                            .arg(shown(path), failure)
                             .toStdString());
 }
 

@@ -36,6 +36,8 @@ public:
 private:
     // A new file's path: "meshscope-" with the date and time, then suffix.
     QString path(const QString& suffix) const;
+    // path as messages show it, from the root.
+    static QString shown(const QString& path);
     void whenPictureShown(const QString& failed, const std::function<void(const QImage&)>& use);
 
     QWidget& window_;

@@ -1,7 +1,6 @@
 #include "SourceMenu.h"
 
-#include "LineControl.h"
-#include "NetComm.h"
+#include "LineOpening.h"
 #include "PortList.h"
 
 #include <QHBoxLayout>
@@ -19,7 +18,8 @@ SourceDialog::SourceDialog(const QString& current, QWidget* parent) : QDialog(pa
     setObjectName(QStringLiteral("sourceDialog"));
     setWindowTitle(tr("Network source"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(tr("tcp://HOST:PORT, udp://[ADDRESS]:PORT or a device path:"), this));
+    layout->addWidget(new QLabel(
+        tr("tcp://HOST:PORT, udp://[ADDRESS]:PORT, mqtt://HOST/TOPIC, mqtts://HOST/TOPIC or a device path:"), this));
     name_ = new QLineEdit(current, this);
     name_->setMinimumWidth(320);
     layout->addWidget(name_);
@@ -43,14 +43,15 @@ QString SourceDialog::problemWith(const QString& name)
 {
     if (name.trimmed().isEmpty())
         return tr("a device path or a network source is wanted, not an empty name");
-    if (!NetComm::isNetworkPort(name))
-        return {};
-    try {
-        NetComm().setAddress(name);
-    } catch (const LineOpenError& error) {
-        return QString::fromStdString(error.what());
-    }
-    return {};
+    return lineNameProblem(name);
+}
+
+void SourceDialog::showName(const QString& name)
+{
+    name_->setText(name);
+    name_->selectAll(); // typing replaces it
+    name_->setFocus();
+    problem_->hide();
 }
 
 void SourceDialog::accept()
@@ -60,6 +61,9 @@ void SourceDialog::accept()
     if (!problem.isEmpty()) {
         problem_->setText(problem);
         problem_->show();
+        // Grown to hold the whole text above the buttons, however many lines it wraps to.
+        layout()->activate();
+        adjustSize();
         return;
     }
     QDialog::accept();
@@ -86,8 +90,7 @@ void SourceMenu::openDialog()
         dialog_ = new SourceDialog(currentName_(), window_);
         connect(dialog_, &SourceDialog::chosen, this, &SourceMenu::sourceChosen);
     }
-    dialog_->nameBox()->setText(currentName_());
-    dialog_->problemLabel()->hide();
+    dialog_->showName(currentName_());
     dialog_->open();
 }
 

@@ -14,14 +14,17 @@ class QLineEdit;
 
 namespace meshscope {
 
-// Takes tcp://HOST:PORT, udp://[ADDRESS]:PORT or a device path, with the
-// checks --port makes; a wrong name is said in the dialog, which stays open.
+// Takes any name --port takes (a device path, tcp://, udp://, mqtt://,
+// mqtts://), with the same checks; a wrong name is said whole in the dialog,
+// which stays open.
 class SourceDialog : public QDialog {
     Q_OBJECT
 public:
     explicit SourceDialog(const QString& current, QWidget* parent = nullptr);
     QLineEdit* nameBox() const { return name_; }
     QLabel* problemLabel() const { return problem_; }
+    // The field holds name, selected; no problem is shown.
+    void showName(const QString& name);
     void accept() override;
 
     // Empty when name is one --port takes; otherwise what is wrong with it.

@@ -33,18 +33,21 @@ void WindowInput::createViewMenu()
 {
     viewMenu_ = new QMenu(&window_);
     // Each item shows its key after a tab, as a menu's shortcut column does.
-    const auto add = [this](const QString& text, const QKeySequence& keys, const std::function<void()>& run) {
-        QAction* action = viewMenu_->addAction(text + QLatin1Char('\t') + keys.toString(QKeySequence::NativeText));
+    const auto add = [this](const QString& text, const QString& keys, const std::function<void()>& run) {
+        QAction* action = viewMenu_->addAction(text + QLatin1Char('\t') + keys);
         connect(action, &QAction::triggered, this, run);
         return action;
     };
-    add(tr("Save picture"), QKeySequence(Qt::CTRL | Qt::Key_S), [this] { commands_.savePicture(); });
-    add(tr("Save grid"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { commands_.saveGrid(); });
-    add(tr("Copy picture"), QKeySequence(Qt::CTRL | Qt::Key_C), [this] { commands_.copyPicture(); });
+    const auto chord = [](const QKeySequence& keys) { return keys.toString(QKeySequence::NativeText); };
+    add(tr("Save picture"), chord(QKeySequence(Qt::CTRL | Qt::Key_S)), [this] { commands_.savePicture(); });
+    add(tr("Save grid"), chord(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)), [this] { commands_.saveGrid(); });
+    add(tr("Copy picture"), chord(QKeySequence(Qt::CTRL | Qt::Key_C)), [this] { commands_.copyPicture(); });
     viewMenu_->addSeparator();
-    // The same commands as the space and f keys.
-    pauseAction_ = add(tr("Pause the line"), QKeySequence(Qt::Key_Space), [this] { commands_.key(QLatin1Char(' ')); });
-    add(tr("Read the data file again"), QKeySequence(Qt::Key_F), [this] { commands_.key(QLatin1Char('f')); });
+    // The same commands as the space and f keys. A key sequence names a
+    // letter in capitals, but the keys' case matters here: f is shown as typed.
+    pauseAction_
+        = add(tr("Pause the line"), chord(QKeySequence(Qt::Key_Space)), [this] { commands_.key(QLatin1Char(' ')); });
+    add(tr("Read the data file again"), QStringLiteral("f"), [this] { commands_.key(QLatin1Char('f')); });
     connect(viewMenu_, &QMenu::aboutToShow, this, [this] {
         const QString keys = QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText);
         pauseAction_->setText((commands_.lineRunning() ? tr("Pause the line") : tr("Resume the line"))

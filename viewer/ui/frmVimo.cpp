@@ -2,6 +2,7 @@
 
 #include "Commands.h"
 #include "DataFile.h"
+#include "ExampleCapture.h"
 #include "HandlerReport.h"
 #include "MeasureView.h"
 #include "ProgramStart.h"
@@ -14,11 +15,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
 #include <QScopedValueRollback>
+
+#include <unistd.h>
 
 namespace meshscope {
 
@@ -104,8 +106,9 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
     lookBackBar_->addMenuItems(*input_->viewMenu());
     measure_ = new MeasureView(
         this, VornCtl1, [this]() -> const ViewerState& { return lookBackBar_->lookBack().shownState(state_); },
-        [this] { return ms_Comm.PortOpen(); }, [this] { return !pollTimerEnabled(); });
+        [this] { return ms_Comm.PortOpen() && !ms_Comm.ended(); }, [this] { return !pollTimerEnabled(); });
     saving_->setOnDone([this](const QString& said) { measure_->say(said); });
+    connect(&ms_Comm, &InputLine::captureEnded, measure_, [this](const QString& text) { measure_->say(text, true); });
     addMeasureMenus();
     // The no-data problem stands in the box while no problem of the line does;
     // a problem the line says takes its place.
@@ -317,6 +320,10 @@ void frmVimo::load()
     state_.interpCount = 0;
     state_.okCount = 0;
     bool dataRead = false;
+    // A capture or a network source brings the frames: a data file that is
+    // not there is mentioned once, not kept over the surface.
+    const QScopedValueRollback<bool> mention(
+        onlyMention_, (ms_Comm.isNetwork() || ms_Comm.isReplay()) && ::access(state_.dataFile.c_str(), F_OK) != 0);
     vorn::runHandler(QStringLiteral("data file"),
                      [this, &dataRead] { dataRead = CheckFile(state_, *this, state_.dataFile); });
     if (!dataRead && !ms_Comm.PortOpen())
@@ -327,14 +334,13 @@ void frmVimo::load()
 // what the program does, and the command that opens it.
 void frmVimo::adviseExample()
 {
-    for (const char* folder : {MESHSCOPE_EXAMPLES_DIR, MESHSCOPE_SOURCE_EXAMPLES_DIR}) {
-        const QString capture = QString::fromUtf8(folder) + QStringLiteral("/wave-capture.txt");
-        if (!QFileInfo::exists(capture))
-            continue;
-        txtOut->setAdvice(QStringLiteral("Nothing to show yet? Open the example capture: %1 --replay %2")
-                              .arg(QApplication::applicationName(), capture));
+    const QString capture = exampleCapture(QCoreApplication::applicationDirPath());
+    if (capture.isEmpty())
         return;
-    }
+    const QString advice = QStringLiteral("Nothing to show yet? Open the example capture: %1 --replay %2")
+                               .arg(QApplication::applicationName(), capture);
+    txtOut->setAdvice(advice);
+    vorn::reportNotice(advice);
 }
 
 void frmVimo::onLineLost()
@@ -435,7 +441,8 @@ void frmVimo::reportProblem(const std::string& message)
 {
     const QString text = QString::fromStdString(message);
     vorn::reportError(text);
-    txtOut->showProblem(text, false);
+    if (!onlyMention_)
+        txtOut->showProblem(text, false);
 }
 
 // An error inside the paint ends the frame before PresentFrame, so a broken
@@ -462,6 +469,8 @@ void frmVimo::onPollTick()
     const std::uint64_t grid = state_.gridRevision;
     vorn::runHandler(QStringLiteral("serial poll"), [this] {
         measure_->notePoll(serialPollTick(state_, *this));
+        if (ms_Comm.ended()) // a played capture's last frame is taken once, not again at every poll
+            clearReceived(state_);
         lookBackBar_->afterTick();
     });
     if (live_ && state_.gridRevision != grid)

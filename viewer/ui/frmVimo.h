@@ -152,7 +152,8 @@ private:
     QTimer tmrCommPort;
     QTimer tmrAnimate;
     QString pendingStatus_;
-    bool inKey_ = false; // every key repaints, even when the picture would not change
+    bool inKey_ = false;       // every key repaints, even when the picture would not change
+    bool onlyMention_ = false; // problems go to standard error only, not into the box
     bool live_ = false;
     std::optional<PictureKey> shownPicture_;
     std::optional<SetupKey> appliedSetup_;
