@@ -536,7 +536,8 @@ private:
 
 void printPhase(const char* what, const std::vector<double>& ms)
 {
-    std::printf("  %-34s median %5.1f ms, 99th percentile %5.1f ms\n", what, median(ms), percentile(ms, 0.99));
+    std::printf("  %-34s median %5.1f ms, 99th percentile %5.1f ms, longest %6.1f ms\n", what, median(ms),
+                percentile(ms, 0.99), ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()));
 }
 
 // Two frames that differ under the middle of the view are written in turn;
