@@ -75,6 +75,13 @@ bool ViewportWindow::swap()
     return true;
 }
 
+void ViewportWindow::setSwapInterval(int interval)
+{
+    QSurfaceFormat wanted = format();
+    wanted.setSwapInterval(interval);
+    setFormat(wanted);
+}
+
 QSize ViewportWindow::pixelSize() const
 {
     return size() * devicePixelRatio();

@@ -43,6 +43,8 @@ public:
     // the frame kept at the last swap, else the front buffer.
     QImage shownImage();
     QSize pixelSize() const;
+    // The swap interval asked for when the native window is made.
+    void setSwapInterval(int interval);
 
 protected:
     void exposeEvent(QExposeEvent* event) override;

@@ -190,6 +190,16 @@ void VornCtl::RequestRedraw()
     QCoreApplication::postEvent(this, new QEvent(kPaintEvent), Qt::LowEventPriority);
 }
 
+void VornCtl::RedrawNow()
+{
+    if (inEvent_) {
+        RequestRedraw();
+        return;
+    }
+    paintDue_ = true;
+    paintIfDue(); // a posted request still on its way then finds nothing due
+}
+
 void VornCtl::PresentFrame()
 {
     if (!beginCall())
@@ -200,6 +210,12 @@ void VornCtl::PresentFrame()
     }
     shownImageStale_ = true;
     emit framePresented();
+}
+
+void VornCtl::setSwapInterval(int interval)
+{
+    if (surface_)
+        surface_->setSwapInterval(interval);
 }
 
 void VornCtl::SetTextFont(const QString& face, double size, std::int16_t option)

@@ -64,7 +64,15 @@ public:
     }
 
     void RequestRedraw();
+    // Paints at once, inside the caller, rather than after the events already
+    // queued; asked inside a paint, as RequestRedraw. A hidden window paints
+    // at its exposure.
+    void RedrawNow();
     void PresentFrame();
+    // Frames the swap waits for before showing a new one: 1 (the default)
+    // waits for the display's refresh, 0 shows each frame at once. Taken when
+    // the native window is made, so it is set before the control is shown.
+    void setSwapInterval(int interval);
     // size in points at the screen's logical DPI, drawn in framebuffer pixels;
     // option: TextFontOption bit flags
     void SetTextFont(const QString& face, double size, std::int16_t option);

@@ -9,7 +9,9 @@
 // time with the colour scale, sample marks and read-out all on against all
 // off, and the delay from a frame's last byte written to the pseudo-terminal
 // to the X server's pixels of the view changing (read with xcb GetImage from
-// a second connection), by default and with --live.
+// a second connection), by default and with --live, quiet and with two busy
+// processes, split by the window's own frame times into its phases.
+// --latency prints only the delays, --frame-time only the frame times.
 // Run under a real X server, e.g.:
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/viewer/meshscope_bench
 
@@ -41,7 +43,9 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <csignal>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -366,19 +370,35 @@ void measureFrameTimes(meshscope::frmVimo& window, int rounds, int frames)
         QCoreApplication::sendEvent(&view, &move);
         spin(100);
     };
-    std::vector<double> off, on;
+    std::vector<double> off, on, ratios, cpuOff, cpuOn;
     for (int r = 0; r < rounds; ++r)
         for (const bool all : {false, true}) {
             setAll(all);
             const auto start = Clock::now();
+            const double cpuBefore = cpuSeconds();
             for (int i = 0; i < frames; ++i)
                 waitForFrame(view);
+            (all ? cpuOn : cpuOff).push_back(1000 * (cpuSeconds() - cpuBefore) / frames);
             (all ? on : off).push_back(msSince(start) / frames);
+            if (all)
+                ratios.push_back(on.back() / off.back());
         }
+    // What the read-out and the scale do after each paint, on its own.
+    std::vector<double> afterUs;
+    for (int i = 0; i < 200; ++i) {
+        const auto start = Clock::now();
+        window.measure().afterPaint();
+        afterUs.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    }
     setAll(false);
     std::printf("frame time, 98 x 98 grid at %d x %d: all off %.1f ms, colour scale + samples + read-out on "
-                "%.1f ms, ratio %.3f (medians of %d rounds of %d frames)\n",
-                window.width(), window.height(), median(off), median(on), median(on) / median(off), rounds, frames);
+                "%.1f ms, ratio %.3f (rounds %.3f to %.3f; CPU %.1f against %.1f ms per frame, ratio %.3f; "
+                "medians of %d rounds of %d frames); read-out and scale after a paint: median %.0f us, "
+                "99th percentile %.0f us\n",
+                window.width(), window.height(), median(off), median(on), median(ratios),
+                *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()),
+                median(cpuOn), median(cpuOff), median(cpuOn) / median(cpuOff), rounds, frames, median(afterUs),
+                percentile(afterUs, 0.99));
 }
 
 // A small square of the view in the X server's pixels, as bytes.
@@ -396,12 +416,144 @@ std::string serverPixels(xcb_connection_t* x, xcb_window_t window, int left, int
     return bytes;
 }
 
+std::int64_t nsNow()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
+
+// The real window on a pseudo-terminal in a scratch folder with a one-cell
+// data file, shown, after one reference frame. With a times file, the window
+// writes its frame times there.
+class PtyWindow {
+public:
+    PtyWindow(bool live, const QString& timesFile = {})
+    {
+        char name[128] = {};
+        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+            std::printf("real window: openpty failed\n");
+            return;
+        }
+        termios raw{};
+        tcgetattr(slave_, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(slave_, TCSANOW, &raw);
+        previous_ = QDir::currentPath();
+        QDir::setCurrent(scratch_.path());
+        // A one-cell data file, so the window starts without a missing-file line.
+        QFile data(QStringLiteral("datafile.dat"));
+        if (data.open(QIODevice::WriteOnly))
+            data.write("1 1 0\n");
+        data.close();
+        if (timesFile.isEmpty())
+            qunsetenv("MESHSCOPE_FRAME_TIMES");
+        else
+            qputenv("MESHSCOPE_FRAME_TIMES", timesFile.toLocal8Bit());
+        window_ = std::make_unique<meshscope::frmVimo>(2, QString::fromLatin1(name));
+        qunsetenv("MESHSCOPE_FRAME_TIMES");
+        window_->setLive(live); // as the program sets it, before the window is shown
+        window_->load();
+        window_->show();
+        spin(1000);
+        write(meshscope::kReferenceFrame);
+        spin(1000);
+    }
+    ~PtyWindow()
+    {
+        window_.reset();
+        QDir::setCurrent(previous_);
+        if (master_ >= 0) {
+            ::close(master_);
+            ::close(slave_);
+        }
+    }
+    bool ok() const { return master_ >= 0; }
+    meshscope::frmVimo& window() { return *window_; }
+    int master() const { return master_; }
+    void write(std::string_view bytes)
+    {
+        if (::write(master_, bytes.data(), bytes.size()) < 0)
+            std::printf("real window: write failed\n");
+    }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    QTemporaryDir scratch_;
+    QString previous_;
+    std::unique_ptr<meshscope::frmVimo> window_;
+};
+
+// The window's own times of one presented frame, in steady-clock nanoseconds.
+struct FrameTimesLine {
+    std::int64_t pollStart = 0, pollEnd = 0, paintStart = 0, swapped = 0, ended = 0;
+};
+
+std::vector<FrameTimesLine> readFrameTimes(const QString& path)
+{
+    std::vector<FrameTimesLine> lines;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    while (!file.atEnd()) {
+        FrameTimesLine line;
+        long long v[5] = {};
+        if (std::sscanf(file.readLine().constData(), "%lld %lld %lld %lld %lld", &v[0], &v[1], &v[2], &v[3], &v[4])
+            == 5) {
+            line = {v[0], v[1], v[2], v[3], v[4]};
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+// Two processes that keep both cores busy while they live.
+class BusyProcesses {
+public:
+    explicit BusyProcesses(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                volatile unsigned long n = 0;
+                for (;;)
+                    n = n + 1;
+            }
+            if (pid > 0)
+                pids_.push_back(pid);
+        }
+    }
+    ~BusyProcesses()
+    {
+        for (const pid_t pid : pids_) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+
+private:
+    std::vector<pid_t> pids_;
+};
+
+void printPhase(const char* what, const std::vector<double>& ms)
+{
+    std::printf("  %-34s median %5.1f ms, 99th percentile %5.1f ms, longest %6.1f ms\n", what, median(ms),
+                percentile(ms, 0.99), ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()));
+}
+
 // Two frames that differ under the middle of the view are written in turn;
 // a second thread writes each and times it until the server's pixels there
-// change, while this thread runs the window.
-void byteToScreen(meshscope::frmVimo& window, int master, bool live, int frames)
+// change, while this thread runs the window. With --live, the window's own
+// times split each delay into the wait for the poll, the poll's work, the
+// wait for the paint, the paint up to the swap, and the present until the
+// server's pixels change.
+void byteToScreen(bool live, int busy, int frames)
 {
-    window.setLive(live);
+    QTemporaryDir timesDir;
+    const QString timesFile = timesDir.filePath(QStringLiteral("frame-times"));
+    PtyWindow pty(live, timesFile);
+    if (!pty.ok())
+        return;
+    meshscope::frmVimo& window = pty.window();
     const std::string low = "<1,1,10; 98,98,10; 1,98,10; 98,1,10; 50,50,10>";
     const std::string high = "<1,1,10; 98,98,10; 1,98,10; 98,1,10; 50,50,90>";
     const double ratio = window.devicePixelRatioF();
@@ -410,26 +562,33 @@ void byteToScreen(meshscope::frmVimo& window, int master, bool live, int frames)
     const int top = int(window.height() * ratio * 0.45) - size / 2;
     const xcb_window_t id = xcb_window_t(window.winId());
     std::atomic<bool> done{false};
-    std::vector<double> delays;
+    struct Seen {
+        std::int64_t written = 0, seen = 0;
+    };
+    std::vector<Seen> seen;
     int missed = 0;
+    std::vector<std::int64_t> polls;
+    const auto pollCounter
+        = QObject::connect(&window.pollTimer(), &QTimer::timeout, [&polls] { polls.push_back(nsNow()); });
+    const BusyProcesses load(busy);
     std::thread observer([&] {
         xcb_connection_t* x = xcb_connect(nullptr, nullptr);
         for (int i = 0; i <= frames; ++i) {
             const std::string& frame = i % 2 ? high : low;
             const std::string before = serverPixels(x, id, left, top, size);
-            if (::write(master, frame.data(), frame.size()) < 0)
+            if (::write(pty.master(), frame.data(), frame.size()) < 0)
                 break;
-            const auto written = Clock::now();
+            const std::int64_t written = nsNow();
             bool changed = false;
             // Polled every half millisecond: a busy loop would take a core
             // from the window and the server it measures.
-            while (msSince(written) < 2000 && !changed) {
+            while (nsNow() - written < 2'000'000'000 && !changed) {
                 std::this_thread::sleep_for(std::chrono::microseconds(500));
                 changed = serverPixels(x, id, left, top, size) != before;
             }
             if (i > 0) { // the first only sets the start
                 if (changed)
-                    delays.push_back(msSince(written));
+                    seen.push_back({written, nsNow()});
                 else
                     ++missed;
             }
@@ -441,11 +600,47 @@ void byteToScreen(meshscope::frmVimo& window, int master, bool live, int frames)
     while (!done)
         spin(20);
     observer.join();
-    std::printf("byte to screen, 98 x 98 grid, %s: median %.1f ms, 99th percentile %.1f ms, longest %.1f ms "
+    QObject::disconnect(pollCounter);
+    std::vector<double> pollGaps;
+    for (std::size_t i = 1; i < polls.size(); ++i)
+        pollGaps.push_back(double(polls[i] - polls[i - 1]) / 1e6);
+
+    const auto ms = [](std::int64_t from, std::int64_t to) { return double(to - from) / 1e6; };
+    std::vector<double> delays, pollWait, pollWork, paintWait, paint, present, after;
+    const std::vector<FrameTimesLine> times = readFrameTimes(timesFile);
+    for (const Seen& frame : seen) {
+        delays.push_back(ms(frame.written, frame.seen));
+        // The paint of the poll that took the frame: the first taking poll ending after the write.
+        const auto line = std::find_if(times.begin(), times.end(), [&](const FrameTimesLine& t) {
+            return t.pollStart != 0 && t.swapped != 0 && t.pollEnd > frame.written;
+        });
+        if (line == times.end() || line->paintStart > frame.seen)
+            continue;
+        // The server's pixels can change before the swap returns: then the
+        // present counts nothing and the paint ends at the change.
+        const std::int64_t swapped = std::min(line->swapped, frame.seen);
+        pollWait.push_back(ms(frame.written, std::max(line->pollStart, frame.written)));
+        pollWork.push_back(ms(std::max(line->pollStart, frame.written), line->pollEnd));
+        paintWait.push_back(ms(line->pollEnd, line->paintStart));
+        paint.push_back(ms(line->paintStart, swapped));
+        present.push_back(ms(swapped, frame.seen));
+        after.push_back(ms(line->swapped, line->ended));
+    }
+    const QString loadText = busy ? QStringLiteral(", %1 busy processes").arg(busy) : QString();
+    std::printf("byte to screen, 98 x 98 grid, %s%s: median %.1f ms, 99th percentile %.1f ms, longest %.1f ms "
                 "over %zu frames (%d unseen)\n",
-                live ? "--live" : "default", median(delays), percentile(delays, 0.99),
+                live ? "--live" : "default", loadText.toLatin1().constData(), median(delays), percentile(delays, 0.99),
                 delays.empty() ? 0.0 : *std::max_element(delays.begin(), delays.end()), delays.size(), missed);
-    window.setLive(false);
+    if (!live || pollWait.empty())
+        return;
+    printPhase("wait for the poll", pollWait);
+    printPhase("poll (parse, interpolation, ...)", pollWork);
+    printPhase("wait until the paint starts", paintWait);
+    printPhase("paint up to the swap", paint);
+    printPhase("present until the pixels change", present);
+    printPhase("(time between polls)", pollGaps);
+    printPhase("(after the swap: read-out, scale)", after);
+    std::printf("  (%zu of the frames split by the window's own times)\n", pollWait.size());
 }
 
 // The real window on a pseudo-terminal: one reference frame, then silence;
@@ -453,93 +648,71 @@ void byteToScreen(meshscope::frmVimo& window, int master, bool live, int frames)
 // full speed.
 void realWindow(int seconds)
 {
-    int master = -1;
-    int slave = -1;
-    char name[128] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        std::printf("real window: openpty failed\n");
+    PtyWindow pty(false);
+    if (!pty.ok())
         return;
-    }
-    termios raw{};
-    tcgetattr(slave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(slave, TCSANOW, &raw);
+    meshscope::frmVimo& window = pty.window();
+    const int master = pty.master();
+    const std::int32_t takesBefore = window.state().interpCount;
+    const double quiet = cpuPercentOver(seconds * 1000);
+    const std::int32_t takes = window.state().interpCount - takesBefore;
+    std::printf("quiet line after one frame, %d s: CPU %.1f %% of one core, %.1f takes of the frame per s\n", seconds,
+                quiet, takes / double(seconds));
 
-    QTemporaryDir scratch;
-    const QString previous = QDir::currentPath();
-    QDir::setCurrent(scratch.path());
-    // A one-cell data file, so the window starts without a missing-file line.
-    QFile data(QStringLiteral("datafile.dat"));
-    if (data.open(QIODevice::WriteOnly))
-        data.write("1 1 0\n");
-    data.close();
-    {
-        meshscope::frmVimo window(2, QString::fromLatin1(name));
-        window.load();
-        window.show();
-        spin(1000);
-        const std::string_view frame = meshscope::kReferenceFrame;
-        if (::write(master, frame.data(), frame.size()) < 0)
-            std::printf("real window: write failed\n");
-        spin(1000);
+    auto typeX = [&] {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QCoreApplication::sendEvent(window.viewport(), &press);
+    };
+    typeX();
+    int spinFrames = 0;
+    auto counter = QObject::connect(window.viewport(), &VornCtl::framePresented, [&] { ++spinFrames; });
+    const double spinning = cpuPercentOver(seconds * 1000);
+    typeX();
+    std::printf("spinning about x, %d s: CPU %.1f %% of one core, %.1f frames per s on screen\n", seconds, spinning,
+                spinFrames / double(seconds));
 
-        const std::int32_t takesBefore = window.state().interpCount;
-        const double quiet = cpuPercentOver(seconds * 1000);
-        const std::int32_t takes = window.state().interpCount - takesBefore;
-        std::printf("quiet line after one frame, %d s: CPU %.1f %% of one core, %.1f takes of the frame per s\n",
-                    seconds, quiet, takes / double(seconds));
+    QObject::disconnect(counter);
 
-        auto typeX = [&] {
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-            QCoreApplication::sendEvent(window.viewport(), &press);
-        };
-        typeX();
-        int spinFrames = 0;
-        auto counter = QObject::connect(window.viewport(), &VornCtl::framePresented, [&] { ++spinFrames; });
-        const double spinning = cpuPercentOver(seconds * 1000);
-        typeX();
-        std::printf("spinning about x, %d s: CPU %.1f %% of one core, %.1f frames per s on screen\n", seconds, spinning,
-                    spinFrames / double(seconds));
-
-        QObject::disconnect(counter);
-
-        // The same stream by default (the picture at the animation ticks) and
-        // with --live (each new frame asks for a paint).
-        int step = 0;
-        QTimer feed;
-        QObject::connect(&feed, &QTimer::timeout, [&] {
-            const std::string next = waveFrame(step++);
-            if (::write(master, next.data(), next.size()) < 0)
-                feed.stop();
-        });
-        int shown = 0;
-        counter = QObject::connect(window.viewport(), &VornCtl::framePresented, [&] { ++shown; });
-        for (const bool live : {false, true}) {
-            window.setLive(live);
-            feed.start(10);
-            spin(500);
-            shown = 0;
-            const std::int32_t acceptedBefore = window.state().interpCount;
-            const double streaming = cpuPercentOver(seconds * 1000);
+    // The same stream by default (the picture at the animation ticks) and
+    // with --live (each new frame painted as the poll takes it).
+    int step = 0;
+    QTimer feed;
+    QObject::connect(&feed, &QTimer::timeout, [&] {
+        const std::string next = waveFrame(step++);
+        if (::write(master, next.data(), next.size()) < 0)
             feed.stop();
-            std::printf("stream of 100 frames per s, 98 x 98 grid, %s, %d s: %.1f frames per s accepted, "
-                        "%.1f per s on screen, CPU %.1f %% of one core\n",
-                        live ? "--live" : "default", seconds,
-                        (window.state().interpCount - acceptedBefore) / double(seconds), shown / double(seconds),
-                        streaming);
-            spin(500);
-        }
-        QObject::disconnect(counter);
-        window.setLive(false);
-        fullSpeedFrames(window, master, seconds);
-        spin(500); // a quiet moment after the flood
-        measureFrameTimes(window, 5, 20);
-        byteToScreen(window, master, true, 200);
-        byteToScreen(window, master, false, 200);
+    });
+    int shown = 0;
+    counter = QObject::connect(window.viewport(), &VornCtl::framePresented, [&] { ++shown; });
+    for (const bool live : {false, true}) {
+        window.setLive(live);
+        feed.start(10);
+        spin(500);
+        shown = 0;
+        const std::int32_t acceptedBefore = window.state().interpCount;
+        const double streaming = cpuPercentOver(seconds * 1000);
+        feed.stop();
+        std::printf("stream of 100 frames per s, 98 x 98 grid, %s, %d s: %.1f frames per s accepted, "
+                    "%.1f per s on screen, CPU %.1f %% of one core\n",
+                    live ? "--live" : "default", seconds,
+                    (window.state().interpCount - acceptedBefore) / double(seconds), shown / double(seconds),
+                    streaming);
+        spin(500);
     }
-    QDir::setCurrent(previous);
-    ::close(master);
-    ::close(slave);
+    QObject::disconnect(counter);
+    window.setLive(false);
+    fullSpeedFrames(window, master, seconds);
+    spin(500); // a quiet moment after the flood
+    measureFrameTimes(window, 15, 20);
+}
+
+// The delay from byte to screen with --live, quiet and with two busy
+// processes, and by default.
+void latencyFigures(int frames)
+{
+    byteToScreen(true, 0, frames);
+    byteToScreen(true, 2, frames);
+    byteToScreen(false, 0, frames);
 }
 
 } // namespace
@@ -557,9 +730,22 @@ int main(int argc, char* argv[])
         char* glutArgv[] = {argv[0], nullptr};
         glutInit(&glutArgc, glutArgv);
     }
+    // --latency: only the byte-to-screen figures; --frame-time: only the
+    // frame time with and without the additions.
+    const QStringList args = QCoreApplication::arguments();
+    if (args.contains(QStringLiteral("--latency"))) {
+        latencyFigures(200);
+        return 0;
+    }
+    if (args.contains(QStringLiteral("--frame-time"))) {
+        PtyWindow pty(false);
+        measureFrameTimes(pty.window(), 15, 20);
+        return 0;
+    }
     pickFigures();
     racePaint("full 200 x 200 grid (40000 cells)", 0, 200, 5, 10);
     racePaint("serial 98 x 98 grid (9409 cells)", 1, 98, 5, 20);
     realWindow(10);
+    latencyFigures(200);
     return 0;
 }

@@ -683,7 +683,24 @@ TEST_F(WindowTest, LivePicturesFollowTheStreamAndTheDefaultTheAnimationTicks)
     EXPECT_LE(shown, ticks + 1);
 
     window->setLive(true);
+    // Live, the poll that takes a new frame has presented it when it returns,
+    // ahead of whatever else waits in the event loop.
+    int livePresents = 0, presentedByLastPoll = 0, taken = 0, takenUnshown = 0;
+    std::uint64_t grid = state().gridRevision;
+    const auto countPresents = QObject::connect(window->viewport(), &VornCtl::framePresented, [&] { ++livePresents; });
+    const auto afterPoll = QObject::connect(&window->pollTimer(), &QTimer::timeout, [&] { // after the window's own
+        if (state().gridRevision != grid) {
+            ++taken;
+            takenUnshown += livePresents == presentedByLastPoll;
+        }
+        grid = state().gridRevision;
+        presentedByLastPoll = livePresents;
+    });
     const auto [liveShown, liveTicks] = countShown();
+    QObject::disconnect(afterPoll);
+    QObject::disconnect(countPresents);
+    EXPECT_GT(taken, 4);
+    EXPECT_EQ(takenUnshown, 0) << "of " << taken << " polls that took a new frame";
     // The sanitizer build draws several times slower: there the picture need
     // only outrun the animation.
     EXPECT_GT(liveShown, kAddressSanitizer ? liveTicks + 1 : 3 * liveTicks)

@@ -237,6 +237,12 @@ void frmVimo::switchBaudRate(int rate)
     switchSource(ms_Comm.name());
 }
 
+void frmVimo::setLive(bool live)
+{
+    live_ = live;
+    VornCtl1->setSwapInterval(live ? 0 : 1);
+}
+
 frmVimo::~frmVimo() = default;
 
 void frmVimo::createControls()
@@ -251,6 +257,8 @@ void frmVimo::createControls()
     VornCtl1->setObjectName(QStringLiteral("VornCtl1"));
     connect(VornCtl1, &VornCtl::initialization, this, &frmVimo::onInitialization);
     connect(VornCtl1, &VornCtl::paint, this, &frmVimo::onPaint);
+    if (frameTimes_.on())
+        connect(VornCtl1, &VornCtl::framePresented, this, [this] { frameTimes_.swapped(); });
 
     const QPalette system = QApplication::palette();
     const QColor menuText = system.color(QPalette::Active, QPalette::WindowText);
@@ -451,6 +459,7 @@ void frmVimo::reportProblem(const std::string& message)
 // resize handler runs, so the set-up is brought up to date here first.
 void frmVimo::onPaint()
 {
+    frameTimes_.paintStarted();
     shownPicture_.reset();
     if (appliedSetup_ != currentSetup())
         sceneSetup();
@@ -460,21 +469,39 @@ void frmVimo::onPaint()
     measure_->afterPaint();
     if (statistics_->isVisible())
         followStatistics();
+    frameTimes_.paintEnded();
 }
 
-// A re-take of the last frame leaves the grid as it was and asks for nothing;
-// the viewport folds requests made before it paints into one paint.
+// A re-take of the last frame leaves the grid as it was and asks for nothing.
+// With --live a new frame is painted before the health line and the history
+// take their share of the poll, which can wait.
 void frmVimo::onPollTick()
 {
     const std::uint64_t grid = state_.gridRevision;
-    vorn::runHandler(QStringLiteral("serial poll"), [this] {
-        measure_->notePoll(serialPollTick(state_, *this));
+    frameTimes_.pollStarted();
+    std::optional<PollTick> tick;
+    vorn::runHandler(QStringLiteral("serial poll"), [this, &tick] {
+        tick = serialPollTick(state_, *this);
         if (ms_Comm.ended()) // a played capture's last frame is taken once, not again at every poll
             clearReceived(state_);
+    });
+    if (state_.gridRevision != grid) {
+        frameTimes_.frameTaken();
+        if (live_)
+            paintNewFrame();
+    }
+    if (!tick)
+        return;
+    vorn::runHandler(QStringLiteral("serial poll"), [this, &tick] {
+        measure_->notePoll(*tick);
         lookBackBar_->afterTick();
     });
-    if (live_ && state_.gridRevision != grid)
-        RequestRedraw();
+}
+
+void frmVimo::paintNewFrame()
+{
+    if (shownPicture_ != currentPicture())
+        VornCtl1->RedrawNow();
 }
 
 void frmVimo::onAnimationTick()

@@ -5,6 +5,7 @@
 // routes their events to the viewer core. The problem box, the saving and the
 // input (keys, chords, mouse, menu) are parts of their own that it wires.
 
+#include "FrameTimes.h"
 #include "InputLine.h"
 #include "LookBackBar.h"
 #include "ProblemBox.h"
@@ -52,9 +53,11 @@ public:
     // a path that cannot be opened is reported and nothing is recorded.
     void recordTo(const QString& path);
 
-    // Live: each accepted frame that differs from the last one asks for a
-    // paint, instead of waiting for the next animation tick.
-    void setLive(bool live) { live_ = live; }
+    // Live: each accepted frame that differs from the last one is painted at
+    // once by the poll that took it, instead of at the next animation tick.
+    // Set before the window is shown, the viewport also swaps without waiting
+    // for the display's refresh.
+    void setLive(bool live);
 
     // The folder the saved picture and grid go to; empty: the working directory.
     void setSaveDir(const QString& dir) { saving_->setDir(dir); }
@@ -109,6 +112,7 @@ private:
     void onInitialization();
     void onPaint();
     void onPollTick();
+    void paintNewFrame();
     void onAnimationTick();
     void onKey(QChar key);
     void onLineLost();
@@ -171,6 +175,7 @@ private:
     QAction* statisticsAction_ = nullptr;
     LevelMenu* levelMenu_ = nullptr;
     QString quietProblem_; // the no-data problem while it stands
+    FrameTimes frameTimes_;
 };
 
 // The fonts of the status and help boxes.
