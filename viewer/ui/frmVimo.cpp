@@ -104,6 +104,7 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
         this, VornCtl1, [this]() -> const ViewerState& { return lookBackBar_->lookBack().shownState(state_); },
         [this] { return ms_Comm.PortOpen(); }, [this] { return !pollTimerEnabled(); });
     saving_->setOnDone([this](const QString& said) { measure_->say(said); });
+    lookBackBar_->setSourceName([this] { return QString::fromStdString(measure_->health().port); });
     addMeasureMenus();
     // The no-data problem stands in the box while no problem of the line does;
     // a problem the line says takes its place.
@@ -144,7 +145,7 @@ void frmVimo::setScaleShown(bool shown)
 {
     if (scaleAction_->isChecked() != shown)
         scaleAction_->setChecked(shown); // runs this again through toggled
-    measure_->place(txtStatus->geometry(), size());
+    measure_->place(txtStatus->geometry(), txtCommands->geometry(), size());
     measure_->setScaleShown(shown);
 }
 
@@ -246,7 +247,7 @@ void frmVimo::placeBoxes()
     txtStatus->setGeometry(600, 0, 473, 33);
     txtCommands->setGeometry(0, 0, 153, 169);
     txtOut->keepAtTheBottom();
-    measure_->place(txtStatus->geometry(), size());
+    measure_->place(txtStatus->geometry(), txtCommands->geometry(), size());
     placeHistoryPanel();
     // Boxes whose place in logical pixels stays the same still need their
     // native windows sized for a new ratio.
@@ -401,6 +402,7 @@ void frmVimo::onPaint()
     paintScene(*VornCtl1, lookBackBar_->lookBack().shownState(state_), samples_);
     shownPicture_ = currentPicture();
     measure_->afterPaint();
+    measure_->showDifference(lookBackBar_->differenceText());
 }
 
 // A re-take of the last frame leaves the grid as it was and asks for nothing;
