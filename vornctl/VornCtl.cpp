@@ -52,6 +52,8 @@ bool VornCtl::event(QEvent* event)
         paintIfDue();
         return true;
     }
+    if (event->type() == QEvent::Show || event->type() == QEvent::WinIdChange)
+        passPointerThroughContainer();
     if (event->type() == QEvent::ScreenChangeInternal && initialised_) {
         // On a screen of another scale the window has other pixels: the
         // scene starts again on them, as it does in a new window.
@@ -62,6 +64,16 @@ bool VornCtl::event(QEvent* event)
         RequestRedraw();
     }
     return QWidget::event(event);
+}
+
+// The container's native window would take the window system's pointer events
+// itself, and a move without a button would end there: the window passes the
+// pointer through to the control's own window, as the container's attribute
+// does for events Qt routes between widgets.
+void VornCtl::passPointerThroughContainer()
+{
+    if (QWindow* window = container_->windowHandle(); window && !(window->flags() & Qt::WindowTransparentForInput))
+        window->setFlag(Qt::WindowTransparentForInput);
 }
 
 // Exposure, a resize, a restore or a new scale: the window system may have

@@ -131,6 +131,7 @@ private:
     // The context's viewport and scissor box over the window's pixels, and
     // the initialization event: on the first exposure and on a new scale.
     void startScene();
+    void passPointerThroughContainer();
     void raiseEvent(void (VornCtl::*event)(), const char* eventName);
     void ensureGlut();
 

@@ -140,6 +140,26 @@ QImage serverPixels(QWidget& window)
     return window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+// The pointer moved over the view to a position in its own (logical) pixels.
+void hover(QWidget* view, QPointF at, QEvent::Type type = QEvent::MouseMove, Qt::MouseButton button = Qt::NoButton)
+{
+    const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
+    QMouseEvent event(type, at, view->mapToGlobal(at), button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(view, &event);
+}
+
+// The X server's pointer moved (or its first button clicked) as a mouse does,
+// over a point of the view in its own (logical) pixels.
+void xPointer(QWidget* view, QPointF at, bool click = false)
+{
+    const QPointF root = view->mapToGlobal(at) * view->devicePixelRatioF();
+    QStringList arguments{QStringLiteral("mousemove"), QString::number(std::lround(root.x())),
+                          QString::number(std::lround(root.y()))};
+    if (click)
+        arguments << QStringLiteral("click") << QStringLiteral("1");
+    ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), arguments), 0);
+}
+
 // Where a grid point lands on the window, worked out independently of the
 // scene code from the default view (perspective, zoom 1.5, angles 35/0/25).
 QPointF projectedPoint(QVector3D point, QSize size, int drawMin, int drawMax)
@@ -260,6 +280,59 @@ TEST_F(WindowTest, StatusAndHelpShowTheirWholeTextFromTheStart)
         const int inBox = brightPixels(shown->grab().toImage().scaled(shown->size()));
         EXPECT_GT(inBox, 100);
         EXPECT_GT(onScreen, inBox / 2) << "the box is hidden on screen";
+    }
+
+    // The lines beside the help, at the design size and down to 320 x 240:
+    // inside the window, clear of the help box and of each other, each text
+    // whole (wrapped) or shortened with its whole text in its tooltip; and
+    // on the screen, over the view. The status line keeps its place.
+    device.send("<1,1,5;2,2,40000>"); // a refusal lengthens the health line
+    ASSERT_TRUE(waitFor([&] { return health().find("1 refused (last: ") != std::string::npos; })) << health();
+    for (QAction* action : window->viewMenu()->actions())
+        if (action->text().startsWith(QStringLiteral("Set baseline"))
+            || action->text().startsWith(QStringLiteral("Show difference")))
+            action->trigger();
+    meshscope::MeasureView& measure = window->measure();
+    for (const QSize size : {QSize(frmVimo::designWidth, frmVimo::designHeight), QSize(400, 300), QSize(320, 240)}) {
+        SCOPED_TRACE(size.width());
+        window->resize(size);
+        ASSERT_TRUE(waitFor([&] { return window->size() == size; }));
+        hover(window->viewport(), QPointF(size.width() / 2.0, size.height() / 2.0));
+        measure.say(QStringLiteral("Saved the picture to /home/someone/measurements/2026/december/meshscope-"
+                                   "20261209-181500.png"));
+        ASSERT_TRUE(nextFrame());
+        EXPECT_EQ(box->geometry(), QRect(600, 0, 473, 33));
+        const QRect windowArea(QPoint(0, 0), size);
+        const QImage shown = windowtest::settled([&] { return screenOf(*window); });
+        std::vector<QRect> taken{help->geometry()};
+        int lines = 0;
+        for (QLabel* line : {measure.healthBox(), measure.readoutBox(), measure.differenceBox(), measure.noteBox()}) {
+            const QString text = meshscope::MeasureView::lineText(line);
+            if (!line->isVisible() || text.isEmpty())
+                continue;
+            SCOPED_TRACE(text.toStdString());
+            ++lines;
+            const QRect area(line->mapTo(window.get(), QPoint(0, 0)), line->size());
+            EXPECT_TRUE(windowArea.contains(area))
+                << area.x() << "," << area.y() << " " << area.width() << "x" << area.height();
+            for (const QRect& other : taken)
+                EXPECT_FALSE(area.intersects(other));
+            taken.push_back(area);
+            const QRect room = line->contentsRect();
+            const QRect needed = line->fontMetrics().boundingRect(room, Qt::TextWordWrap, line->text());
+            EXPECT_LE(needed.width(), room.width());
+            EXPECT_LE(needed.height(), room.height());
+            if (line->text() != text) {
+                EXPECT_EQ(line->toolTip(), text) << line->text().toStdString();
+            }
+            const QColor ground = line->palette().color(QPalette::Window);
+            int groundShown = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    groundShown += shown.pixelColor(x, y) == ground;
+            EXPECT_GT(groundShown, area.width() * area.height() / 2) << "the line is hidden on screen";
+        }
+        EXPECT_GE(lines, 3);
     }
 }
 
@@ -903,11 +976,11 @@ std::string meshgridOf(const std::string& stream, QStringList arguments = {})
 QImage withoutStatusLine(frmVimo& window, QImage image)
 {
     const qreal ratio = image.devicePixelRatio();
-    // The lines that say the moment, the source and its problems, not the surface.
+    // The lines that say the moment, the source, its problems and the pointer's cell, not the surface.
     for (const QWidget* box :
          {static_cast<QWidget*>(window.statusBox()), static_cast<QWidget*>(window.lookBackBar().sliderPanel()),
           static_cast<QWidget*>(window.measure().healthBox()), static_cast<QWidget*>(window.measure().noteBox()),
-          static_cast<QWidget*>(window.problemBox())}) {
+          static_cast<QWidget*>(window.measure().readoutBox()), static_cast<QWidget*>(window.problemBox())}) {
         // The note and the problem box keep their places while hidden: one
         // window may show them where another does not.
         if (!box->isVisible() && box != window.measure().noteBox() && box != window.problemBox())
@@ -970,6 +1043,23 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
     EXPECT_TRUE(bar.sliderLabel()->text().endsWith(QStringLiteral(" s ago")))
         << bar.sliderLabel()->text().toStdString();
     EXPECT_GT(windowtest::changedShare(frozen, withoutStatusLine(*window, picture())), 0.01);
+    // Its sample marks and the read-out's nearest point and unsmoothed height
+    // are that frame's (the third sent), not the line's newest.
+    {
+        const meshscope::ViewerState& shown = bar.lookBack().shownState(state());
+        const int points[4][3] = {{24, 20, 10}, {70, 38, 40}, {50, 90, 14}, {25, 60, 15}};
+        ASSERT_TRUE(shown.interpolated.valid);
+        ASSERT_EQ(shown.interpolated.lastPoint, 3);
+        for (std::size_t p = 0; p < 4; ++p)
+            EXPECT_EQ(std::make_tuple(shown.interpolated.ptX[p], shown.interpolated.ptY[p], shown.interpolated.ptZ[p]),
+                      std::make_tuple(points[p][0], points[p][1], points[p][2]))
+                << p;
+        const auto cell = meshscope::readCell(shown, 70, 38);
+        ASSERT_TRUE(cell && cell->nearest);
+        EXPECT_EQ(std::make_tuple(cell->nearest->column, cell->nearest->row, cell->nearest->height),
+                  std::make_tuple(70, 38, 40));
+        EXPECT_EQ(cell->rawHeight, 40);
+    }
 
     // The slider scrubs; Ctrl+Home is the oldest frame, Ctrl+End live.
     bar.slider()->setValue(7);
@@ -990,15 +1080,59 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
         ADD_FAILURE() << "no menu item " << text.toStdString();
         return window->viewMenu()->actions().constFirst();
     };
+    QLabel* differenceLine = window->measure().differenceBox();
     item(QStringLiteral("Set baseline"))->trigger();
+    ASSERT_TRUE(nextFrame());
+    EXPECT_FALSE(differenceLine->isVisible());
     item(QStringLiteral("Show difference"))->trigger();
     meshscope::ViewerState& difference = bar.lookBack().shownState(state());
     for (int x = difference.drawMinX; x <= difference.drawMaxX; ++x)
         for (int y = difference.drawMinY; y <= difference.drawMaxY; ++y)
             ASSERT_EQ(difference.heights[x][y], 0.0f) << x << ' ' << y;
+    // A line under the read-out says what is drawn, in the window and in its
+    // pictures; a baseline taken from another source stays and keeps its name.
+    const QString said
+        = QStringLiteral("difference from the baseline of %1 taken at ").arg(QString::fromStdString(device.path()));
+    ASSERT_TRUE(waitFor([&] { return differenceLine->isVisible(); }));
+    EXPECT_TRUE(QRegularExpression(QRegularExpression::escape(said) + QStringLiteral("\\d\\d:\\d\\d:\\d\\d$"))
+                    .match(meshscope::MeasureView::lineText(differenceLine))
+                    .hasMatch())
+        << differenceLine->text().toStdString();
+    const QRect lineArea(differenceLine->mapTo(window.get(), QPoint(0, 0)), differenceLine->size());
+    EXPECT_GE(lineArea.top(), window->measure().readoutBox()->geometry().bottom());
+    const QImage onScreen = windowtest::settled([&] { return serverPixels(*window); });
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    QTest::keyClick(window->viewport(), Qt::Key_C, Qt::ControlModifier);
+    ASSERT_TRUE(waitFor([&] { return !clipboard->image().isNull(); }));
+    const QImage copied = clipboard->image().convertToFormat(QImage::Format_RGB32);
+    const double ratio = window->devicePixelRatioF();
+    const QRect pixels = QRectF(QPointF(lineArea.topLeft()) * ratio, QSizeF(lineArea.size()) * ratio).toRect();
+    const QImage lineShown = onScreen.copy(pixels);
+    EXPECT_EQ(copied.copy(pixels), lineShown);
+    if (const QString grabs = qEnvironmentVariable("MESHSCOPE_TEST_GRABS"); !grabs.isEmpty())
+        onScreen.save(grabs + QStringLiteral("/difference.png"));
+    const QColor ground = differenceLine->palette().color(QPalette::Window);
+    int lettering = 0;
+    for (int y = 0; y < lineShown.height(); ++y)
+        for (int x = 0; x < lineShown.width(); ++x)
+            lettering += lineShown.pixelColor(x, y) != ground;
+    EXPECT_GT(lettering, 100);
+    FakeDevice other;
+    window->switchSource(QString::fromStdString(other.path()));
+    sent.push_back(distinctFrame(9));
+    stream += sent.back();
+    other.send(sent.back());
+    ASSERT_TRUE(waitFor([&] { return history.size() == sent.size(); }));
+    ASSERT_TRUE(nextFrame());
+    EXPECT_TRUE(bar.lookBack().differenceShown());
+    EXPECT_TRUE(meshscope::MeasureView::lineText(differenceLine).startsWith(said))
+        << differenceLine->text().toStdString();
 
     // Export surface... writes what is shown (here as the file its dialog chose).
     item(QStringLiteral("Clear baseline"))->trigger();
+    ASSERT_TRUE(nextFrame());
+    EXPECT_FALSE(differenceLine->isVisible());
     StderrCapture errors;
     const QString exported = recordDir.filePath(QStringLiteral("surface.csv"));
     bar.exportTo(exported);
@@ -1313,14 +1447,6 @@ TEST_F(WindowTest, ClosingTheWindowClosesAnOpenPortOnly)
 
 namespace {
 
-// The pointer moved over the view to a position in its own (logical) pixels.
-void hover(QWidget* view, QPointF at, QEvent::Type type = QEvent::MouseMove, Qt::MouseButton button = Qt::NoButton)
-{
-    const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
-    QMouseEvent event(type, at, view->mapToGlobal(at), button, held, Qt::NoModifier);
-    QCoreApplication::sendEvent(view, &event);
-}
-
 int countOf(const std::string& text, const std::string& needle)
 {
     int n = 0;
@@ -1352,6 +1478,72 @@ TEST_F(WindowTest, ReadoutNamesTheCellGlDrewUnderThePointer)
     type(' '); // a still picture
     VornCtl* view = window->viewport();
     const auto readout = [&] { return window->measure().readoutBox()->text(); };
+    // The middle of the peak's cell as the view shows it, in the view's logical pixels.
+    const auto peakAt = [&]() -> std::optional<QPointF> {
+        const auto& matrices = *window->measure().lastView();
+        QPointF sum;
+        int found = 0;
+        for (int py = 0; py < matrices.viewport[3]; py += 2)
+            for (int px = 0; px < matrices.viewport[2]; px += 2) {
+                const auto cell = meshscope::pickAt(state(), matrices, px + 0.5, py + 0.5);
+                if (cell && cell->column == 66 && cell->row == 66 && cell->part == meshscope::PickedPart::surface) {
+                    sum += QPointF(px + 0.5, matrices.viewport[3] - py - 0.5);
+                    ++found;
+                }
+            }
+        if (found == 0)
+            return std::nullopt;
+        return sum / found / view->devicePixelRatioF();
+    };
+
+    {
+        // Seen from straight above, with the view's ground on either side.
+        state().rotation[0] = 90;
+        state().rotation[2] = 0;
+        type('q');
+        ASSERT_TRUE(nextFrame());
+        ASSERT_TRUE(window->measure().lastView());
+        const auto& matrices = *window->measure().lastView();
+        const std::optional<QPointF> peak = peakAt();
+        ASSERT_TRUE(peak);
+        // The X server's own pointer: at rest over the peak, the read-out names its
+        // cell; over the background, and over the help box, it names none.
+        const auto says = [&](const QString& start) { return waitFor([&] { return readout().startsWith(start); }); };
+        std::optional<QPointF> background;
+        for (int py = 4; py < matrices.viewport[3] && !background; py += 4)
+            for (int px = 4; px < matrices.viewport[2] && !background; px += 4) {
+                const QPointF at(px / view->devicePixelRatioF(),
+                                 (matrices.viewport[3] - py) / view->devicePixelRatioF());
+                if (!meshscope::pickAt(state(), matrices, px, py) && px > matrices.viewport[2] / 2
+                    && py > matrices.viewport[3] / 2)
+                    background = at;
+            }
+        ASSERT_TRUE(background);
+        xPointer(view, *peak);
+        EXPECT_TRUE(says(QStringLiteral("cell 66, 66: "))) << readout().toStdString();
+        if (const QString grabs = qEnvironmentVariable("MESHSCOPE_TEST_GRABS"); !grabs.isEmpty())
+            windowtest::settled([&] { return serverPixels(*window); }).save(grabs + QStringLiteral("/readout.png"));
+        xPointer(view, *background);
+        EXPECT_TRUE(waitFor([&] { return readout().isEmpty(); })) << readout().toStdString();
+        xPointer(view, *peak);
+        EXPECT_TRUE(says(QStringLiteral("cell 66, 66: "))) << readout().toStdString();
+        const QPointF overHelp = view->mapFromGlobal(window->commandsBox()->mapToGlobal(QPointF(60, 80)));
+        xPointer(view, overHelp);
+        EXPECT_TRUE(waitFor([&] { return readout().isEmpty(); })) << readout().toStdString();
+        // A click pins the peak; the next, elsewhere, lets it go and the read-out
+        // follows the pointer again.
+        xPointer(view, *peak, true);
+        EXPECT_TRUE(says(QStringLiteral("pinned cell 66, 66: "))) << readout().toStdString();
+        const QPointF aside = *peak + QPointF(-60, 30);
+        xPointer(view, aside, true);
+        EXPECT_TRUE(waitFor([&] { return !readout().startsWith(QStringLiteral("pinned")); }))
+            << readout().toStdString();
+        xPointer(view, *peak);
+        EXPECT_TRUE(says(QStringLiteral("cell 66, 66: "))) << readout().toStdString();
+        xPointer(view, overHelp);
+        ASSERT_TRUE(waitFor([&] { return readout().isEmpty(); }));
+    }
+
     struct View {
         const char* name;
         float x, z;
@@ -1415,16 +1607,9 @@ TEST_F(WindowTest, ReadoutNamesTheCellGlDrewUnderThePointer)
     state().rotation[2] = 0;
     type('q');
     ASSERT_TRUE(nextFrame());
-    const auto& matrices = *window->measure().lastView();
-    std::optional<QPointF> peak;
-    for (int py = 0; py < matrices.viewport[3] && !peak; py += 2)
-        for (int px = 0; px < matrices.viewport[2] && !peak; px += 2) {
-            const auto cell = meshscope::pickAt(state(), matrices, px + 0.5, py + 0.5);
-            if (cell && cell->column == 66 && cell->row == 66 && cell->part == meshscope::PickedPart::surface)
-                peak = QPointF((px + 0.5) / view->devicePixelRatioF(),
-                               (matrices.viewport[3] - py - 0.5) / view->devicePixelRatioF());
-        }
+    std::optional<QPointF> peak = peakAt();
     ASSERT_TRUE(peak);
+
     hover(view, *peak);
     EXPECT_TRUE(readout().startsWith(QStringLiteral("cell 66, 66: "))) << readout().toStdString();
     EXPECT_TRUE(readout().contains(QStringLiteral(" drawn, 70 unsmoothed; nearest point 66, 66 at 70, 0 cells away")))

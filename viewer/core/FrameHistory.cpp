@@ -68,7 +68,7 @@ ViewerState& scratchState()
 
 } // namespace
 
-DrawnSurface frameSurface(const HistoryFrame& frame, std::int16_t smoothLevel)
+DrawnSurface frameSurface(const HistoryFrame& frame, std::int16_t smoothLevel, FrameReadings* readings)
 {
     ViewerState& scratch = scratchState();
     NullHost host;
@@ -78,6 +78,10 @@ DrawnSurface frameSurface(const HistoryFrame& frame, std::int16_t smoothLevel)
     scratch.ptY = frame.ptY;
     scratch.ptZ = frame.ptZ;
     DoInterpolation(scratch, host);
+    if (readings) {
+        readings->points = scratch.interpolated;
+        readings->rawHeights = scratch.rawHeights;
+    }
     return drawnSurface(scratch);
 }
 

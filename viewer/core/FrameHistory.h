@@ -58,9 +58,17 @@ private:
     std::uint64_t next_ = 1; // number the next frame gets
 };
 
+// What the viewer holds beside a frame's drawn surface: the frame's points and
+// the unsmoothed grid they were interpolated into.
+struct FrameReadings {
+    InterpolatedFrame points;
+    HeightGrid rawHeights{};
+};
+
 // The grid the viewer draws for a frame at a smoothing width: its points
-// interpolated and smoothed by the viewer's own rules.
-DrawnSurface frameSurface(const HistoryFrame& frame, std::int16_t smoothLevel);
+// interpolated and smoothed by the viewer's own rules; readings, when given,
+// gets the frame's points and unsmoothed grid.
+DrawnSurface frameSurface(const HistoryFrame& frame, std::int16_t smoothLevel, FrameReadings* readings = nullptr);
 
 // The grid the viewer draws for a raw grid and data extent at a smoothing width.
 DrawnSurface smoothedSurface(const ViewerState& source, std::int16_t smoothLevel);

@@ -127,9 +127,15 @@ DrawnSurface LookBack::heldSurface(const ViewerState& live)
 {
     const std::uint64_t key = frame_.value_or(0);
     if (!rebuilt_ || rebuilt_->frame != key || rebuilt_->smoothLevel != live.smoothLevel) {
-        DrawnSurface surface
-            = frame_ ? frameSurface(history_.at(*frame_), live.smoothLevel) : smoothedSurface(*held_, live.smoothLevel);
-        rebuilt_ = Rebuilt{key, live.smoothLevel, std::move(surface)};
+        std::shared_ptr<FrameReadings> readings;
+        DrawnSurface surface;
+        if (frame_) {
+            readings = std::make_shared<FrameReadings>();
+            surface = frameSurface(history_.at(*frame_), live.smoothLevel, readings.get());
+        } else {
+            surface = smoothedSurface(*held_, live.smoothLevel);
+        }
+        rebuilt_ = Rebuilt{key, live.smoothLevel, std::move(surface), std::move(readings)};
     }
     return rebuilt_->surface;
 }
@@ -164,6 +170,14 @@ ViewerState& LookBack::shownState(ViewerState& live)
     else
         *shown_ = live;
     showSurface(*shown_, shownSurface(live));
+    // The marks and the read-out of a frozen picture are its frame's, not the line's.
+    if (frozen_ && rebuilt_ && rebuilt_->readings) {
+        shown_->interpolated = rebuilt_->readings->points;
+        shown_->rawHeights = rebuilt_->readings->rawHeights;
+    } else if (frozen_ && held_) {
+        shown_->interpolated = held_->interpolated;
+        shown_->rawHeights = held_->rawHeights;
+    }
     return *shown_;
 }
 

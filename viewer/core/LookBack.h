@@ -59,7 +59,8 @@ public:
     // baseline, levelled as set.
     DrawnSurface shownSurface(const ViewerState& live);
     // live itself while nothing is held or compared; otherwise a copy of live
-    // (so its view, colours and keys) carrying shownSurface().
+    // (so its view, colours and keys) carrying shownSurface() and, while
+    // frozen, the held frame's points and unsmoothed grid.
     ViewerState& shownState(ViewerState& live);
     // Grows whenever what is shown changes for a reason live's own counters miss.
     std::uint64_t revision() const { return revision_; }
@@ -84,6 +85,7 @@ private:
         std::uint64_t frame = 0;
         std::int16_t smoothLevel = 0;
         DrawnSurface surface;
+        std::shared_ptr<const FrameReadings> readings; // a history frame's; the held grid keeps its own
     };
     std::optional<Rebuilt> rebuilt_;
     std::uint64_t revision_ = 0;

@@ -88,10 +88,7 @@ void LookBackBar::addMenuItems(QMenu& menu)
     add(tr("Oldest frame"), QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { toOldest(); });
     add(tr("Live"), QKeySequence(Qt::CTRL | Qt::Key_End), [this] { goLive(); });
     menu.addSeparator();
-    add(tr("Set baseline"), {}, [this] {
-        lookBack_.setBaseline(live_);
-        showChange();
-    });
+    add(tr("Set baseline"), {}, [this] { setBaseline(); });
     differenceAction_ = add(tr("Show difference"), {}, [this] {
         lookBack_.setDifferenceShown(!lookBack_.differenceShown());
         showChange();
@@ -205,6 +202,22 @@ void LookBackBar::refreshAge()
         return;
     }
     label_->setText(QString::fromStdString(agoText(nowMs() - history.at(*shown).arrivalMs)));
+}
+
+void LookBackBar::setBaseline()
+{
+    lookBack_.setBaseline(live_);
+    baselineSource_ = sourceName_ ? sourceName_() : QString();
+    baselineTime_ = QTime::currentTime();
+    showChange();
+}
+
+QString LookBackBar::differenceText() const
+{
+    if (!lookBack_.differenceShown())
+        return {};
+    return tr("difference from the baseline of %1 taken at %2")
+        .arg(baselineSource_, baselineTime_.toString(QStringLiteral("HH:mm:ss")));
 }
 
 void LookBackBar::exportTo(const QString& path)

@@ -12,6 +12,10 @@
 #include <QObject>
 #include <QRect>
 #include <QString>
+#include <QTime>
+
+#include <functional>
+#include <utility>
 
 class QAction;
 class QKeyEvent;
@@ -41,11 +45,17 @@ public:
     void place(int left, int bottom, int width);
     // The slider's label, said again as time goes by.
     void refreshAge();
+    // How the source is named when a baseline is taken from it.
+    void setSourceName(std::function<QString()> name) { sourceName_ = std::move(name); }
+    // While a difference is shown, what it is the difference from; empty otherwise.
+    QString differenceText() const;
 
     void freeze();
     void goLive();
     void step(int frames);
     void toOldest();
+    // The surface drawn now becomes the baseline, with the source it came from.
+    void setBaseline();
     // Writes the surface shown now to path; a failure is a problem.
     void exportTo(const QString& path);
     // Opens the save dialog of Export surface...
@@ -78,6 +88,9 @@ private:
     QAction* clearBaselineAction_ = nullptr;
     bool updatingSlider_ = false;
     QRect place_;
+    std::function<QString()> sourceName_;
+    QString baselineSource_; // where the baseline was taken, and when
+    QTime baselineTime_;
 };
 
 } // namespace meshscope

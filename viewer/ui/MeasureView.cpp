@@ -3,6 +3,7 @@
 #include "VornCtl.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -14,6 +15,11 @@
 namespace meshscope {
 
 namespace {
+
+constexpr int lineHeight = 17;
+constexpr int boxWidth = 560;
+constexpr int lineMargin = 6;       // left and right, inside each line
+constexpr int narrowestLines = 150; // beside the help box; narrower, they go under it
 
 QFont boxFont()
 {
@@ -29,7 +35,7 @@ QLabel* boxLine(QWidget* window, const QString& name)
     auto* label = new QLabel(window);
     label->setObjectName(name);
     label->setFont(boxFont());
-    label->setContentsMargins(6, 0, 6, 0);
+    label->setContentsMargins(lineMargin, 0, lineMargin, 0);
     const QPalette system = QApplication::palette();
     QPalette palette = label->palette();
     palette.setColor(QPalette::Window, system.color(QPalette::Active, QPalette::WindowText));
@@ -40,9 +46,6 @@ QLabel* boxLine(QWidget* window, const QString& name)
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     return label;
 }
-
-constexpr int lineHeight = 17;
-constexpr int boxWidth = 560;
 
 } // namespace
 
@@ -118,27 +121,28 @@ MeasureView::MeasureView(QWidget* window, VornCtl* viewport, std::function<const
     : QObject(window), window_(window), viewport_(viewport), shown_(std::move(shown)), lineOpen_(std::move(lineOpen)),
       paused_(std::move(paused)), readout_(boxLine(window, QStringLiteral("readout"))),
       health_(boxLine(window, QStringLiteral("health"))), note_(boxLine(window, QStringLiteral("note"))),
-      scale_(new ColorScaleStrip(window))
+      difference_(boxLine(window, QStringLiteral("difference"))), scale_(new ColorScaleStrip(window))
 {
     clock_.start();
     scale_->hide();
     note_->hide();
+    difference_->hide();
     viewport_->setMouseTracking(true);
     refresh_.setInterval(refreshMs);
     connect(&refresh_, &QTimer::timeout, this, &MeasureView::refresh);
     refresh_.start();
     noteTimer_.setSingleShot(true);
     noteTimer_.setInterval(noteMs);
-    connect(&noteTimer_, &QTimer::timeout, note_, &QWidget::hide);
-    // Application-wide and installed after the window's input, so it runs
-    // first: that input consumes the viewport's presses and drags.
-    qApp->installEventFilter(this);
+    connect(&noteTimer_, &QTimer::timeout, this, [this] {
+        note_->hide();
+        placeLines();
+    });
+    // The viewport's own filter: the window's input lets the left button's
+    // events through, so this sees them whichever filter came first.
+    viewport_->installEventFilter(this);
 }
 
-MeasureView::~MeasureView()
-{
-    qApp->removeEventFilter(this);
-}
+MeasureView::~MeasureView() = default;
 
 bool MeasureView::eventFilter(QObject* watched, QEvent* event)
 {
@@ -152,24 +156,94 @@ double MeasureView::now() const
     return static_cast<double>(clock_.nsecsElapsed()) / 1e9;
 }
 
-void MeasureView::place(const QRect& statusBox, const QSize& window)
+void MeasureView::place(const QRect& statusBox, const QRect& helpBox, const QSize& window)
 {
-    const int right = statusBox.right() + 1;
-    const int left = std::max(right - boxWidth, 0);
-    int top = statusBox.bottom() + 1;
-    for (QLabel* line : {health_, readout_, note_}) {
-        line->setGeometry(left, top, right - left, lineHeight);
-        top += lineHeight;
-    }
-    // The scale stands below the boxes and above the problem box's place.
-    const int scaleTop = top + 8;
-    const int scaleBottom = std::max(window.height() - 120, scaleTop + 60);
-    scaleGeometry_ = QRect(window.width() - ColorScaleStrip::boxWidth, scaleTop, ColorScaleStrip::boxWidth,
-                           scaleBottom - scaleTop);
-    scale_->setGeometry(scaleGeometry_);
-    for (QWidget* box : {static_cast<QWidget*>(health_), static_cast<QWidget*>(readout_), static_cast<QWidget*>(note_),
-                         static_cast<QWidget*>(scale_)})
+    statusBox_ = statusBox;
+    helpBox_ = helpBox;
+    windowSize_ = window;
+    placeLines();
+    for (QWidget* box :
+         {static_cast<QWidget*>(health_), static_cast<QWidget*>(readout_), static_cast<QWidget*>(difference_),
+          static_cast<QWidget*>(note_), static_cast<QWidget*>(scale_)})
         box->raise();
+}
+
+QString MeasureView::lineText(const QLabel* line)
+{
+    return line->toolTip().isEmpty() ? line->text() : line->toolTip();
+}
+
+void MeasureView::setLine(QLabel* line, const QString& text)
+{
+    if (lineText(line) == text)
+        return;
+    line->setText(text);
+    line->setToolTip({});
+    placeLines();
+}
+
+// Below the status line's right end and beside the help box while there is
+// room, else under the help box; never past the window's right or lower
+// edge. A line wraps at its width; one that cannot fit below the others is
+// shortened to one line, its whole text in its tooltip.
+void MeasureView::placeLines()
+{
+    if (windowSize_.isEmpty())
+        return;
+    int right = std::min(statusBox_.right() + 1, windowSize_.width());
+    int left = std::max(right - boxWidth, helpBox_.right() + 1);
+    int top = statusBox_.bottom() + 1;
+    if (right - left < narrowestLines) {
+        left = 0;
+        right = std::min(windowSize_.width(), boxWidth);
+        top = helpBox_.bottom() + 1;
+    }
+    const int width = right - left;
+    const int room = std::max(width - 2 * lineMargin, 1);
+    for (QLabel* line : {health_, readout_, difference_, note_}) {
+        if (line->isHidden())
+            continue;
+        const QString text = lineText(line);
+        const QFontMetrics metrics(line->font());
+        const QRect wrapped = metrics.boundingRect(QRect(0, 0, room, 1 << 20), Qt::TextWordWrap, text);
+        int height = std::max(wrapped.height(), lineHeight);
+        const bool fits = wrapped.width() <= room && top + height <= windowSize_.height();
+        line->setWordWrap(fits);
+        if (fits) {
+            line->setText(text);
+            line->setToolTip({});
+        } else {
+            line->setText(metrics.elidedText(text, Qt::ElideRight, room));
+            line->setToolTip(text);
+            height = lineHeight;
+        }
+        // A shortened line takes the pointer, so its tooltip can show.
+        line->setAttribute(Qt::WA_TransparentForMouseEvents, fits);
+        if (line->geometry() != QRect(left, top, width, height))
+            line->setGeometry(left, top, width, height);
+        top += height;
+    }
+    // The scale stands below the lines and above the problem box's place.
+    const int scaleTop = std::max(top, statusBox_.bottom() + 1 + 3 * lineHeight) + 8;
+    const int scaleBottom = std::max(windowSize_.height() - 120, scaleTop + 60);
+    const QRect scale(windowSize_.width() - ColorScaleStrip::boxWidth, scaleTop, ColorScaleStrip::boxWidth,
+                      scaleBottom - scaleTop);
+    if (scale != scaleGeometry_) {
+        scaleGeometry_ = scale;
+        scale_->setGeometry(scaleGeometry_);
+    }
+}
+
+void MeasureView::showDifference(const QString& text)
+{
+    const bool shown = !text.isEmpty();
+    setLine(difference_, text);
+    if (difference_->isHidden() != shown)
+        return;
+    difference_->setVisible(shown);
+    if (shown)
+        difference_->raise();
+    placeLines();
 }
 
 void MeasureView::afterPaint()
@@ -254,8 +328,7 @@ void MeasureView::readOut()
     QString text;
     if (cell)
         text = (pinned_ ? QStringLiteral("pinned ") : QString()) + QString::fromStdString(readoutText(*cell));
-    if (readout_->text() != text)
-        readout_->setText(text);
+    setLine(readout_, text);
 }
 
 void MeasureView::notePoll(const PollTick& tick)
@@ -275,9 +348,10 @@ void MeasureView::lineOpened(const QString& port, int baudRate)
 
 void MeasureView::say(const QString& text, bool standing)
 {
-    note_->setText(text);
     note_->show();
     note_->raise();
+    setLine(note_, text);
+    placeLines();
     noteStands_ = standing;
     if (standing)
         noteTimer_.stop();
@@ -293,8 +367,7 @@ void MeasureView::refresh()
     linePaused(healthState_, paused_(), t);
     lineStandsOpen(healthState_, open);
     const QString text = QString::fromStdString(healthText(healthState_, t));
-    if (health_->text() != text)
-        health_->setText(text);
+    setLine(health_, text);
     const auto quiet = meshscope::quietProblem(healthState_, open, t);
     const QString said = quiet ? QString::fromStdString(*quiet) : QString();
     if (said != quietSaid_) {

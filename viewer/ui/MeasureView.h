@@ -65,14 +65,17 @@ public:
     // After every paint: the matrices it used, and whatever follows the picture.
     void afterPaint();
     ~MeasureView() override;
-    // Places the boxes: below the status line's right end, and at the view's right edge.
-    void place(const QRect& statusBox, const QSize& window);
+    // Places the boxes: the lines below the status line's right end, beside
+    // the help box and inside the window; the scale at the view's right edge.
+    void place(const QRect& statusBox, const QRect& helpBox, const QSize& window);
 
     void notePoll(const PollTick& tick);
     void lineOpened(const QString& port, int baudRate);
     // A note in the box for a few seconds (what Ctrl+S did, say); a standing
     // one stays until the line changes.
     void say(const QString& text, bool standing = false);
+    // The line under the read-out that says a difference is shown; empty hides it.
+    void showDifference(const QString& text);
 
     void setScaleShown(bool shown);
     bool scaleShown() const { return scale_->isVisible(); }
@@ -80,6 +83,9 @@ public:
     QLabel* readoutBox() const { return readout_; }
     QLabel* healthBox() const { return health_; }
     QLabel* noteBox() const { return note_; }
+    QLabel* differenceBox() const { return difference_; }
+    // A line's whole text, also when the line shows it shortened.
+    static QString lineText(const QLabel* line);
     ColorScaleStrip* colorScale() const { return scale_; }
     const std::optional<ViewMatrices>& lastView() const { return view_; }
     const LineHealth& health() const { return healthState_; }
@@ -90,8 +96,8 @@ public:
     static constexpr int refreshMs = 250;
 
 protected:
-    // The viewport's mouse, seen before the window's input takes it:
-    // hovering reads out, a click without a drag pins. Consumes nothing.
+    // The viewport's mouse: hovering reads out, a click without a drag pins.
+    // Consumes nothing.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
@@ -102,6 +108,9 @@ private:
     void viewportMouse(QEvent* event);
     void readOut();
     void refresh();
+    void setLine(QLabel* line, const QString& text);
+    // The lines wrapped to the room they have, one under the other, then the scale below them.
+    void placeLines();
 
     QWidget* window_;
     VornCtl* viewport_;
@@ -111,6 +120,7 @@ private:
     QLabel* readout_;
     QLabel* health_;
     QLabel* note_;
+    QLabel* difference_;
     ColorScaleStrip* scale_;
     QTimer refresh_;
     QTimer noteTimer_;
@@ -119,6 +129,9 @@ private:
     QString quietSaid_;
     bool noteStands_ = false;
     QRect scaleGeometry_;
+    QRect statusBox_;
+    QRect helpBox_;
+    QSize windowSize_;
     std::optional<ViewMatrices> view_;
     std::optional<QPointF> pointer_; // device pixels in the viewport, GL's y upwards
     std::optional<QPointF> pressedAt_;

@@ -106,6 +106,8 @@ bool WindowInput::onViewportMouse(QEvent* event)
     case QEvent::MouseButtonRelease: {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const QPoint at = mouse->position().toPoint();
+        // The left button's events go on to the viewport's other watchers
+        // (the read-out's clicks), whichever filter was installed first.
         if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
             startDrag(drag_, at.x(), at.y());
         else if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton))
@@ -117,7 +119,7 @@ bool WindowInput::onViewportMouse(QEvent* event)
             viewMenu_->popup(mouse->globalPosition().toPoint());
         else
             return false;
-        return true;
+        return event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton;
     }
     case QEvent::ContextMenu: {
         // The right button's press has already opened the menu; the menu key has not.

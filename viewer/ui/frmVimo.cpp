@@ -109,6 +109,7 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
         [this] { return ms_Comm.PortOpen() && !ms_Comm.ended(); }, [this] { return !pollTimerEnabled(); });
     saving_->setOnDone([this](const QString& said) { measure_->say(said); });
     connect(&ms_Comm, &InputLine::captureEnded, measure_, [this](const QString& text) { measure_->say(text, true); });
+    lookBackBar_->setSourceName([this] { return QString::fromStdString(measure_->health().port); });
     addMeasureMenus();
     // The no-data problem stands in the box while no problem of the line does;
     // a problem the line says takes its place.
@@ -195,7 +196,7 @@ void frmVimo::setScaleShown(bool shown)
 {
     if (scaleAction_->isChecked() != shown)
         scaleAction_->setChecked(shown); // runs this again through toggled
-    measure_->place(txtStatus->geometry(), size());
+    measure_->place(txtStatus->geometry(), txtCommands->geometry(), size());
     measure_->setScaleShown(shown);
 }
 
@@ -305,7 +306,7 @@ void frmVimo::placeBoxes()
     txtStatus->setGeometry(600, 0, 473, 33);
     txtCommands->setGeometry(0, 0, 153, 169);
     txtOut->keepAtTheBottom();
-    measure_->place(txtStatus->geometry(), size());
+    measure_->place(txtStatus->geometry(), txtCommands->geometry(), size());
     statistics_->place(txtCommands->geometry());
     placeHistoryPanel();
     // Boxes whose place in logical pixels stays the same still need their
@@ -470,6 +471,7 @@ void frmVimo::onPaint()
     if (statistics_->isVisible())
         followStatistics();
     frameTimes_.paintEnded();
+    measure_->showDifference(lookBackBar_->differenceText());
 }
 
 // A re-take of the last frame leaves the grid as it was and asks for nothing.
