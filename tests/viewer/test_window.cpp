@@ -1647,17 +1647,19 @@ TEST_F(WindowTest, ColorScaleShowsTheMappingsColoursAndFollowsC)
     type(' ');
     auto* scale = window->measure().colorScale();
     EXPECT_FALSE(scale->isVisible()); // off at start
-    QAction* show = nullptr;
-    for (QAction* action : window->viewMenu()->actions())
-        if (action->text() == QStringLiteral("Show colour scale"))
-            show = action;
-    ASSERT_TRUE(show);
-    show->trigger();
+    const auto item = [&](QMenu& menu, const QString& text) {
+        for (QAction* action : menu.actions())
+            if (action->text() == text)
+                return action;
+        ADD_FAILURE() << "no menu item " << text.toStdString();
+        return menu.actions().constFirst();
+    };
+    item(*window->viewMenu(), QStringLiteral("Show colour scale"))->trigger();
     ASSERT_TRUE(scale->isVisible());
-    for (const std::int16_t mode : {1, 2}) {
-        SCOPED_TRACE(mode);
+    // The strip at each tick and between ticks shows the colour that height gets.
+    const auto expectStripColours = [&](std::int16_t mode, const std::optional<meshscope::FittedColours>& fit) {
         ASSERT_TRUE(nextFrame());
-        ASSERT_TRUE(waitFor([&] { return scale->colorMode() == mode; }));
+        ASSERT_TRUE(waitFor([&] { return scale->colorMode() == mode && scale->fittedColours() == fit; }));
         const QImage shown = windowtest::settled([&] { return serverPixels(*window); }); // the strip's own paint
         const double ratio = window->devicePixelRatioF();
         const auto& ticks = scale->ticks();
@@ -1670,13 +1672,48 @@ TEST_F(WindowTest, ColorScaleShowsTheMappingsColoursAndFollowsC)
             const QPointF at
                 = scale->mapTo(window.get(), QPointF(scale->stripRect().center().x() + 0.5, scale->yFor(height)));
             const QColor got = shown.pixelColor(int(at.x() * ratio), int(at.y() * ratio));
-            const auto want = meshscope::scaleColor(height, mode);
+            const auto want = meshscope::scaleColor(height, mode, fit);
             EXPECT_LE(std::abs(got.red() - want[0]) + std::abs(got.green() - want[1]) + std::abs(got.blue() - want[2]),
                       9)
                 << height << ": " << got.name().toStdString();
         }
+    };
+    for (const std::int16_t mode : {1, 2}) {
+        SCOPED_TRACE(mode);
+        expectStripColours(mode, std::nullopt);
         type('c');
     }
+
+    // Fitted: viridis over the drawn heights, dark purple on the low corners
+    // and yellow on the peak, on the surface as on the strip.
+    item(*window->viewMenu(), QStringLiteral("Fit colours to the surface"))->trigger();
+    const auto drawn = meshscope::drawnHeightRange(state());
+    ASSERT_TRUE(drawn);
+    expectStripColours(3, meshscope::FittedColours{meshscope::FittedMap::Perceptual, drawn->low, drawn->high});
+    const QImage fitted = windowtest::settled([&] { return serverPixels(*window); });
+    const QPointF peak = projectedPoint({65.5f, 65.5f, 69}, fitted.size(), 1, 98);
+    const QPointF low = projectedPoint({3, 66, 11}, fitted.size(), 1, 98);
+    const QColor atPeak = windowtest::meanColour(fitted, int(peak.x()), int(peak.y()));
+    const QColor atLow = windowtest::meanColour(fitted, int(low.x()), int(low.y()));
+    EXPECT_GT(std::min(atPeak.red(), atPeak.green()), atPeak.blue() + 60) << atPeak.name().toStdString();
+    EXPECT_GT(std::min(atLow.red(), atLow.blue()), atLow.green() + 20) << atLow.name().toStdString();
+    EXPECT_LT(qGray(atLow.rgb()), qGray(atPeak.rgb()) - 60);
+
+    // Levelled, the heights are coloured about zero: white there, the strip symmetric.
+    QMenu* level = item(*window->viewMenu(), QStringLiteral("Level"))->menu();
+    ASSERT_NE(level, nullptr);
+    item(*level, QStringLiteral("Zero at the mean"))->trigger();
+    ASSERT_TRUE(nextFrame());
+    const auto levelled = meshscope::fittedColoursOf(window->lookBackBar().lookBack().shownState(state()), true);
+    ASSERT_TRUE(levelled);
+    EXPECT_EQ(levelled->low, -levelled->high);
+    expectStripColours(3, levelled);
+    EXPECT_EQ(meshscope::scaleColor(0, 3, levelled), (std::array<std::uint8_t, 3>{255, 255, 255}));
+
+    // Off again, the colour mode's colours come back.
+    item(*level, QStringLiteral("Zero as measured"))->trigger();
+    item(*window->viewMenu(), QStringLiteral("Fit colours to the surface"))->trigger();
+    expectStripColours(3, std::nullopt);
 }
 
 // A stream of distinct frames at 20 a second through a pseudo-terminal: the

@@ -99,8 +99,8 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
     const QString help = run(meshscope, {QStringLiteral("--help")}, &code);
     EXPECT_EQ(code, 0);
     for (const char* option : {"--port", "--baud", "--ca", "mqtt://", "--list-ports", "--record", "--live", "--scale",
-                               "--samples", "--stats", "--grid-step", "--height-unit", "--save-dir", "--screenshot",
-                               "--replay", "--rate", "--version", "/dev/ttyS1"})
+                               "--samples", "--stats", "--colours", "--grid-step", "--height-unit", "--save-dir",
+                               "--screenshot", "--replay", "--rate", "--version", "/dev/ttyS1"})
         EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(run(meshscopeCom1, {QStringLiteral("--help")}).contains(QStringLiteral("/dev/ttyS0")));
     EXPECT_TRUE(run(meshscope, {QStringLiteral("--version")}).contains(QStringLiteral("meshscope")));
@@ -182,6 +182,8 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
          QStringLiteral("meshscope: bad --grid-step value \"10kPa\" (give the distance")},
         {{QStringLiteral("--height-unit"), QStringLiteral("-1um")},
          QStringLiteral("meshscope: bad --height-unit value \"-1um\"")},
+        {{QStringLiteral("--colours"), QStringLiteral("rainbow")},
+         QStringLiteral("meshscope: --colours wants fit or modes, not \"rainbow\"\n")},
     };
     for (const auto& c : bad) {
         const QString said = run(meshscope, c.args, &code);

@@ -70,13 +70,21 @@ HeightRange scaleRange(const HeightRange& drawn)
             std::max(drawn.high, static_cast<float>(ticks.back()))};
 }
 
-std::array<std::uint8_t, 3> scaleColor(double z, std::int16_t colorMode)
+std::array<std::uint8_t, 3> scaleColor(double z, std::int16_t colorMode, const std::optional<FittedColours>& fit)
 {
-    const Rgb c = setColor(static_cast<float>(z), colorMode);
+    const Rgb c = fit ? fittedColor(static_cast<float>(z), *fit) : setColor(static_cast<float>(z), colorMode);
     std::array<std::uint8_t, 3> bytes{};
     for (std::size_t k = 0; k < 3; ++k)
         bytes[k] = static_cast<std::uint8_t>(std::lround(std::clamp(c[k], 0.0, 1.0) * 255));
     return bytes;
+}
+
+std::optional<FittedColours> fittedColoursOf(const ViewerState& state, bool aboutZero)
+{
+    const auto drawn = drawnHeightRange(state);
+    if (!drawn)
+        return std::nullopt;
+    return fitColours(drawn->low, drawn->high, aboutZero);
 }
 
 bool singleColorMode(std::int16_t colorMode)

@@ -28,9 +28,15 @@ std::vector<double> niceTicks(double low, double high);
 // when there are fewer than five inside (a flat surface, say).
 HeightRange scaleRange(const HeightRange& drawn);
 
-// The colour the mapping gives height z in colorMode, as the screen shows it:
-// clamped to 0..1 and in 8-bit steps.
-std::array<std::uint8_t, 3> scaleColor(double z, std::int16_t colorMode);
+// The colour the mapping gives height z in colorMode, or on the fitted
+// colours when set, as the screen shows it: clamped to 0..1 and in 8-bit steps.
+std::array<std::uint8_t, 3> scaleColor(double z, std::int16_t colorMode,
+                                       const std::optional<FittedColours>& fit = std::nullopt);
+
+// Colours fitted to the drawn heights of state; aboutZero for a surface whose
+// zero means something (a difference, a levelled surface). Empty when no
+// cell is drawn.
+std::optional<FittedColours> fittedColoursOf(const ViewerState& state, bool aboutZero);
 
 // Modes without a scheme of their own (4, 5, any other) show one colour.
 bool singleColorMode(std::int16_t colorMode);

@@ -3,7 +3,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "ColorMap.h"
 
 namespace meshscope {
 
@@ -61,6 +64,8 @@ struct ViewerState {
     double zoom = 0;
     Flag borderOn = kFalse;
     std::int16_t colorMode = 0;
+    // Set: the heights take these fitted colours instead of colorMode's.
+    std::optional<FittedColours> fittedColours;
 
     std::string dataFile = kDataFileName;
     std::string rxBuffer;

@@ -62,14 +62,18 @@ ColorScaleStrip::ColorScaleStrip(QWidget* parent) : QWidget(parent)
     setAutoFillBackground(true);
 }
 
-bool ColorScaleStrip::showRange(const HeightRange& drawn, std::int16_t colorMode)
+bool ColorScaleStrip::showRange(const HeightRange& drawn, std::int16_t colorMode,
+                                const std::optional<FittedColours>& fit)
 {
-    const HeightRange range = scaleRange(drawn);
-    if (mode_ == colorMode && range.low == range_.low && range.high == range_.high)
+    // Fitted colours about zero reach as far below it as above.
+    const HeightRange shown = fit ? HeightRange{static_cast<float>(fit->low), static_cast<float>(fit->high)} : drawn;
+    const HeightRange range = scaleRange(shown);
+    if (mode_ == colorMode && fit_ == fit && range.low == range_.low && range.high == range_.high)
         return false;
     range_ = range;
     mode_ = colorMode;
-    ticks_ = niceTicks(drawn.low, drawn.high);
+    fit_ = fit;
+    ticks_ = niceTicks(shown.low, shown.high);
     update();
     return true;
 }
@@ -101,7 +105,7 @@ void ColorScaleStrip::paintEvent(QPaintEvent*)
         const double y = strip.top() + (r + 0.5) / ratio;
         const double share = strip.height() > 1 ? (y - strip.top() - 0.5) / (strip.height() - 1) : 0.5;
         const double z = range_.high - std::clamp(share, 0.0, 1.0) * span;
-        const auto c = scaleColor(z, mode_);
+        const auto c = scaleColor(z, mode_, fit_);
         painter.fillRect(QRectF(strip.left(), strip.top() + r / ratio, strip.width(), 1 / ratio),
                          QColor(c[0], c[1], c[2]));
     }
@@ -256,7 +260,7 @@ void MeasureView::afterPaint()
     readOut();
     if (scale_->isVisible()) {
         if (const ViewerState& state = shown_(); const auto drawn = drawnHeightRange(state))
-            scale_->showRange(*drawn, state.colorMode);
+            scale_->showRange(*drawn, state.colorMode, state.fittedColours);
     }
 }
 
@@ -268,7 +272,7 @@ void MeasureView::setScaleShown(bool shown)
         scale_->setGeometry(scaleGeometry_);
         scale_->raise();
         if (const ViewerState& state = shown_(); const auto drawn = drawnHeightRange(state))
-            scale_->showRange(*drawn, state.colorMode);
+            scale_->showRange(*drawn, state.colorMode, state.fittedColours);
     }
 }
 

@@ -113,6 +113,12 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         QStringLiteral("stats"),
         QStringLiteral("Show the statistics of the shown surface under the help from the start (also in the "
                        "right-click menu): min and max with their cells, range, mean, Sq, Sa, the frame's points."));
+    const QCommandLineOption coloursOption(
+        QStringLiteral("colours"),
+        QStringLiteral("fit: colour the shown heights on a map fitted to their range from the start (also in "
+                       "the right-click menu): viridis from lowest to highest, or blue, white at 0, red for a "
+                       "difference or a levelled surface; modes (the default): the colour mode the key c sets."),
+        QStringLiteral("fit|modes"), QStringLiteral("modes"));
     const QCommandLineOption gridStepOption(
         QStringLiteral("grid-step"),
         QStringLiteral("The distance between neighbouring columns and rows, such as 0.5mm, 2.5 mm or 20um "
@@ -149,8 +155,8 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         QStringLiteral("N"), QStringLiteral("20"));
     for (const QCommandLineOption* option :
          {&portOption, &baudOption, &caOption, &listPortsOption, &recordOption, &dataOption, &liveOption, &scaleOption,
-          &samplesOption, &statsOption, &gridStepOption, &heightUnitOption, &saveDirOption, &replayOption, &rateOption,
-          &screenshotOption, &delayOption})
+          &samplesOption, &statsOption, &coloursOption, &gridStepOption, &heightUnitOption, &saveDirOption,
+          &replayOption, &rateOption, &screenshotOption, &delayOption})
         commandLine.addOption(*option);
 
     // Read before the application exists, so -h and -v answer without
@@ -274,6 +280,10 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
     options.scale = commandLine.isSet(scaleOption);
     options.samples = commandLine.isSet(samplesOption);
     options.stats = commandLine.isSet(statsOption);
+    const QString colours = commandLine.value(coloursOption);
+    if (colours != QLatin1String("fit") && colours != QLatin1String("modes"))
+        return commandLine.fail(QStringLiteral("--colours wants fit or modes, not \"%1\"").arg(colours));
+    options.fitted = colours == QLatin1String("fit");
     for (const auto& [option, read] :
          {std::pair{&gridStepOption, &readGridStep}, {&heightUnitOption, &readHeightUnit}}) {
         if (!commandLine.isSet(*option))

@@ -1,7 +1,8 @@
 #pragma once
 
 // The two hooks the paint needs from the viewer state: a grid height and the
-// height colour, issued as one glColor3d on the GL target.
+// height colour (the colour mode's, or fitted colours when set), issued as
+// one glColor3d on the GL target.
 
 #include "ColorMap.h"
 #include "ViewerState.h"
@@ -16,7 +17,7 @@ inline float gridHeight(const ViewerState& s, int i, int j)
 template <class Gl>
 void setColor(Gl& gl, const ViewerState& s, float z)
 {
-    const Rgb c = setColor(z, s.colorMode);
+    const Rgb c = s.fittedColours ? fittedColor(z, *s.fittedColours) : setColor(z, s.colorMode);
     gl.glColor3d(c[0], c[1], c[2]);
 }
 

@@ -137,6 +137,9 @@ void frmVimo::addMeasureMenus()
     scaleAction_ = menu->addAction(tr("Show colour scale"));
     scaleAction_->setCheckable(true);
     connect(scaleAction_, &QAction::toggled, this, &frmVimo::setScaleShown);
+    fitAction_ = menu->addAction(tr("Fit colours to the surface"));
+    fitAction_->setCheckable(true);
+    connect(fitAction_, &QAction::toggled, this, &frmVimo::setColoursFitted);
     samplesAction_ = menu->addAction(tr("Show samples"));
     samplesAction_->setCheckable(true);
     connect(samplesAction_, &QAction::toggled, this, &frmVimo::setSamplesShown);
@@ -198,6 +201,17 @@ void frmVimo::setScaleShown(bool shown)
         scaleAction_->setChecked(shown); // runs this again through toggled
     measure_->place(txtStatus->geometry(), txtCommands->geometry(), size());
     measure_->setScaleShown(shown);
+}
+
+void frmVimo::setColoursFitted(bool fitted)
+{
+    if (fitAction_->isChecked() != fitted)
+        fitAction_->setChecked(fitted);
+    if (coloursFitted_ == fitted)
+        return;
+    coloursFitted_ = fitted;
+    markPictureChanged(state_);
+    RequestRedraw();
 }
 
 void frmVimo::setSamplesShown(bool shown)
@@ -465,7 +479,14 @@ void frmVimo::onPaint()
     if (appliedSetup_ != currentSetup())
         sceneSetup();
     // A frozen frame or a difference is drawn from a copy of the state.
-    paintScene(*VornCtl1, lookBackBar_->lookBack().shownState(state_), samples_);
+    LookBack& lookBack = lookBackBar_->lookBack();
+    ViewerState& shown = lookBack.shownState(state_);
+    // Fitted to what is drawn, about zero for a difference or a levelled
+    // surface; kept in the live state too, so every later copy carries them.
+    const bool aboutZero = lookBack.differenceShown() || lookBack.levelling().active();
+    state_.fittedColours = coloursFitted_ ? fittedColoursOf(shown, aboutZero) : std::nullopt;
+    shown.fittedColours = state_.fittedColours;
+    paintScene(*VornCtl1, shown, samples_);
     shownPicture_ = currentPicture();
     measure_->afterPaint();
     if (statistics_->isVisible())

@@ -73,6 +73,9 @@ public:
     // The statistics panel (off at start) and the units its numbers are in.
     void setStatisticsShown(bool shown);
     void setUnits(const SurfaceUnits& units);
+    // Colours fitted to the shown heights instead of the colour mode (off at start).
+    void setColoursFitted(bool fitted);
+    bool coloursFitted() const { return coloursFitted_; }
     StatisticsPanel& statisticsPanel() const { return *statistics_; }
 
     // ViewerHost
@@ -171,6 +174,8 @@ private:
     SourceMenu* sourceMenu_ = nullptr;
     QAction* scaleAction_ = nullptr;
     QAction* samplesAction_ = nullptr;
+    QAction* fitAction_ = nullptr;
+    bool coloursFitted_ = false;
     StatisticsPanel* statistics_ = nullptr;
     QAction* statisticsAction_ = nullptr;
     LevelMenu* levelMenu_ = nullptr;

@@ -240,6 +240,19 @@ TEST(ColorScale, RangeAndColoursFollowTheDrawnGridAndMode)
     EXPECT_EQ(scaleColor(0, 0), (std::array<std::uint8_t, 3>{0, 255, 255}));
     EXPECT_EQ(scaleColor(123, 4), scaleColor(-9, 5));
     EXPECT_TRUE(singleColorMode(4) && singleColorMode(5) && !singleColorMode(0) && !singleColorMode(3));
+
+    // Fitted colours span exactly the drawn heights, whatever the mode.
+    const auto fit = fittedColoursOf(*state, false);
+    ASSERT_TRUE(fit);
+    EXPECT_EQ(fit->low, range->low);
+    EXPECT_EQ(fit->high, range->high);
+    EXPECT_EQ(scaleColor(range->low, 4, fit), (std::array<std::uint8_t, 3>{68, 1, 84}));
+    EXPECT_EQ(scaleColor(range->high, 1, fit), (std::array<std::uint8_t, 3>{253, 231, 37}));
+    const auto aboutZero = fittedColoursOf(*state, true);
+    ASSERT_TRUE(aboutZero);
+    EXPECT_EQ(aboutZero->low, -range->high);
+    EXPECT_EQ(scaleColor(0, 1, aboutZero), (std::array<std::uint8_t, 3>{255, 255, 255}));
+    EXPECT_FALSE(fittedColoursOf(*startedState(), false)); // nothing drawn
 }
 
 // A stream of distinct frames at a known rate, ticked every 10 ms as the
