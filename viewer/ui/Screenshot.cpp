@@ -55,7 +55,10 @@ void takeScreenshotWhenShown(frmVimo& window, const QString& path, int delayMs, 
     check->setInterval(lineFrameCheckMs);
     const QDeadlineTimer limit(vorn::kFrameWaitMs);
     QObject::connect(check, &QTimer::timeout, &window, [&window, check, limit, path, delayMs] {
-        if (window.state().interpCount > 0) {
+        // A line that could not open (missing, busy) brings no frame: the
+        // picture shows the window with its problem instead.
+        const bool lineFailed = window.inputLine().retryTimer().isActive() && !window.inputLine().PortOpen();
+        if (window.state().interpCount > 0 || lineFailed) {
             check->deleteLater();
             check->stop();
             grabAfterDelay(window, path, delayMs);
