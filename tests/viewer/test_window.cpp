@@ -10,6 +10,7 @@
 #include "StatusText.h"
 #include "frmVimo.h"
 #include "StatisticsPanel.h"
+#include "TrendChart.h"
 #include "Units.h"
 #include "GridText.h"
 #include "LookBackBar.h"
@@ -1041,9 +1042,34 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
         EXPECT_EQ(windowtest::changedShare(above(frozen), above(withoutStatusLine(*window, picture()))), 0.0);
     }
 
+    // The trend stands on the slider panel; on the X server its frozen frame's
+    // mark is yellow at that frame's place and moves back with each step.
+    window->setTrendShown(true);
+    meshscope::TrendChart& trend = window->trendChart();
+    const auto markShownAt = [&](int x) {
+        const QImage shown = screenOf(*window);
+        const QPoint origin = trend.mapTo(window.get(), QPoint(0, 0));
+        int yellow = 0;
+        for (int y = origin.y(); y < origin.y() + trend.height(); ++y) {
+            const QColor c = shown.pixelColor(origin.x() + x, y);
+            yellow += c.red() > 200 && c.green() > 170 && c.blue() < 90 ? 1 : 0;
+        }
+        return yellow > trend.height() / 2;
+    };
+    ASSERT_TRUE(waitFor([&] { return trend.isVisible() && trend.markX() > 0 && markShownAt(trend.markX()); }));
+    EXPECT_EQ(trend.mapTo(window.get(), QPoint(0, trend.height())).y(),
+              bar.sliderPanel()->mapTo(window.get(), QPoint(0, 0)).y());
+    const int markBefore = trend.markX();
+
     const int k = 3;
     for (int step = 0; step < k; ++step)
         QTest::keyClick(window->viewport(), Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_LT(trend.markX(), markBefore);
+    EXPECT_TRUE(waitFor([&] { return markShownAt(trend.markX()) && !markShownAt(markBefore); }));
+    EXPECT_EQ(bar.frameLabel()->text(),
+              QStringLiteral("frame %1 at %2 s")
+                  .arg(6 - k)
+                  .arg(double(history.at(6 - k).arrivalMs - history.startMs()) / 1000.0, 0, 'f', 2));
     std::string cut;
     for (int n = 0; n < 6 - k; ++n)
         cut += sent[static_cast<std::size_t>(n)];

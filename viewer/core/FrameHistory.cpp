@@ -11,6 +11,9 @@ static_assert(sizeof(HistoryFrame) == 136, "kMaxBytes' stated figure assumes 136
 
 void FrameHistory::record(const ViewerState& state, std::int64_t arrivalMs)
 {
+    if (!started_)
+        startMs_ = arrivalMs;
+    started_ = true;
     dropOlderThan(arrivalMs - kSpanMs);
     if (count_ == kMaxFrames) {
         first_ = (first_ + 1) % ring_.size();
@@ -49,6 +52,7 @@ void FrameHistory::clear()
     // Numbers keep growing, so a number never names a different frame.
     first_ = 0;
     count_ = 0;
+    started_ = false;
 }
 
 const HistoryFrame& FrameHistory::at(std::uint64_t number) const

@@ -45,6 +45,9 @@ public:
     bool holds(std::uint64_t number) const { return count_ > 0 && number >= oldest() && number <= newest(); }
     // The frame with that number; it must be held.
     const HistoryFrame& at(std::uint64_t number) const;
+    // Arrival of the first frame recorded since the start or the last clear,
+    // kept when the ring drops it: the capture's time zero.
+    std::int64_t startMs() const { return startMs_; }
 
     // Bytes the frames take now (the ring's capacity), at most kMaxBytes.
     std::size_t memoryBytes() const { return ring_.capacity() * sizeof(HistoryFrame); }
@@ -56,6 +59,8 @@ private:
     std::size_t first_ = 0; // ring index of the oldest frame
     std::size_t count_ = 0;
     std::uint64_t next_ = 1; // number the next frame gets
+    std::int64_t startMs_ = 0;
+    bool started_ = false;
 };
 
 // What the viewer holds beside a frame's drawn surface: the frame's points and

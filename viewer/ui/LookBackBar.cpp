@@ -47,7 +47,10 @@ LookBackBar::LookBackBar(QWidget& window, ViewerState& live) : QObject(&window),
     label_ = new QLabel(panel_);
     label_->setFixedWidth(labelWidth);
     label_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    frameLabel_ = new QLabel(panel_);
+    frameLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     layout->addWidget(slider_);
+    layout->addWidget(frameLabel_);
     layout->addWidget(label_);
     panel_->hide();
     connect(slider_, &QSlider::valueChanged, this, [this](int value) {
@@ -199,8 +202,11 @@ void LookBackBar::refreshAge()
     const FrameHistory& history = lookBack_.history();
     if (!shown || !history.holds(*shown)) {
         label_->setText(tr("held"));
+        frameLabel_->clear();
         return;
     }
+    const double since = static_cast<double>(history.at(*shown).arrivalMs - history.startMs()) / 1000.0;
+    frameLabel_->setText(tr("frame %1 at %2 s").arg(*shown).arg(since, 0, 'f', 2));
     label_->setText(QString::fromStdString(agoText(nowMs() - history.at(*shown).arrivalMs)));
 }
 

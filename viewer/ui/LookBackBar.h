@@ -64,6 +64,8 @@ public:
     QWidget* sliderPanel() const { return panel_; }
     QSlider* slider() const { return slider_; }
     QLabel* sliderLabel() const { return label_; }
+    // The shown frame's number in the history and its time since the first.
+    QLabel* frameLabel() const { return frameLabel_; }
 
 signals:
     // What the view shows changed; the window repaints.
@@ -83,6 +85,7 @@ private:
     QWidget* panel_ = nullptr;
     QSlider* slider_ = nullptr;
     QLabel* label_ = nullptr;
+    QLabel* frameLabel_ = nullptr;
     QAction* freezeAction_ = nullptr;
     QAction* differenceAction_ = nullptr;
     QAction* clearBaselineAction_ = nullptr;

@@ -113,6 +113,11 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         QStringLiteral("stats"),
         QStringLiteral("Show the statistics of the shown surface under the help from the start (also in the "
                        "right-click menu): min and max with their cells, range, mean, Sq, Sa, the frame's points."));
+    const QCommandLineOption trendOption(
+        QStringLiteral("trend"),
+        QStringLiteral("Show the trend from the start (also in the right-click menu): a chart of the range (or "
+                       "another statistic chosen in the menu) over the frames of the history, the frozen frame "
+                       "marked on it."));
     const QCommandLineOption coloursOption(
         QStringLiteral("colours"),
         QStringLiteral("fit: colour the shown heights on a map fitted to their range from the start (also in "
@@ -155,8 +160,8 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         QStringLiteral("N"), QStringLiteral("20"));
     for (const QCommandLineOption* option :
          {&portOption, &baudOption, &caOption, &listPortsOption, &recordOption, &dataOption, &liveOption, &scaleOption,
-          &samplesOption, &statsOption, &coloursOption, &gridStepOption, &heightUnitOption, &saveDirOption,
-          &replayOption, &rateOption, &screenshotOption, &delayOption})
+          &samplesOption, &statsOption, &trendOption, &coloursOption, &gridStepOption, &heightUnitOption,
+          &saveDirOption, &replayOption, &rateOption, &screenshotOption, &delayOption})
         commandLine.addOption(*option);
 
     // Read before the application exists, so -h and -v answer without
@@ -280,6 +285,7 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
     options.scale = commandLine.isSet(scaleOption);
     options.samples = commandLine.isSet(samplesOption);
     options.stats = commandLine.isSet(statsOption);
+    options.trend = commandLine.isSet(trendOption);
     const QString colours = commandLine.value(coloursOption);
     if (colours != QLatin1String("fit") && colours != QLatin1String("modes"))
         return commandLine.fail(QStringLiteral("--colours wants fit or modes, not \"%1\"").arg(colours));

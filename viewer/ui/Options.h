@@ -27,6 +27,7 @@ struct Options {
     bool scale = false;   // the colour scale beside the view
     bool samples = false; // the last frame's points marked in the scene
     bool stats = false;   // the statistics panel
+    bool trend = false;   // the trend chart over the history
     bool fitted = false;  // colours fitted to the shown heights, not the colour mode's
     SurfaceUnits units;   // what a grid step and a height unit are
     QString saveDir;      // empty for the working directory

@@ -11,6 +11,7 @@
 #include "SerialInput.h"
 #include "SourceMenu.h"
 #include "StatisticsPanel.h"
+#include "TrendChart.h"
 #include "VornCtl.h"
 
 #include <QApplication>
@@ -163,6 +164,21 @@ void frmVimo::addStatisticsMenus(QMenu& menu)
         lookBackBar_->lookBack().setLevelling(levelling);
         RequestRedraw();
     });
+    trend_ = new TrendChart(this, lookBackBar_->lookBack());
+    trend_->addMenuItems(menu);
+    connect(trend_, &TrendChart::shownChosen, this, &frmVimo::setTrendShown);
+}
+
+void frmVimo::setTrendShown(bool shown)
+{
+    if (trend_->showAction()->isChecked() != shown)
+        trend_->showAction()->setChecked(shown);
+    trend_->setVisible(shown);
+    if (shown) {
+        placeHistoryPanel();
+        trend_->raise();
+        trend_->follow(state_.smoothLevel);
+    }
 }
 
 void frmVimo::setStatisticsShown(bool shown)
@@ -491,6 +507,10 @@ void frmVimo::onPaint()
     measure_->afterPaint();
     if (statistics_->isVisible())
         followStatistics();
+    if (trend_->isVisible()) {
+        placeHistoryPanel();
+        trend_->follow(state_.smoothLevel);
+    }
     frameTimes_.paintEnded();
     measure_->showDifference(lookBackBar_->differenceText());
 }
@@ -537,7 +557,13 @@ void frmVimo::onAnimationTick()
 
 void frmVimo::placeHistoryPanel()
 {
-    lookBackBar_->place(0, txtOut->isVisible() ? txtOut->y() : height(), width());
+    const int bottom = txtOut->isVisible() ? txtOut->y() : height();
+    lookBackBar_->place(0, bottom, width());
+    // The trend stands on the slider panel while it shows, else on the lower edge.
+    if (trend_->isVisible()) {
+        const QWidget* slider = lookBackBar_->sliderPanel();
+        trend_->place(slider->isVisible() ? slider->y() : bottom, width());
+    }
 }
 
 void frmVimo::onKey(QChar key)

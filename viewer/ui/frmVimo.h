@@ -36,6 +36,7 @@ class LevelMenu;
 class MeasureView;
 class SourceMenu;
 class StatisticsPanel;
+class TrendChart;
 
 class frmVimo : public QWidget, public ViewerHost {
     Q_OBJECT
@@ -77,6 +78,9 @@ public:
     void setColoursFitted(bool fitted);
     bool coloursFitted() const { return coloursFitted_; }
     StatisticsPanel& statisticsPanel() const { return *statistics_; }
+    // The trend chart of a statistic over the history (off at start).
+    void setTrendShown(bool shown);
+    TrendChart& trendChart() const { return *trend_; }
 
     // ViewerHost
     void sceneSetup() override;
@@ -179,6 +183,7 @@ private:
     StatisticsPanel* statistics_ = nullptr;
     QAction* statisticsAction_ = nullptr;
     LevelMenu* levelMenu_ = nullptr;
+    TrendChart* trend_ = nullptr;
     QString quietProblem_; // the no-data problem while it stands
     FrameTimes frameTimes_;
 };

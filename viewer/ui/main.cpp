@@ -70,6 +70,7 @@ int main(int argc, char* argv[])
         window.setSamplesShown(options.samples);
         window.setUnits(options.units);
         window.setStatisticsShown(options.stats);
+        window.setTrendShown(options.trend);
         window.setColoursFitted(options.fitted);
     });
 

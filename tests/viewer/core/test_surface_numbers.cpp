@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 #include "Levelling.h"
 #include "SurfaceStatistics.h"
+#include "Trend.h"
 #include "Units.h"
 
 namespace meshscope {
@@ -72,6 +74,48 @@ void expectFlatAt(const DrawnSurface& s, double height, double tolerance)
 {
     for (const float z : s.z)
         ASSERT_NEAR(z, height, tolerance);
+}
+
+TEST(SurfaceStatistics, TrendOfTheHistoryFramesByNumber)
+{
+    // Frames of four equal corner points draw flat surfaces at that height.
+    auto state = std::make_unique<ViewerState>();
+    state->lastPoint = 3;
+    const std::int16_t corners[4][2] = {{10, 10}, {90, 10}, {10, 90}, {90, 90}};
+    FrameHistory history;
+    for (int k = 0; k < 3; ++k) {
+        for (int p = 0; p < 4; ++p) {
+            state->ptX[p] = corners[p][0];
+            state->ptY[p] = corners[p][1];
+            state->ptZ[p] = static_cast<std::int16_t>(10 * (k + 1));
+        }
+        history.record(*state, 1000 + 500 * k);
+    }
+    TrendSeries series;
+    series.setSurfaceRules(2, Levelling{});
+    for (std::uint64_t frame = 1; frame <= 3; ++frame) {
+        const SurfaceStatistics& stats = series.statisticsOf(history, frame);
+        EXPECT_NEAR(trendValue(stats, TrendStatistic::Mean), 10.0 * double(frame), 1e-4) << frame;
+        EXPECT_NEAR(trendValue(stats, TrendStatistic::Maximum), 10.0 * double(frame), 1e-4) << frame;
+        EXPECT_NEAR(trendValue(stats, TrendStatistic::Range), 0, 1e-4) << frame;
+        EXPECT_NEAR(trendValue(stats, TrendStatistic::Sq), 0, 1e-4) << frame;
+    }
+    EXPECT_EQ(series.cached(), 3u);
+    EXPECT_EQ(trendName(TrendStatistic::Range), "range");
+
+    // A new levelling is worked out afresh: zeroed at the minimum, every mean is 0.
+    Levelling zeroed;
+    zeroed.zero = ZeroAt::Minimum;
+    series.setSurfaceRules(2, zeroed);
+    EXPECT_EQ(series.cached(), 0u);
+    EXPECT_NEAR(series.statisticsOf(history, 3).mean, 0, 1e-4);
+
+    // Frames the history dropped are forgotten; the capture's time zero stays its first frame's.
+    history.record(*state, 1000 + FrameHistory::kSpanMs + 1100);
+    EXPECT_EQ(history.oldest(), 4u);
+    EXPECT_NEAR(series.statisticsOf(history, 4).mean, 0, 1e-4);
+    EXPECT_EQ(series.cached(), 1u);
+    EXPECT_EQ(history.startMs(), 1000);
 }
 
 TEST(Levelling, TiltedPlaneLevelsToZeroEverywhere)

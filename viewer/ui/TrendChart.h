@@ -1,0 +1,56 @@
+#pragma once
+
+// A strip chart of one statistic of the drawn surface over the frames of the
+// history, along the view's lower edge, with the frozen frame marked on it,
+// and the menu items that show it and choose its statistic.
+
+#include "LookBack.h"
+#include "Trend.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <vector>
+
+class QAction;
+class QMenu;
+
+namespace meshscope {
+
+class TrendChart : public QWidget {
+    Q_OBJECT
+public:
+    TrendChart(QWidget* window, const LookBack& lookBack);
+
+    // Show trend and the Trend of submenu.
+    void addMenuItems(QMenu& menu);
+    void setStatistic(TrendStatistic statistic);
+    TrendStatistic statistic() const { return statistic_; }
+    // Follows a paint: the history, the frame shown and the surface rules now.
+    void follow(std::int16_t smoothLevel);
+    // Its place: along the window's width, its lower edge at bottom.
+    void place(int bottom, int width);
+    // The x of a frame's point and of the frozen frame's mark; -1 when none.
+    int xOf(std::uint64_t frame) const;
+    int markX() const;
+    QAction* showAction() const { return showAction_; }
+
+signals:
+    void shownChosen(bool shown);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    // The frames drawn: every stride-th number, so a growing history keeps
+    // asking for the frames it already worked out.
+    std::vector<std::uint64_t> sampledFrames() const;
+
+    const LookBack& lookBack_;
+    TrendSeries series_;
+    TrendStatistic statistic_ = TrendStatistic::Range;
+    QAction* showAction_ = nullptr;
+    std::vector<QAction*> statisticActions_;
+};
+
+} // namespace meshscope
