@@ -1220,9 +1220,17 @@ TEST_F(WindowTest, StatisticsPanelShowsMeshgridsNumbersOfWhatIsShown)
     expectMeshgridNumbers({QStringLiteral("--stats"), QStringLiteral("--level"), QStringLiteral("plane"),
                            QStringLiteral("--zero"), QStringLiteral("min")});
     EXPECT_TRUE(window->statisticsPanel().text().contains(QStringLiteral("levelled: best-fit plane")));
+    // The line beside the read-out says so, as it says a difference.
+    const QLabel* levelLine = window->measure().differenceBox();
+    EXPECT_TRUE(waitFor([&] {
+        return levelLine->isVisible()
+            && meshscope::MeasureView::lineText(levelLine)
+            == QStringLiteral("levelled: best-fit plane taken away, zero at the minimum");
+    })) << meshscope::MeasureView::lineText(levelLine).toStdString();
 
     item(*level, QStringLiteral("No levelling"))->trigger();
     item(*level, QStringLiteral("Zero as measured"))->trigger();
+    EXPECT_TRUE(waitFor([&] { return !levelLine->isVisible(); }));
     EXPECT_EQ(windowtest::changedShare(unlevelled, withoutStatusLine(*window, picture())), 0.0);
     item(*window->viewMenu(), QStringLiteral("Show statistics"))->trigger();
     ASSERT_TRUE(nextFrame());

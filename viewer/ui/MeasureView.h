@@ -82,7 +82,7 @@ public:
     // A note in the box for a few seconds (what Ctrl+S did, say); a standing
     // one stays until the line changes.
     void say(const QString& text, bool standing = false);
-    // The line under the read-out that says a difference is shown; empty hides it.
+    // The line under the read-out that says a difference or a levelling is shown; empty hides it.
     void showDifference(const QString& text);
 
     // The units the read-out and the scale's ticks are written in.
