@@ -1246,9 +1246,17 @@ TEST_F(WindowTest, StatisticsPanelShowsMeshgridsNumbersOfWhatIsShown)
     expectMeshgridNumbers({QStringLiteral("--stats"), QStringLiteral("--level"), QStringLiteral("plane"),
                            QStringLiteral("--zero"), QStringLiteral("min")});
     EXPECT_TRUE(window->statisticsPanel().text().contains(QStringLiteral("levelled: best-fit plane")));
+    // The line beside the read-out says so, as it says a difference.
+    const QLabel* levelLine = window->measure().differenceBox();
+    EXPECT_TRUE(waitFor([&] {
+        return levelLine->isVisible()
+            && meshscope::MeasureView::lineText(levelLine)
+            == QStringLiteral("levelled: best-fit plane taken away, zero at the minimum");
+    })) << meshscope::MeasureView::lineText(levelLine).toStdString();
 
     item(*level, QStringLiteral("No levelling"))->trigger();
     item(*level, QStringLiteral("Zero as measured"))->trigger();
+    EXPECT_TRUE(waitFor([&] { return !levelLine->isVisible(); }));
     EXPECT_EQ(windowtest::changedShare(unlevelled, withoutStatusLine(*window, picture())), 0.0);
     item(*window->viewMenu(), QStringLiteral("Show statistics"))->trigger();
     ASSERT_TRUE(nextFrame());
@@ -1575,6 +1583,17 @@ TEST_F(WindowTest, ReadoutNamesTheCellGlDrewUnderThePointer)
             << readout().toStdString();
         xPointer(view, *peak);
         EXPECT_TRUE(says(QStringLiteral("cell 66, 66: "))) << readout().toStdString();
+        // With units set, heights and the nearest point's distance carry them.
+        meshscope::SurfaceUnits units;
+        units.gridStep = meshscope::parseQuantity("0.5mm");
+        units.heightUnit = meshscope::parseQuantity("10um");
+        window->setUnits(units);
+        EXPECT_TRUE(waitFor([&] {
+            return readout().contains(QStringLiteral(" µm drawn, ")) && readout().contains(QStringLiteral(" mm away"));
+        })) << readout().toStdString();
+        window->setUnits({});
+        EXPECT_TRUE(waitFor([&] { return readout().contains(QStringLiteral(" cells away")); }))
+            << readout().toStdString();
         xPointer(view, overHelp);
         ASSERT_TRUE(waitFor([&] { return readout().isEmpty(); }));
     }
@@ -1718,6 +1737,33 @@ TEST_F(WindowTest, ColorScaleShowsTheMappingsColoursAndFollowsC)
         expectStripColours(mode, std::nullopt);
         type('c');
     }
+
+    // With a height unit the tick labels carry it, so on the screen they reach
+    // further left from the strip.
+    const auto labelsLeft = [&] {
+        const QImage shown = windowtest::settled([&] { return serverPixels(*window); });
+        const double ratio = window->devicePixelRatioF();
+        const QRect strip = scale->stripRect();
+        const QPoint from = scale->mapTo(window.get(), QPoint(0, strip.top()));
+        const QPoint to = scale->mapTo(window.get(), QPoint(strip.left() - 7, strip.bottom()));
+        int left = int(to.x() * ratio);
+        for (int y = int(from.y() * ratio); y < int(to.y() * ratio); ++y)
+            for (int x = int(from.x() * ratio); x < left; ++x)
+                if (qGray(shown.pixel(x, y)) > 160)
+                    left = x;
+        return int(to.x() * ratio) - left;
+    };
+    ASSERT_TRUE(nextFrame());
+    const int plainWidth = labelsLeft();
+    EXPECT_GT(plainWidth, 0);
+    meshscope::SurfaceUnits units;
+    units.heightUnit = meshscope::parseQuantity("10um");
+    window->setUnits(units);
+    ASSERT_TRUE(nextFrame());
+    EXPECT_GT(labelsLeft(), plainWidth + 8 * window->devicePixelRatioF());
+    window->setUnits({});
+    ASSERT_TRUE(nextFrame());
+    EXPECT_EQ(labelsLeft(), plainWidth);
 
     // Fitted: viridis over the drawn heights, dark purple on the low corners
     // and yellow on the peak, on the surface as on the strip.

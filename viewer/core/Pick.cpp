@@ -252,18 +252,21 @@ std::optional<PickedCell> readCell(const ViewerState& state, int column, int row
     return cell;
 }
 
-std::string readoutText(const PickedCell& cell)
+std::string readoutText(const PickedCell& cell, const SurfaceUnits& units)
 {
+    const auto height = [&](double value) { return units.heightUnit ? units.height(value) : shortNumber(value); };
     std::string text = "cell " + std::to_string(cell.column) + ", " + std::to_string(cell.row) + ": "
-        + shortNumber(cell.drawnHeight) + " drawn, " + shortNumber(cell.rawHeight) + " unsmoothed";
+        + height(cell.drawnHeight) + " drawn, " + height(cell.rawHeight) + " unsmoothed";
     if (cell.part == PickedPart::wall)
         text += " (wall)";
     else if (cell.part == PickedPart::floor)
         text += " (floor)";
     if (cell.nearest) {
         const FramePoint& p = *cell.nearest;
-        text += "; nearest point " + std::to_string(p.column) + ", " + std::to_string(p.row) + " at "
-            + std::to_string(p.height) + ", " + shortNumber(p.distance) + " cells away";
+        const std::string pointHeight = units.heightUnit ? units.height(p.height) : std::to_string(p.height);
+        const std::string away = units.gridStep ? units.distance(p.distance) : shortNumber(p.distance) + " cells";
+        text += "; nearest point " + std::to_string(p.column) + ", " + std::to_string(p.row) + " at " + pointHeight
+            + ", " + away + " away";
     }
     return text;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "Units.h"
 #include "ViewerState.h"
 
 namespace meshscope {
@@ -53,6 +54,7 @@ std::optional<PickedCell> readCell(const ViewerState& state, int column, int row
 
 // "cell 66, 66: 52.43 drawn, 70 unsmoothed; nearest point 66, 66 at 70, 0 cells
 // away"; heights with at most two decimals, in any locale.
-std::string readoutText(const PickedCell& cell);
+// Heights and the nearest point's distance carry the units when they are set.
+std::string readoutText(const PickedCell& cell, const SurfaceUnits& units = {});
 
 } // namespace meshscope

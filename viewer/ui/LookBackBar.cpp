@@ -1,5 +1,6 @@
 #include "LookBackBar.h"
 
+#include "StatisticsPanel.h"
 #include "SurfaceExport.h"
 
 #include <QAction>
@@ -220,10 +221,13 @@ void LookBackBar::setBaseline()
 
 QString LookBackBar::differenceText() const
 {
-    if (!lookBack_.differenceShown())
-        return {};
-    return tr("difference from the baseline of %1 taken at %2")
-        .arg(baselineSource_, baselineTime_.toString(QStringLiteral("HH:mm:ss")));
+    QStringList parts;
+    if (lookBack_.differenceShown())
+        parts << tr("difference from the baseline of %1 taken at %2")
+                     .arg(baselineSource_, baselineTime_.toString(QStringLiteral("HH:mm:ss")));
+    if (lookBack_.levelling().active())
+        parts << tr("levelled: %1").arg(levellingText(lookBack_.levelling()));
+    return parts.join(QStringLiteral("; "));
 }
 
 void LookBackBar::exportTo(const QString& path)

@@ -47,7 +47,7 @@ public:
     void refreshAge();
     // How the source is named when a baseline is taken from it.
     void setSourceName(std::function<QString()> name) { sourceName_ = std::move(name); }
-    // While a difference is shown, what it is the difference from; empty otherwise.
+    // What a difference is from and how a levelled surface is levelled; empty when neither.
     QString differenceText() const;
 
     void freeze();

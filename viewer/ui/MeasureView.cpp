@@ -78,6 +78,12 @@ bool ColorScaleStrip::showRange(const HeightRange& drawn, std::int16_t colorMode
     return true;
 }
 
+void ColorScaleStrip::setUnits(const SurfaceUnits& units)
+{
+    units_ = units;
+    update();
+}
+
 QRect ColorScaleStrip::stripRect() const
 {
     const int margin = fontMetrics().height() / 2 + 2;
@@ -114,7 +120,8 @@ void ColorScaleStrip::paintEvent(QPaintEvent*)
     for (const double tick : ticks_) {
         const double y = yFor(tick);
         painter.drawLine(QPointF(strip.left() - 5, y), QPointF(strip.left() - 1, y));
-        const QString label = QString::number(tick, 'g', 6);
+        const QString label
+            = units_.heightUnit ? QString::fromStdString(units_.height(tick)) : QString::number(tick, 'g', 6);
         const QRectF box(0, y - metrics.height() / 2.0, strip.left() - 7, metrics.height());
         painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, label);
     }
@@ -264,6 +271,13 @@ void MeasureView::afterPaint()
     }
 }
 
+void MeasureView::setUnits(const SurfaceUnits& units)
+{
+    units_ = units;
+    scale_->setUnits(units);
+    readOut();
+}
+
 void MeasureView::setScaleShown(bool shown)
 {
     scale_->setVisible(shown);
@@ -331,7 +345,7 @@ void MeasureView::readOut()
         cell = pickAt(shown_(), *view_, pointer_->x(), pointer_->y());
     QString text;
     if (cell)
-        text = (pinned_ ? QStringLiteral("pinned ") : QString()) + QString::fromStdString(readoutText(*cell));
+        text = (pinned_ ? QStringLiteral("pinned ") : QString()) + QString::fromStdString(readoutText(*cell, units_));
     setLine(readout_, text);
 }
 

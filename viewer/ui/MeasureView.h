@@ -8,6 +8,7 @@
 #include "ColorScale.h"
 #include "LineHealth.h"
 #include "Pick.h"
+#include "Units.h"
 #include "ViewerState.h"
 
 #include <QElapsedTimer>
@@ -43,6 +44,9 @@ public:
     double yFor(double height) const;
     QRect stripRect() const;
 
+    // Tick labels carry the height unit when one is set.
+    void setUnits(const SurfaceUnits& units);
+
     static constexpr int stripWidth = 18;
     static constexpr int boxWidth = 78;
 
@@ -54,6 +58,7 @@ private:
     std::vector<double> ticks_;
     std::int16_t mode_ = -1;
     std::optional<FittedColours> fit_;
+    SurfaceUnits units_;
 };
 
 class MeasureView : public QObject {
@@ -77,8 +82,11 @@ public:
     // A note in the box for a few seconds (what Ctrl+S did, say); a standing
     // one stays until the line changes.
     void say(const QString& text, bool standing = false);
-    // The line under the read-out that says a difference is shown; empty hides it.
+    // The line under the read-out that says a difference or a levelling is shown; empty hides it.
     void showDifference(const QString& text);
+
+    // The units the read-out and the scale's ticks are written in.
+    void setUnits(const SurfaceUnits& units);
 
     void setScaleShown(bool shown);
     bool scaleShown() const { return scale_->isVisible(); }
@@ -139,6 +147,7 @@ private:
     std::optional<QPointF> pointer_; // device pixels in the viewport, GL's y upwards
     std::optional<QPointF> pressedAt_;
     std::optional<std::pair<int, int>> pinned_;
+    SurfaceUnits units_;
 };
 
 } // namespace meshscope

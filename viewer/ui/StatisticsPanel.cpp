@@ -11,6 +11,8 @@ QString cellText(const GridCell& cell)
     return QStringLiteral("(%1, %2)").arg(cell.x).arg(cell.y);
 }
 
+} // namespace
+
 QString levellingText(const Levelling& levelling)
 {
     QStringList parts;
@@ -24,8 +26,6 @@ QString levellingText(const Levelling& levelling)
         parts << QObject::tr("zero at the mean");
     return parts.join(QStringLiteral(", "));
 }
-
-} // namespace
 
 QString statisticsLines(const SurfaceStatistics& stats, const PointStatistics& points, const SurfaceUnits& units,
                         const Levelling& levelling)

@@ -33,6 +33,9 @@ private:
 };
 
 // The lines the panel shows: name, value and unit, the extremes with their cells.
+// What a levelling takes away and where it puts zero, e.g. "best-fit plane taken away, zero at the minimum".
+QString levellingText(const Levelling& levelling);
+
 QString statisticsLines(const SurfaceStatistics& stats, const PointStatistics& points, const SurfaceUnits& units,
                         const Levelling& levelling);
 

@@ -195,6 +195,7 @@ void frmVimo::setStatisticsShown(bool shown)
 void frmVimo::setUnits(const SurfaceUnits& units)
 {
     statistics_->setUnits(units);
+    measure().setUnits(units);
     if (statistics_->isVisible())
         followStatistics();
 }
