@@ -540,13 +540,31 @@ void printPhase(const char* what, const std::vector<double>& ms)
                 percentile(ms, 0.99), ms.empty() ? 0.0 : *std::max_element(ms.begin(), ms.end()));
 }
 
+// Writes the frame at once, or paced as the device's line carries it: four
+// bytes at a time, each group when the line would have sent it.
+bool writeFrame(int master, const std::string& frame, bool paced)
+{
+    if (!paced)
+        return ::write(master, frame.data(), frame.size()) >= 0;
+    constexpr std::int64_t nsPerByte = 10 * 1'000'000'000LL / 115200;
+    const std::int64_t start = nsNow();
+    for (std::size_t at = 0; at < frame.size(); at += 4) {
+        while (nsNow() - start < std::int64_t(at) * nsPerByte)
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        if (::write(master, frame.data() + at, std::min<std::size_t>(4, frame.size() - at)) < 0)
+            return false;
+    }
+    return true;
+}
+
 // Two frames that differ under the middle of the view are written in turn;
 // a second thread writes each and times it until the server's pixels there
 // change, while this thread runs the window. With --live, the window's own
 // times split each delay into the wait for the poll, the poll's work, the
 // wait for the paint, the paint up to the swap, and the present until the
-// server's pixels change.
-void byteToScreen(bool live, int busy, int frames)
+// server's pixels change. Paced, the frame's bytes come as a device at
+// 115200 baud sends them (10 bits a byte), and the delay counts from its last.
+void byteToScreen(bool live, int busy, int frames, bool paced = false)
 {
     QTemporaryDir timesDir;
     const QString timesFile = timesDir.filePath(QStringLiteral("frame-times"));
@@ -576,7 +594,7 @@ void byteToScreen(bool live, int busy, int frames)
         for (int i = 0; i <= frames; ++i) {
             const std::string& frame = i % 2 ? high : low;
             const std::string before = serverPixels(x, id, left, top, size);
-            if (::write(pty.master(), frame.data(), frame.size()) < 0)
+            if (!writeFrame(pty.master(), frame, paced))
                 break;
             const std::int64_t written = nsNow();
             bool changed = false;
@@ -626,7 +644,9 @@ void byteToScreen(bool live, int busy, int frames)
         present.push_back(ms(swapped, frame.seen));
         after.push_back(ms(line->swapped, line->ended));
     }
-    const QString loadText = busy ? QStringLiteral(", %1 busy processes").arg(busy) : QString();
+    QString loadText = busy ? QStringLiteral(", %1 busy processes").arg(busy) : QString();
+    if (paced)
+        loadText += QStringLiteral(", paced at 115200 baud");
     std::printf("byte to screen, 98 x 98 grid, %s%s: median %.1f ms, 99th percentile %.1f ms, longest %.1f ms "
                 "over %zu frames (%d unseen)\n",
                 live ? "--live" : "default", loadText.toLatin1().constData(), median(delays), percentile(delays, 0.99),
@@ -706,11 +726,13 @@ void realWindow(int seconds)
     measureFrameTimes(window, 15, 20);
 }
 
-// The delay from byte to screen with --live, quiet and with two busy
+// The delay from byte to screen with --live, quiet (the frame written at
+// once and paced as the device sends it) and with two busy
 // processes, and by default.
 void latencyFigures(int frames)
 {
     byteToScreen(true, 0, frames);
+    byteToScreen(true, 0, frames, true);
     byteToScreen(true, 2, frames);
     byteToScreen(false, 0, frames);
 }
