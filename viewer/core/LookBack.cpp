@@ -155,11 +155,38 @@ void LookBack::setLevelling(const Levelling& levelling)
 
 DrawnSurface LookBack::shownSurface(const ViewerState& live)
 {
-    DrawnSurface base = baseSurface(live);
+    return shownFrom(baseSurface(live));
+}
+
+DrawnSurface LookBack::shownFrom(DrawnSurface base) const
+{
     DrawnSurface shown = differenceShown() ? surfaceDifference(base, *baseline_) : std::move(base);
     levelSurface(shown, levelling_);
     return shown;
 }
+
+namespace {
+
+// Each point's height moved as the surface at its node moved from base to
+// shown, so its mark stays on a difference or a levelled surface.
+std::array<float, kMaxPoints> markHeightsOn(const InterpolatedFrame& points, const DrawnSurface& base,
+                                            const DrawnSurface& shown)
+{
+    std::array<float, kMaxPoints> heights{};
+    for (int k = 0; k <= points.lastPoint && k < kMaxPoints; ++k) {
+        const auto u = static_cast<std::size_t>(k);
+        heights[u] = points.ptZ[u];
+        if (shown.empty())
+            continue;
+        const int x = std::clamp<int>(points.ptX[u], shown.firstX, shown.lastX);
+        const int y = std::clamp<int>(points.ptY[u], shown.firstY, shown.lastY);
+        if (x >= base.firstX && x <= base.lastX && y >= base.firstY && y <= base.lastY)
+            heights[u] -= base.at(x, y) - shown.at(x, y);
+    }
+    return heights;
+}
+
+} // namespace
 
 ViewerState& LookBack::shownState(ViewerState& live)
 {
@@ -169,7 +196,9 @@ ViewerState& LookBack::shownState(ViewerState& live)
         shown_ = std::make_unique<ViewerState>(live);
     else
         *shown_ = live;
-    showSurface(*shown_, shownSurface(live));
+    DrawnSurface base = baseSurface(live);
+    const DrawnSurface shown = shownFrom(base);
+    showSurface(*shown_, shown);
     // The marks and the read-out of a frozen picture are its frame's, not the line's.
     if (frozen_ && rebuilt_ && rebuilt_->readings) {
         shown_->interpolated = rebuilt_->readings->points;
@@ -178,6 +207,8 @@ ViewerState& LookBack::shownState(ViewerState& live)
         shown_->interpolated = held_->interpolated;
         shown_->rawHeights = held_->rawHeights;
     }
+    if (differenceShown() || levelling_.active())
+        shown_->markHeights = markHeightsOn(shown_->interpolated, base, shown);
     return *shown_;
 }
 

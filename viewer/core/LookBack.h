@@ -68,6 +68,7 @@ public:
 private:
     DrawnSurface heldSurface(const ViewerState& live);
     DrawnSurface baseSurface(const ViewerState& live);
+    DrawnSurface shownFrom(DrawnSurface base) const;
     void keepShownFrameHeld();
     void changed() { ++revision_; }
 

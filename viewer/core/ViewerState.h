@@ -66,6 +66,9 @@ struct ViewerState {
     std::int16_t colorMode = 0;
     // Set: the heights take these fitted colours instead of colorMode's.
     std::optional<FittedColours> fittedColours;
+    // Set while a difference or a levelled surface is shown: the sample
+    // marks' heights on that surface, in place of the points' own.
+    std::optional<std::array<float, kMaxPoints>> markHeights;
 
     std::string dataFile = kDataFileName;
     std::string rxBuffer;

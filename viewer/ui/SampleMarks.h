@@ -1,8 +1,9 @@
 #pragma once
 
 // Where the samples are: a small white box at the column, row and height of
-// each point of the last accepted frame, drawn after the surface and through
-// it, so a sample under a smoothed peak still shows.
+// each point of the last accepted frame (on a difference or a levelled
+// surface, moved with it), drawn after the surface and through it, so a
+// sample under a smoothed peak still shows.
 
 #include "ViewerState.h"
 
@@ -21,7 +22,8 @@ void drawSampleMarks(Gl& gl, const ViewerState& s)
         const auto u = static_cast<std::size_t>(k);
         gl.glPushMatrix();
         gl.glColor3d(1, 1, 1);
-        gl.glTranslatef(frame.ptX[u], frame.ptY[u], frame.ptZ[u]);
+        const float z = s.markHeights ? (*s.markHeights)[u] : frame.ptZ[u];
+        gl.glTranslatef(frame.ptX[u], frame.ptY[u], z);
         gl.glutSolidCube(1.5);
         gl.glPopMatrix();
     }

@@ -182,6 +182,15 @@ TEST_F(LookBackTest, DifferenceFromTheBaseline)
     EXPECT_EQ(difference.columns(), 98);
     for (const float z : difference.z)
         ASSERT_EQ(z, 7.0f);
+    // Each sample's mark stands as far from the difference as the sample from the drawn surface.
+    const DrawnSurface drawn = drawnSurface(*state);
+    const ViewerState& shown = lookBack.shownState(*state);
+    ASSERT_TRUE(shown.markHeights.has_value());
+    EXPECT_FALSE(state->markHeights.has_value());
+    for (std::size_t k = 0; k < 3; ++k) {
+        const int x = shown.interpolated.ptX[k], y = shown.interpolated.ptY[k];
+        EXPECT_FLOAT_EQ((*shown.markHeights)[k] - difference.at(x, y), shown.interpolated.ptZ[k] - drawn.at(x, y));
+    }
     lookBack.freeze(*state); // frozen, the difference is the held frame's
     tick(distinctFrame(9));
     EXPECT_EQ(drawnSurface(lookBack.shownState(*state)), difference);
