@@ -431,6 +431,16 @@ TEST(ViewerProgram, ScreenshotWritesTheWindowAndExits)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     viewer.setProcessEnvironment(env);
+    // A line that stays silent gives up after its 30 s, writes nothing and
+    // says why; it waits beside the cases below.
+    FakeDevice silentDevice;
+    const QString notWritten = dir.path() + QStringLiteral("/silent.png");
+    QProcess silent;
+    silent.setWorkingDirectory(dir.path());
+    silent.setProcessEnvironment(env);
+    silent.start(meshscope,
+                 {QStringLiteral("--port"), QString::fromStdString(silentDevice.path()), QStringLiteral("--screenshot"),
+                  notWritten});
     viewer.start(
         meshscope,
         {QStringLiteral("--port"), QString::fromStdString(device.path()), QStringLiteral("--screenshot"), file});
@@ -489,6 +499,14 @@ TEST(ViewerProgram, ScreenshotWritesTheWindowAndExits)
         for (int x = 300; x < 800; x += 4)
             surface += capture.pixelColor(x, y).hsvSaturation() > 60;
     EXPECT_GT(surface, 50) << "the picture shows no surface of the capture";
+
+    ASSERT_TRUE(silent.waitForFinished(120000));
+    EXPECT_EQ(silent.exitCode(), 1);
+    const QString said = QString::fromUtf8(silent.readAllStandardError());
+    EXPECT_TRUE(said.contains(QStringLiteral("no frame came from ") + QString::fromStdString(silentDevice.path())
+                              + QStringLiteral(" within 30 s, so ") + notWritten + QStringLiteral(" was not written")))
+        << said.toStdString();
+    EXPECT_FALSE(QFile::exists(notWritten));
 }
 
 // The window class a desktop entry expects of its program's windows.
