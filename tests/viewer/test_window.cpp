@@ -50,6 +50,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <thread>
 #include <memory>
 #include <sstream>
@@ -606,6 +607,57 @@ TEST_F(WindowTest, SavedAndCopiedPicturesAndGridAreWhatIsShownAndKeysKeepTheirSt
 
     // The menu's items, each showing its key, do the same.
     QMenu* menu = window->viewMenu();
+    // The whole menu as it opens: every item in its place with its key, its
+    // check and whether it can be chosen (the Source and Level submenus have
+    // tests of their own).
+    const std::function<QStringList(const QMenu&)> shownItems = [&](const QMenu& shown) {
+        QStringList items;
+        for (const QAction* action : shown.actions()) {
+            QString item = action->isSeparator() ? QStringLiteral("-") : action->text();
+            if (action->isCheckable())
+                item.prepend(action->isChecked() ? QStringLiteral("[x] ") : QStringLiteral("[ ] "));
+            if (!action->isEnabled())
+                item.append(QStringLiteral(" (off)"));
+            if (action->menu() && action->text() == QStringLiteral("Trend of"))
+                item += QStringLiteral(" {") + shownItems(*action->menu()).join(QStringLiteral(", ")) + u'}';
+            items << item;
+        }
+        return items;
+    };
+    QTest::mouseClick(window->viewport(), Qt::RightButton, {}, QPoint(400, 300));
+    ASSERT_TRUE(waitFor([&] { return menu->isVisible(); }));
+    EXPECT_EQ(shownItems(*menu).join(u'\n').toStdString(),
+              QStringList({"Save picture\tCtrl+S",
+                           "Save grid\tCtrl+Shift+S",
+                           "Copy picture\tCtrl+C",
+                           "-",
+                           "Resume the line\tSpace",
+                           "Read the data file again\tf",
+                           "-",
+                           "Freeze\tCtrl+Space",
+                           "Step back\tCtrl+Left",
+                           "Step forward\tCtrl+Right",
+                           "Oldest frame\tCtrl+Home",
+                           "Live\tCtrl+End",
+                           "-",
+                           "Set baseline",
+                           "[ ] Show difference (off)",
+                           "Clear baseline (off)",
+                           "-",
+                           "Export surface…",
+                           "-",
+                           "[ ] Show colour scale",
+                           "[ ] Fit colours to the surface",
+                           "[ ] Show samples",
+                           "Source",
+                           "[ ] Show statistics",
+                           "Level",
+                           "[ ] Show trend",
+                           "Trend of {[ ] min, [ ] max, [x] range, [ ] mean, [ ] Sq, [ ] Sa}"})
+                  .join(u'\n')
+                  .toStdString());
+    QTest::keyClick(menu, Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !menu->isVisible(); }));
     const auto choose = [&](const QString& item, const QString& key) {
         QTest::mouseClick(window->viewport(), Qt::RightButton, {}, QPoint(400, 300));
         ASSERT_TRUE(waitFor([&] { return menu->isVisible(); })) << item.toStdString();
