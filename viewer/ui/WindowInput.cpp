@@ -28,11 +28,17 @@ WindowInput::~WindowInput()
 // Key preview: every typed character reaches the key handler once, whichever
 // control of the window has the focus. The event is consumed so it is not
 // seen again as it propagates to the parents. The viewport's mouse events are
-// taken here too: a synthesised wheel event would not reach the window.
+// taken here too: a synthesised wheel event would not reach the window. One
+// filter for both, so what it consumes never depends on the order in which
+// filters were installed.
 bool WindowInput::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == &viewport_ && onViewportMouse(event))
-        return true;
+    if (watched == &viewport_) {
+        if (commands_.watchViewport)
+            commands_.watchViewport(*event);
+        if (onViewportMouse(event))
+            return true;
+    }
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
         return false;
     auto* receiver = static_cast<QWidget*>(watched);
@@ -76,8 +82,6 @@ bool WindowInput::onViewportMouse(QEvent* event)
     case QEvent::MouseButtonRelease: {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const QPoint at = mouse->position().toPoint();
-        // The left button's events go on to the viewport's other watchers
-        // (the read-out's clicks), whichever filter was installed first.
         if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
             startDrag(drag_, at.x(), at.y());
         else if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton))

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QEvent;
 class QKeyEvent;
 class QPoint;
 class QWidget;
@@ -24,6 +25,8 @@ struct WindowCommands {
     std::function<void()> copyPicture;
     std::function<bool()> lineRunning;           // the menu offers to pause or to resume
     std::function<void(const QPoint&)> openMenu; // the view menu, at a point of the screen
+    // Sees each of the viewport's events before the view acts on it (the read-out).
+    std::function<void(const QEvent&)> watchViewport;
     // Ctrl chords beyond these (the look-back's); true when it took the chord.
     std::function<bool(const QKeyEvent&)> otherChord;
 };
@@ -31,7 +34,8 @@ struct WindowCommands {
 // The window's input: every typed character reaches the command keys once,
 // whichever control has the focus; the Ctrl chords save and copy; on the
 // viewport a left-button drag turns the view, the wheel zooms, and the right
-// button or the menu key opens the view menu.
+// button or the menu key opens the view menu. It is the one filter of the
+// viewport's events: what else watches them is handed each one first.
 class WindowInput : public QObject {
     Q_OBJECT
 public:

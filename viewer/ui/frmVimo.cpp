@@ -104,6 +104,11 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
         .copyPicture = [this] { saving_->copyPicture(); },
         .lineRunning = [this] { return pollTimerEnabled(); },
         .openMenu = [this](const QPoint& at) { menu_->menu()->popup(at); },
+        .watchViewport =
+            [this](const QEvent& event) {
+                if (measure_) // the viewport has events while the window is built
+                    measure_->followPointer(event);
+            },
         .otherChord = [this](const QKeyEvent& key) { return lookBackBar_->handleChord(key); },
     };
     input_ = std::make_unique<WindowInput>(*this, *VornCtl1, state_, *this, commands);
