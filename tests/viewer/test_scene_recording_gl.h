@@ -11,6 +11,7 @@
 struct GlCall {
     std::string name;
     std::vector<double> args;
+    bool operator==(const GlCall&) const = default;
 };
 
 class RecordingGl {

@@ -3,20 +3,15 @@
 #include "StatisticsPanel.h"
 #include "SurfaceExport.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QKeySequence>
 #include <QLabel>
-#include <QMenu>
 #include <QSlider>
 #include <QWidget>
-
-#include <functional>
 
 namespace meshscope {
 
@@ -71,49 +66,6 @@ void LookBackBar::afterTick()
         updateSlider();
 }
 
-void LookBackBar::addMenuItems(QMenu& menu)
-{
-    const auto add = [this, &menu](const QString& text, const QKeySequence& keys, const std::function<void()>& run) {
-        const QString shortcut
-            = keys.isEmpty() ? QString() : QLatin1Char('\t') + keys.toString(QKeySequence::NativeText);
-        QAction* action = menu.addAction(text + shortcut);
-        connect(action, &QAction::triggered, this, run);
-        return action;
-    };
-    menu.addSeparator();
-    freezeAction_ = add(tr("Freeze"), QKeySequence(Qt::CTRL | Qt::Key_Space), [this] {
-        if (lookBack_.frozen())
-            goLive();
-        else
-            freeze();
-    });
-    add(tr("Step back"), QKeySequence(Qt::CTRL | Qt::Key_Left), [this] { step(-1); });
-    add(tr("Step forward"), QKeySequence(Qt::CTRL | Qt::Key_Right), [this] { step(1); });
-    add(tr("Oldest frame"), QKeySequence(Qt::CTRL | Qt::Key_Home), [this] { toOldest(); });
-    add(tr("Live"), QKeySequence(Qt::CTRL | Qt::Key_End), [this] { goLive(); });
-    menu.addSeparator();
-    add(tr("Set baseline"), {}, [this] { setBaseline(); });
-    differenceAction_ = add(tr("Show difference"), {}, [this] {
-        lookBack_.setDifferenceShown(!lookBack_.differenceShown());
-        showChange();
-    });
-    differenceAction_->setCheckable(true);
-    clearBaselineAction_ = add(tr("Clear baseline"), {}, [this] {
-        lookBack_.clearBaseline();
-        lookBack_.setDifferenceShown(false);
-        showChange();
-    });
-    menu.addSeparator();
-    add(tr("Export surface…"), {}, [this] { chooseExportFile(); });
-    connect(&menu, &QMenu::aboutToShow, this, [this] {
-        const QString keys = QKeySequence(Qt::CTRL | Qt::Key_Space).toString(QKeySequence::NativeText);
-        freezeAction_->setText((lookBack_.frozen() ? tr("Go live") : tr("Freeze")) + QLatin1Char('\t') + keys);
-        differenceAction_->setEnabled(lookBack_.hasBaseline());
-        differenceAction_->setChecked(lookBack_.differenceShown());
-        clearBaselineAction_->setEnabled(lookBack_.hasBaseline());
-    });
-}
-
 bool LookBackBar::handleChord(const QKeyEvent& key)
 {
     const Qt::KeyboardModifiers chord
@@ -123,7 +75,7 @@ bool LookBackBar::handleChord(const QKeyEvent& key)
     switch (key.key()) {
     case Qt::Key_Space:
         if (!key.isAutoRepeat())
-            lookBack_.frozen() ? goLive() : freeze();
+            toggleFreeze();
         return true;
     case Qt::Key_Left: step(-1); return true; // held down, it scrubs
     case Qt::Key_Right: step(1); return true;
@@ -151,6 +103,14 @@ void LookBackBar::goLive()
 {
     lookBack_.goLive();
     showChange();
+}
+
+void LookBackBar::toggleFreeze()
+{
+    if (lookBack_.frozen())
+        goLive();
+    else
+        freeze();
 }
 
 void LookBackBar::step(int frames)
@@ -216,6 +176,19 @@ void LookBackBar::setBaseline()
     lookBack_.setBaseline(live_);
     baselineSource_ = sourceName_ ? sourceName_() : QString();
     baselineTime_ = QTime::currentTime();
+    showChange();
+}
+
+void LookBackBar::toggleDifference()
+{
+    lookBack_.setDifferenceShown(!lookBack_.differenceShown());
+    showChange();
+}
+
+void LookBackBar::clearBaseline()
+{
+    lookBack_.clearBaseline();
+    lookBack_.setDifferenceShown(false);
     showChange();
 }
 

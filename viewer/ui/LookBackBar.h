@@ -1,7 +1,7 @@
 #pragma once
 
-// The window's look-back controls: Freeze and its steps (menu and Ctrl
-// chords), the history slider along the view's lower edge while frozen, the
+// The window's look-back controls: Freeze and its steps (for the menu and the
+// Ctrl chords), the history slider along the view's lower edge while frozen, the
 // baseline items and the surface export. The rules are the core's LookBack;
 // this routes the controls to it and says what changed.
 
@@ -17,10 +17,8 @@
 #include <functional>
 #include <utility>
 
-class QAction;
 class QKeyEvent;
 class QLabel;
-class QMenu;
 class QSlider;
 class QWidget;
 
@@ -37,8 +35,6 @@ public:
 
     // After each poll tick: the history takes a new frame, the slider follows.
     void afterTick();
-    // Freeze, the steps, the baseline items and Export surface...
-    void addMenuItems(QMenu& menu);
     // Ctrl+Space, Ctrl+Left, Ctrl+Right, Ctrl+Home, Ctrl+End; false for any other.
     bool handleChord(const QKeyEvent& key);
     // The slider's place: along the lower edge of the window's area bottom up.
@@ -52,10 +48,14 @@ public:
 
     void freeze();
     void goLive();
+    void toggleFreeze();
     void step(int frames);
     void toOldest();
     // The surface drawn now becomes the baseline, with the source it came from.
     void setBaseline();
+    void toggleDifference();
+    // The baseline goes, and with it the difference.
+    void clearBaseline();
     // Writes the surface shown now to path; a failure is a problem.
     void exportTo(const QString& path);
     // Opens the save dialog of Export surface...
@@ -86,9 +86,6 @@ private:
     QSlider* slider_ = nullptr;
     QLabel* label_ = nullptr;
     QLabel* frameLabel_ = nullptr;
-    QAction* freezeAction_ = nullptr;
-    QAction* differenceAction_ = nullptr;
-    QAction* clearBaselineAction_ = nullptr;
     bool updatingSlider_ = false;
     QRect place_;
     std::function<QString()> sourceName_;

@@ -148,19 +148,9 @@ MeasureView::MeasureView(QWidget* window, VornCtl* viewport, std::function<const
         note_->hide();
         placeLines();
     });
-    // The viewport's own filter: the window's input lets the left button's
-    // events through, so this sees them whichever filter came first.
-    viewport_->installEventFilter(this);
 }
 
 MeasureView::~MeasureView() = default;
-
-bool MeasureView::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == viewport_)
-        viewportMouse(event);
-    return false;
-}
 
 double MeasureView::now() const
 {
@@ -290,16 +280,16 @@ void MeasureView::setScaleShown(bool shown)
     }
 }
 
-void MeasureView::viewportMouse(QEvent* event)
+void MeasureView::followPointer(const QEvent& event)
 {
     const auto toGl = [this](const QPointF& at) {
         const double ratio = viewport_->devicePixelRatioF();
         const double height = view_ ? view_->viewport[3] : viewport_->Height();
         return QPointF(at.x() * ratio, height - at.y() * ratio);
     };
-    switch (event->type()) {
+    switch (event.type()) {
     case QEvent::MouseMove: {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const auto* mouse = static_cast<const QMouseEvent*>(&event);
         pointer_ = toGl(mouse->position());
         if (pressedAt_ && (mouse->position() - *pressedAt_).manhattanLength() > 3)
             pressedAt_.reset(); // a drag, not a click
@@ -307,13 +297,13 @@ void MeasureView::viewportMouse(QEvent* event)
         break;
     }
     case QEvent::MouseButtonPress: {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const auto* mouse = static_cast<const QMouseEvent*>(&event);
         if (mouse->button() == Qt::LeftButton)
             pressedAt_ = mouse->position();
         break;
     }
     case QEvent::MouseButtonRelease: {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const auto* mouse = static_cast<const QMouseEvent*>(&event);
         if (mouse->button() != Qt::LeftButton || !pressedAt_)
             break;
         pressedAt_.reset();

@@ -77,6 +77,10 @@ public:
     // the help box and inside the window; the scale at the view's right edge.
     void place(const QRect& statusBox, const QRect& helpBox, const QSize& window);
 
+    // Each of the viewport's events, handed on by the window's input before
+    // the view acts on it: hovering reads out, a click without a drag pins.
+    void followPointer(const QEvent& event);
+
     void notePoll(const PollTick& tick);
     void lineOpened(const QString& port, int baudRate);
     // A note in the box for a few seconds (what Ctrl+S did, say); a standing
@@ -106,17 +110,11 @@ public:
     static constexpr int noteMs = 5000;
     static constexpr int refreshMs = 250;
 
-protected:
-    // The viewport's mouse: hovering reads out, a click without a drag pins.
-    // Consumes nothing.
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 signals:
     // The no-data problem started (text) or ended (empty).
     void quietProblem(const QString& text);
 
 private:
-    void viewportMouse(QEvent* event);
     void readOut();
     void refresh();
     void setLine(QLabel* line, const QString& text);

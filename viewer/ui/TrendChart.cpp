@@ -1,8 +1,6 @@
 #include "TrendChart.h"
 
-#include <QActionGroup>
 #include <QApplication>
-#include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -32,29 +30,9 @@ TrendChart::TrendChart(QWidget* window, const LookBack& lookBack) : QWidget(wind
     hide();
 }
 
-void TrendChart::addMenuItems(QMenu& menu)
-{
-    showAction_ = menu.addAction(tr("Show trend"));
-    showAction_->setCheckable(true);
-    connect(showAction_, &QAction::toggled, this, &TrendChart::shownChosen);
-    QMenu* of = menu.addMenu(tr("Trend of"));
-    auto* group = new QActionGroup(of);
-    for (const TrendStatistic statistic : kTrendStatistics) {
-        QAction* item
-            = of->addAction(QString::fromUtf8(trendName(statistic).data(), qsizetype(trendName(statistic).size())));
-        item->setCheckable(true);
-        item->setChecked(statistic == statistic_);
-        group->addAction(item);
-        connect(item, &QAction::triggered, this, [this, statistic] { setStatistic(statistic); });
-        statisticActions_.push_back(item);
-    }
-}
-
 void TrendChart::setStatistic(TrendStatistic statistic)
 {
     statistic_ = statistic;
-    for (std::size_t k = 0; k < statisticActions_.size(); ++k)
-        statisticActions_[k]->setChecked(kTrendStatistics[k] == statistic);
     update();
 }
 

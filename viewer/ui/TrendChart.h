@@ -1,8 +1,7 @@
 #pragma once
 
 // A strip chart of one statistic of the drawn surface over the frames of the
-// history, along the view's lower edge, with the frozen frame marked on it,
-// and the menu items that show it and choose its statistic.
+// history, along the view's lower edge, with the frozen frame marked on it.
 
 #include "LookBack.h"
 #include "Trend.h"
@@ -12,9 +11,6 @@
 #include <cstdint>
 #include <vector>
 
-class QAction;
-class QMenu;
-
 namespace meshscope {
 
 class TrendChart : public QWidget {
@@ -22,8 +18,6 @@ class TrendChart : public QWidget {
 public:
     TrendChart(QWidget* window, const LookBack& lookBack);
 
-    // Show trend and the Trend of submenu.
-    void addMenuItems(QMenu& menu);
     void setStatistic(TrendStatistic statistic);
     TrendStatistic statistic() const { return statistic_; }
     // Follows a paint: the history, the frame shown and the surface rules now.
@@ -33,10 +27,6 @@ public:
     // The x of a frame's point and of the frozen frame's mark; -1 when none.
     int xOf(std::uint64_t frame) const;
     int markX() const;
-    QAction* showAction() const { return showAction_; }
-
-signals:
-    void shownChosen(bool shown);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -49,8 +39,6 @@ private:
     const LookBack& lookBack_;
     TrendSeries series_;
     TrendStatistic statistic_ = TrendStatistic::Range;
-    QAction* showAction_ = nullptr;
-    std::vector<QAction*> statisticActions_;
 };
 
 } // namespace meshscope

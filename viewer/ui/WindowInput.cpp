@@ -3,12 +3,9 @@
 #include "HandlerReport.h"
 #include "VornCtl.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
-#include <QKeySequence>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QWheelEvent>
 
@@ -20,7 +17,6 @@ WindowInput::WindowInput(QWidget& window, VornCtl& viewport, ViewerState& state,
                          WindowCommands commands)
     : window_(window), viewport_(viewport), state_(state), host_(host), commands_(std::move(commands))
 {
-    createViewMenu();
     qApp->installEventFilter(this);
 }
 
@@ -29,40 +25,20 @@ WindowInput::~WindowInput()
     qApp->removeEventFilter(this);
 }
 
-void WindowInput::createViewMenu()
-{
-    viewMenu_ = new QMenu(&window_);
-    // Each item shows its key after a tab, as a menu's shortcut column does.
-    const auto add = [this](const QString& text, const QString& keys, const std::function<void()>& run) {
-        QAction* action = viewMenu_->addAction(text + QLatin1Char('\t') + keys);
-        connect(action, &QAction::triggered, this, run);
-        return action;
-    };
-    const auto chord = [](const QKeySequence& keys) { return keys.toString(QKeySequence::NativeText); };
-    add(tr("Save picture"), chord(QKeySequence(Qt::CTRL | Qt::Key_S)), [this] { commands_.savePicture(); });
-    add(tr("Save grid"), chord(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)), [this] { commands_.saveGrid(); });
-    add(tr("Copy picture"), chord(QKeySequence(Qt::CTRL | Qt::Key_C)), [this] { commands_.copyPicture(); });
-    viewMenu_->addSeparator();
-    // The same commands as the space and f keys. A key sequence names a
-    // letter in capitals, but the keys' case matters here: f is shown as typed.
-    pauseAction_
-        = add(tr("Pause the line"), chord(QKeySequence(Qt::Key_Space)), [this] { commands_.key(QLatin1Char(' ')); });
-    add(tr("Read the data file again"), QStringLiteral("f"), [this] { commands_.key(QLatin1Char('f')); });
-    connect(viewMenu_, &QMenu::aboutToShow, this, [this] {
-        const QString keys = QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText);
-        pauseAction_->setText((commands_.lineRunning() ? tr("Pause the line") : tr("Resume the line"))
-                              + QLatin1Char('\t') + keys);
-    });
-}
-
 // Key preview: every typed character reaches the key handler once, whichever
 // control of the window has the focus. The event is consumed so it is not
 // seen again as it propagates to the parents. The viewport's mouse events are
-// taken here too: a synthesised wheel event would not reach the window.
+// taken here too: a synthesised wheel event would not reach the window. One
+// filter for both, so what it consumes never depends on the order in which
+// filters were installed.
 bool WindowInput::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == &viewport_ && onViewportMouse(event))
-        return true;
+    if (watched == &viewport_) {
+        if (commands_.watchViewport)
+            commands_.watchViewport(*event);
+        if (onViewportMouse(event))
+            return true;
+    }
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
         return false;
     auto* receiver = static_cast<QWidget*>(watched);
@@ -106,8 +82,6 @@ bool WindowInput::onViewportMouse(QEvent* event)
     case QEvent::MouseButtonRelease: {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const QPoint at = mouse->position().toPoint();
-        // The left button's events go on to the viewport's other watchers
-        // (the read-out's clicks), whichever filter was installed first.
         if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
             startDrag(drag_, at.x(), at.y());
         else if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton))
@@ -116,7 +90,7 @@ bool WindowInput::onViewportMouse(QEvent* event)
         else if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
             endDrag(drag_);
         else if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton)
-            viewMenu_->popup(mouse->globalPosition().toPoint());
+            commands_.openMenu(mouse->globalPosition().toPoint());
         else
             return false;
         return event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton;
@@ -125,7 +99,7 @@ bool WindowInput::onViewportMouse(QEvent* event)
         // The right button's press has already opened the menu; the menu key has not.
         const auto* request = static_cast<QContextMenuEvent*>(event);
         if (request->reason() != QContextMenuEvent::Mouse)
-            viewMenu_->popup(request->globalPos());
+            commands_.openMenu(request->globalPos());
         return true;
     }
     case QEvent::Wheel: {

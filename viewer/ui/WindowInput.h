@@ -6,9 +6,9 @@
 
 #include <functional>
 
-class QAction;
+class QEvent;
 class QKeyEvent;
-class QMenu;
+class QPoint;
 class QWidget;
 class VornCtl;
 
@@ -23,7 +23,10 @@ struct WindowCommands {
     std::function<void()> savePicture;
     std::function<void()> saveGrid;
     std::function<void()> copyPicture;
-    std::function<bool()> lineRunning; // the menu offers to pause or to resume
+    std::function<bool()> lineRunning;           // the menu offers to pause or to resume
+    std::function<void(const QPoint&)> openMenu; // the view menu, at a point of the screen
+    // Sees each of the viewport's events before the view acts on it (the read-out).
+    std::function<void(const QEvent&)> watchViewport;
     // Ctrl chords beyond these (the look-back's); true when it took the chord.
     std::function<bool(const QKeyEvent&)> otherChord;
 };
@@ -31,20 +34,18 @@ struct WindowCommands {
 // The window's input: every typed character reaches the command keys once,
 // whichever control has the focus; the Ctrl chords save and copy; on the
 // viewport a left-button drag turns the view, the wheel zooms, and the right
-// button or the menu key opens the view menu, whose items do what the keys do.
+// button or the menu key opens the view menu. It is the one filter of the
+// viewport's events: what else watches them is handed each one first.
 class WindowInput : public QObject {
     Q_OBJECT
 public:
     WindowInput(QWidget& window, VornCtl& viewport, ViewerState& state, ViewerHost& host, WindowCommands commands);
     ~WindowInput() override;
 
-    QMenu* viewMenu() const { return viewMenu_; }
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void createViewMenu();
     // The Ctrl chords: save, save the grid, copy; any other does nothing.
     void onChord(const QKeyEvent& key);
     bool onViewportMouse(QEvent* event);
@@ -54,8 +55,6 @@ private:
     ViewerState& state_;
     ViewerHost& host_;
     WindowCommands commands_;
-    QMenu* viewMenu_ = nullptr;
-    QAction* pauseAction_ = nullptr;
     MouseDrag drag_;
     int wheelRest_ = 0; // wheel turn short of a whole notch
 };

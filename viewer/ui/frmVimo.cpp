@@ -13,10 +13,13 @@
 #include "StatisticsPanel.h"
 #include "TrendChart.h"
 #include "VornCtl.h"
+#include "WindowMenu.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
 #include <QScopedValueRollback>
@@ -94,24 +97,28 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
     connect(lookBackBar_, &LookBackBar::problem, this,
             [this](const QString& text) { reportProblem(text.toStdString()); });
     connect(lookBackBar_, &LookBackBar::remark, this, [](const QString& text) { vorn::reportNotice(text); });
-    input_ = std::make_unique<WindowInput>(
-        *this, *VornCtl1, state_, *this,
-        WindowCommands{
-            .key = [this](QChar key) { onKey(key); },
-            .savePicture = [this] { saving_->savePicture(); },
-            .saveGrid = [this] { saving_->saveGrid(lookBackBar_->lookBack().shownState(state_)); },
-            .copyPicture = [this] { saving_->copyPicture(); },
-            .lineRunning = [this] { return pollTimerEnabled(); },
-            .otherChord = [this](const QKeyEvent& key) { return lookBackBar_->handleChord(key); },
-        });
-    lookBackBar_->addMenuItems(*input_->viewMenu());
+    const WindowCommands commands{
+        .key = [this](QChar key) { onKey(key); },
+        .savePicture = [this] { saving_->savePicture(); },
+        .saveGrid = [this] { saving_->saveGrid(lookBackBar_->lookBack().shownState(state_)); },
+        .copyPicture = [this] { saving_->copyPicture(); },
+        .lineRunning = [this] { return pollTimerEnabled(); },
+        .openMenu = [this](const QPoint& at) { menu_->menu()->popup(at); },
+        .watchViewport =
+            [this](const QEvent& event) {
+                if (measure_) // the viewport has events while the window is built
+                    measure_->followPointer(event);
+            },
+        .otherChord = [this](const QKeyEvent& key) { return lookBackBar_->handleChord(key); },
+    };
+    input_ = std::make_unique<WindowInput>(*this, *VornCtl1, state_, *this, commands);
     measure_ = new MeasureView(
         this, VornCtl1, [this]() -> const ViewerState& { return lookBackBar_->lookBack().shownState(state_); },
         [this] { return ms_Comm.PortOpen() && !ms_Comm.ended(); }, [this] { return !pollTimerEnabled(); });
     saving_->setOnDone([this](const QString& said) { measure_->say(said); });
     connect(&ms_Comm, &InputLine::captureEnded, measure_, [this](const QString& text) { measure_->say(text, true); });
     lookBackBar_->setSourceName([this] { return QString::fromStdString(measure_->health().port); });
-    addMeasureMenus();
+    createPanels(commands);
     // The no-data problem stands in the box while no problem of the line does;
     // a problem the line says takes its place.
     connect(measure_, &MeasureView::quietProblem, this, [this](const QString& text) {
@@ -131,48 +138,37 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
     placeBoxes();
 }
 
-void frmVimo::addMeasureMenus()
-{
-    QMenu* menu = viewMenu();
-    menu->addSeparator();
-    scaleAction_ = menu->addAction(tr("Show colour scale"));
-    scaleAction_->setCheckable(true);
-    connect(scaleAction_, &QAction::toggled, this, &frmVimo::setScaleShown);
-    fitAction_ = menu->addAction(tr("Fit colours to the surface"));
-    fitAction_->setCheckable(true);
-    connect(fitAction_, &QAction::toggled, this, &frmVimo::setColoursFitted);
-    samplesAction_ = menu->addAction(tr("Show samples"));
-    samplesAction_->setCheckable(true);
-    connect(samplesAction_, &QAction::toggled, this, &frmVimo::setSamplesShown);
-    sourceMenu_ = new SourceMenu([this] { return ms_Comm.name(); }, [this] { return int(ms_Comm.baudRate()); }, this);
-    menu->addMenu(sourceMenu_);
-    connect(sourceMenu_, &SourceMenu::sourceChosen, this, &frmVimo::switchSource);
-    connect(sourceMenu_, &SourceMenu::baudChosen, this, &frmVimo::switchBaudRate);
-    addStatisticsMenus(*menu);
-}
-
-// The statistics panel and the levelling of what is shown.
-void frmVimo::addStatisticsMenus(QMenu& menu)
+// The panels beside the picture and the menu that shows them and chooses
+// what they show.
+void frmVimo::createPanels(const WindowCommands& commands)
 {
     statistics_ = new StatisticsPanel(this);
-    statisticsAction_ = menu.addAction(tr("Show statistics"));
-    statisticsAction_->setCheckable(true);
-    connect(statisticsAction_, &QAction::toggled, this, &frmVimo::setStatisticsShown);
-    levelMenu_ = new LevelMenu(this);
-    menu.addMenu(levelMenu_);
-    connect(levelMenu_, &LevelMenu::levellingChosen, this, [this](const Levelling& levelling) {
+    trend_ = new TrendChart(this, lookBackBar_->lookBack());
+    sourceMenu_ = new SourceMenu([this] { return ms_Comm.name(); }, [this] { return int(ms_Comm.baudRate()); }, this);
+    connect(sourceMenu_, &SourceMenu::sourceChosen, this, &frmVimo::switchSource);
+    connect(sourceMenu_, &SourceMenu::baudChosen, this, &frmVimo::switchBaudRate);
+    auto* level = new LevelMenu(this);
+    connect(level, &LevelMenu::levellingChosen, this, [this](const Levelling& levelling) {
         lookBackBar_->lookBack().setLevelling(levelling);
         RequestRedraw();
     });
-    trend_ = new TrendChart(this, lookBackBar_->lookBack());
-    trend_->addMenuItems(menu);
-    connect(trend_, &TrendChart::shownChosen, this, &frmVimo::setTrendShown);
+    menu_ = new WindowMenu(*this, commands, {*lookBackBar_, *sourceMenu_, *level, *trend_});
+    const ShownChoices& choices = menu_->choices();
+    connect(choices.scale, &QAction::toggled, this, &frmVimo::setScaleShown);
+    connect(choices.fittedColours, &QAction::toggled, this, &frmVimo::setColoursFitted);
+    connect(choices.samples, &QAction::toggled, this, &frmVimo::setSamplesShown);
+    connect(choices.statistics, &QAction::toggled, this, &frmVimo::setStatisticsShown);
+    connect(choices.trend, &QAction::toggled, this, &frmVimo::setTrendShown);
+}
+
+QMenu* frmVimo::viewMenu() const
+{
+    return menu_->menu();
 }
 
 void frmVimo::setTrendShown(bool shown)
 {
-    if (trend_->showAction()->isChecked() != shown)
-        trend_->showAction()->setChecked(shown);
+    WindowMenu::check(*menu_->choices().trend, shown);
     trend_->setVisible(shown);
     if (shown) {
         placeHistoryPanel();
@@ -183,8 +179,7 @@ void frmVimo::setTrendShown(bool shown)
 
 void frmVimo::setStatisticsShown(bool shown)
 {
-    if (statisticsAction_->isChecked() != shown)
-        statisticsAction_->setChecked(shown);
+    WindowMenu::check(*menu_->choices().statistics, shown);
     statistics_->setVisible(shown);
     if (shown) {
         statistics_->place(txtCommands->geometry());
@@ -214,30 +209,29 @@ void frmVimo::followStatistics()
 
 void frmVimo::setScaleShown(bool shown)
 {
-    if (scaleAction_->isChecked() != shown)
-        scaleAction_->setChecked(shown); // runs this again through toggled
+    WindowMenu::check(*menu_->choices().scale, shown);
     measure_->place(txtStatus->geometry(), txtCommands->geometry(), size());
     measure_->setScaleShown(shown);
 }
 
 void frmVimo::setColoursFitted(bool fitted)
 {
-    if (fitAction_->isChecked() != fitted)
-        fitAction_->setChecked(fitted);
-    if (coloursFitted_ == fitted)
-        return;
-    coloursFitted_ = fitted;
-    markPictureChanged(state_);
-    RequestRedraw();
+    setPictureChoice(*menu_->choices().fittedColours, coloursFitted_, fitted);
 }
 
 void frmVimo::setSamplesShown(bool shown)
 {
-    if (samplesAction_->isChecked() != shown)
-        samplesAction_->setChecked(shown);
-    if (samples_ == shown)
+    setPictureChoice(*menu_->choices().samples, samples_, shown);
+}
+
+// A choice of how the surface is drawn: its menu item follows a choice made
+// elsewhere (an option at start), and a change is drawn at once.
+void frmVimo::setPictureChoice(QAction& item, bool& choice, bool on)
+{
+    WindowMenu::check(item, on);
+    if (choice == on)
         return;
-    samples_ = shown;
+    choice = on;
     markPictureChanged(state_);
     RequestRedraw();
 }

@@ -2,8 +2,8 @@
 
 // The meshscope window: owns the viewport, the input line, the text boxes and
 // the poll and animation timers (the input line keeps the reopen timer), and
-// routes their events to the viewer core. The problem box, the saving and the
-// input (keys, chords, mouse, menu) are parts of their own that it wires.
+// routes their events to the viewer core. The problem box, the saving, the
+// input (keys, chords, mouse) and the menu are parts of their own that it wires.
 
 #include "FrameTimes.h"
 #include "InputLine.h"
@@ -32,11 +32,11 @@ class VornCtl;
 
 namespace meshscope {
 
-class LevelMenu;
 class MeasureView;
 class SourceMenu;
 class StatisticsPanel;
 class TrendChart;
+class WindowMenu;
 
 class frmVimo : public QWidget, public ViewerHost {
     Q_OBJECT
@@ -99,7 +99,7 @@ public:
     QLineEdit* statusBox() const { return txtStatus; }
     QPlainTextEdit* commandsBox() const { return txtCommands; }
     QPlainTextEdit* problemBox() const { return txtOut; }
-    QMenu* viewMenu() const { return input_->viewMenu(); }
+    QMenu* viewMenu() const;
     MeasureView& measure() const { return *measure_; }
     SourceMenu* sourceMenu() const { return sourceMenu_; }
     const QTimer& pollTimer() const { return tmrCommPort; }
@@ -124,8 +124,8 @@ private:
     void onKey(QChar key);
     void onLineLost();
     void adviseExample();
-    void addMeasureMenus();
-    void addStatisticsMenus(QMenu& menu);
+    void createPanels(const WindowCommands& commands);
+    void setPictureChoice(QAction& item, bool& choice, bool on);
     void followStatistics();
 
     // What the context's projection and lights follow: the set-up's inputs
@@ -176,13 +176,9 @@ private:
     bool samples_ = false;
     MeasureView* measure_ = nullptr;
     SourceMenu* sourceMenu_ = nullptr;
-    QAction* scaleAction_ = nullptr;
-    QAction* samplesAction_ = nullptr;
-    QAction* fitAction_ = nullptr;
     bool coloursFitted_ = false;
     StatisticsPanel* statistics_ = nullptr;
-    QAction* statisticsAction_ = nullptr;
-    LevelMenu* levelMenu_ = nullptr;
+    WindowMenu* menu_ = nullptr;
     TrendChart* trend_ = nullptr;
     QString quietProblem_; // the no-data problem while it stands
     FrameTimes frameTimes_;

@@ -12,12 +12,6 @@ namespace {
 using recording::RecordingHost;
 using recording::startedState;
 
-TEST(StatusText, StartUpLine)
-{
-    auto state = startedState();
-    EXPECT_EQ(statusText(*state), "x= 35 y= 0 z= 25 zoom= 1.5 [Interp. Count= 0; OK= 0]");
-}
-
 TEST(StatusText, ZoomAfterKeys)
 {
     auto state = startedState();
