@@ -1254,8 +1254,74 @@ TEST_F(WindowTest, StatisticsPanelShowsMeshgridsNumbersOfWhatIsShown)
             == QStringLiteral("levelled: best-fit plane taken away, zero at the minimum");
     })) << meshscope::MeasureView::lineText(levelLine).toStdString();
 
-    item(*level, QStringLiteral("No levelling"))->trigger();
+    // The plane through three cells pinned with the X server's pointer: offered
+    // once three are pinned, it puts those cells at 0.
     item(*level, QStringLiteral("Zero as measured"))->trigger();
+    QAction* throughThree = item(*level, QStringLiteral("Take away the plane through three pinned cells"));
+    EXPECT_FALSE(throughThree->isEnabled());
+    EXPECT_TRUE(throughThree->toolTip().contains(QStringLiteral("Pin three cells")))
+        << throughThree->toolTip().toStdString();
+    VornCtl* view = window->viewport();
+    ASSERT_TRUE(window->measure().lastView());
+    const auto cellAt = [&](QPointF at) {
+        const auto& matrices = *window->measure().lastView();
+        const double ratio = view->devicePixelRatioF();
+        return meshscope::pickAt(window->lookBackBar().lookBack().shownState(state()), matrices, at.x() * ratio,
+                                 matrices.viewport[3] - at.y() * ratio);
+    };
+    // Three points well inside their cells, far apart and off one line.
+    struct Spot {
+        QPointF at;
+        meshscope::GridCell cell;
+    };
+    std::vector<Spot> spots;
+    for (int y = 180; y < view->height() - 100; y += 15)
+        for (int x = 240; x < view->width() - 100; x += 15) {
+            const auto hit = cellAt(QPointF(x, y));
+            bool inside = hit && hit->part == meshscope::PickedPart::surface;
+            for (const QPointF near : {QPointF(-2, 0), QPointF(2, 0), QPointF(0, -2), QPointF(0, 2)}) {
+                const auto other = inside ? cellAt(QPointF(x, y) + near) : std::nullopt;
+                inside = other && other->column == hit->column && other->row == hit->row;
+            }
+            if (inside)
+                spots.push_back({QPointF(x, y), {hit->column, hit->row}});
+        }
+    ASSERT_GE(spots.size(), 3U);
+    const auto byX = std::minmax_element(spots.begin(), spots.end(),
+                                         [](const Spot& a, const Spot& b) { return a.at.x() < b.at.x(); });
+    const Spot first = *byX.first, second = *byX.second;
+    const auto area = [&](const Spot& c) {
+        return std::abs((second.at.x() - first.at.x()) * (c.at.y() - first.at.y())
+                        - (second.at.y() - first.at.y()) * (c.at.x() - first.at.x()));
+    };
+    const Spot third = *std::max_element(spots.begin(), spots.end(),
+                                         [&](const Spot& a, const Spot& b) { return area(a) < area(b); });
+    std::vector<meshscope::GridCell> cells;
+    for (const Spot& spot : {first, second, third}) {
+        const QPointF offset = spot.at;
+        cells.push_back(spot.cell);
+        xPointer(view, offset, true);
+        const QString pinned = QStringLiteral("pinned cell %1, %2: ").arg(spot.cell.x).arg(spot.cell.y);
+        EXPECT_TRUE(waitFor([&] { return window->measure().readoutBox()->text().startsWith(pinned); }))
+            << window->measure().readoutBox()->text().toStdString();
+        EXPECT_EQ(throughThree->isEnabled(), cells.size() == 3);
+        if (cells.size() < 3) {
+            xPointer(view, offset + QPointF(0, -40), true); // lets it go; apart, so no double click
+            EXPECT_TRUE(
+                waitFor([&] { return !window->measure().readoutBox()->text().startsWith(QStringLiteral("pinned")); }));
+        }
+    }
+    throughThree->trigger();
+    ASSERT_TRUE(nextFrame());
+    for (const meshscope::GridCell& cell : cells) {
+        const auto read = meshscope::readCell(window->lookBackBar().lookBack().shownState(state()), cell.x, cell.y);
+        ASSERT_TRUE(read);
+        EXPECT_NEAR(read->drawnHeight, 0.0, 1e-3) << cell.x << ", " << cell.y;
+    }
+    EXPECT_TRUE(window->statisticsPanel().text().contains(QStringLiteral("levelled: plane through three cells")));
+    EXPECT_GT(windowtest::changedShare(unlevelled, withoutStatusLine(*window, picture())), 0.01);
+
+    item(*level, QStringLiteral("No levelling"))->trigger();
     EXPECT_TRUE(waitFor([&] { return !levelLine->isVisible(); }));
     EXPECT_EQ(windowtest::changedShare(unlevelled, withoutStatusLine(*window, picture())), 0.0);
     item(*window->viewMenu(), QStringLiteral("Show statistics"))->trigger();

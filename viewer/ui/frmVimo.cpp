@@ -160,10 +160,8 @@ void frmVimo::addStatisticsMenus(QMenu& menu)
     connect(statisticsAction_, &QAction::toggled, this, &frmVimo::setStatisticsShown);
     levelMenu_ = new LevelMenu(this);
     menu.addMenu(levelMenu_);
-    connect(levelMenu_, &LevelMenu::levellingChosen, this, [this](const Levelling& levelling) {
-        lookBackBar_->lookBack().setLevelling(levelling);
-        RequestRedraw();
-    });
+    connect(levelMenu_, &LevelMenu::levellingChosen, this, &frmVimo::setLevelling);
+    connect(measure_, &MeasureView::cellsPinned, levelMenu_, &LevelMenu::setPinnedCells);
     trend_ = new TrendChart(this, lookBackBar_->lookBack());
     trend_->addMenuItems(menu);
     connect(trend_, &TrendChart::shownChosen, this, &frmVimo::setTrendShown);
@@ -198,6 +196,13 @@ void frmVimo::setUnits(const SurfaceUnits& units)
     measure().setUnits(units);
     if (statistics_->isVisible())
         followStatistics();
+}
+
+void frmVimo::setLevelling(const Levelling& levelling)
+{
+    levelMenu_->showLevelling(levelling);
+    lookBackBar_->lookBack().setLevelling(levelling);
+    RequestRedraw();
 }
 
 // The shown frame's own points: the frozen history frame's, or the last frame's.
