@@ -1060,6 +1060,49 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
     EXPECT_EQ(trend.mapTo(window.get(), QPoint(0, trend.height())).y(),
               bar.sliderPanel()->mapTo(window.get(), QPoint(0, 0)).y());
     const int markBefore = trend.markX();
+    {
+        // Its value axis on the X server: a vertical line left of the chart with
+        // a labelled tick mark per tick; a height unit set widens the labels.
+        const auto axisOnScreen = [&] {
+            const QImage shown = screenOf(*window);
+            const QPoint origin = trend.mapTo(window.get(), QPoint(0, 0));
+            for (int x = 0; x < trend.width() / 2; ++x) {
+                bool line = true;
+                for (int y = 20; y < trend.height() - 8 && line; ++y)
+                    line = qGray(shown.pixel(origin.x() + x, origin.y() + y)) > 60;
+                if (line)
+                    return x;
+            }
+            return -1;
+        };
+        const auto labelledTicksShown = [&] {
+            const QImage shown = screenOf(*window);
+            const QPoint origin = trend.mapTo(window.get(), QPoint(0, 0));
+            for (const meshscope::TrendChart::Tick& tick : trend.ticks()) {
+                if (qGray(shown.pixel(origin.x() + trend.axisX() - 2, origin.y() + tick.y)) <= 60)
+                    return false;
+                int text = 0;
+                for (int y = tick.y - 4; y <= tick.y + 4; ++y)
+                    for (int x = 0; x < trend.axisX() - 5; ++x)
+                        text += qGray(shown.pixel(origin.x() + x, origin.y() + y)) > 60;
+                if (text < 5)
+                    return false;
+            }
+            return true;
+        };
+        EXPECT_TRUE(waitFor([&] { return trend.ticks().size() >= 2 && axisOnScreen() == trend.axisX(); }))
+            << trend.ticks().size() << " ticks, axis at " << axisOnScreen() << " not " << trend.axisX();
+        EXPECT_TRUE(labelledTicksShown());
+        const int plainAxis = trend.axisX();
+        window->setUnits({std::nullopt, meshscope::parseQuantity("10um")});
+        EXPECT_TRUE(waitFor([&] {
+            return !trend.ticks().empty() && trend.ticks().front().label.endsWith(QStringLiteral(" µm"))
+                && axisOnScreen() == trend.axisX() && trend.axisX() > plainAxis;
+        })) << axisOnScreen()
+            << " " << plainAxis;
+        EXPECT_TRUE(labelledTicksShown());
+        window->setUnits({});
+    }
 
     const int k = 3;
     for (int step = 0; step < k; ++step)

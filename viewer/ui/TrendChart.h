@@ -6,7 +6,9 @@
 
 #include "LookBack.h"
 #include "Trend.h"
+#include "Units.h"
 
+#include <QString>
 #include <QWidget>
 
 #include <cstdint>
@@ -25,6 +27,8 @@ public:
     // Show trend and the Trend of submenu.
     void addMenuItems(QMenu& menu);
     void setStatistic(TrendStatistic statistic);
+    // The value axis's labels carry the height unit when one is set.
+    void setUnits(const SurfaceUnits& units);
     TrendStatistic statistic() const { return statistic_; }
     // Follows a paint: the history, the frame shown and the surface rules now.
     void follow(std::int16_t smoothLevel);
@@ -34,6 +38,15 @@ public:
     int xOf(std::uint64_t frame) const;
     int markX() const;
     QAction* showAction() const { return showAction_; }
+    // The value axis as last painted: its ticks, where each stands and the
+    // x of its tick mark's right end, left of the chart.
+    struct Tick {
+        double value = 0;
+        int y = 0;
+        QString label;
+    };
+    const std::vector<Tick>& ticks() const { return ticks_; }
+    int axisX() const { return plotLeft_ - 1; }
 
 signals:
     void shownChosen(bool shown);
@@ -45,10 +58,15 @@ private:
     // The frames drawn: every stride-th number, so a growing history keeps
     // asking for the frames it already worked out.
     std::vector<std::uint64_t> sampledFrames() const;
+    // Round values over low..high, at most as many as the chart's height has room for.
+    std::vector<double> axisValues(double low, double high) const;
 
     const LookBack& lookBack_;
     TrendSeries series_;
     TrendStatistic statistic_ = TrendStatistic::Range;
+    SurfaceUnits units_;
+    std::vector<Tick> ticks_;
+    int plotLeft_ = 8;
     QAction* showAction_ = nullptr;
     std::vector<QAction*> statisticActions_;
 };

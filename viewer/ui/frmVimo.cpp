@@ -194,6 +194,7 @@ void frmVimo::setUnits(const SurfaceUnits& units)
 {
     statistics_->setUnits(units);
     measure().setUnits(units);
+    trend_->setUnits(units);
     if (statistics_->isVisible())
         followStatistics();
 }
