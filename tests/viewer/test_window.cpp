@@ -11,6 +11,7 @@
 #include "frmVimo.h"
 #include "StatisticsPanel.h"
 #include "TrendChart.h"
+#include "UnitsDialog.h"
 #include "Units.h"
 #include "GridText.h"
 #include "LookBackBar.h"
@@ -34,6 +35,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QSignalSpy>
@@ -1273,7 +1275,32 @@ TEST_F(WindowTest, StatisticsPanelShowsMeshgridsNumbersOfWhatIsShown)
         }
     };
 
-    window->setUnits({std::nullopt, meshscope::parseQuantity("10um")});
+    {
+        // The units typed into the menu's dialog on the X server's keyboard: a
+        // field that does not read is said there and holds OK back.
+        item(*window->viewMenu(), QStringLiteral("Units…"))->trigger();
+        auto* dialog = window->findChild<meshscope::UnitsDialog*>();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(waitFor([&] { return dialog->isActiveWindow() && dialog->gridStepBox()->hasFocus(); }));
+        const auto keys
+            = [](QStringList arguments) { EXPECT_EQ(QProcess::execute(QStringLiteral("xdotool"), arguments), 0); };
+        keys({QStringLiteral("type"), QStringLiteral("2kPa")});
+        EXPECT_TRUE(waitFor([&] { return dialog->gridStepBox()->text() == QStringLiteral("2kPa"); }));
+        EXPECT_TRUE(dialog->problemLabel()->isVisible());
+        EXPECT_TRUE(dialog->problemLabel()->text().contains(QStringLiteral("\"2kPa\"")))
+            << dialog->problemLabel()->text().toStdString();
+        EXPECT_FALSE(dialog->okButton()->isEnabled());
+        keys({QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("BackSpace"), QStringLiteral("Tab")});
+        keys({QStringLiteral("type"), QStringLiteral("10 um")});
+        EXPECT_TRUE(waitFor([&] { return dialog->okButton()->isEnabled(); }))
+            << dialog->problemLabel()->text().toStdString();
+        EXPECT_FALSE(dialog->problemLabel()->isVisible());
+        keys({QStringLiteral("key"), QStringLiteral("Return")});
+        ASSERT_TRUE(waitFor([&] { return !dialog->isVisible(); }));
+        EXPECT_FALSE(window->statisticsPanel().units().gridStep);
+        ASSERT_TRUE(window->statisticsPanel().units().heightUnit);
+        EXPECT_EQ(*window->statisticsPanel().units().heightUnit, *meshscope::parseQuantity("10um"));
+    }
     item(*window->viewMenu(), QStringLiteral("Show statistics"))->trigger();
     ASSERT_TRUE(nextFrame());
     EXPECT_GT(textPixels(), without + 200);

@@ -12,6 +12,7 @@
 #include "SourceMenu.h"
 #include "StatisticsPanel.h"
 #include "TrendChart.h"
+#include "UnitsDialog.h"
 #include "VornCtl.h"
 
 #include <QApplication>
@@ -158,6 +159,8 @@ void frmVimo::addStatisticsMenus(QMenu& menu)
     statisticsAction_ = menu.addAction(tr("Show statistics"));
     statisticsAction_->setCheckable(true);
     connect(statisticsAction_, &QAction::toggled, this, &frmVimo::setStatisticsShown);
+    addUnitsItem(
+        menu, this, [this] { return statistics_->units(); }, [this](const SurfaceUnits& u) { setUnits(u); });
     levelMenu_ = new LevelMenu(this);
     menu.addMenu(levelMenu_);
     connect(levelMenu_, &LevelMenu::levellingChosen, this, &frmVimo::setLevelling);
