@@ -1391,6 +1391,15 @@ TEST_F(WindowTest, StatisticsPanelShowsMeshgridsNumbersOfWhatIsShown)
     EXPECT_TRUE(window->statisticsPanel().text().contains(QStringLiteral("levelled: plane through three cells")));
     EXPECT_GT(windowtest::changedShare(unlevelled, withoutStatusLine(*window, picture())), 0.01);
 
+    // Cells off the drawn surface level nothing, and the line says so.
+    window->setLevelling({meshscope::TiltRemoval::ThroughThreeCells, {{{-5, -5}, {-5, -1}, {-1, -5}}}, {}});
+    EXPECT_TRUE(waitFor([&] {
+        return meshscope::MeasureView::lineText(levelLine).startsWith(QStringLiteral("not levelled: "));
+    })) << meshscope::MeasureView::lineText(levelLine).toStdString();
+    EXPECT_FALSE(window->statisticsPanel().text().contains(QStringLiteral("levelled: plane")));
+    EXPECT_EQ(meshscope::drawnSurface(window->lookBackBar().lookBack().shownState(state())),
+              meshscope::drawnSurface(state()));
+
     item(*level, QStringLiteral("No levelling"))->trigger();
     EXPECT_TRUE(waitFor([&] { return !levelLine->isVisible(); }));
     EXPECT_EQ(windowtest::changedShare(unlevelled, withoutStatusLine(*window, picture())), 0.0);

@@ -157,7 +157,7 @@ DrawnSurface LookBack::shownSurface(const ViewerState& live)
 {
     DrawnSurface base = baseSurface(live);
     DrawnSurface shown = differenceShown() ? surfaceDifference(base, *baseline_) : std::move(base);
-    levelSurface(shown, levelling_);
+    levellingApplied_ = levelSurface(shown, levelling_);
     return shown;
 }
 

@@ -218,7 +218,8 @@ void frmVimo::followStatistics()
         points = pointStatistics(lookBack.history().at(*frame).lastPoint, lookBack.history().at(*frame).ptZ);
     else if (state_.newFrameCount > 0)
         points = pointStatistics(state_.lastPoint, state_.ptZ);
-    statistics_->follow(lookBack.shownState(state_), points, lookBack.levelling());
+    const ViewerState& shown = lookBack.shownState(state_);
+    statistics_->follow(shown, points, lookBack.levellingApplied() ? lookBack.levelling() : Levelling{});
 }
 
 void frmVimo::setScaleShown(bool shown)
