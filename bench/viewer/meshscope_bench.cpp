@@ -442,6 +442,23 @@ void measureNumbersFrameTimes(meshscope::frmVimo& window, int master, int histor
                 median(times.on), median(times.ratios), *std::min_element(times.ratios.begin(), times.ratios.end()),
                 *std::max_element(times.ratios.begin(), times.ratios.end()), median(times.cpuOn), median(times.cpuOff),
                 median(times.cpuOn) / median(times.cpuOff), rounds, frames);
+    // Each on its own, to say where a difference comes from.
+    const std::pair<const char*, std::function<void(bool)>> each[] = {
+        {"statistics", [&](bool on) { window.setStatisticsShown(on); }},
+        {"trend", [&](bool on) { window.setTrendShown(on); }},
+        {"fitted colours", [&](bool on) { window.setColoursFitted(on); }},
+    };
+    for (const auto& addition : each) {
+        const std::function<void(bool)>& set = addition.second;
+        const FrameTimeRounds one = compareFrameTimes(view, rounds, frames, [&set](bool on) {
+            set(on);
+            spin(100);
+        });
+        set(false);
+        std::printf("  %s alone: ratio %.3f (rounds %.3f to %.3f), CPU ratio %.3f\n", addition.first,
+                    median(one.ratios), *std::min_element(one.ratios.begin(), one.ratios.end()),
+                    *std::max_element(one.ratios.begin(), one.ratios.end()), median(one.cpuOn) / median(one.cpuOff));
+    }
 }
 
 // A small square of the view in the X server's pixels, as bytes.

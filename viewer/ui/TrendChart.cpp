@@ -73,9 +73,16 @@ void TrendChart::setUnits(const SurfaceUnits& units)
     update();
 }
 
+// Every paint of the view comes here; the chart is drawn again only when
+// what it shows changed: the history, the frame shown or the surface rules.
 void TrendChart::follow(std::int16_t smoothLevel)
 {
     series_.setSurfaceRules(smoothLevel, lookBack_.levelling());
+    const FrameHistory& history = lookBack_.history();
+    const Followed now{history.oldest(), history.newest(), lookBack_.shownFrame(), smoothLevel, lookBack_.levelling()};
+    if (followed_ == now)
+        return;
+    followed_ = now;
     update();
 }
 

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -66,6 +67,15 @@ private:
     TrendStatistic statistic_ = TrendStatistic::Range;
     SurfaceUnits units_;
     std::vector<Tick> ticks_;
+    // What the chart last followed.
+    struct Followed {
+        std::uint64_t oldest = 0, newest = 0;
+        std::optional<std::uint64_t> shown;
+        std::int16_t smoothLevel = 0;
+        Levelling levelling;
+        bool operator==(const Followed&) const = default;
+    };
+    std::optional<Followed> followed_;
     int plotLeft_ = 8;
     QAction* showAction_ = nullptr;
     std::vector<QAction*> statisticActions_;
