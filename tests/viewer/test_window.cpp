@@ -1282,8 +1282,9 @@ TEST_F(WindowTest, StatisticsPanelShowsMeshgridsNumbersOfWhatIsShown)
         auto* dialog = window->findChild<meshscope::UnitsDialog*>();
         ASSERT_NE(dialog, nullptr);
         ASSERT_TRUE(waitFor([&] { return dialog->isActiveWindow() && dialog->gridStepBox()->hasFocus(); }));
-        const auto keys
-            = [](QStringList arguments) { EXPECT_EQ(QProcess::execute(QStringLiteral("xdotool"), arguments), 0); };
+        const auto keys = [](const QStringList& arguments) {
+            EXPECT_EQ(QProcess::execute(QStringLiteral("xdotool"), arguments), 0);
+        };
         keys({QStringLiteral("type"), QStringLiteral("2kPa")});
         EXPECT_TRUE(waitFor([&] { return dialog->gridStepBox()->text() == QStringLiteral("2kPa"); }));
         EXPECT_TRUE(dialog->problemLabel()->isVisible());
