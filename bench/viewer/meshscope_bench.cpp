@@ -764,7 +764,7 @@ void realWindow(int seconds)
     fullSpeedFrames(window, master, seconds);
     spin(500); // a quiet moment after the flood
     measureFrameTimes(window, 15, 20);
-    measureNumbersFrameTimes(window, master, 200, 15, 20);
+    measureNumbersFrameTimes(window, master, 200, 31, 20);
 }
 
 // The delay from byte to screen with --live, quiet and with two busy
@@ -801,7 +801,7 @@ int main(int argc, char* argv[])
     if (args.contains(QStringLiteral("--frame-time"))) {
         PtyWindow pty(false);
         measureFrameTimes(pty.window(), 15, 20);
-        measureNumbersFrameTimes(pty.window(), pty.master(), 200, 15, 20);
+        measureNumbersFrameTimes(pty.window(), pty.master(), 200, 31, 20);
         return 0;
     }
     pickFigures();
