@@ -54,6 +54,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -355,6 +356,30 @@ void fullSpeedFrames(meshscope::frmVimo& window, int master, int seconds)
                 seconds, taken / double(seconds), sent / 1e6);
 }
 
+// Milliseconds (wall and CPU) per presented frame, over interleaved rounds
+// of forced redraws with the additions off and on.
+struct FrameTimeRounds {
+    std::vector<double> off, on, ratios, cpuOff, cpuOn;
+};
+
+FrameTimeRounds compareFrameTimes(VornCtl& view, int rounds, int frames, const std::function<void(bool)>& setAll)
+{
+    FrameTimeRounds times;
+    for (int r = 0; r < rounds; ++r)
+        for (const bool all : {false, true}) {
+            setAll(all);
+            const auto start = Clock::now();
+            const double cpuBefore = cpuSeconds();
+            for (int i = 0; i < frames; ++i)
+                waitForFrame(view);
+            (all ? times.cpuOn : times.cpuOff).push_back(1000 * (cpuSeconds() - cpuBefore) / frames);
+            (all ? times.on : times.off).push_back(msSince(start) / frames);
+            if (all)
+                times.ratios.push_back(times.on.back() / times.off.back());
+        }
+    return times;
+}
+
 // Milliseconds per presented frame of the window's own paint, over rounds
 // of forced redraws with everything beside the picture off and on.
 void measureFrameTimes(meshscope::frmVimo& window, int rounds, int frames)
@@ -370,19 +395,8 @@ void measureFrameTimes(meshscope::frmVimo& window, int rounds, int frames)
         QCoreApplication::sendEvent(&view, &move);
         spin(100);
     };
-    std::vector<double> off, on, ratios, cpuOff, cpuOn;
-    for (int r = 0; r < rounds; ++r)
-        for (const bool all : {false, true}) {
-            setAll(all);
-            const auto start = Clock::now();
-            const double cpuBefore = cpuSeconds();
-            for (int i = 0; i < frames; ++i)
-                waitForFrame(view);
-            (all ? cpuOn : cpuOff).push_back(1000 * (cpuSeconds() - cpuBefore) / frames);
-            (all ? on : off).push_back(msSince(start) / frames);
-            if (all)
-                ratios.push_back(on.back() / off.back());
-        }
+    const FrameTimeRounds times = compareFrameTimes(view, rounds, frames, setAll);
+    const auto& [off, on, ratios, cpuOff, cpuOn] = times;
     // What the read-out and the scale do after each paint, on its own.
     std::vector<double> afterUs;
     for (int i = 0; i < 200; ++i) {
@@ -399,6 +413,52 @@ void measureFrameTimes(meshscope::frmVimo& window, int rounds, int frames)
                 *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()),
                 median(cpuOn), median(cpuOff), median(cpuOn) / median(cpuOff), rounds, frames, median(afterUs),
                 percentile(afterUs, 0.99));
+}
+
+// The frame time with the measurement numbers on (the statistics panel, the
+// trend over a history of `history` frames, fitted colours) against all off.
+void measureNumbersFrameTimes(meshscope::frmVimo& window, int master, int history, int rounds, int frames)
+{
+    for (int step = 0; step < history; ++step) {
+        const std::string frame = waveFrame(step);
+        if (::write(master, frame.data(), frame.size()) < 0)
+            std::printf("numbers frame time: write failed\n");
+        spin(20); // two polls, so each frame is taken as new
+    }
+    spin(500);
+    VornCtl& view = *window.viewport();
+    const auto setAll = [&](bool on) {
+        window.setStatisticsShown(on);
+        window.setTrendShown(on);
+        window.setColoursFitted(on);
+        spin(100);
+    };
+    const FrameTimeRounds times = compareFrameTimes(view, rounds, frames, setAll);
+    setAll(false);
+    std::printf("frame time, 98 x 98 grid at %d x %d, history of %zu frames: all off %.2f ms, statistics + trend + "
+                "fitted colours on %.2f ms, ratio %.3f (rounds %.3f to %.3f; CPU %.2f against %.2f ms per frame, "
+                "ratio %.3f; medians of %d rounds of %d frames)\n",
+                window.width(), window.height(), window.lookBackBar().lookBack().history().size(), median(times.off),
+                median(times.on), median(times.ratios), *std::min_element(times.ratios.begin(), times.ratios.end()),
+                *std::max_element(times.ratios.begin(), times.ratios.end()), median(times.cpuOn), median(times.cpuOff),
+                median(times.cpuOn) / median(times.cpuOff), rounds, frames);
+    // Each on its own, to say where a difference comes from.
+    const std::pair<const char*, std::function<void(bool)>> each[] = {
+        {"statistics", [&](bool on) { window.setStatisticsShown(on); }},
+        {"trend", [&](bool on) { window.setTrendShown(on); }},
+        {"fitted colours", [&](bool on) { window.setColoursFitted(on); }},
+    };
+    for (const auto& addition : each) {
+        const std::function<void(bool)>& set = addition.second;
+        const FrameTimeRounds one = compareFrameTimes(view, rounds, frames, [&set](bool on) {
+            set(on);
+            spin(100);
+        });
+        set(false);
+        std::printf("  %s alone: ratio %.3f (rounds %.3f to %.3f), CPU ratio %.3f\n", addition.first,
+                    median(one.ratios), *std::min_element(one.ratios.begin(), one.ratios.end()),
+                    *std::max_element(one.ratios.begin(), one.ratios.end()), median(one.cpuOn) / median(one.cpuOff));
+    }
 }
 
 // A small square of the view in the X server's pixels, as bytes.
@@ -724,6 +784,7 @@ void realWindow(int seconds)
     fullSpeedFrames(window, master, seconds);
     spin(500); // a quiet moment after the flood
     measureFrameTimes(window, 15, 20);
+    measureNumbersFrameTimes(window, master, 200, 31, 20);
 }
 
 // The delay from byte to screen with --live, quiet (the frame written at
@@ -762,6 +823,7 @@ int main(int argc, char* argv[])
     if (args.contains(QStringLiteral("--frame-time"))) {
         PtyWindow pty(false);
         measureFrameTimes(pty.window(), 15, 20);
+        measureNumbersFrameTimes(pty.window(), pty.master(), 200, 31, 20);
         return 0;
     }
     pickFigures();

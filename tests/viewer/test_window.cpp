@@ -11,6 +11,7 @@
 #include "frmVimo.h"
 #include "StatisticsPanel.h"
 #include "TrendChart.h"
+#include "UnitsDialog.h"
 #include "Units.h"
 #include "GridText.h"
 #include "LookBackBar.h"
@@ -34,6 +35,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QSignalSpy>
@@ -653,6 +655,7 @@ TEST_F(WindowTest, SavedAndCopiedPicturesAndGridAreWhatIsShownAndKeysKeepTheirSt
                            "[ ] Show samples",
                            "Source",
                            "[ ] Show statistics",
+                           "Units…",
                            "Level",
                            "[ ] Show trend",
                            "Trend of {[ ] min, [ ] max, [x] range, [ ] mean, [ ] Sq, [ ] Sa}"})
@@ -1114,6 +1117,49 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
     EXPECT_EQ(trend.mapTo(window.get(), QPoint(0, trend.height())).y(),
               bar.sliderPanel()->mapTo(window.get(), QPoint(0, 0)).y());
     const int markBefore = trend.markX();
+    {
+        // Its value axis on the X server: a vertical line left of the chart with
+        // a labelled tick mark per tick; a height unit set widens the labels.
+        const auto axisOnScreen = [&] {
+            const QImage shown = screenOf(*window);
+            const QPoint origin = trend.mapTo(window.get(), QPoint(0, 0));
+            for (int x = 0; x < trend.width() / 2; ++x) {
+                bool line = true;
+                for (int y = 20; y < trend.height() - 8 && line; ++y)
+                    line = qGray(shown.pixel(origin.x() + x, origin.y() + y)) > 60;
+                if (line)
+                    return x;
+            }
+            return -1;
+        };
+        const auto labelledTicksShown = [&] {
+            const QImage shown = screenOf(*window);
+            const QPoint origin = trend.mapTo(window.get(), QPoint(0, 0));
+            for (const meshscope::TrendChart::Tick& tick : trend.ticks()) {
+                if (qGray(shown.pixel(origin.x() + trend.axisX() - 2, origin.y() + tick.y)) <= 60)
+                    return false;
+                int text = 0;
+                for (int y = tick.y - 4; y <= tick.y + 4; ++y)
+                    for (int x = 0; x < trend.axisX() - 5; ++x)
+                        text += qGray(shown.pixel(origin.x() + x, origin.y() + y)) > 60;
+                if (text < 5)
+                    return false;
+            }
+            return true;
+        };
+        EXPECT_TRUE(waitFor([&] { return trend.ticks().size() >= 2 && axisOnScreen() == trend.axisX(); }))
+            << trend.ticks().size() << " ticks, axis at " << axisOnScreen() << " not " << trend.axisX();
+        EXPECT_TRUE(labelledTicksShown());
+        const int plainAxis = trend.axisX();
+        window->setUnits({std::nullopt, meshscope::parseQuantity("10um")});
+        EXPECT_TRUE(waitFor([&] {
+            return !trend.ticks().empty() && trend.ticks().front().label.endsWith(QStringLiteral(" µm"))
+                && axisOnScreen() == trend.axisX() && trend.axisX() > plainAxis;
+        })) << axisOnScreen()
+            << " " << plainAxis;
+        EXPECT_TRUE(labelledTicksShown());
+        window->setUnits({});
+    }
 
     const int k = 3;
     for (int step = 0; step < k; ++step)
@@ -1284,7 +1330,33 @@ TEST_F(WindowTest, StatisticsPanelShowsMeshgridsNumbersOfWhatIsShown)
         }
     };
 
-    window->setUnits({std::nullopt, meshscope::parseQuantity("10um")});
+    {
+        // The units typed into the menu's dialog on the X server's keyboard: a
+        // field that does not read is said there and holds OK back.
+        item(*window->viewMenu(), QStringLiteral("Units…"))->trigger();
+        auto* dialog = window->findChild<meshscope::UnitsDialog*>();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(waitFor([&] { return dialog->isActiveWindow() && dialog->gridStepBox()->hasFocus(); }));
+        const auto keys = [](const QStringList& arguments) {
+            EXPECT_EQ(QProcess::execute(QStringLiteral("xdotool"), arguments), 0);
+        };
+        keys({QStringLiteral("type"), QStringLiteral("2kPa")});
+        EXPECT_TRUE(waitFor([&] { return dialog->gridStepBox()->text() == QStringLiteral("2kPa"); }));
+        EXPECT_TRUE(dialog->problemLabel()->isVisible());
+        EXPECT_TRUE(dialog->problemLabel()->text().contains(QStringLiteral("\"2kPa\"")))
+            << dialog->problemLabel()->text().toStdString();
+        EXPECT_FALSE(dialog->okButton()->isEnabled());
+        keys({QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("BackSpace"), QStringLiteral("Tab")});
+        keys({QStringLiteral("type"), QStringLiteral("10 um")});
+        EXPECT_TRUE(waitFor([&] { return dialog->okButton()->isEnabled(); }))
+            << dialog->problemLabel()->text().toStdString();
+        EXPECT_FALSE(dialog->problemLabel()->isVisible());
+        keys({QStringLiteral("key"), QStringLiteral("Return")});
+        ASSERT_TRUE(waitFor([&] { return !dialog->isVisible(); }));
+        EXPECT_FALSE(window->statisticsPanel().units().gridStep);
+        ASSERT_TRUE(window->statisticsPanel().units().heightUnit);
+        EXPECT_EQ(*window->statisticsPanel().units().heightUnit, *meshscope::parseQuantity("10um"));
+    }
     item(*window->viewMenu(), QStringLiteral("Show statistics"))->trigger();
     ASSERT_TRUE(nextFrame());
     EXPECT_GT(textPixels(), without + 200);
@@ -1308,8 +1380,83 @@ TEST_F(WindowTest, StatisticsPanelShowsMeshgridsNumbersOfWhatIsShown)
             == QStringLiteral("levelled: best-fit plane taken away, zero at the minimum");
     })) << meshscope::MeasureView::lineText(levelLine).toStdString();
 
-    item(*level, QStringLiteral("No levelling"))->trigger();
+    // The plane through three cells pinned with the X server's pointer: offered
+    // once three are pinned, it puts those cells at 0.
     item(*level, QStringLiteral("Zero as measured"))->trigger();
+    QAction* throughThree = item(*level, QStringLiteral("Take away the plane through three pinned cells"));
+    EXPECT_FALSE(throughThree->isEnabled());
+    EXPECT_TRUE(throughThree->toolTip().contains(QStringLiteral("Pin three cells")))
+        << throughThree->toolTip().toStdString();
+    VornCtl* view = window->viewport();
+    ASSERT_TRUE(window->measure().lastView());
+    const auto cellAt = [&](QPointF at) {
+        const auto& matrices = *window->measure().lastView();
+        const double ratio = view->devicePixelRatioF();
+        return meshscope::pickAt(window->lookBackBar().lookBack().shownState(state()), matrices, at.x() * ratio,
+                                 matrices.viewport[3] - at.y() * ratio);
+    };
+    // Three points well inside their cells, far apart and off one line.
+    struct Spot {
+        QPointF at;
+        meshscope::GridCell cell;
+    };
+    std::vector<Spot> spots;
+    for (int y = 180; y < view->height() - 100; y += 15)
+        for (int x = 240; x < view->width() - 100; x += 15) {
+            const auto hit = cellAt(QPointF(x, y));
+            bool inside = hit && hit->part == meshscope::PickedPart::surface;
+            for (const QPointF near : {QPointF(-2, 0), QPointF(2, 0), QPointF(0, -2), QPointF(0, 2)}) {
+                const auto other = inside ? cellAt(QPointF(x, y) + near) : std::nullopt;
+                inside = other && other->column == hit->column && other->row == hit->row;
+            }
+            if (inside)
+                spots.push_back({QPointF(x, y), {hit->column, hit->row}});
+        }
+    ASSERT_GE(spots.size(), 3U);
+    const auto byX = std::minmax_element(spots.begin(), spots.end(),
+                                         [](const Spot& a, const Spot& b) { return a.at.x() < b.at.x(); });
+    const Spot first = *byX.first, second = *byX.second;
+    const auto area = [&](const Spot& c) {
+        return std::abs((second.at.x() - first.at.x()) * (c.at.y() - first.at.y())
+                        - (second.at.y() - first.at.y()) * (c.at.x() - first.at.x()));
+    };
+    const Spot third = *std::max_element(spots.begin(), spots.end(),
+                                         [&](const Spot& a, const Spot& b) { return area(a) < area(b); });
+    std::vector<meshscope::GridCell> cells;
+    for (const Spot& spot : {first, second, third}) {
+        const QPointF offset = spot.at;
+        cells.push_back(spot.cell);
+        xPointer(view, offset, true);
+        const QString pinned = QStringLiteral("pinned cell %1, %2: ").arg(spot.cell.x).arg(spot.cell.y);
+        EXPECT_TRUE(waitFor([&] { return window->measure().readoutBox()->text().startsWith(pinned); }))
+            << window->measure().readoutBox()->text().toStdString();
+        EXPECT_EQ(throughThree->isEnabled(), cells.size() == 3);
+        if (cells.size() < 3) {
+            xPointer(view, offset + QPointF(0, -40), true); // lets it go; apart, so no double click
+            EXPECT_TRUE(
+                waitFor([&] { return !window->measure().readoutBox()->text().startsWith(QStringLiteral("pinned")); }));
+        }
+    }
+    throughThree->trigger();
+    ASSERT_TRUE(nextFrame());
+    for (const meshscope::GridCell& cell : cells) {
+        const auto read = meshscope::readCell(window->lookBackBar().lookBack().shownState(state()), cell.x, cell.y);
+        ASSERT_TRUE(read);
+        EXPECT_NEAR(read->drawnHeight, 0.0, 1e-3) << cell.x << ", " << cell.y;
+    }
+    EXPECT_TRUE(window->statisticsPanel().text().contains(QStringLiteral("levelled: plane through three cells")));
+    EXPECT_GT(windowtest::changedShare(unlevelled, withoutStatusLine(*window, picture())), 0.01);
+
+    // Cells off the drawn surface level nothing, and the line says so.
+    window->setLevelling({meshscope::TiltRemoval::ThroughThreeCells, {{{-5, -5}, {-5, -1}, {-1, -5}}}, {}});
+    EXPECT_TRUE(waitFor([&] {
+        return meshscope::MeasureView::lineText(levelLine).startsWith(QStringLiteral("not levelled: "));
+    })) << meshscope::MeasureView::lineText(levelLine).toStdString();
+    EXPECT_FALSE(window->statisticsPanel().text().contains(QStringLiteral("levelled: plane")));
+    EXPECT_EQ(meshscope::drawnSurface(window->lookBackBar().lookBack().shownState(state())),
+              meshscope::drawnSurface(state()));
+
+    item(*level, QStringLiteral("No levelling"))->trigger();
     EXPECT_TRUE(waitFor([&] { return !levelLine->isVisible(); }));
     EXPECT_EQ(windowtest::changedShare(unlevelled, withoutStatusLine(*window, picture())), 0.0);
     item(*window->viewMenu(), QStringLiteral("Show statistics"))->trigger();

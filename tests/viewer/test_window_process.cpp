@@ -98,9 +98,10 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
     int code = -1;
     const QString help = run(meshscope, {QStringLiteral("--help")}, &code);
     EXPECT_EQ(code, 0);
-    for (const char* option : {"--port", "--baud", "--ca", "mqtt://", "--list-ports", "--record", "--live", "--scale",
-                               "--samples", "--stats", "--colours", "--grid-step", "--height-unit", "--save-dir",
-                               "--screenshot", "--replay", "--rate", "--version", "/dev/ttyS1"})
+    for (const char* option : {"--port",        "--baud",   "--ca",       "mqtt://",   "--list-ports",  "--record",
+                               "--live",        "--scale",  "--samples",  "--stats",   "--colours",     "--grid-step",
+                               "--height-unit", "--level",  "none|plane", "--zero",    "none|min|mean", "--save-dir",
+                               "--screenshot",  "--replay", "--rate",     "--version", "/dev/ttyS1"})
         EXPECT_TRUE(help.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(run(meshscopeCom1, {QStringLiteral("--help")}).contains(QStringLiteral("/dev/ttyS0")));
     EXPECT_TRUE(run(meshscope, {QStringLiteral("--version")}).contains(QStringLiteral("meshscope")));
@@ -184,6 +185,10 @@ TEST(ViewerProgram, HelpAndVersionNameTheOptionsAndTheDefaultPort)
          QStringLiteral("meshscope: bad --height-unit value \"-1um\"")},
         {{QStringLiteral("--colours"), QStringLiteral("rainbow")},
          QStringLiteral("meshscope: --colours wants fit or modes, not \"rainbow\"\n")},
+        {{QStringLiteral("--level"), QStringLiteral("tilt")},
+         QStringLiteral("meshscope: --level wants none or plane, not \"tilt\"\n")},
+        {{QStringLiteral("--zero"), QStringLiteral("max")},
+         QStringLiteral("meshscope: --zero wants none, min or mean, not \"max\"\n")},
     };
     for (const auto& c : bad) {
         const QString said = run(meshscope, c.args, &code);

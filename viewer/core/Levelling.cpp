@@ -42,6 +42,14 @@ std::optional<Plane> bestFitPlane(const DrawnSurface& s)
     return plane;
 }
 
+bool cellsMakeAPlane(const std::array<GridCell, 3>& cells)
+{
+    const GridCell& p = cells[0];
+    const GridCell& q = cells[1];
+    const GridCell& r = cells[2];
+    return (q.x - p.x) * (r.y - p.y) - (q.y - p.y) * (r.x - p.x) != 0;
+}
+
 std::optional<Plane> planeThroughCells(const DrawnSurface& s, const std::array<GridCell, 3>& cells)
 {
     for (const GridCell& cell : cells)

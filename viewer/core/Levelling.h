@@ -34,6 +34,9 @@ struct Plane {
 // The plane of least squares over every cell; empty for an empty surface.
 std::optional<Plane> bestFitPlane(const DrawnSurface& surface);
 
+// Three cells not on one line, so one plane goes through them.
+bool cellsMakeAPlane(const std::array<GridCell, 3>& cells);
+
 // The plane through three cells of the surface; empty when one lies off it
 // or the three lie on one line.
 std::optional<Plane> planeThroughCells(const DrawnSurface& surface, const std::array<GridCell, 3>& cells);

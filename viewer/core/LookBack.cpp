@@ -158,10 +158,10 @@ DrawnSurface LookBack::shownSurface(const ViewerState& live)
     return shownFrom(baseSurface(live));
 }
 
-DrawnSurface LookBack::shownFrom(DrawnSurface base) const
+DrawnSurface LookBack::shownFrom(DrawnSurface base)
 {
     DrawnSurface shown = differenceShown() ? surfaceDifference(base, *baseline_) : std::move(base);
-    levelSurface(shown, levelling_);
+    levellingApplied_ = levelSurface(shown, levelling_);
     return shown;
 }
 

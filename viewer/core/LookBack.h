@@ -52,6 +52,9 @@ public:
     // The levelling of what is shown, applied last (after the difference).
     void setLevelling(const Levelling& levelling);
     const Levelling& levelling() const { return levelling_; }
+    // False when the surface last shown could not be levelled as set (the
+    // pinned cells lie off it); it is then shown as it is.
+    bool levellingApplied() const { return levellingApplied_; }
 
     // Something other than the live grid is drawn.
     bool active() const { return frozen_ || differenceShown() || levelling_.active(); }
@@ -68,7 +71,7 @@ public:
 private:
     DrawnSurface heldSurface(const ViewerState& live);
     DrawnSurface baseSurface(const ViewerState& live);
-    DrawnSurface shownFrom(DrawnSurface base) const;
+    DrawnSurface shownFrom(DrawnSurface base);
     void keepShownFrameHeld();
     void changed() { ++revision_; }
 
@@ -80,6 +83,7 @@ private:
     std::optional<DrawnSurface> baseline_;
     bool difference_ = false;
     Levelling levelling_;
+    bool levellingApplied_ = true;
     std::unique_ptr<ViewerState> shown_;
     // The held surface last rebuilt, by the frame (0: the held grid) and width.
     struct Rebuilt {

@@ -198,7 +198,9 @@ QString LookBackBar::differenceText() const
     if (lookBack_.differenceShown())
         parts << tr("difference from the baseline of %1 taken at %2")
                      .arg(baselineSource_, baselineTime_.toString(QStringLiteral("HH:mm:ss")));
-    if (lookBack_.levelling().active())
+    if (lookBack_.levelling().active() && !lookBack_.levellingApplied())
+        parts << tr("not levelled: the pinned cells lie off the drawn surface");
+    else if (lookBack_.levelling().active())
         parts << tr("levelled: %1").arg(levellingText(lookBack_.levelling()));
     return parts.join(QStringLiteral("; "));
 }

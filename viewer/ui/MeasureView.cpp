@@ -312,8 +312,10 @@ void MeasureView::followPointer(const QEvent& event)
         if (pinned_) {
             pinned_.reset();
         } else if (view_) {
-            if (const auto cell = pickAt(shown_(), *view_, pointer_->x(), pointer_->y()))
+            if (const auto cell = pickAt(shown_(), *view_, pointer_->x(), pointer_->y())) {
                 pinned_ = std::make_pair(cell->column, cell->row);
+                rememberPin({cell->column, cell->row});
+            }
         }
         readOut();
         break;
@@ -324,6 +326,15 @@ void MeasureView::followPointer(const QEvent& event)
         break;
     default: break;
     }
+}
+
+void MeasureView::rememberPin(const GridCell& cell)
+{
+    std::erase(lastPinned_, cell);
+    lastPinned_.push_back(cell);
+    if (lastPinned_.size() > 3)
+        lastPinned_.erase(lastPinned_.begin());
+    emit cellsPinned(lastPinned_);
 }
 
 void MeasureView::readOut()

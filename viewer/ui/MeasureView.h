@@ -8,6 +8,7 @@
 #include "ColorScale.h"
 #include "LineHealth.h"
 #include "Pick.h"
+#include "SurfaceStatistics.h"
 #include "Units.h"
 #include "ViewerState.h"
 
@@ -113,9 +114,12 @@ public:
 signals:
     // The no-data problem started (text) or ended (empty).
     void quietProblem(const QString& text);
+    // A click pinned a cell: the last three cells pinned, oldest first.
+    void cellsPinned(const std::vector<meshscope::GridCell>& cells);
 
 private:
     void readOut();
+    void rememberPin(const GridCell& cell);
     void refresh();
     void setLine(QLabel* line, const QString& text);
     // The lines wrapped to the room they have, one under the other, then the scale below them.
@@ -145,6 +149,7 @@ private:
     std::optional<QPointF> pointer_; // device pixels in the viewport, GL's y upwards
     std::optional<QPointF> pressedAt_;
     std::optional<std::pair<int, int>> pinned_;
+    std::vector<GridCell> lastPinned_; // distinct cells, the latest last
     SurfaceUnits units_;
 };
 

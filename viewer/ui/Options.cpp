@@ -134,6 +134,16 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         QStringLiteral("What one height unit is, such as 10um, 0.01mm, 0.1kPa or 0.5\u00b0C; the statistics "
                        "are written in it."),
         QStringLiteral("QUANTITY"));
+    const QCommandLineOption levelOption(
+        QStringLiteral("level"),
+        QStringLiteral("plane: take away the plane fitted by least squares over the drawn cells from the start "
+                       "(also in the right-click menu's Level); none (the default): the heights as drawn."),
+        QStringLiteral("none|plane"), QStringLiteral("none"));
+    const QCommandLineOption zeroOption(
+        QStringLiteral("zero"),
+        QStringLiteral("min or mean: then put the zero at the lowest height or at the mean (also in the "
+                       "right-click menu's Level); none (the default): the zero as measured."),
+        QStringLiteral("none|min|mean"), QStringLiteral("none"));
     const QCommandLineOption saveDirOption(
         QStringLiteral("save-dir"),
         QStringLiteral("Write the pictures (Ctrl+S) and grids (Ctrl+Shift+S) saved from the window to DIR "
@@ -159,9 +169,10 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
         QStringLiteral("rate"), QStringLiteral("With --replay, frames per second, from 0.01 to 100 (default 20)."),
         QStringLiteral("N"), QStringLiteral("20"));
     for (const QCommandLineOption* option :
-         {&portOption, &baudOption, &caOption, &listPortsOption, &recordOption, &dataOption, &liveOption, &scaleOption,
-          &samplesOption, &statsOption, &trendOption, &coloursOption, &gridStepOption, &heightUnitOption,
-          &saveDirOption, &replayOption, &rateOption, &screenshotOption, &delayOption})
+         {&portOption,     &baudOption,       &caOption,      &listPortsOption, &recordOption,  &dataOption,
+          &liveOption,     &scaleOption,      &samplesOption, &statsOption,     &trendOption,   &coloursOption,
+          &gridStepOption, &heightUnitOption, &levelOption,   &zeroOption,      &saveDirOption, &replayOption,
+          &rateOption,     &screenshotOption, &delayOption})
         commandLine.addOption(*option);
 
     // Read before the application exists, so -h and -v answer without
@@ -290,6 +301,16 @@ std::optional<int> readOptions(const Build& build, int argc, char** argv, Option
     if (colours != QLatin1String("fit") && colours != QLatin1String("modes"))
         return commandLine.fail(QStringLiteral("--colours wants fit or modes, not \"%1\"").arg(colours));
     options.fitted = colours == QLatin1String("fit");
+    const QString level = commandLine.value(levelOption);
+    if (level != QLatin1String("none") && level != QLatin1String("plane"))
+        return commandLine.fail(QStringLiteral("--level wants none or plane, not \"%1\"").arg(level));
+    options.levelling.tilt = level == QLatin1String("plane") ? TiltRemoval::BestFitPlane : TiltRemoval::None;
+    const QString zero = commandLine.value(zeroOption);
+    if (zero != QLatin1String("none") && zero != QLatin1String("min") && zero != QLatin1String("mean"))
+        return commandLine.fail(QStringLiteral("--zero wants none, min or mean, not \"%1\"").arg(zero));
+    options.levelling.zero = zero == QLatin1String("min") ? ZeroAt::Minimum
+        : zero == QLatin1String("mean")                   ? ZeroAt::Mean
+                                                          : ZeroAt::None;
     for (const auto& [option, read] :
          {std::pair{&gridStepOption, &readGridStep}, {&heightUnitOption, &readHeightUnit}}) {
         if (!commandLine.isSet(*option))

@@ -1,6 +1,7 @@
 #pragma once
 // meshscope's command line: its options, their help and their checks.
 
+#include "Levelling.h"
 #include "Units.h"
 
 #include <QString>
@@ -30,6 +31,7 @@ struct Options {
     bool trend = false;   // the trend chart over the history
     bool fitted = false;  // colours fitted to the shown heights, not the colour mode's
     SurfaceUnits units;   // what a grid step and a height unit are
+    Levelling levelling;  // the tilt and zero taken away from the shown surface
     QString saveDir;      // empty for the working directory
     std::optional<QString> screenshot;
     int screenshotDelayMs = 0;

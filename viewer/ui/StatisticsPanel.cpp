@@ -82,35 +82,67 @@ LevelMenu::LevelMenu(QWidget* parent) : QMenu(tr("Level"), parent)
     auto* tilt = new QActionGroup(this);
     none_ = addAction(tr("No levelling"));
     plane_ = addAction(tr("Take away the best-fit plane"));
+    threeCells_ = addAction(tr("Take away the plane through three pinned cells"));
+    setToolTipsVisible(true);
     addSeparator();
     auto* zero = new QActionGroup(this);
     zeroNone_ = addAction(tr("Zero as measured"));
     zeroMin_ = addAction(tr("Zero at the minimum"));
     zeroMean_ = addAction(tr("Zero at the mean"));
-    for (QAction* action : {none_, plane_})
+    for (QAction* action : {none_, plane_, threeCells_})
         tilt->addAction(action);
     for (QAction* action : {zeroNone_, zeroMin_, zeroMean_})
         zero->addAction(action);
-    for (QAction* action : {none_, plane_, zeroNone_, zeroMin_, zeroMean_}) {
+    for (QAction* action : {none_, plane_, threeCells_, zeroNone_, zeroMin_, zeroMean_}) {
         action->setCheckable(true);
-        connect(action, &QAction::triggered, this, [this] { emit levellingChosen(chosen()); });
+        connect(action, &QAction::triggered, this, [this, action] { emit levellingChosen(chosen(action)); });
     }
     showLevelling(Levelling{});
+    setPinnedCells({});
+}
+
+void LevelMenu::setPinnedCells(const std::vector<GridCell>& cells)
+{
+    pinned_.reset();
+    if (cells.size() >= 3) {
+        const std::array<GridCell, 3> last{cells[cells.size() - 3], cells[cells.size() - 2], cells.back()};
+        if (cellsMakeAPlane(last))
+            pinned_ = last;
+    }
+    threeCells_->setEnabled(pinned_.has_value());
+    if (pinned_) {
+        const auto cell = [](const GridCell& c) { return QStringLiteral("%1, %2").arg(c.x).arg(c.y); };
+        threeCells_->setToolTip(
+            tr("Through cells %1; %2; %3").arg(cell((*pinned_)[0]), cell((*pinned_)[1]), cell((*pinned_)[2])));
+    } else if (cells.size() >= 3) {
+        threeCells_->setToolTip(tr("The last three pinned cells lie on one line: pin another cell off it"));
+    } else {
+        threeCells_->setToolTip(tr("Pin three cells first: a click on the surface pins the cell under it, "
+                                   "the next click lets it go (%1 of 3 pinned)")
+                                    .arg(cells.size()));
+    }
 }
 
 void LevelMenu::showLevelling(const Levelling& levelling)
 {
+    shown_ = levelling;
     plane_->setChecked(levelling.tilt == TiltRemoval::BestFitPlane);
-    none_->setChecked(levelling.tilt != TiltRemoval::BestFitPlane);
+    threeCells_->setChecked(levelling.tilt == TiltRemoval::ThroughThreeCells);
+    none_->setChecked(levelling.tilt == TiltRemoval::None);
     zeroMin_->setChecked(levelling.zero == ZeroAt::Minimum);
     zeroMean_->setChecked(levelling.zero == ZeroAt::Mean);
     zeroNone_->setChecked(levelling.zero == ZeroAt::None);
 }
 
-Levelling LevelMenu::chosen() const
+Levelling LevelMenu::chosen(const QAction* triggered) const
 {
     Levelling levelling;
     levelling.tilt = plane_->isChecked() ? TiltRemoval::BestFitPlane : TiltRemoval::None;
+    // The plane keeps the cells it was chosen through until it is chosen again.
+    if (threeCells_->isChecked()) {
+        levelling.tilt = TiltRemoval::ThroughThreeCells;
+        levelling.pinned = triggered == threeCells_ && pinned_ ? *pinned_ : shown_.pinned;
+    }
     levelling.zero = zeroMin_->isChecked() ? ZeroAt::Minimum : zeroMean_->isChecked() ? ZeroAt::Mean : ZeroAt::None;
     return levelling;
 }

@@ -12,6 +12,10 @@
 #include <QLabel>
 #include <QMenu>
 
+#include <array>
+#include <optional>
+#include <vector>
+
 class QAction;
 
 namespace meshscope {
@@ -46,15 +50,23 @@ public:
 
     // Checks the items of a levelling set elsewhere.
     void showLevelling(const Levelling& levelling);
+    // The cells pinned last, oldest first: the plane through the last three
+    // can be taken away once they do not lie on one line.
+    void setPinnedCells(const std::vector<GridCell>& cells);
+    QAction* threeCellsAction() const { return threeCells_; }
 
 signals:
     void levellingChosen(const meshscope::Levelling& levelling);
 
 private:
-    Levelling chosen() const;
+    // The levelling the items say, after a click on triggered.
+    Levelling chosen(const QAction* triggered) const;
 
     QAction* none_ = nullptr;
     QAction* plane_ = nullptr;
+    QAction* threeCells_ = nullptr;
+    std::optional<std::array<GridCell, 3>> pinned_;
+    Levelling shown_;
     QAction* zeroNone_ = nullptr;
     QAction* zeroMin_ = nullptr;
     QAction* zeroMean_ = nullptr;

@@ -1,5 +1,7 @@
 #include "TrendChart.h"
 
+#include "ColorScale.h"
+
 #include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
@@ -14,6 +16,14 @@ namespace {
 
 constexpr int chartHeight = 60;
 constexpr int margin = 8;
+constexpr int plotTop = 16;
+constexpr int tickLength = 4;
+constexpr int labelSpacing = 14; // pixels between two tick labels at the least
+
+QString qText(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
 
 } // namespace
 
@@ -36,9 +46,22 @@ void TrendChart::setStatistic(TrendStatistic statistic)
     update();
 }
 
+void TrendChart::setUnits(const SurfaceUnits& units)
+{
+    units_ = units;
+    update();
+}
+
+// Every paint of the view comes here; the chart is drawn again only when
+// what it shows changed: the history, the frame shown or the surface rules.
 void TrendChart::follow(std::int16_t smoothLevel)
 {
     series_.setSurfaceRules(smoothLevel, lookBack_.levelling());
+    const FrameHistory& history = lookBack_.history();
+    const Followed now{history.oldest(), history.newest(), lookBack_.shownFrame(), smoothLevel, lookBack_.levelling()};
+    if (followed_ == now)
+        return;
+    followed_ = now;
     update();
 }
 
@@ -54,9 +77,9 @@ int TrendChart::xOf(std::uint64_t frame) const
     const FrameHistory& history = lookBack_.history();
     if (!history.holds(frame))
         return -1;
-    const int span = std::max(1, width() - 2 * margin - 1);
+    const int span = std::max(1, width() - plotLeft_ - margin - 1);
     const auto last = static_cast<double>(std::max<std::size_t>(1, history.size() - 1));
-    return margin + static_cast<int>(std::lround(static_cast<double>(frame - history.oldest()) * span / last));
+    return plotLeft_ + static_cast<int>(std::lround(static_cast<double>(frame - history.oldest()) * span / last));
 }
 
 int TrendChart::markX() const
@@ -71,7 +94,7 @@ std::vector<std::uint64_t> TrendChart::sampledFrames() const
     std::vector<std::uint64_t> frames;
     if (history.empty())
         return frames;
-    const auto columns = static_cast<std::uint64_t>(std::max(1, width() - 2 * margin));
+    const auto columns = static_cast<std::uint64_t>(std::max(1, width() - plotLeft_ - margin));
     const std::uint64_t stride = std::bit_ceil((history.size() + columns - 1) / columns);
     for (std::uint64_t frame = (history.oldest() + stride - 1) / stride * stride; frame <= history.newest();
          frame += stride)
@@ -84,25 +107,63 @@ std::vector<std::uint64_t> TrendChart::sampledFrames() const
     return frames;
 }
 
+std::vector<double> TrendChart::axisValues(double low, double high) const
+{
+    std::vector<double> all;
+    for (const double value : niceTicks(low, high))
+        if (value >= low && value <= high)
+            all.push_back(value);
+    // Every k-th of them, so the labels stand apart.
+    const int room = std::max(1, (height() - 4 - plotTop) / labelSpacing + 1);
+    const std::size_t every = (all.size() + std::size_t(room) - 1) / std::size_t(room);
+    std::vector<double> kept;
+    for (std::size_t k = 0; k < all.size(); k += std::max<std::size_t>(1, every))
+        kept.push_back(all[k]);
+    return kept;
+}
+
+// The statistic's name over the chart, its value axis at the left with the
+// ticks labelled in the height unit, the line over the frames and the
+// frozen frame's mark.
 void TrendChart::paintEvent(QPaintEvent* /*event*/)
 {
     QPainter painter(this);
     const QColor text = palette().color(QPalette::WindowText);
-    painter.setPen(text);
-    painter.drawText(rect().adjusted(margin, 2, -margin, -2), Qt::AlignLeft | Qt::AlignTop,
-                     QString::fromUtf8(trendName(statistic_).data(), qsizetype(trendName(statistic_).size())));
     const std::vector<std::uint64_t> frames = sampledFrames();
-    if (frames.empty())
-        return;
     std::vector<double> values;
     values.reserve(frames.size());
     for (const std::uint64_t frame : frames)
         values.push_back(trendValue(series_.statisticsOf(lookBack_.history(), frame), statistic_));
-    const auto extremes = std::minmax_element(values.begin(), values.end());
-    const double low = *extremes.first;
-    const double spread = *extremes.second > low ? *extremes.second - low : 1.0;
-    const int top = 16, bottom = height() - 4;
+    double low = 0, spread = 1;
+    if (!values.empty()) {
+        const auto extremes = std::minmax_element(values.begin(), values.end());
+        low = *extremes.first;
+        spread = *extremes.second > low ? *extremes.second - low : 1.0;
+    }
+    const int top = plotTop, bottom = height() - 4;
     const auto yOf = [&](double value) { return bottom - (value - low) / spread * (bottom - top); };
+
+    ticks_.clear();
+    int labelWidth = 0;
+    if (!values.empty())
+        for (const double value : axisValues(low, low + spread)) {
+            const QString label = qText(units_.height(value));
+            ticks_.push_back({value, static_cast<int>(std::lround(yOf(value))), label});
+            labelWidth = std::max(labelWidth, painter.fontMetrics().horizontalAdvance(label));
+        }
+    plotLeft_ = margin + labelWidth + (labelWidth > 0 ? 2 + tickLength : 0);
+    painter.setPen(text);
+    for (const Tick& tick : ticks_) {
+        painter.drawLine(plotLeft_ - tickLength, tick.y, plotLeft_ - 1, tick.y);
+        painter.drawText(QRect(margin, tick.y - labelSpacing / 2, labelWidth, labelSpacing),
+                         Qt::AlignRight | Qt::AlignVCenter, tick.label);
+    }
+    if (!ticks_.empty())
+        painter.drawLine(plotLeft_ - 1, top, plotLeft_ - 1, bottom);
+    painter.drawText(QRect(plotLeft_ + 4, 2, width() - plotLeft_ - margin - 4, plotTop - 2),
+                     Qt::AlignLeft | Qt::AlignTop, qText(trendName(statistic_)));
+    if (frames.empty())
+        return;
     QPainterPath line;
     for (std::size_t k = 0; k < frames.size(); ++k) {
         const QPointF point(xOf(frames[k]), yOf(values[k]));

@@ -104,6 +104,7 @@ void WindowMenu::addShownChoices(const WindowMenuParts& parts)
     choices_.samples = addChoice(tr("Show samples"));
     menu_->addMenu(&parts.source);
     choices_.statistics = addChoice(tr("Show statistics"));
+    choices_.units = menu_->addAction(tr("Units…"));
     menu_->addMenu(&parts.level);
     choices_.trend = addChoice(tr("Show trend"));
     addTrendOf(parts.trend);

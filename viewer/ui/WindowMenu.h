@@ -37,6 +37,7 @@ struct ShownChoices {
     QAction* fittedColours = nullptr;
     QAction* samples = nullptr;
     QAction* statistics = nullptr;
+    QAction* units = nullptr; // not checkable: opens the units dialog
     QAction* trend = nullptr;
 };
 

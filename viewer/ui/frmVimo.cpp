@@ -12,6 +12,7 @@
 #include "SourceMenu.h"
 #include "StatisticsPanel.h"
 #include "TrendChart.h"
+#include "UnitsDialog.h"
 #include "VornCtl.h"
 #include "WindowMenu.h"
 
@@ -147,18 +148,18 @@ void frmVimo::createPanels(const WindowCommands& commands)
     sourceMenu_ = new SourceMenu([this] { return ms_Comm.name(); }, [this] { return int(ms_Comm.baudRate()); }, this);
     connect(sourceMenu_, &SourceMenu::sourceChosen, this, &frmVimo::switchSource);
     connect(sourceMenu_, &SourceMenu::baudChosen, this, &frmVimo::switchBaudRate);
-    auto* level = new LevelMenu(this);
-    connect(level, &LevelMenu::levellingChosen, this, [this](const Levelling& levelling) {
-        lookBackBar_->lookBack().setLevelling(levelling);
-        RequestRedraw();
-    });
-    menu_ = new WindowMenu(*this, commands, {*lookBackBar_, *sourceMenu_, *level, *trend_});
+    levelMenu_ = new LevelMenu(this);
+    connect(levelMenu_, &LevelMenu::levellingChosen, this, &frmVimo::setLevelling);
+    connect(measure_, &MeasureView::cellsPinned, levelMenu_, &LevelMenu::setPinnedCells);
+    menu_ = new WindowMenu(*this, commands, {*lookBackBar_, *sourceMenu_, *levelMenu_, *trend_});
     const ShownChoices& choices = menu_->choices();
     connect(choices.scale, &QAction::toggled, this, &frmVimo::setScaleShown);
     connect(choices.fittedColours, &QAction::toggled, this, &frmVimo::setColoursFitted);
     connect(choices.samples, &QAction::toggled, this, &frmVimo::setSamplesShown);
     connect(choices.statistics, &QAction::toggled, this, &frmVimo::setStatisticsShown);
     connect(choices.trend, &QAction::toggled, this, &frmVimo::setTrendShown);
+    openUnitsDialogOn(
+        *choices.units, this, [this] { return statistics_->units(); }, [this](const SurfaceUnits& u) { setUnits(u); });
 }
 
 QMenu* frmVimo::viewMenu() const
@@ -191,8 +192,16 @@ void frmVimo::setUnits(const SurfaceUnits& units)
 {
     statistics_->setUnits(units);
     measure().setUnits(units);
+    trend_->setUnits(units);
     if (statistics_->isVisible())
         followStatistics();
+}
+
+void frmVimo::setLevelling(const Levelling& levelling)
+{
+    levelMenu_->showLevelling(levelling);
+    lookBackBar_->lookBack().setLevelling(levelling);
+    RequestRedraw();
 }
 
 // The shown frame's own points: the frozen history frame's, or the last frame's.
@@ -204,7 +213,8 @@ void frmVimo::followStatistics()
         points = pointStatistics(lookBack.history().at(*frame).lastPoint, lookBack.history().at(*frame).ptZ);
     else if (state_.newFrameCount > 0)
         points = pointStatistics(state_.lastPoint, state_.ptZ);
-    statistics_->follow(lookBack.shownState(state_), points, lookBack.levelling());
+    const ViewerState& shown = lookBack.shownState(state_);
+    statistics_->follow(shown, points, lookBack.levellingApplied() ? lookBack.levelling() : Levelling{});
 }
 
 void frmVimo::setScaleShown(bool shown)

@@ -7,6 +7,7 @@
 
 #include "FrameTimes.h"
 #include "InputLine.h"
+#include "Levelling.h"
 #include "LookBackBar.h"
 #include "ProblemBox.h"
 #include "Saving.h"
@@ -32,6 +33,7 @@ class VornCtl;
 
 namespace meshscope {
 
+class LevelMenu;
 class MeasureView;
 class SourceMenu;
 class StatisticsPanel;
@@ -74,6 +76,8 @@ public:
     // The statistics panel (off at start) and the units its numbers are in.
     void setStatisticsShown(bool shown);
     void setUnits(const SurfaceUnits& units);
+    // The levelling of what is shown, as the Level submenu sets it.
+    void setLevelling(const Levelling& levelling);
     // Colours fitted to the shown heights instead of the colour mode (off at start).
     void setColoursFitted(bool fitted);
     bool coloursFitted() const { return coloursFitted_; }
@@ -179,6 +183,7 @@ private:
     bool coloursFitted_ = false;
     StatisticsPanel* statistics_ = nullptr;
     WindowMenu* menu_ = nullptr;
+    LevelMenu* levelMenu_ = nullptr;
     TrendChart* trend_ = nullptr;
     QString quietProblem_; // the no-data problem while it stands
     FrameTimes frameTimes_;

@@ -69,6 +69,7 @@ int main(int argc, char* argv[])
         window.setScaleShown(options.scale);
         window.setSamplesShown(options.samples);
         window.setUnits(options.units);
+        window.setLevelling(options.levelling);
         window.setStatisticsShown(options.stats);
         window.setTrendShown(options.trend);
         window.setColoursFitted(options.fitted);

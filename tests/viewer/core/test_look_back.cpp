@@ -210,6 +210,12 @@ TEST_F(LookBackTest, DifferenceFromTheBaseline)
     const SurfaceStatistics zeroed = surfaceStatistics(drawnSurface(lookBack.shownState(*state)));
     EXPECT_EQ(zeroed.minimum, 0);
     EXPECT_NEAR(zeroed.range(), live.range(), 1e-4);
+    EXPECT_TRUE(lookBack.levellingApplied());
+    // Pinned cells off the drawn surface make no plane: it is shown as it is,
+    // and says so.
+    lookBack.setLevelling({TiltRemoval::ThroughThreeCells, {{{-5, -5}, {-5, -1}, {-1, -5}}}, ZeroAt::Minimum});
+    EXPECT_EQ(drawnSurface(lookBack.shownState(*state)), drawnSurface(*state));
+    EXPECT_FALSE(lookBack.levellingApplied());
     lookBack.setLevelling({});
     EXPECT_EQ(&lookBack.shownState(*state), state.get());
 }
