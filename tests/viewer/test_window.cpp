@@ -115,7 +115,7 @@ protected:
         type(' ');
         ASSERT_TRUE(waitFor([&] { return health().find("paused") != std::string::npos; })) << health();
     }
-    meshscope::ViewerState& state() { return window->state(); }
+    meshscope::ViewerState& state() { return window->session().state(); }
 
     FakeDevice device;
     QString recordFile;
@@ -202,11 +202,6 @@ TEST_F(WindowTest, OpensWithDesignLayoutFirstStatusAndRunningTimers)
     // opens reduced to fit it; the status box keeps its place at x 600.
     EXPECT_EQ(window->childAt(610, 10), window->statusBox());
     EXPECT_EQ(window->childAt(20, 20), window->commandsBox()->viewport());
-
-    EXPECT_TRUE(window->animationTimer().isActive());
-    EXPECT_EQ(window->animationTimer().interval(), 250);
-    EXPECT_TRUE(window->pollTimer().isActive());
-    EXPECT_EQ(window->pollTimer().interval(), 10);
 
     window->resize(800, 500);
     ASSERT_TRUE(waitFor([&] { return window->viewport()->geometry() == QRect(0, 0, 800, 500); }));
@@ -530,7 +525,7 @@ TEST_F(WindowTest, SavedAndCopiedPicturesAndGridAreWhatIsShownAndKeysKeepTheirSt
     const auto kept = [&] {
         return std::make_tuple(state().rotation[0], state().rotation[1], state().rotation[2], state().zoom,
                                state().shininess, state().colorMode, state().interpCount, state().okCount,
-                               window->pollTimer().isActive());
+                               window->session().pollTimer().isActive());
     };
     const auto before = kept();
     const QDir dir(scratch->path());
@@ -644,9 +639,9 @@ TEST_F(WindowTest, SavedAndCopiedPicturesAndGridAreWhatIsShownAndKeysKeepTheirSt
 
     // Resume and pause as the space key does, and read the data file as f does.
     choose(QStringLiteral("Resume the line"), QStringLiteral("Space"));
-    EXPECT_TRUE(window->pollTimer().isActive());
+    EXPECT_TRUE(window->session().pollTimer().isActive());
     choose(QStringLiteral("Pause the line"), QStringLiteral("Space"));
-    EXPECT_FALSE(window->pollTimer().isActive());
+    EXPECT_FALSE(window->session().pollTimer().isActive());
     scratch->writeDataFile(hillFile());
     choose(QStringLiteral("Read the data file again"), QStringLiteral("f")); // the key as typed
     EXPECT_FLOAT_EQ(state().rawHeights[20][20], 55);
@@ -670,22 +665,6 @@ TEST_F(WindowTest, SavedAndCopiedPicturesAndGridAreWhatIsShownAndKeysKeepTheirSt
     const bool bothSaved = waitFor([&] { return oddFiles().size() == 2; });
     ASSERT_EQ(::chdir(QFile::encodeName(scratch->path()).constData()), 0);
     EXPECT_TRUE(bothSaved) << oddFiles().size() << " files: " << errors.text();
-}
-
-TEST_F(WindowTest, SceneSetupKeepsTheAnimationCountdownAndFramesNeverHoldItOff)
-{
-    startWithDevice();
-    QTest::qWait(100);
-    const int before = window->animationTimer().remainingTime();
-    window->sceneSetup();
-    EXPECT_LE(window->animationTimer().remainingTime(), before);
-
-    // The last complete frame is taken again every 10 ms tick, and each take
-    // runs the scene set-up; the view must still spin.
-    device.send(referenceFrame);
-    type('x');
-    ASSERT_TRUE(waitFor([&] { return state().rotation[0] >= 38; }));
-    EXPECT_GT(state().interpCount, 3);
 }
 
 TEST_F(WindowTest, ReferenceFrameIsCountedAndShowsThePeakInItsColour)
@@ -745,7 +724,7 @@ TEST_F(WindowTest, LivePicturesFollowTheStreamAndTheDefaultTheAnimationTicks)
     // Frames shown and animation ticks over 1.5 s of the stream.
     const auto countShown = [&] {
         QSignalSpy presented(window->viewport(), &VornCtl::framePresented);
-        QSignalSpy ticks(&window->animationTimer(), &QTimer::timeout);
+        QSignalSpy ticks(&window->session(), &meshscope::ViewerSession::animationTicked);
         const std::int32_t accepted = state().interpCount;
         QTest::qWait(1500);
         EXPECT_GT(state().interpCount - accepted, (kAddressSanitizer ? 1 : 4) * ticks.count())
@@ -762,14 +741,15 @@ TEST_F(WindowTest, LivePicturesFollowTheStreamAndTheDefaultTheAnimationTicks)
     int livePresents = 0, presentedByLastPoll = 0, taken = 0, takenUnshown = 0;
     std::uint64_t grid = state().gridRevision;
     const auto countPresents = QObject::connect(window->viewport(), &VornCtl::framePresented, [&] { ++livePresents; });
-    const auto afterPoll = QObject::connect(&window->pollTimer(), &QTimer::timeout, [&] { // after the window's own
-        if (state().gridRevision != grid) {
-            ++taken;
-            takenUnshown += livePresents == presentedByLastPoll;
-        }
-        grid = state().gridRevision;
-        presentedByLastPoll = livePresents;
-    });
+    const auto afterPoll
+        = QObject::connect(&window->session().pollTimer(), &QTimer::timeout, [&] { // after the window's own
+              if (state().gridRevision != grid) {
+                  ++taken;
+                  takenUnshown += livePresents == presentedByLastPoll;
+              }
+              grid = state().gridRevision;
+              presentedByLastPoll = livePresents;
+          });
     const auto [liveShown, liveTicks] = countShown();
     QObject::disconnect(afterPoll);
     QObject::disconnect(countPresents);
@@ -891,7 +871,7 @@ TEST_F(WindowTest, SpaceStopsTheLineAndRResetsTheCounters)
     ASSERT_TRUE(waitFor([&] { return state().interpCount >= 3; }));
 
     type(' ');
-    EXPECT_FALSE(window->pollTimer().isActive());
+    EXPECT_FALSE(window->session().pollTimer().isActive());
     EXPECT_TRUE(state().rxBuffer.empty());
     type('r');
     ASSERT_TRUE(waitFor([&] { return status().find("[Interp. Count= 0; OK= 0]") != std::string::npos; }));
@@ -900,7 +880,7 @@ TEST_F(WindowTest, SpaceStopsTheLineAndRResetsTheCounters)
     EXPECT_EQ(state().interpCount, 0);
 
     type(' ');
-    EXPECT_TRUE(window->pollTimer().isActive());
+    EXPECT_TRUE(window->session().pollTimer().isActive());
     EXPECT_TRUE(state().rxBuffer.empty()); // what arrived while stopped was thrown away
     device.send(referenceFrame);
     ASSERT_TRUE(waitFor([&] { return state().okCount >= 1; }));
@@ -1154,7 +1134,7 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
             lettering += lineShown.pixelColor(x, y) != ground;
     EXPECT_GT(lettering, 100);
     FakeDevice other;
-    window->switchSource(QString::fromStdString(other.path()));
+    window->session().switchSource(QString::fromStdString(other.path()));
     sent.push_back(distinctFrame(9));
     stream += sent.back();
     other.send(sent.back());
@@ -1285,7 +1265,7 @@ TEST_F(WindowTest, ReplayedCaptureEndsOnTheSamePictureAsTheLine)
     const QString path = dir.filePath(QStringLiteral("capture.txt"));
     std::ofstream(path.toStdString(), std::ios::binary) << capture;
     window = std::make_unique<frmVimo>(2);
-    window->inputLine().playCapture(path, 50);
+    window->session().inputLine().playCapture(path, 50);
     window->load();
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -1316,13 +1296,13 @@ TEST_F(WindowTest, ReplayedCaptureThatEndsIsSaidOnceAndCountsNoMoreTakes)
     StderrCapture errors;
     ScratchDir noDataFile;
     window = std::make_unique<frmVimo>(2);
-    window->inputLine().playCapture(path, 50);
+    window->session().inputLine().playCapture(path, 50);
     window->load();
     window->show();
     const QLabel* note = window->measure().noteBox();
     const QString ended = QStringLiteral("the capture ended after 2 frames (0:00)");
     ASSERT_TRUE(waitFor([&] { return note->text() == ended; }, 20000)) << errors.text();
-    ASSERT_TRUE(waitFor([&] { return state().interpCount > 0 && window->inputLine().ended(); }));
+    ASSERT_TRUE(waitFor([&] { return state().interpCount > 0 && window->session().inputLine().ended(); }));
     QTest::qWait(100);
     const auto takes = state().interpCount;
     QTest::qWait(int(meshscope::kQuietLimitSeconds * 1000) + 1000);
@@ -1332,7 +1312,7 @@ TEST_F(WindowTest, ReplayedCaptureThatEndsIsSaidOnceAndCountsNoMoreTakes)
     EXPECT_FALSE(window->problemBox()->isVisible()) << window->problemBox()->toPlainText().toStdString();
 
     window = std::make_unique<frmVimo>(2);
-    window->inputLine().playCapture(empty, 50);
+    window->session().inputLine().playCapture(empty, 50);
     window->load();
     window->show();
     const QString none = QStringLiteral("the capture %1 holds no frame (nothing from \"<\" to \">\")").arg(empty);
@@ -1360,7 +1340,7 @@ TEST_F(WindowTest, ErrorInsidePaintIsReportedAndThatFrameIsNotPresented)
     state().drawMaxX = 250;
     meshscope::markSetupChanged(state());
     QSignalSpy presented(window->viewport(), &VornCtl::framePresented);
-    window->RequestRedraw();
+    window->session().RequestRedraw();
     QTest::qWait(400);
     EXPECT_EQ(presented.count(), 0);
     EXPECT_NE(errors.text().find("paint"), std::string::npos);
@@ -1378,7 +1358,7 @@ TEST_F(WindowTest, MissingPortAndDataFileAreReportedAndThePortIsOpenedWhenItAppe
     const QString later = devices.filePath(QStringLiteral("ttyLater"));
     StderrCapture errors;
     start(std::string(), later);
-    EXPECT_FALSE(window->inputLine().PortOpen());
+    EXPECT_FALSE(window->session().inputLine().PortOpen());
 
     type('+');
     EXPECT_DOUBLE_EQ(state().zoom, 2.25);
@@ -1400,7 +1380,7 @@ TEST_F(WindowTest, MissingPortAndDataFileAreReportedAndThePortIsOpenedWhenItAppe
     EXPECT_EQ(window->problemBox()->horizontalScrollBar()->maximum(), 0) << boxText();
 
     ASSERT_TRUE(QFile::link(QString::fromStdString(device.path()), later));
-    ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); }));
+    ASSERT_TRUE(waitFor([&] { return window->session().inputLine().PortOpen(); }));
     device.send(referenceFrame);
     ASSERT_TRUE(waitFor([&] { return state().okCount >= 2; }));
     EXPECT_EQ(state().drawMaxX, 98);
@@ -1454,7 +1434,7 @@ TEST_F(WindowTest, ProblemBoxStandsOverTheViewWhileTheProblemDoes)
     EXPECT_TRUE(waitFor(boxOnScreen));
 
     ASSERT_TRUE(QFile::link(QString::fromStdString(device.path()), later));
-    ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); }));
+    ASSERT_TRUE(waitFor([&] { return window->session().inputLine().PortOpen(); }));
     EXPECT_FALSE(window->problemBox()->isVisible());
     EXPECT_TRUE(waitFor([&] { return !boxOnScreen(); }));
 
@@ -1470,9 +1450,9 @@ TEST_F(WindowTest, ProblemBoxStandsOverTheViewWhileTheProblemDoes)
 TEST_F(WindowTest, ClosingTheWindowClosesAnOpenPortOnly)
 {
     startWithDevice();
-    ASSERT_TRUE(window->inputLine().PortOpen());
+    ASSERT_TRUE(window->session().inputLine().PortOpen());
     window->close();
-    EXPECT_FALSE(window->inputLine().PortOpen());
+    EXPECT_FALSE(window->session().inputLine().PortOpen());
 
     // Closed again with the port already closed: the window goes quietly,
     // the port is not reopened and no retry is left running.
@@ -1480,8 +1460,8 @@ TEST_F(WindowTest, ClosingTheWindowClosesAnOpenPortOnly)
     StderrCapture errors;
     EXPECT_TRUE(window->close());
     EXPECT_TRUE(window->isHidden());
-    EXPECT_FALSE(window->inputLine().PortOpen());
-    EXPECT_FALSE(window->reopenTimer().isActive());
+    EXPECT_FALSE(window->session().inputLine().PortOpen());
+    EXPECT_FALSE(window->session().inputLine().retryTimer().isActive());
     QTest::qWait(100);
     const std::string said = errors.text();
     errors.restore();
@@ -1810,7 +1790,7 @@ TEST_F(WindowTest, HealthLineSaysTheRateRefusalsAndAQuietLine)
         EXPECT_NE(health().find(device.path() + " at 115200: 0.0 frames/s, 0 B/s, waiting for the first frame"),
                   std::string::npos)
             << health();
-        QTest::qWait(2 * meshscope::MeasureView::refreshMs);
+        QTest::qWait(2 * meshscope::ViewerSession::healthRefreshMs);
     }
     std::atomic<bool> stop{false};
     std::thread sender([&] {

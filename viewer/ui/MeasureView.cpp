@@ -1,5 +1,6 @@
 #include "MeasureView.h"
 
+#include "ViewerSession.h"
 #include "VornCtl.h"
 
 #include <QApplication>
@@ -127,21 +128,19 @@ void ColorScaleStrip::paintEvent(QPaintEvent*)
     }
 }
 
-MeasureView::MeasureView(QWidget* window, VornCtl* viewport, std::function<const ViewerState&()> shown,
-                         std::function<bool()> lineOpen, std::function<bool()> paused)
-    : QObject(window), window_(window), viewport_(viewport), shown_(std::move(shown)), lineOpen_(std::move(lineOpen)),
-      paused_(std::move(paused)), readout_(boxLine(window, QStringLiteral("readout"))),
-      health_(boxLine(window, QStringLiteral("health"))), note_(boxLine(window, QStringLiteral("note"))),
-      difference_(boxLine(window, QStringLiteral("difference"))), scale_(new ColorScaleStrip(window))
+MeasureView::MeasureView(QWidget* window, VornCtl* viewport, ViewerSession& session)
+    : QObject(window), window_(window), viewport_(viewport), session_(session),
+      readout_(boxLine(window, QStringLiteral("readout"))), health_(boxLine(window, QStringLiteral("health"))),
+      note_(boxLine(window, QStringLiteral("note"))), difference_(boxLine(window, QStringLiteral("difference"))),
+      scale_(new ColorScaleStrip(window))
 {
-    clock_.start();
     scale_->hide();
     note_->hide();
     difference_->hide();
     viewport_->setMouseTracking(true);
-    refresh_.setInterval(refreshMs);
-    connect(&refresh_, &QTimer::timeout, this, &MeasureView::refresh);
-    refresh_.start();
+    connect(&session_, &ViewerSession::healthChanged, this, [this](const QString& text) { setLine(health_, text); });
+    connect(&session_, &ViewerSession::lineOpened, this, &MeasureView::lineOpened);
+    connect(&session_, &ViewerSession::noteShown, this, &MeasureView::say);
     noteTimer_.setSingleShot(true);
     noteTimer_.setInterval(noteMs);
     connect(&noteTimer_, &QTimer::timeout, this, [this] {
@@ -162,9 +161,9 @@ bool MeasureView::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
-double MeasureView::now() const
+const ViewerState& MeasureView::shown() const
 {
-    return static_cast<double>(clock_.nsecsElapsed()) / 1e9;
+    return session_.shownState();
 }
 
 void MeasureView::place(const QRect& statusBox, const QRect& helpBox, const QSize& window)
@@ -266,7 +265,7 @@ void MeasureView::afterPaint()
     view_ = view;
     readOut();
     if (scale_->isVisible()) {
-        if (const ViewerState& state = shown_(); const auto drawn = drawnHeightRange(state))
+        if (const ViewerState& state = shown(); const auto drawn = drawnHeightRange(state))
             scale_->showRange(*drawn, state.colorMode, state.fittedColours);
     }
 }
@@ -285,7 +284,7 @@ void MeasureView::setScaleShown(bool shown)
         // A widget shown for the first time takes its own size; it gets its place again.
         scale_->setGeometry(scaleGeometry_);
         scale_->raise();
-        if (const ViewerState& state = shown_(); const auto drawn = drawnHeightRange(state))
+        if (const ViewerState& state = this->shown(); const auto drawn = drawnHeightRange(state))
             scale_->showRange(*drawn, state.colorMode, state.fittedColours);
     }
 }
@@ -322,7 +321,7 @@ void MeasureView::viewportMouse(QEvent* event)
         if (pinned_) {
             pinned_.reset();
         } else if (view_) {
-            if (const auto cell = pickAt(shown_(), *view_, pointer_->x(), pointer_->y()))
+            if (const auto cell = pickAt(shown(), *view_, pointer_->x(), pointer_->y()))
                 pinned_ = std::make_pair(cell->column, cell->row);
         }
         readOut();
@@ -340,28 +339,22 @@ void MeasureView::readOut()
 {
     std::optional<PickedCell> cell;
     if (pinned_)
-        cell = readCell(shown_(), pinned_->first, pinned_->second);
+        cell = readCell(shown(), pinned_->first, pinned_->second);
     else if (pointer_ && view_)
-        cell = pickAt(shown_(), *view_, pointer_->x(), pointer_->y());
+        cell = pickAt(shown(), *view_, pointer_->x(), pointer_->y());
     QString text;
     if (cell)
         text = (pinned_ ? QStringLiteral("pinned ") : QString()) + QString::fromStdString(readoutText(*cell, units_));
     setLine(readout_, text);
 }
 
-void MeasureView::notePoll(const PollTick& tick)
+// A standing note (a replay's end) is over when another line opens.
+void MeasureView::lineOpened()
 {
-    notePollTick(healthState_, tick, now());
-}
-
-void MeasureView::lineOpened(const QString& port, int baudRate)
-{
-    meshscope::lineOpened(healthState_, port.toStdString(), baudRate, now());
     if (noteStands_) {
         noteStands_ = false;
         note_->hide();
     }
-    refresh();
 }
 
 void MeasureView::say(const QString& text, bool standing)
@@ -375,23 +368,6 @@ void MeasureView::say(const QString& text, bool standing)
         noteTimer_.stop();
     else
         noteTimer_.start();
-}
-
-// Four times a second: the health line and the no-data rule.
-void MeasureView::refresh()
-{
-    const double t = now();
-    const bool open = lineOpen_();
-    linePaused(healthState_, paused_(), t);
-    lineStandsOpen(healthState_, open);
-    const QString text = QString::fromStdString(healthText(healthState_, t));
-    setLine(health_, text);
-    const auto quiet = meshscope::quietProblem(healthState_, open, t);
-    const QString said = quiet ? QString::fromStdString(*quiet) : QString();
-    if (said != quietSaid_) {
-        quietSaid_ = said;
-        emit quietProblem(said);
-    }
 }
 
 } // namespace meshscope

@@ -6,18 +6,15 @@
 // native box of its own stacked over the viewport, never drawn into it.
 
 #include "ColorScale.h"
-#include "LineHealth.h"
 #include "Pick.h"
 #include "Units.h"
 #include "ViewerState.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointF>
 #include <QTimer>
 #include <QWidget>
 
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -25,6 +22,8 @@ class QEvent;
 class VornCtl;
 
 namespace meshscope {
+
+class ViewerSession;
 
 // A vertical strip of the colour mapping over the drawn heights (or over the
 // fitted colours' range), high at the top, with its ticks labelled to the left.
@@ -64,11 +63,9 @@ private:
 class MeasureView : public QObject {
     Q_OBJECT
 public:
-    // window: the boxes' parent; shown gives the state the paint draws (the
-    // live one, a frozen frame or a difference); lineOpen and paused say how
-    // the line stands.
-    MeasureView(QWidget* window, VornCtl* viewport, std::function<const ViewerState&()> shown,
-                std::function<bool()> lineOpen, std::function<bool()> paused);
+    // window: the boxes' parent; the session gives the state the paint
+    // draws (the live one, a frozen frame or a difference) and the line's health.
+    MeasureView(QWidget* window, VornCtl* viewport, ViewerSession& session);
 
     // After every paint: the matrices it used, and whatever follows the picture.
     void afterPaint();
@@ -77,8 +74,6 @@ public:
     // the help box and inside the window; the scale at the view's right edge.
     void place(const QRect& statusBox, const QRect& helpBox, const QSize& window);
 
-    void notePoll(const PollTick& tick);
-    void lineOpened(const QString& port, int baudRate);
     // A note in the box for a few seconds (what Ctrl+S did, say); a standing
     // one stays until the line changes.
     void say(const QString& text, bool standing = false);
@@ -99,45 +94,32 @@ public:
     static QString lineText(const QLabel* line);
     ColorScaleStrip* colorScale() const { return scale_; }
     const std::optional<ViewMatrices>& lastView() const { return view_; }
-    const LineHealth& health() const { return healthState_; }
-    // Seconds on the window's steady clock.
-    double now() const;
 
     static constexpr int noteMs = 5000;
-    static constexpr int refreshMs = 250;
 
 protected:
     // The viewport's mouse: hovering reads out, a click without a drag pins.
     // Consumes nothing.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-signals:
-    // The no-data problem started (text) or ended (empty).
-    void quietProblem(const QString& text);
-
 private:
     void viewportMouse(QEvent* event);
     void readOut();
-    void refresh();
+    void lineOpened();
+    const ViewerState& shown() const;
     void setLine(QLabel* line, const QString& text);
     // The lines wrapped to the room they have, one under the other, then the scale below them.
     void placeLines();
 
     QWidget* window_;
     VornCtl* viewport_;
-    std::function<const ViewerState&()> shown_;
-    std::function<bool()> lineOpen_;
-    std::function<bool()> paused_;
+    ViewerSession& session_;
     QLabel* readout_;
     QLabel* health_;
     QLabel* note_;
     QLabel* difference_;
     ColorScaleStrip* scale_;
-    QTimer refresh_;
     QTimer noteTimer_;
-    QElapsedTimer clock_;
-    LineHealth healthState_;
-    QString quietSaid_;
     bool noteStands_ = false;
     QRect scaleGeometry_;
     QRect statusBox_;
