@@ -79,11 +79,6 @@ private:
     std::thread thread_;
 };
 
-std::string statusOf(const frmVimo& window)
-{
-    return window.statusBox()->text().toStdString();
-}
-
 class SerialFaults : public ::testing::Test {
 protected:
     void SetUp() override { app(); }

@@ -63,6 +63,20 @@ namespace {
 
 const std::string referenceFrame(meshscope::kReferenceFrame);
 
+// The window's status, help and problem boxes, by the names it gives them.
+QLineEdit* statusBoxOf(const QWidget& window)
+{
+    return window.findChild<QLineEdit*>(QStringLiteral("txtStatus"));
+}
+QPlainTextEdit* helpBoxOf(const QWidget& window)
+{
+    return window.findChild<QPlainTextEdit*>(QStringLiteral("txtCommands"));
+}
+QPlainTextEdit* problemBoxOf(const QWidget& window)
+{
+    return window.findChild<QPlainTextEdit*>(QStringLiteral("txtOut"));
+}
+
 // A round hill rising from 15 to 55 over columns and rows 0..40.
 std::string hillFile()
 {
@@ -107,7 +121,7 @@ protected:
     }
     void type(char key, QWidget* target = nullptr) { QTest::keyClick(target ? target : window->viewport(), key); }
     bool waitFor(const std::function<bool()>& condition, int ms = 5000) { return QTest::qWaitFor(condition, ms); }
-    std::string status() const { return window->statusBox()->text().toStdString(); }
+    std::string status() const { return statusBoxOf(*window)->text().toStdString(); }
     std::string health() const { return window->measure().healthBox()->text().toStdString(); }
     // Pauses the line and waits until the health line, updated at the animation tick, says so.
     void pause()
@@ -186,13 +200,13 @@ QPointF projectedPoint(QVector3D point, QSize size, int drawMin, int drawMax)
 
 } // namespace
 
-TEST_F(WindowTest, OpensWithDesignLayoutFirstStatusAndRunningTimers)
+TEST_F(WindowTest, OpensWithDesignLayoutAndFirstStatus)
 {
     startWithDevice();
 
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Interpolation Visualization"));
     EXPECT_EQ(status(), "x= 35 y= 0 z= 25 zoom= 1.5 [Interp. Count= 0; OK= 0]");
-    EXPECT_EQ(window->commandsBox()->toPlainText(),
+    EXPECT_EQ(helpBoxOf(*window)->toPlainText(),
               (QStringList{"x, y, z - rotate axes", "space -play/stop", "s / S - surface bright", "b - border on/off",
                            "c - toggle color mode", "f - get data from file", "1 a 9 - smooth level", "+ / -  zooom",
                            "0 - default zoom ", "p - orthogonal / perspective", "r - reset counters", ""})
@@ -200,14 +214,24 @@ TEST_F(WindowTest, OpensWithDesignLayoutFirstStatusAndRunningTimers)
     EXPECT_EQ(window->viewport()->geometry(), window->rect());
     // At ratio 2 the design is larger than the test's screen and the window
     // opens reduced to fit it; the status box keeps its place at x 600.
-    EXPECT_EQ(window->childAt(610, 10), window->statusBox());
-    EXPECT_EQ(window->childAt(20, 20), window->commandsBox()->viewport());
+    EXPECT_EQ(window->childAt(610, 10), statusBoxOf(*window));
+    EXPECT_EQ(window->childAt(20, 20), helpBoxOf(*window)->viewport());
 
     window->resize(800, 500);
     ASSERT_TRUE(waitFor([&] { return window->viewport()->geometry() == QRect(0, 0, 800, 500); }));
     EXPECT_EQ(window->viewport()->geometry(), window->rect());
-    EXPECT_EQ(window->statusBox()->geometry(), QRect(600, 0, 473, 33));
-    EXPECT_EQ(window->commandsBox()->geometry(), QRect(0, 0, 153, 169));
+    // Narrower than the design, the status keeps its place at x 600 and is
+    // cut off at the right; the help keeps its corner.
+    const auto inBox = [&](const QWidget* box, int x, int y) {
+        const QWidget* under = window->childAt(x, y);
+        return under && (under == box || box->isAncestorOf(under));
+    };
+    EXPECT_FALSE(inBox(statusBoxOf(*window), 599, 10));
+    EXPECT_TRUE(inBox(statusBoxOf(*window), 600, 10));
+    EXPECT_TRUE(inBox(statusBoxOf(*window), 799, 10));
+    EXPECT_TRUE(inBox(helpBoxOf(*window), 152, 168));
+    EXPECT_FALSE(inBox(helpBoxOf(*window), 153, 100));
+    EXPECT_FALSE(inBox(helpBoxOf(*window), 60, 169));
 }
 
 // The boxes show their whole text from its start: measured in the fonts they
@@ -215,7 +239,7 @@ TEST_F(WindowTest, OpensWithDesignLayoutFirstStatusAndRunningTimers)
 TEST_F(WindowTest, StatusAndHelpShowTheirWholeTextFromTheStart)
 {
     startWithDevice();
-    QLineEdit* box = window->statusBox();
+    QLineEdit* box = statusBoxOf(*window);
     const auto showStatus = [&](float angle, double zoom, std::int32_t count) {
         state().rotation = {angle, angle, angle, 0};
         state().zoom = zoom;
@@ -241,7 +265,7 @@ TEST_F(WindowTest, StatusAndHelpShowTheirWholeTextFromTheStart)
     const int startWidth = int(QFontMetricsF(box->font(), box).horizontalAdvance(box->text()));
     EXPECT_EQ(overlong.copy(0, 0, startWidth, overlong.height()), start.copy(0, 0, startWidth, start.height()));
 
-    QPlainTextEdit* help = window->commandsBox();
+    QPlainTextEdit* help = helpBoxOf(*window);
     const QFontMetricsF metrics(help->font(), help->viewport());
     const double margin = 2 * help->document()->documentMargin();
     const QStringList lines = help->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -405,7 +429,7 @@ TEST_F(WindowTest, ScreenShowsTheLiveSurfaceThroughKeysResizesAndExposures)
     // The hill framed for the window's size, with help and status readable over it.
     const auto boxesShown = [&](const QImage& shown, const std::string& when, bool report) {
         bool all = true;
-        for (QWidget* box : {static_cast<QWidget*>(window->statusBox()), static_cast<QWidget*>(window->commandsBox())})
+        for (QWidget* box : {static_cast<QWidget*>(statusBoxOf(*window)), static_cast<QWidget*>(helpBoxOf(*window))})
             if (window->rect().contains(box->geometry())) { // the status keeps its place at x 600
                 const bool bright = brightPixels(shown.copy(box->geometry())) > 100;
                 if (report) {
@@ -859,7 +883,7 @@ TEST_F(WindowTest, EveryControlPassesEachKeyOnceToTheCommands)
 {
     startWithDevice();
     type('+', window.get());
-    type('+', window->commandsBox());
+    type('+', helpBoxOf(*window));
     type('+', window->viewport());
     EXPECT_DOUBLE_EQ(state().zoom, 1.5 * 1.5 * 1.5 * 1.5);
 }
@@ -959,12 +983,12 @@ QImage withoutStatusLine(frmVimo& window, QImage image)
     const qreal ratio = image.devicePixelRatio();
     // The lines that say the moment, the source, its problems and the pointer's cell, not the surface.
     for (const QWidget* box :
-         {static_cast<QWidget*>(window.statusBox()), static_cast<QWidget*>(window.lookBackBar().sliderPanel()),
+         {static_cast<QWidget*>(statusBoxOf(window)), static_cast<QWidget*>(window.lookBackBar().sliderPanel()),
           static_cast<QWidget*>(window.measure().healthBox()), static_cast<QWidget*>(window.measure().noteBox()),
-          static_cast<QWidget*>(window.measure().readoutBox()), static_cast<QWidget*>(window.problemBox())}) {
+          static_cast<QWidget*>(window.measure().readoutBox()), static_cast<QWidget*>(problemBoxOf(window))}) {
         // The problem box keeps its place while hidden: one window may show
         // it where another does not. A hidden note has no place.
-        if (!box->isVisible() && box != window.problemBox())
+        if (!box->isVisible() && box != problemBoxOf(window))
             continue;
         const QRect area(box->mapTo(&window, QPoint(0, 0)), box->size());
         for (int y = int(area.top() * ratio); y < std::min(image.height(), int((area.bottom() + 1) * ratio)); ++y)
@@ -1309,7 +1333,7 @@ TEST_F(WindowTest, ReplayedCaptureThatEndsIsSaidOnceAndCountsNoMoreTakes)
     EXPECT_EQ(state().interpCount, takes);
     EXPECT_TRUE(note->isVisible());
     EXPECT_EQ(note->text(), ended);
-    EXPECT_FALSE(window->problemBox()->isVisible()) << window->problemBox()->toPlainText().toStdString();
+    EXPECT_FALSE(problemBoxOf(*window)->isVisible()) << problemBoxOf(*window)->toPlainText().toStdString();
 
     window = std::make_unique<frmVimo>(2);
     window->session().inputLine().playCapture(empty, 50);
@@ -1368,16 +1392,16 @@ TEST_F(WindowTest, MissingPortAndDataFileAreReportedAndThePortIsOpenedWhenItAppe
 
     // Both problems show in the window too, the port's while it stands.
     const std::string path = later.toStdString();
-    const auto boxText = [&] { return window->problemBox()->toPlainText().toStdString(); };
-    EXPECT_TRUE(window->problemBox()->isVisible());
+    const auto boxText = [&] { return problemBoxOf(*window)->toPlainText().toStdString(); };
+    EXPECT_TRUE(problemBoxOf(*window)->isVisible());
     EXPECT_NE(boxText().find("cannot open " + path + ": "), std::string::npos) << boxText();
     EXPECT_NE(boxText().find("datafile.dat"), std::string::npos) << boxText();
     // With nothing to draw, the box names the example and how to open it.
     EXPECT_NE(boxText().find(" --replay "), std::string::npos) << boxText();
     EXPECT_NE(boxText().find("wave-capture.txt"), std::string::npos) << boxText();
     // All wholly inside the box, none cut off at its edge.
-    EXPECT_EQ(window->problemBox()->verticalScrollBar()->maximum(), 0) << boxText();
-    EXPECT_EQ(window->problemBox()->horizontalScrollBar()->maximum(), 0) << boxText();
+    EXPECT_EQ(problemBoxOf(*window)->verticalScrollBar()->maximum(), 0) << boxText();
+    EXPECT_EQ(problemBoxOf(*window)->horizontalScrollBar()->maximum(), 0) << boxText();
 
     ASSERT_TRUE(QFile::link(QString::fromStdString(device.path()), later));
     ASSERT_TRUE(waitFor([&] { return window->session().inputLine().PortOpen(); }));
@@ -1424,8 +1448,8 @@ TEST_F(WindowTest, ProblemBoxStandsOverTheViewWhileTheProblemDoes)
             < 12;
     };
     const std::string path = later.toStdString();
-    ASSERT_TRUE(window->problemBox()->isVisible());
-    EXPECT_NE(window->problemBox()->toPlainText().toStdString().find("cannot open " + path), std::string::npos);
+    ASSERT_TRUE(problemBoxOf(*window)->isVisible());
+    EXPECT_NE(problemBoxOf(*window)->toPlainText().toStdString().find("cannot open " + path), std::string::npos);
     EXPECT_TRUE(waitFor(boxOnScreen));
     // A smaller window (as on a small screen, where it opens fitted) still shows it.
     window->resize(640, 480);
@@ -1435,12 +1459,12 @@ TEST_F(WindowTest, ProblemBoxStandsOverTheViewWhileTheProblemDoes)
 
     ASSERT_TRUE(QFile::link(QString::fromStdString(device.path()), later));
     ASSERT_TRUE(waitFor([&] { return window->session().inputLine().PortOpen(); }));
-    EXPECT_FALSE(window->problemBox()->isVisible());
+    EXPECT_FALSE(problemBoxOf(*window)->isVisible());
     EXPECT_TRUE(waitFor([&] { return !boxOnScreen(); }));
 
     QFile::remove(QDir(scratch->path()).filePath(QStringLiteral("datafile.dat")));
     type('f');
-    EXPECT_NE(window->problemBox()->toPlainText().toStdString().find("datafile.dat"), std::string::npos);
+    EXPECT_NE(problemBoxOf(*window)->toPlainText().toStdString().find("datafile.dat"), std::string::npos);
     EXPECT_TRUE(waitFor(boxOnScreen));
     const std::string said = errors.text();
     EXPECT_NE(said.find("meshscope: cannot open " + path), std::string::npos) << said;
@@ -1550,7 +1574,7 @@ TEST_F(WindowTest, ReadoutNamesTheCellGlDrewUnderThePointer)
         EXPECT_TRUE(waitFor([&] { return readout().isEmpty(); })) << readout().toStdString();
         xPointer(view, *peak);
         EXPECT_TRUE(says(QStringLiteral("cell 66, 66: "))) << readout().toStdString();
-        const QPointF overHelp = view->mapFromGlobal(window->commandsBox()->mapToGlobal(QPointF(60, 80)));
+        const QPointF overHelp = view->mapFromGlobal(helpBoxOf(*window)->mapToGlobal(QPointF(60, 80)));
         xPointer(view, overHelp);
         EXPECT_TRUE(waitFor([&] { return readout().isEmpty(); })) << readout().toStdString();
         // A click pins the peak; the next, elsewhere, lets it go and the read-out
@@ -1817,8 +1841,8 @@ TEST_F(WindowTest, HealthLineSaysTheRateRefusalsAndAQuietLine)
 
     const std::string problem = "no data on " + device.path() + " for 5 s";
     const auto standing = [&] {
-        return window->problemBox()->isVisible()
-            && window->problemBox()->toPlainText().toStdString().find(problem) != std::string::npos;
+        return problemBoxOf(*window)->isVisible()
+            && problemBoxOf(*window)->toPlainText().toStdString().find(problem) != std::string::npos;
     };
     EXPECT_FALSE(standing());
     ASSERT_TRUE(waitFor(standing, 10000)) << health();

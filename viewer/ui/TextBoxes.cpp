@@ -53,6 +53,7 @@ QFont helpFont()
 QLineEdit* makeStatusBox(QWidget& window)
 {
     auto* box = new QLineEdit(&window);
+    box->setObjectName(QStringLiteral("txtStatus"));
     box->setEnabled(false);
     box->setFont(statusFont());
     paintTextBox(box, systemColour(QPalette::Active, QPalette::WindowText),
@@ -63,6 +64,7 @@ QLineEdit* makeStatusBox(QWidget& window)
 QPlainTextEdit* makeHelpBox(QWidget& window)
 {
     auto* box = new QPlainTextEdit(&window);
+    box->setObjectName(QStringLiteral("txtCommands"));
     box->setEnabled(false);
     box->setLineWrapMode(QPlainTextEdit::NoWrap);
     box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

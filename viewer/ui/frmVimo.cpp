@@ -207,6 +207,7 @@ void frmVimo::createControls()
         connect(VornCtl1, &VornCtl::framePresented, this, [this] { session_.frameTimes().swapped(); });
 
     txtOut = new ProblemBox(*this, QRect(8, 616, 1057, 89), QSize(designWidth, designHeight));
+    txtOut->setObjectName(QStringLiteral("txtOut"));
     paintProblemBox(*txtOut);
     txtStatus = makeStatusBox(*this);
     txtCommands = makeHelpBox(*this);

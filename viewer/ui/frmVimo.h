@@ -76,9 +76,6 @@ public:
     ViewerSession& session() { return session_; }
     VornCtl* viewport() const { return VornCtl1; }
     LookBackBar& lookBackBar() { return *lookBackBar_; }
-    QLineEdit* statusBox() const { return txtStatus; }
-    QPlainTextEdit* commandsBox() const { return txtCommands; }
-    QPlainTextEdit* problemBox() const { return txtOut; }
     QMenu* viewMenu() const { return input_->viewMenu(); }
     MeasureView& measure() const { return *measure_; }
     SourceMenu* sourceMenu() const { return sourceMenu_; }
