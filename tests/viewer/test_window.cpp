@@ -814,19 +814,6 @@ TEST_F(WindowTest, ReTakenFramesKeepTheProjectionAndZoomStillChangesIt)
     EXPECT_NEAR(horizontalScale(), before * 1.5, before * 1e-6);
 }
 
-TEST_F(WindowTest, FrameSplitOverTwoWritesIsAssembled)
-{
-    startWithDevice();
-    device.send(referenceFrame.substr(0, 20));
-    ASSERT_TRUE(waitFor([&] { return !state().rxBuffer.empty(); })); // the first part is read
-    EXPECT_EQ(state().interpCount, 0);
-    device.send(referenceFrame.substr(20));
-    ASSERT_TRUE(waitFor([&] { return state().okCount >= 1; }));
-    EXPECT_EQ(state().lastPoint, 4);
-    EXPECT_EQ(state().ptX[2], 1);
-    EXPECT_EQ(state().ptZ[0], 70);
-}
-
 TEST_F(WindowTest, KeysChangeThePicture)
 {
     startWithDevice();
@@ -886,28 +873,6 @@ TEST_F(WindowTest, EveryControlPassesEachKeyOnceToTheCommands)
     type('+', helpBoxOf(*window));
     type('+', window->viewport());
     EXPECT_DOUBLE_EQ(state().zoom, 1.5 * 1.5 * 1.5 * 1.5);
-}
-
-TEST_F(WindowTest, SpaceStopsTheLineAndRResetsTheCounters)
-{
-    startWithDevice();
-    device.send(referenceFrame);
-    ASSERT_TRUE(waitFor([&] { return state().interpCount >= 3; }));
-
-    type(' ');
-    EXPECT_FALSE(window->session().pollTimer().isActive());
-    EXPECT_TRUE(state().rxBuffer.empty());
-    type('r');
-    ASSERT_TRUE(waitFor([&] { return status().find("[Interp. Count= 0; OK= 0]") != std::string::npos; }));
-    device.send(referenceFrame);
-    QTest::qWait(100);
-    EXPECT_EQ(state().interpCount, 0);
-
-    type(' ');
-    EXPECT_TRUE(window->session().pollTimer().isActive());
-    EXPECT_TRUE(state().rxBuffer.empty()); // what arrived while stopped was thrown away
-    device.send(referenceFrame);
-    ASSERT_TRUE(waitFor([&] { return state().okCount >= 1; }));
 }
 
 std::string fileContent(const QString& path)
@@ -1309,54 +1274,6 @@ TEST_F(WindowTest, ReplayedCaptureEndsOnTheSamePictureAsTheLine)
 // A capture played to its end says so once and in a note that stays; its last
 // frame is not taken again at every poll, and the quiet line is no problem.
 // A capture without a frame says that.
-TEST_F(WindowTest, ReplayedCaptureThatEndsIsSaidOnceAndCountsNoMoreTakes)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("capture.txt"));
-    std::ofstream(path.toStdString(), std::ios::binary) << distinctFrame(0) << "\r\n" << distinctFrame(1) << "\r\n";
-    const QString empty = dir.filePath(QStringLiteral("empty.txt"));
-    std::ofstream(empty.toStdString(), std::ios::binary) << "no frame here\r\n";
-    windowtest::app();
-    StderrCapture errors;
-    ScratchDir noDataFile;
-    window = std::make_unique<frmVimo>(2);
-    window->session().inputLine().playCapture(path, 50);
-    window->load();
-    window->show();
-    const QLabel* note = window->measure().noteBox();
-    const QString ended = QStringLiteral("the capture ended after 2 frames (0:00)");
-    ASSERT_TRUE(waitFor([&] { return note->text() == ended; }, 20000)) << errors.text();
-    ASSERT_TRUE(waitFor([&] { return state().interpCount > 0 && window->session().inputLine().ended(); }));
-    QTest::qWait(100);
-    const auto takes = state().interpCount;
-    QTest::qWait(int(meshscope::kQuietLimitSeconds * 1000) + 1000);
-    EXPECT_EQ(state().interpCount, takes);
-    EXPECT_TRUE(note->isVisible());
-    EXPECT_EQ(note->text(), ended);
-    EXPECT_FALSE(problemBoxOf(*window)->isVisible()) << problemBoxOf(*window)->toPlainText().toStdString();
-
-    window = std::make_unique<frmVimo>(2);
-    window->session().inputLine().playCapture(empty, 50);
-    window->load();
-    window->show();
-    const QString none = QStringLiteral("the capture %1 holds no frame (nothing from \"<\" to \">\")").arg(empty);
-    ASSERT_TRUE(waitFor([&] { return window->measure().noteBox()->text() == none; }, 20000));
-    window.reset();
-    const std::string said = errors.text();
-    errors.restore();
-    const auto linesWith = [](const std::string& text, const std::string& part) {
-        int lines = 0;
-        for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-            ++lines;
-        return lines;
-    };
-    EXPECT_EQ(linesWith(said, ended.toStdString()), 1) << said;
-    EXPECT_EQ(linesWith(said, none.toStdString()), 1) << said;
-    EXPECT_EQ(said.find("no data"), std::string::npos) << said;
-    // Frames come from the capture: the missing data file is said, never kept in the box.
-    EXPECT_EQ(linesWith(said, "datafile.dat"), 2) << said;
-}
-
 TEST_F(WindowTest, ErrorInsidePaintIsReportedAndThatFrameIsNotPresented)
 {
     startWithDevice();

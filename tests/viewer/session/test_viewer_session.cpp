@@ -90,11 +90,36 @@ TEST_F(ViewerSessionTest, PollTakesFramesAndTheHealthLineSaysHowTheLineStands)
     ASSERT_TRUE(waitFor([&] { return health.count() > 0 && health.last()[0].toString().contains("frames/s"); }));
     EXPECT_EQ(healthOf(*session).find("paused"), std::string::npos);
 
+    // A frame split over two writes is assembled.
+    const auto before = session->state().okCount;
+    device.send(referenceFrame.substr(0, 20));
+    ASSERT_TRUE(
+        waitFor([&] { return session->state().rxBuffer.rfind(referenceFrame.substr(0, 20)) != std::string::npos; }));
+    device.send(referenceFrame.substr(20));
+    ASSERT_TRUE(waitFor([&] { return session->state().okCount > before; }));
+    EXPECT_EQ(session->state().lastPoint, 4);
+    EXPECT_EQ(session->state().ptX[2], 1);
+
+    // Space stops the line and throws away what waits; r resets the counters,
+    // and nothing is counted while stopped.
+    QSignalSpy status(session.get(), &ViewerSession::statusChanged);
     session->key(QLatin1Char(' '));
     EXPECT_FALSE(session->pollTimerEnabled());
+    EXPECT_TRUE(session->state().rxBuffer.empty());
     ASSERT_TRUE(waitFor([&] { return health.last()[0].toString().contains("paused"); })) << healthOf(*session);
+    session->key(QLatin1Char('r'));
+    ASSERT_TRUE(waitFor([&] {
+        return status.count() > 0 && status.last()[0].toString().endsWith(QStringLiteral("[Interp. Count= 0; OK= 0]"));
+    }));
+    device.send(referenceFrame);
+    QTest::qWait(100);
+    EXPECT_EQ(session->state().interpCount, 0);
     session->key(QLatin1Char(' '));
+    EXPECT_TRUE(session->pollTimerEnabled());
+    EXPECT_TRUE(session->state().rxBuffer.empty()); // what arrived while stopped was thrown away
     ASSERT_TRUE(waitFor([&] { return !health.last()[0].toString().contains("paused"); })) << healthOf(*session);
+    device.send(referenceFrame);
+    ASSERT_TRUE(waitFor([&] { return session->state().okCount >= 1; }));
 }
 
 // Before the scene is set up the status follows every poll; once the
@@ -162,27 +187,58 @@ TEST_F(ViewerSessionTest, NoDataStandsUntilTheLineSaysMoreAndASwitchKeepsTheBase
     EXPECT_TRUE(session->lookBack().hasBaseline());
 }
 
-// A replay that ends says so once, and its last frame is not taken again.
+// A replay that ends says so once, as one that holds no frame does; its last
+// frame is not taken again, and no quiet line is said after the end. Frames
+// come from the capture: a missing data file is said, never shown.
 TEST_F(ViewerSessionTest, ReplayThatEndsIsSaidOnceAndItsLastFrameTakenOnce)
 {
+    const auto writeCapture = [&](const QString& name, const std::string& text) {
+        QFile file(scratch.path() + QLatin1Char('/') + name);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.c_str());
+        return file.fileName();
+    };
+    const QString capture
+        = writeCapture(QStringLiteral("capture.txt"), referenceFrame + "\r\n<1,1,5; 99,99,25; 50,50,80>\r\n");
+    const QString empty = writeCapture(QStringLiteral("empty.txt"), "no frame here\r\n");
     StderrCapture errors;
-    const QString capture = scratch.path() + QStringLiteral("/capture.txt");
-    QFile file(capture);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write((referenceFrame + "\n<1,1,5; 99,99,25; 50,50,80>\n").c_str());
-    file.close();
-
     auto session = std::make_unique<ViewerSession>(2, QString());
     session->inputLine().playCapture(capture, 50);
     QSignalSpy notes(session.get(), &ViewerSession::noteShown);
+    QSignalSpy problems(session.get(), &ViewerSession::problemShown);
     session->load();
     ASSERT_TRUE(waitFor([&] { return session->inputLine().ended() && session->state().interpCount >= 2; }));
+    QTest::qWait(100);
     const auto taken = session->state().interpCount;
-    QTest::qWait(3 * ViewerSession::healthRefreshMs);
+    QTest::qWait(int(meshscope::kQuietLimitSeconds * 1000) + 1000);
     EXPECT_EQ(session->state().interpCount, taken);
-    ASSERT_EQ(notes.count(), 1) << errors.text();
-    EXPECT_TRUE(notes.last()[1].toBool());
     EXPECT_EQ(session->state().ptZ[2], 80);
+    const QString ended = QStringLiteral("the capture ended after 2 frames (0:00)");
+    ASSERT_EQ(notes.count(), 1) << errors.text();
+    EXPECT_EQ(notes.last()[0].toString(), ended);
+    EXPECT_TRUE(notes.last()[1].toBool());
+    EXPECT_EQ(problems.count(), 0) << problems.last()[0].toString().toStdString();
+
+    session = std::make_unique<ViewerSession>(2, QString());
+    session->inputLine().playCapture(empty, 50);
+    QSignalSpy emptyNotes(session.get(), &ViewerSession::noteShown);
+    session->load();
+    const QString none = QStringLiteral("the capture %1 holds no frame (nothing from \"<\" to \">\")").arg(empty);
+    ASSERT_TRUE(waitFor([&] { return emptyNotes.count() > 0; })) << errors.text();
+    EXPECT_EQ(emptyNotes.last()[0].toString(), none);
+    session.reset();
+    const std::string said = errors.text();
+    errors.restore();
+    const auto linesWith = [&](const std::string& part) {
+        int lines = 0;
+        for (std::size_t at = said.find(part); at != std::string::npos; at = said.find(part, at + 1))
+            ++lines;
+        return lines;
+    };
+    EXPECT_EQ(linesWith(ended.toStdString()), 1) << said;
+    EXPECT_EQ(linesWith(none.toStdString()), 1) << said;
+    EXPECT_EQ(said.find("no data"), std::string::npos) << said;
+    EXPECT_EQ(linesWith("datafile.dat"), 2) << said;
 }
 
 namespace {
