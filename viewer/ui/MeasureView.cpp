@@ -6,9 +6,6 @@
 
 #include <QApplication>
 #include <QFontMetrics>
-#include <QMouseEvent>
-
-#include <GL/gl.h>
 
 #include <utility>
 
@@ -46,12 +43,12 @@ MeasureView::MeasureView(QWidget* window, VornCtl* viewport, ViewerSession& sess
     : QObject(window), window_(window), viewport_(viewport), session_(session),
       readout_(boxLine(window, QStringLiteral("readout"))), health_(boxLine(window, QStringLiteral("health"))),
       note_(boxLine(window, QStringLiteral("note"))), difference_(boxLine(window, QStringLiteral("difference"))),
-      scale_(new ColorScaleStrip(window))
+      scale_(new ColorScaleStrip(window)), readoutTracker_(new Readout(*viewport, session, this))
 {
     scale_->hide();
     note_->hide();
     difference_->hide();
-    viewport_->setMouseTracking(true);
+    connect(readoutTracker_, &Readout::textChanged, this, [this](const QString& text) { setLine(readout_, text); });
     connect(&session_, &ViewerSession::healthChanged, this, [this](const QString& text) { setLine(health_, text); });
     connect(&session_, &ViewerSession::lineOpened, this, &MeasureView::lineOpened);
     connect(&session_, &ViewerSession::noteShown, this, &MeasureView::say);
@@ -61,19 +58,9 @@ MeasureView::MeasureView(QWidget* window, VornCtl* viewport, ViewerSession& sess
         note_->hide();
         placeLines();
     });
-    // The viewport's own filter: the window's input lets the left button's
-    // events through, so this sees them whichever filter came first.
-    viewport_->installEventFilter(this);
 }
 
 MeasureView::~MeasureView() = default;
-
-bool MeasureView::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == viewport_)
-        viewportMouse(event);
-    return false;
-}
 
 const ViewerState& MeasureView::shown() const
 {
@@ -172,12 +159,7 @@ void MeasureView::showDifference(const QString& text)
 
 void MeasureView::afterPaint()
 {
-    ViewMatrices view;
-    viewport_->glGetDoublev(GL_PROJECTION_MATRIX, view.projection.data());
-    viewport_->glGetDoublev(GL_MODELVIEW_MATRIX, view.modelview.data());
-    viewport_->glGetIntegerv(GL_VIEWPORT, view.viewport.data());
-    view_ = view;
-    readOut();
+    readoutTracker_->afterPaint();
     if (scale_->isVisible()) {
         if (const ViewerState& state = shown(); const auto drawn = drawnHeightRange(state))
             scale_->showRange(*drawn, state.colorMode, state.fittedColours);
@@ -186,9 +168,8 @@ void MeasureView::afterPaint()
 
 void MeasureView::setUnits(const SurfaceUnits& units)
 {
-    units_ = units;
     scale_->setUnits(units);
-    readOut();
+    readoutTracker_->setUnits(units);
 }
 
 void MeasureView::setScaleShown(bool shown)
@@ -201,65 +182,6 @@ void MeasureView::setScaleShown(bool shown)
         if (const ViewerState& state = this->shown(); const auto drawn = drawnHeightRange(state))
             scale_->showRange(*drawn, state.colorMode, state.fittedColours);
     }
-}
-
-void MeasureView::viewportMouse(QEvent* event)
-{
-    const auto toGl = [this](const QPointF& at) {
-        const double ratio = viewport_->devicePixelRatioF();
-        const double height = view_ ? view_->viewport[3] : viewport_->Height();
-        return QPointF(at.x() * ratio, height - at.y() * ratio);
-    };
-    switch (event->type()) {
-    case QEvent::MouseMove: {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        pointer_ = toGl(mouse->position());
-        if (pressedAt_ && (mouse->position() - *pressedAt_).manhattanLength() > 3)
-            pressedAt_.reset(); // a drag, not a click
-        readOut();
-        break;
-    }
-    case QEvent::MouseButtonPress: {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton)
-            pressedAt_ = mouse->position();
-        break;
-    }
-    case QEvent::MouseButtonRelease: {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() != Qt::LeftButton || !pressedAt_)
-            break;
-        pressedAt_.reset();
-        pointer_ = toGl(mouse->position());
-        // A click pins the cell under it; the next click lets it go.
-        if (pinned_) {
-            pinned_.reset();
-        } else if (view_) {
-            if (const auto cell = pickAt(shown(), *view_, pointer_->x(), pointer_->y()))
-                pinned_ = std::make_pair(cell->column, cell->row);
-        }
-        readOut();
-        break;
-    }
-    case QEvent::Leave:
-        pointer_.reset();
-        readOut();
-        break;
-    default: break;
-    }
-}
-
-void MeasureView::readOut()
-{
-    std::optional<PickedCell> cell;
-    if (pinned_)
-        cell = readCell(shown(), pinned_->first, pinned_->second);
-    else if (pointer_ && view_)
-        cell = pickAt(shown(), *view_, pointer_->x(), pointer_->y());
-    QString text;
-    if (cell)
-        text = (pinned_ ? QStringLiteral("pinned ") : QString()) + QString::fromStdString(readoutText(*cell, units_));
-    setLine(readout_, text);
 }
 
 // A standing note (a replay's end) is over when another line opens.

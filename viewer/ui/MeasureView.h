@@ -6,19 +6,17 @@
 // native box of its own stacked over the viewport, never drawn into it.
 
 #include "ColorScaleStrip.h"
-#include "Pick.h"
+#include "Readout.h"
 #include "Units.h"
 #include "ViewerState.h"
 
 #include <QLabel>
-#include <QPointF>
 #include <QTimer>
 #include <QWidget>
 
 #include <optional>
 #include <vector>
 
-class QEvent;
 class VornCtl;
 
 namespace meshscope {
@@ -58,18 +56,11 @@ public:
     // A line's whole text, also when the line shows it shortened.
     static QString lineText(const QLabel* line);
     ColorScaleStrip* colorScale() const { return scale_; }
-    const std::optional<ViewMatrices>& lastView() const { return view_; }
+    const std::optional<ViewMatrices>& lastView() const { return readoutTracker_->lastView(); }
 
     static constexpr int noteMs = 5000;
 
-protected:
-    // The viewport's mouse: hovering reads out, a click without a drag pins.
-    // Consumes nothing.
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    void viewportMouse(QEvent* event);
-    void readOut();
     void lineOpened();
     const ViewerState& shown() const;
     void setLine(QLabel* line, const QString& text);
@@ -84,17 +75,13 @@ private:
     QLabel* note_;
     QLabel* difference_;
     ColorScaleStrip* scale_;
+    Readout* readoutTracker_;
     QTimer noteTimer_;
     bool noteStands_ = false;
     QRect scaleGeometry_;
     QRect statusBox_;
     QRect helpBox_;
     QSize windowSize_;
-    std::optional<ViewMatrices> view_;
-    std::optional<QPointF> pointer_; // device pixels in the viewport, GL's y upwards
-    std::optional<QPointF> pressedAt_;
-    std::optional<std::pair<int, int>> pinned_;
-    SurfaceUnits units_;
 };
 
 } // namespace meshscope
