@@ -977,7 +977,7 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
     recordFile = recordDir.filePath(QStringLiteral("session.txt"));
     startWithDevice(std::string());
     meshscope::LookBackBar& bar = window->lookBackBar();
-    const meshscope::FrameHistory& history = bar.lookBack().history();
+    const meshscope::FrameHistory& history = window->session().lookBack().history();
     std::vector<std::string> sent;
     const auto sendFrame = [&](int n) {
         sent.push_back(distinctFrame(n));
@@ -989,7 +989,7 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
     EXPECT_FALSE(bar.sliderPanel()->isVisible());
 
     QTest::keyClick(window->viewport(), Qt::Key_Space, Qt::ControlModifier);
-    ASSERT_TRUE(bar.lookBack().frozen());
+    ASSERT_TRUE(window->session().lookBack().frozen());
     EXPECT_TRUE(bar.sliderPanel()->isVisible());
     const QImage frozen = withoutStatusLine(*window, picture());
     const int sliderTop = bar.sliderPanel()->mapTo(window.get(), QPoint(0, 0)).y();
@@ -1042,7 +1042,7 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
     std::string cut;
     for (int n = 0; n < 6 - k; ++n)
         cut += sent[static_cast<std::size_t>(n)];
-    EXPECT_EQ(drawnGridText(bar.lookBack().shownState(state())), meshgridOf(cut));
+    EXPECT_EQ(drawnGridText(window->session().lookBack().shownState(state())), meshgridOf(cut));
     EXPECT_EQ(bar.slider()->value(), 6 - k - 1);
     EXPECT_TRUE(bar.sliderLabel()->text().endsWith(QStringLiteral(" s ago")))
         << bar.sliderLabel()->text().toStdString();
@@ -1050,7 +1050,7 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
     // Its sample marks and the read-out's nearest point and unsmoothed height
     // are that frame's (the third sent), not the line's newest.
     {
-        const meshscope::ViewerState& shown = bar.lookBack().shownState(state());
+        const meshscope::ViewerState& shown = window->session().lookBack().shownState(state());
         const int points[4][3] = {{24, 20, 10}, {70, 38, 40}, {50, 90, 14}, {25, 60, 15}};
         ASSERT_TRUE(shown.interpolated.valid);
         ASSERT_EQ(shown.interpolated.lastPoint, 3);
@@ -1067,14 +1067,15 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
 
     // The slider scrubs; Ctrl+Home is the oldest frame, Ctrl+End live.
     bar.slider()->setValue(7);
-    EXPECT_EQ(drawnGridText(bar.lookBack().shownState(state())), meshgridOf(stream.substr(0, stream.rfind('<'))));
+    EXPECT_EQ(drawnGridText(window->session().lookBack().shownState(state())),
+              meshgridOf(stream.substr(0, stream.rfind('<'))));
     QTest::keyClick(window->viewport(), Qt::Key_Home, Qt::ControlModifier);
-    EXPECT_EQ(drawnGridText(bar.lookBack().shownState(state())), meshgridOf(sent[0]));
+    EXPECT_EQ(drawnGridText(window->session().lookBack().shownState(state())), meshgridOf(sent[0]));
     QTest::keyClick(window->viewport(), Qt::Key_End, Qt::ControlModifier);
-    EXPECT_FALSE(bar.lookBack().frozen());
+    EXPECT_FALSE(window->session().lookBack().frozen());
     EXPECT_FALSE(bar.sliderPanel()->isVisible());
     EXPECT_EQ(drawnGridText(state()), meshgridOf(stream));
-    EXPECT_EQ(&bar.lookBack().shownState(state()), &state());
+    EXPECT_EQ(&window->session().lookBack().shownState(state()), &state());
 
     // The menu's baseline: the live surface less itself is flat at 0.
     const auto item = [&](const QString& text) {
@@ -1089,7 +1090,7 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
     ASSERT_TRUE(nextFrame());
     EXPECT_FALSE(differenceLine->isVisible());
     item(QStringLiteral("Show difference"))->trigger();
-    meshscope::ViewerState& difference = bar.lookBack().shownState(state());
+    meshscope::ViewerState& difference = window->session().lookBack().shownState(state());
     for (int x = difference.drawMinX; x <= difference.drawMaxX; ++x)
         for (int y = difference.drawMinY; y <= difference.drawMaxY; ++y)
             ASSERT_EQ(difference.heights[x][y], 0.0f) << x << ' ' << y;
@@ -1129,7 +1130,7 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
     other.send(sent.back());
     ASSERT_TRUE(waitFor([&] { return history.size() == sent.size(); }));
     ASSERT_TRUE(nextFrame());
-    EXPECT_TRUE(bar.lookBack().differenceShown());
+    EXPECT_TRUE(window->session().lookBack().differenceShown());
     EXPECT_TRUE(meshscope::MeasureView::lineText(differenceLine).startsWith(said))
         << differenceLine->text().toStdString();
 
@@ -1156,7 +1157,7 @@ TEST_F(WindowTest, StatisticsPanelShowsMeshgridsNumbersOfWhatIsShown)
     for (int n = 0; n < 3; ++n) {
         stream += distinctFrame(n);
         device.send(distinctFrame(n));
-        ASSERT_TRUE(waitFor([&] { return window->lookBackBar().lookBack().history().size() == std::size_t(n + 1); }));
+        ASSERT_TRUE(waitFor([&] { return window->session().lookBack().history().size() == std::size_t(n + 1); }));
     }
     ASSERT_TRUE(nextFrame());
     const auto item = [&](QMenu& menu, const QString& text) {
@@ -1244,7 +1245,7 @@ TEST_F(WindowTest, ReplayedCaptureEndsOnTheSamePictureAsTheLine)
     startWithDevice(std::string());
     for (int n = 0; n < 5; ++n) {
         device.send(distinctFrame(n) + "\r\n");
-        ASSERT_TRUE(waitFor([&] { return window->lookBackBar().lookBack().history().size() == std::size_t(n + 1); }));
+        ASSERT_TRUE(waitFor([&] { return window->session().lookBack().history().size() == std::size_t(n + 1); }));
     }
     ASSERT_TRUE(nextFrame());
     const QImage fromLine = withoutStatus(serverPixels(*window));
@@ -1258,7 +1259,7 @@ TEST_F(WindowTest, ReplayedCaptureEndsOnTheSamePictureAsTheLine)
     window->load();
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    ASSERT_TRUE(waitFor([&] { return window->lookBackBar().lookBack().history().size() == 5; }, 20000));
+    ASSERT_TRUE(waitFor([&] { return window->session().lookBack().history().size() == 5; }, 20000));
     ASSERT_TRUE(nextFrame());
     const QImage replayed = withoutStatus(serverPixels(*window));
     EXPECT_EQ(windowtest::changedShare(fromLine, replayed), 0.0);
@@ -1268,7 +1269,7 @@ TEST_F(WindowTest, ReplayedCaptureEndsOnTheSamePictureAsTheLine)
     meshgrid.start(QStringLiteral(MESHGRID_PATH), {path});
     ASSERT_TRUE(meshgrid.waitForFinished(30000));
     EXPECT_TRUE(meshgrid.readAllStandardError().trimmed().endsWith("frames in the stream 5"));
-    EXPECT_EQ(window->lookBackBar().lookBack().history().size(), 5u);
+    EXPECT_EQ(window->session().lookBack().history().size(), 5u);
 }
 
 // A capture played to its end says so once and in a note that stays; its last
@@ -1604,7 +1605,7 @@ TEST_F(WindowTest, ReadoutNamesTheCellGlDrewUnderThePointer)
     // itself is 0 at the pinned peak.
     hover(view, *peak, QEvent::MouseButtonPress, Qt::LeftButton);
     hover(view, *peak, QEvent::MouseButtonRelease, Qt::LeftButton);
-    meshscope::LookBack& look = window->lookBackBar().lookBack();
+    meshscope::LookBack& look = window->session().lookBack();
     look.setBaseline(state());
     look.setDifferenceShown(true);
     hover(view, elsewhere);
@@ -1706,7 +1707,7 @@ TEST_F(WindowTest, ColorScaleShowsTheMappingsColoursAndFollowsC)
     ASSERT_NE(level, nullptr);
     item(*level, QStringLiteral("Zero at the mean"))->trigger();
     ASSERT_TRUE(nextFrame());
-    const auto levelled = meshscope::fittedColoursOf(window->lookBackBar().lookBack().shownState(state()), true);
+    const auto levelled = meshscope::fittedColoursOf(window->session().lookBack().shownState(state()), true);
     ASSERT_TRUE(levelled);
     EXPECT_EQ(levelled->low, -levelled->high);
     expectStripColours(3, levelled);

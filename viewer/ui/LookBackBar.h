@@ -29,7 +29,6 @@ class LookBackBar : public QObject {
 public:
     LookBackBar(QWidget& window, ViewerSession& session);
 
-    LookBack& lookBack() { return lookBack_; }
     // Freeze, the steps, the baseline items and Export surface...
     void addMenuItems(QMenu& menu);
     // Ctrl+Space, Ctrl+Left, Ctrl+Right, Ctrl+Home, Ctrl+End; false for any other.
