@@ -5,14 +5,11 @@
 #include "HardeningSupport.h"
 
 #include "SerialInput.h"
-#include "ViewerHost.h"
 
-#include <QLineEdit>
 #include <QProcess>
 #include <QThread>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cstdio>
 #include <random>
@@ -21,7 +18,6 @@
 
 using namespace hardening;
 using meshscope::frmVimo;
-using meshscope::ViewerState;
 
 namespace {
 
