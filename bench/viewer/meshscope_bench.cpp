@@ -345,9 +345,9 @@ void fullSpeedFrames(meshscope::frmVimo& window, int master, int seconds)
         }
     });
     spin(500);
-    const std::int32_t takenBefore = window.state().interpCount;
+    const std::int32_t takenBefore = window.session().state().interpCount;
     spin(seconds * 1000);
-    const std::int32_t taken = window.state().interpCount - takenBefore;
+    const std::int32_t taken = window.session().state().interpCount - takenBefore;
     stop = true;
     writer.join();
     ::fcntl(master, F_SETFL, flags);
@@ -647,7 +647,7 @@ void byteToScreen(bool live, int busy, int frames, bool paced = false)
     int missed = 0;
     std::vector<std::int64_t> polls;
     const auto pollCounter
-        = QObject::connect(&window.pollTimer(), &QTimer::timeout, [&polls] { polls.push_back(nsNow()); });
+        = QObject::connect(&window.session().pollTimer(), &QTimer::timeout, [&polls] { polls.push_back(nsNow()); });
     const BusyProcesses load(busy);
     std::thread observer([&] {
         xcb_connection_t* x = xcb_connect(nullptr, nullptr);
@@ -733,9 +733,9 @@ void realWindow(int seconds)
         return;
     meshscope::frmVimo& window = pty.window();
     const int master = pty.master();
-    const std::int32_t takesBefore = window.state().interpCount;
+    const std::int32_t takesBefore = window.session().state().interpCount;
     const double quiet = cpuPercentOver(seconds * 1000);
-    const std::int32_t takes = window.state().interpCount - takesBefore;
+    const std::int32_t takes = window.session().state().interpCount - takesBefore;
     std::printf("quiet line after one frame, %d s: CPU %.1f %% of one core, %.1f takes of the frame per s\n", seconds,
                 quiet, takes / double(seconds));
 
@@ -769,13 +769,13 @@ void realWindow(int seconds)
         feed.start(10);
         spin(500);
         shown = 0;
-        const std::int32_t acceptedBefore = window.state().interpCount;
+        const std::int32_t acceptedBefore = window.session().state().interpCount;
         const double streaming = cpuPercentOver(seconds * 1000);
         feed.stop();
         std::printf("stream of 100 frames per s, 98 x 98 grid, %s, %d s: %.1f frames per s accepted, "
                     "%.1f per s on screen, CPU %.1f %% of one core\n",
                     live ? "--live" : "default", seconds,
-                    (window.state().interpCount - acceptedBefore) / double(seconds), shown / double(seconds),
+                    (window.session().state().interpCount - acceptedBefore) / double(seconds), shown / double(seconds),
                     streaming);
         spin(500);
     }

@@ -12,6 +12,7 @@
 #include "frmVimo.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -72,6 +73,13 @@ std::unique_ptr<W> openWindow(const std::string& port)
     if (!QTest::qWaitForWindowExposed(window.get()))
         ADD_FAILURE() << "the meshscope window was never shown";
     return window;
+}
+
+// The status line the window shows, from the box it names txtStatus.
+inline std::string statusOf(const QWidget& window)
+{
+    const auto* box = window.findChild<const QLineEdit*>(QStringLiteral("txtStatus"));
+    return box ? box->text().toStdString() : std::string();
 }
 
 } // namespace hardening

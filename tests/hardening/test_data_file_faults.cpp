@@ -52,7 +52,7 @@ protected:
     }
     std::string pressF()
     {
-        before = std::make_unique<HeightGrid>(window->state().rawHeights);
+        before = std::make_unique<HeightGrid>(window->session().state().rawHeights);
         StderrCapture errors;
         QTest::keyClick(window->viewport(), 'f');
         return errors.text();
@@ -61,7 +61,7 @@ protected:
     // Cells that changed are exactly those named, with the values named.
     void expectChangedCells(const Cells& cells)
     {
-        const HeightGrid& after = window->state().rawHeights;
+        const HeightGrid& after = window->session().state().rawHeights;
         for (int x = 0; x < meshscope::kGridSize; ++x)
             for (int y = 0; y < meshscope::kGridSize; ++y) {
                 const auto named = cells.find({x, y});
@@ -115,15 +115,15 @@ TEST_F(DataFileFaults, CrLfEndsAreReadAsLines)
     const std::string said = readFile("1 2 3\r\n4 5 6.25\r\n200 200 -1\r\n");
     expectChangedCells({{{1, 2}, 3.0f}, {{4, 5}, 6.25f}, {{200, 200}, -1.0f}});
     EXPECT_EQ(said.find("meshscope:"), std::string::npos) << said;
-    EXPECT_EQ(window->state().maxX, 200);
-    EXPECT_EQ(window->state().minY, 2);
+    EXPECT_EQ(window->session().state().maxX, 200);
+    EXPECT_EQ(window->session().state().minY, 2);
 }
 
 TEST_F(DataFileFaults, EmptyFileAndDirectoryChangeNothing)
 {
     readFile("9 9 9\n");
-    const auto extent
-        = std::make_tuple(window->state().minX, window->state().maxX, window->state().minY, window->state().maxY);
+    const auto extent = std::make_tuple(window->session().state().minX, window->session().state().maxX,
+                                        window->session().state().minY, window->session().state().maxY);
 
     std::string said = readFile("");
     expectChangedCells({});
@@ -136,7 +136,8 @@ TEST_F(DataFileFaults, EmptyFileAndDirectoryChangeNothing)
     EXPECT_EQ(linesWith(said, "meshscope:"), 1) << said;
     EXPECT_EQ(linesWith(said, "datafile.dat"), 1) << said;
 
-    EXPECT_EQ(std::make_tuple(window->state().minX, window->state().maxX, window->state().minY, window->state().maxY),
+    EXPECT_EQ(std::make_tuple(window->session().state().minX, window->session().state().maxX,
+                              window->session().state().minY, window->session().state().maxY),
               extent);
 }
 
@@ -155,8 +156,8 @@ TEST_F(DataFileFaults, MillionLineFileIsReadWhole)
 
     expectChangedCells(expected);
     EXPECT_EQ(said.find("meshscope:"), std::string::npos) << said;
-    EXPECT_EQ(window->state().minX, 0);
-    EXPECT_EQ(window->state().maxY, 200);
+    EXPECT_EQ(window->session().state().minX, 0);
+    EXPECT_EQ(window->session().state().maxY, 200);
 }
 
 // A data file that is not a small regular file must neither hold up the

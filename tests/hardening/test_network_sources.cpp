@@ -146,15 +146,15 @@ TEST_F(NetworkSources, ThroughSer2netFramesArriveAndARestartIsOneLossAndOneReope
     QTest::qWait(1000); // refused again and again meanwhile, quietly
 
     auto bridge = std::make_unique<Bridge>(scratch.path(), port);
-    ASSERT_TRUE(waitFor([&] { return window->state().okCount > 3; }, 15000)) << errors.text();
+    ASSERT_TRUE(waitFor([&] { return window->session().state().okCount > 3; }, 15000)) << errors.text();
     EXPECT_EQ(linesWith(errors.text(), "opened " + name), 1) << errors.text();
 
     bridge->stop();
     ASSERT_TRUE(waitFor([&] { return linesWith(errors.text(), "lost the line on " + name) == 1; })) << errors.text();
-    const auto counted = window->state().okCount;
+    const auto counted = window->session().state().okCount;
     bridge = std::make_unique<Bridge>(scratch.path(), port);
     ASSERT_TRUE(waitFor([&] { return linesWith(errors.text(), "reopened " + name) == 1; }, 15000)) << errors.text();
-    EXPECT_TRUE(waitFor([&] { return window->state().okCount > counted + 3; }, 15000));
+    EXPECT_TRUE(waitFor([&] { return window->session().state().okCount > counted + 3; }, 15000));
     bridge->stop();
     EXPECT_TRUE(waitFor([&] { return linesWith(errors.text(), "lost the line on " + name) == 2; }));
 
@@ -188,7 +188,7 @@ TEST_F(NetworkSources, UdpDatagramsReachTheCountersAndTheRecording)
         ASSERT_TRUE(waitFor([&] { return linesWith(errors.text(), "cannot open " + name.toStdString()) == 1; }))
             << errors.text();
         busy.reset();
-        ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); })) << errors.text();
+        ASSERT_TRUE(waitFor([&] { return window->session().inputLine().PortOpen(); })) << errors.text();
 
         // Only through loopback, and never past this machine.
         QUdpSocket sender;
@@ -200,8 +200,10 @@ TEST_F(NetworkSources, UdpDatagramsReachTheCountersAndTheRecording)
         const std::string sent = reference.substr(0, 20) + "|" + reference.substr(20) + "|<5,5,50;9,9,90>";
         for (const QByteArray& datagram : QByteArray::fromStdString(sent).split('|'))
             sender.writeDatagram(datagram, target, port);
-        ASSERT_TRUE(waitFor([&] { return window->state().okCount > 0 && window->state().ptZ[1] == 90; }))
-            << window->state().rxBuffer << errors.text();
+        ASSERT_TRUE(waitFor([&] {
+            return window->session().state().okCount > 0 && window->session().state().ptZ[1] == 90;
+        })) << window->session().state().rxBuffer
+            << errors.text();
         window->close();
         EXPECT_EQ(fileText(recording), reference + "<5,5,50;9,9,90>");
         const std::string said = errors.text();
@@ -266,8 +268,8 @@ TEST_F(NetworkSources, ServerThatClosesAtOnceIsSaidOnceAndTriedLessOften)
     using std::chrono::milliseconds;
     EXPECT_GE(accepted[1] - accepted[0], milliseconds(500));
     EXPECT_GE(accepted[2] - accepted[1], milliseconds(1000));
-    EXPECT_EQ(window->state().okCount, 0);
-    EXPECT_EQ(window->state().rxBuffer.find("Port"), std::string::npos) << window->state().rxBuffer;
+    EXPECT_EQ(window->session().state().okCount, 0);
+    EXPECT_EQ(window->session().state().rxBuffer.find("Port"), std::string::npos) << window->session().state().rxBuffer;
     EXPECT_EQ(fileText(scratch.path() + QStringLiteral("/refused.txt")), text + text + text);
 }
 
@@ -344,16 +346,16 @@ TEST_F(NetworkSources, TcpFloodKeepsMemoryBounded)
     const long startKb = residentKb(::getpid());
     long peakKb = startKb;
     const double cpuBefore = cpuSeconds();
-    const auto countedBefore = window->state().interpCount;
+    const auto countedBefore = window->session().state().interpCount;
     int secondsWithChange = 0;
     for (int second = 0; second < 20; ++second) {
-        const std::string status = window->statusBox()->text().toStdString();
+        const std::string status = statusOf(*window);
         QTest::qWait(1000);
-        secondsWithChange += window->statusBox()->text().toStdString() != status ? 1 : 0;
+        secondsWithChange += statusOf(*window) != status ? 1 : 0;
         peakKb = std::max(peakKb, residentKb(::getpid()));
     }
     const double cpu = cpuSeconds() - cpuBefore;
-    const auto taken = window->state().interpCount - countedBefore;
+    const auto taken = window->session().state().interpCount - countedBefore;
     window->close();
     stop = true;
     ::shutdown(server, SHUT_RDWR);
@@ -366,7 +368,7 @@ TEST_F(NetworkSources, TcpFloodKeepsMemoryBounded)
     EXPECT_GE(secondsWithChange, 18);
     EXPECT_GT(sent.load(), 2u << 20) << "the viewer stopped reading";
     EXPECT_GT(taken, 100);
-    EXPECT_LE(window->state().rxBuffer.size(), meshscope::kRxBufferLimit);
+    EXPECT_LE(window->session().state().rxBuffer.size(), meshscope::kRxBufferLimit);
     if (!kAddressSanitizer) {
         EXPECT_LT(peakKb - startKb, 20 * 1024);
     }
@@ -438,7 +440,7 @@ TEST_F(NetworkSources, MqttFloodKeepsMemoryBounded)
 {
     MosquittoBroker broker(scratch.path(), {});
     auto window = openWindow<frmVimo>("mqtt://127.0.0.1:" + std::to_string(broker.port()) + "/flood");
-    ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); }, 15000));
+    ASSERT_TRUE(waitFor([&] { return window->session().inputLine().PortOpen(); }, 15000));
     std::atomic<bool> stop{false};
     std::atomic<std::size_t> sent{0};
     const int port = broker.port();
@@ -467,19 +469,19 @@ TEST_F(NetworkSources, MqttFloodKeepsMemoryBounded)
     long brokerPeakKb = brokerStartKb;
     const double cpuBefore = cpuSeconds();
     const double windowCpuBefore = cpuSeconds(RUSAGE_THREAD);
-    const auto countedBefore = window->state().interpCount;
+    const auto countedBefore = window->session().state().interpCount;
     int secondsWithChange = 0;
     for (int second = 0; second < 20; ++second) {
-        const std::string status = window->statusBox()->text().toStdString();
+        const std::string status = statusOf(*window);
         QTest::qWait(1000);
-        secondsWithChange += window->statusBox()->text().toStdString() != status ? 1 : 0;
+        secondsWithChange += statusOf(*window) != status ? 1 : 0;
         peakKb = std::max(peakKb, residentKb(::getpid()));
         brokerPeakKb = std::max(brokerPeakKb, residentKb(pid_t(broker.processId())));
     }
     const double cpu = cpuSeconds() - cpuBefore;
     const double windowCpu = cpuSeconds(RUSAGE_THREAD) - windowCpuBefore;
-    const auto taken = window->state().interpCount - countedBefore;
-    const bool stillOpen = window->inputLine().PortOpen();
+    const auto taken = window->session().state().interpCount - countedBefore;
+    const bool stillOpen = window->session().inputLine().PortOpen();
     stop = true;
     flood.join();
     window->close();
@@ -492,7 +494,7 @@ TEST_F(NetworkSources, MqttFloodKeepsMemoryBounded)
     EXPECT_GE(secondsWithChange, 18);
     EXPECT_GT(sent.load(), 2u << 20) << "the viewer stopped reading";
     EXPECT_GT(taken, 100);
-    EXPECT_LE(window->state().rxBuffer.size(), meshscope::kRxBufferLimit);
+    EXPECT_LE(window->session().state().rxBuffer.size(), meshscope::kRxBufferLimit);
     if (!kAddressSanitizer) {
         EXPECT_LT(peakKb - startKb, 20 * 1024);
     }
@@ -514,7 +516,7 @@ TEST_F(NetworkSources, SourceChosenInTheWindowSwitchesLinesAndKeepsOneRecording)
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     const auto drawnFrom = [&](int column) {
-        const auto& frame = window->state().interpolated;
+        const auto& frame = window->session().state().interpolated;
         return frame.valid && frame.ptX[0] == column;
     };
     const std::string a = "<10,10,20; 20,20,30>";
@@ -553,11 +555,11 @@ TEST_F(NetworkSources, SourceChosenInTheWindowSwitchesLinesAndKeepsOneRecording)
             EXPECT_GE(button->y(), label->geometry().bottom()) << name << ": a button covers the text";
         refused->reject();
     }
-    EXPECT_EQ(window->inputLine().name().toStdString(), first.path());
+    EXPECT_EQ(window->session().inputLine().name().toStdString(), first.path());
 
     choose(second.path());
-    ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); }));
-    EXPECT_EQ(window->inputLine().name().toStdString(), second.path());
+    ASSERT_TRUE(waitFor([&] { return window->session().inputLine().PortOpen(); }));
+    EXPECT_EQ(window->session().inputLine().name().toStdString(), second.path());
     EXPECT_FALSE(QFile::exists(firstLock));
     MSComm again; // the first line is free for another program
     again.setDevicePath(QString::fromStdString(first.path()));
@@ -567,7 +569,7 @@ TEST_F(NetworkSources, SourceChosenInTheWindowSwitchesLinesAndKeepsOneRecording)
     const std::string b = "<30,30,40; 40,40,50>";
     second.send(b);
     ASSERT_TRUE(waitFor([&] { return drawnFrom(30); }));
-    EXPECT_EQ(window->state().rawHeights[30][30], 40);
+    EXPECT_EQ(window->session().state().rawHeights[30][30], 40);
 
     const quint16 port = freePort();
     const std::string network = "tcp://127.0.0.1:" + std::to_string(port);
@@ -575,11 +577,11 @@ TEST_F(NetworkSources, SourceChosenInTheWindowSwitchesLinesAndKeepsOneRecording)
         QStringLiteral(MESHSIM_PATH),
         {QStringLiteral("--listen"), QString::fromStdString(network), QStringLiteral("--rate"), QStringLiteral("20")});
     ASSERT_FALSE(meshsim.lineAfter("meshsim: listening on ").empty());
-    const auto counted = window->state().interpCount;
+    const auto counted = window->session().state().interpCount;
     choose(network);
-    ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); }, 10000)) << errors.text();
-    EXPECT_TRUE(window->inputLine().isNetwork());
-    ASSERT_TRUE(waitFor([&] { return window->state().interpCount > counted + 3 && !drawnFrom(30); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return window->session().inputLine().PortOpen(); }, 10000)) << errors.text();
+    EXPECT_TRUE(window->session().inputLine().isNetwork());
+    ASSERT_TRUE(waitFor([&] { return window->session().state().interpCount > counted + 3 && !drawnFrom(30); }, 10000));
     EXPECT_NE(window->measure().healthBox()->text().toStdString().find(network + ": "), std::string::npos);
     window->close();
 

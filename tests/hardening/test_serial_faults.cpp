@@ -5,14 +5,11 @@
 #include "HardeningSupport.h"
 
 #include "SerialInput.h"
-#include "ViewerHost.h"
 
-#include <QLineEdit>
 #include <QProcess>
 #include <QThread>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cstdio>
 #include <random>
@@ -21,7 +18,6 @@
 
 using namespace hardening;
 using meshscope::frmVimo;
-using meshscope::ViewerState;
 
 namespace {
 
@@ -79,11 +75,6 @@ private:
     std::thread thread_;
 };
 
-std::string statusOf(const frmVimo& window)
-{
-    return window.statusBox()->text().toStdString();
-}
-
 class SerialFaults : public ::testing::Test {
 protected:
     void SetUp() override { app(); }
@@ -115,7 +106,7 @@ TEST_F(SerialFaults, FullSpeedFloodsLeaveTheWindowTakingFramesWithMemoryBounded)
             sent += flood->sent();
             flood = std::make_unique<Flood>(device, frames);
         }
-        const std::int32_t framesBefore = window->state().interpCount;
+        const std::int32_t framesBefore = window->session().state().interpCount;
         const std::string before = statusOf(*window);
         bool changed = false;
         for (int second = 0; second < 5; ++second) {
@@ -124,7 +115,7 @@ TEST_F(SerialFaults, FullSpeedFloodsLeaveTheWindowTakingFramesWithMemoryBounded)
             peakKb = std::max(peakKb, residentKb(::getpid()));
         }
         quartersWithChange += changed ? 1 : 0;
-        quartersTakingFrames += quarter >= 2 && window->state().interpCount > framesBefore ? 1 : 0;
+        quartersTakingFrames += quarter >= 2 && window->session().state().interpCount > framesBefore ? 1 : 0;
     }
     flood->stop();
     sent += flood->sent();
@@ -135,13 +126,13 @@ TEST_F(SerialFaults, FullSpeedFloodsLeaveTheWindowTakingFramesWithMemoryBounded)
     EXPECT_GT(sent, 2u << 20) << "the viewer stopped reading";
     // Without the bound taken care of, the flood starved the parser of frames.
     EXPECT_EQ(quartersTakingFrames, 2);
-    EXPECT_LE(window->state().rxBuffer.size(), meshscope::kRxBufferLimit);
+    EXPECT_LE(window->session().state().rxBuffer.size(), meshscope::kRxBufferLimit);
     if (!kAddressSanitizer) {
         EXPECT_LT(peakKb - startKb, 20 * 1024);
     }
 
     window->close();
-    EXPECT_FALSE(window->inputLine().PortOpen());
+    EXPECT_FALSE(window->session().inputLine().PortOpen());
 }
 
 // Space stops reading the line; what arrives meanwhile is thrown away at the
@@ -151,21 +142,21 @@ TEST_F(SerialFaults, FloodWhilePausedKeepsMemoryFlatAndFramesFollowTheResume)
     Device device;
     auto window = openWindow<frmVimo>(device.path());
     QTest::keyClick(window->viewport(), ' ');
-    ASSERT_FALSE(window->pollTimer().isActive());
+    ASSERT_FALSE(window->session().pollTimer().isActive());
 
     Flood flood(device, frames);
     QTest::qWait(1000);
     const long startKb = residentKb(::getpid());
     long peakKb = startKb;
-    const auto countedBefore = window->state().interpCount;
+    const auto countedBefore = window->session().state().interpCount;
     for (int second = 0; second < 30; ++second) {
         QTest::qWait(1000);
         peakKb = std::max(peakKb, residentKb(::getpid()));
     }
-    EXPECT_EQ(window->state().interpCount, countedBefore) << "frames were taken while paused";
+    EXPECT_EQ(window->session().state().interpCount, countedBefore) << "frames were taken while paused";
 
     QTest::keyClick(window->viewport(), ' ');
-    EXPECT_TRUE(waitFor([&] { return window->state().interpCount > countedBefore + 10; }));
+    EXPECT_TRUE(waitFor([&] { return window->session().state().interpCount > countedBefore + 10; }));
     flood.stop();
     std::printf("flood while paused: %zu bytes in 31 s, resident %ld kB at start, %ld kB at peak\n", flood.sent(),
                 startKb, peakKb);
@@ -175,7 +166,8 @@ TEST_F(SerialFaults, FloodWhilePausedKeepsMemoryFlatAndFramesFollowTheResume)
     }
 
     device.send("<7,7,70;8,8,80;9,9,99>");
-    EXPECT_TRUE(waitFor([&] { return window->state().lastPoint == 2 && window->state().ptZ[2] == 99; }));
+    EXPECT_TRUE(
+        waitFor([&] { return window->session().state().lastPoint == 2 && window->session().state().ptZ[2] == 99; }));
 }
 
 // The real program under the same flood, for its memory and a clean exit.
@@ -225,144 +217,6 @@ TEST_F(SerialFaults, NoiseFloodedProgramKeepsItsMemoryAndExitsCleanly)
     }
 }
 
-// Records what the window's serial control hands the poll tick, tick by tick,
-// so the core alone can be run on exactly the same chunks afterwards.
-class RecordingWindow : public frmVimo {
-public:
-    using frmVimo::frmVimo;
-    struct Tick {
-        int count = 0;
-        std::string text;
-    };
-    bool recording = false;
-    std::vector<Tick> ticks;
-
-    int InBufferCount() override
-    {
-        const int count = frmVimo::InBufferCount();
-        if (recording)
-            ticks.push_back({count, {}});
-        return count;
-    }
-    std::string Input() override
-    {
-        std::string text = frmVimo::Input();
-        if (recording && !ticks.empty())
-            ticks.back().text += text;
-        return text;
-    }
-};
-
-// Plays recorded ticks back to the core.
-class ReplayHost : public meshscope::NullHost {
-public:
-    explicit ReplayHost(const std::vector<RecordingWindow::Tick>& ticks) : ticks_(ticks) {}
-    bool next() { return ++at_ < ticks_.size(); }
-    int InBufferCount() override { return ticks_[at_].count; }
-    std::string Input() override { return ticks_[at_].text; }
-
-private:
-    const std::vector<RecordingWindow::Tick>& ticks_;
-    std::size_t at_ = static_cast<std::size_t>(-1);
-};
-
-struct Frame {
-    std::string text;
-    std::vector<std::array<int, 3>> points;
-};
-
-Frame randomFrame(std::mt19937& random)
-{
-    if (random() % 4 == 0)
-        return {referenceFrame, {{66, 66, 70}, {100, 100, 10}, {1, 66, 10}, {100, 33, 10}, {66, 100, 10}}};
-    Frame frame{"<", {}};
-    const int points = 2 + static_cast<int>(random() % 20);
-    for (int k = 0; k < points; ++k) {
-        const std::array<int, 3> point{1 + int(random() % 100), 1 + int(random() % 100), int(random() % 200) - 100};
-        frame.points.push_back(point);
-        if (k > 0)
-            frame.text += random() % 2 ? "; " : ";";
-        frame.text += std::to_string(point[0]) + "," + std::to_string(point[1]) + "," + std::to_string(point[2]);
-    }
-    frame.text += ">";
-    return frame;
-}
-
-// True when state holds exactly the points of frame, as its last accepted one.
-bool holdsFrame(const ViewerState& state, const Frame& frame)
-{
-    if (state.lastPoint + 1 != static_cast<int>(frame.points.size()))
-        return false;
-    for (std::size_t k = 0; k < frame.points.size(); ++k) {
-        if (state.ptX[k] != frame.points[k][0] || state.ptY[k] != frame.points[k][1]
-            || state.ptZ[k] != frame.points[k][2])
-            return false;
-    }
-    return true;
-}
-
-// Whether the window's serial path takes every frame the buffer rules allow
-// depends on how reads split the stream, which no test controls. So the
-// window's own reads are recorded, and the core alone is run over the same
-// chunks in the same ticks: the counters, points and grids must agree, and
-// the chunks must add up to exactly the bytes sent. Each good frame is also
-// followed by a pause, which the rules guarantee is enough for it to be taken.
-TEST_F(SerialFaults, FramesAmongNoiseAreTakenAsTheCoreTakesThem)
-{
-    Device device;
-    auto window = openWindow<RecordingWindow>(device.path());
-    auto expected = std::make_unique<ViewerState>(window->state());
-    window->recording = true;
-
-    std::mt19937 random(11);
-    std::string sent;
-    int framesSeenTaken = 0;
-    std::string previous;
-    constexpr int rounds = 120;
-    for (int round = 0; round < rounds; ++round) {
-        const std::string junk = noise(random, random() % 400);
-        Frame frame = randomFrame(random);
-        while (frame.text == previous) // so the last frame's re-takes cannot pass for this one
-            frame = randomFrame(random);
-        previous = frame.text;
-        const auto countBefore = window->state().interpCount;
-        device.send(junk);
-        device.send(frame.text);
-        sent += junk + frame.text;
-        const auto taken = [&] {
-            const ViewerState& state = window->state();
-            return state.interpCount > countBefore && holdsFrame(state, frame)
-                && state.rxBuffer.rfind(frame.text, 0) == 0;
-        };
-        if (waitFor(taken))
-            ++framesSeenTaken;
-        // A frame left last is taken again at each tick; let a few pass.
-        QTest::qWait(static_cast<int>(random() % 40));
-    }
-    window->recording = false;
-
-    std::string received;
-    for (const auto& tick : window->ticks)
-        received += tick.text;
-    EXPECT_EQ(received, sent) << "the serial path lost, doubled or reordered bytes";
-    EXPECT_EQ(framesSeenTaken, rounds);
-
-    ReplayHost replay(window->ticks);
-    while (replay.next())
-        meshscope::serialPollTick(*expected, replay);
-    const ViewerState& actual = window->state();
-    std::printf("frames among noise: %d frames, %zu ticks, %d taken in all (%d reference)\n", rounds,
-                window->ticks.size(), actual.interpCount, actual.okCount);
-    EXPECT_EQ(actual.interpCount, expected->interpCount);
-    EXPECT_EQ(actual.okCount, expected->okCount);
-    EXPECT_EQ(actual.lastPoint, expected->lastPoint);
-    EXPECT_EQ(actual.ptX, expected->ptX);
-    EXPECT_EQ(actual.ptZ, expected->ptZ);
-    EXPECT_EQ(actual.rxBuffer, expected->rxBuffer);
-    EXPECT_TRUE(actual.rawHeights == expected->rawHeights);
-    EXPECT_GE(actual.interpCount, rounds);
-}
-
 TEST_F(SerialFaults, DeviceThatHangsUpMidFrameIsReportedOnceReopenedAndItsHalfFrameDropped)
 {
     StableLink link;
@@ -370,15 +224,15 @@ TEST_F(SerialFaults, DeviceThatHangsUpMidFrameIsReportedOnceReopenedAndItsHalfFr
     link.pointAt(first->path());
     StderrCapture errors;
     auto window = openWindow<frmVimo>(link.path());
-    ASSERT_TRUE(window->inputLine().PortOpen()) << errors.text();
+    ASSERT_TRUE(window->session().inputLine().PortOpen()) << errors.text();
     QTest::keyClick(window->viewport(), 'z');
 
     first->send(referenceFrame);
-    ASSERT_TRUE(waitFor([&] { return window->state().okCount > 0; }));
+    ASSERT_TRUE(waitFor([&] { return window->session().state().okCount > 0; }));
     first->send("<10,10,90; 90,90,90; 50,5"); // the device dies in the middle of a frame
-    ASSERT_TRUE(waitFor([&] { return window->state().rxBuffer == "<10,10,90; 90,90,90; 50,5"; }));
-    const auto surface = std::make_unique<meshscope::HeightGrid>(window->state().heights);
-    const auto counted = window->state().interpCount;
+    ASSERT_TRUE(waitFor([&] { return window->session().state().rxBuffer == "<10,10,90; 90,90,90; 50,5"; }));
+    const auto surface = std::make_unique<meshscope::HeightGrid>(window->session().state().heights);
+    const auto counted = window->session().state().interpCount;
     first->hangUp();
     link.remove();
 
@@ -387,9 +241,9 @@ TEST_F(SerialFaults, DeviceThatHangsUpMidFrameIsReportedOnceReopenedAndItsHalfFr
     const std::string statusWhileGone = statusOf(*window);
     QTest::qWait(1500);
     EXPECT_NE(statusOf(*window), statusWhileGone) << "the window stopped while the device was gone";
-    EXPECT_TRUE(window->state().heights == *surface);
-    EXPECT_EQ(window->state().interpCount, counted);
-    EXPECT_FALSE(window->inputLine().PortOpen());
+    EXPECT_TRUE(window->session().state().heights == *surface);
+    EXPECT_EQ(window->session().state().interpCount, counted);
+    EXPECT_FALSE(window->session().inputLine().PortOpen());
 
     // The device returns at the same path.
     Device second;
@@ -400,12 +254,14 @@ TEST_F(SerialFaults, DeviceThatHangsUpMidFrameIsReportedOnceReopenedAndItsHalfFr
     // The rest of a frame from before the loss must not complete the half
     // that the loss cut: "<10,10,90; 90,90,90; 50,50,40>" was never sent.
     second.send("0,40>");
-    ASSERT_TRUE(waitFor([&] { return window->state().rxBuffer == "0,40>"; })) << window->state().rxBuffer;
-    EXPECT_EQ(window->state().interpCount, counted);
+    ASSERT_TRUE(waitFor([&] { return window->session().state().rxBuffer == "0,40>"; }))
+        << window->session().state().rxBuffer;
+    EXPECT_EQ(window->session().state().interpCount, counted);
     second.send("<5,5,50;9,9,90>");
-    EXPECT_TRUE(waitFor([&] { return window->state().interpCount > counted && window->state().ptZ[1] == 90; }));
-    EXPECT_TRUE(window->inputLine().PortOpen());
-    EXPECT_FALSE(window->reopenTimer().isActive());
+    EXPECT_TRUE(waitFor(
+        [&] { return window->session().state().interpCount > counted && window->session().state().ptZ[1] == 90; }));
+    EXPECT_TRUE(window->session().inputLine().PortOpen());
+    EXPECT_FALSE(window->session().inputLine().retryTimer().isActive());
 
     const std::string said = errors.text();
     errors.restore();
@@ -418,7 +274,7 @@ TEST_F(SerialFaults, SecondViewerOnAPortInUseSaysSoAndRunsWithoutIt)
 {
     Device device;
     auto window = openWindow<frmVimo>(device.path());
-    ASSERT_TRUE(window->inputLine().PortOpen());
+    ASSERT_TRUE(window->session().inputLine().PortOpen());
 
     QProcess second;
     second.setWorkingDirectory(scratch.path());
@@ -438,7 +294,7 @@ TEST_F(SerialFaults, SecondViewerOnAPortInUseSaysSoAndRunsWithoutIt)
 
     // The first viewer still owns the line.
     device.send(referenceFrame);
-    EXPECT_TRUE(waitFor([&] { return window->state().okCount > 0; }));
+    EXPECT_TRUE(waitFor([&] { return window->session().state().okCount > 0; }));
 
     // A second viewer left waiting takes the port once the first lets it go.
     QProcess waiting;

@@ -66,6 +66,20 @@ namespace {
 
 const std::string referenceFrame(meshscope::kReferenceFrame);
 
+// The window's status, help and problem boxes, by the names it gives them.
+QLineEdit* statusBoxOf(const QWidget& window)
+{
+    return window.findChild<QLineEdit*>(QStringLiteral("txtStatus"));
+}
+QPlainTextEdit* helpBoxOf(const QWidget& window)
+{
+    return window.findChild<QPlainTextEdit*>(QStringLiteral("txtCommands"));
+}
+QPlainTextEdit* problemBoxOf(const QWidget& window)
+{
+    return window.findChild<QPlainTextEdit*>(QStringLiteral("txtOut"));
+}
+
 // A round hill rising from 15 to 55 over columns and rows 0..40.
 std::string hillFile()
 {
@@ -110,7 +124,7 @@ protected:
     }
     void type(char key, QWidget* target = nullptr) { QTest::keyClick(target ? target : window->viewport(), key); }
     bool waitFor(const std::function<bool()>& condition, int ms = 5000) { return QTest::qWaitFor(condition, ms); }
-    std::string status() const { return window->statusBox()->text().toStdString(); }
+    std::string status() const { return statusBoxOf(*window)->text().toStdString(); }
     std::string health() const { return window->measure().healthBox()->text().toStdString(); }
     // Pauses the line and waits until the health line, updated at the animation tick, says so.
     void pause()
@@ -118,7 +132,7 @@ protected:
         type(' ');
         ASSERT_TRUE(waitFor([&] { return health().find("paused") != std::string::npos; })) << health();
     }
-    meshscope::ViewerState& state() { return window->state(); }
+    meshscope::ViewerState& state() { return window->session().state(); }
 
     FakeDevice device;
     QString recordFile;
@@ -189,13 +203,13 @@ QPointF projectedPoint(QVector3D point, QSize size, int drawMin, int drawMax)
 
 } // namespace
 
-TEST_F(WindowTest, OpensWithDesignLayoutFirstStatusAndRunningTimers)
+TEST_F(WindowTest, OpensWithDesignLayoutAndFirstStatus)
 {
     startWithDevice();
 
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Interpolation Visualization"));
     EXPECT_EQ(status(), "x= 35 y= 0 z= 25 zoom= 1.5 [Interp. Count= 0; OK= 0]");
-    EXPECT_EQ(window->commandsBox()->toPlainText(),
+    EXPECT_EQ(helpBoxOf(*window)->toPlainText(),
               (QStringList{"x, y, z - rotate axes", "space -play/stop", "s / S - surface bright", "b - border on/off",
                            "c - toggle color mode", "f - get data from file", "1 a 9 - smooth level", "+ / -  zooom",
                            "0 - default zoom ", "p - orthogonal / perspective", "r - reset counters", ""})
@@ -203,20 +217,24 @@ TEST_F(WindowTest, OpensWithDesignLayoutFirstStatusAndRunningTimers)
     EXPECT_EQ(window->viewport()->geometry(), window->rect());
     // At ratio 2 the design is larger than the test's screen and the window
     // opens reduced to fit it; the status box keeps its place at x 600.
-    EXPECT_EQ(window->childAt(610, 10), window->statusBox());
-    EXPECT_EQ(window->childAt(20, 20), window->commandsBox()->viewport());
+    EXPECT_EQ(window->childAt(610, 10), statusBoxOf(*window));
+    EXPECT_EQ(window->childAt(20, 20), helpBoxOf(*window)->viewport());
 
-    EXPECT_TRUE(window->animationTimer().isActive());
-    EXPECT_TRUE(window->pollTimer().isActive());
-
-    // A smaller window keeps the status and help boxes where they stood.
-    const QRect statusPlace = window->statusBox()->geometry();
-    const QRect helpPlace = window->commandsBox()->geometry();
     window->resize(800, 500);
     ASSERT_TRUE(waitFor([&] { return window->viewport()->geometry() == QRect(0, 0, 800, 500); }));
     EXPECT_EQ(window->viewport()->geometry(), window->rect());
-    EXPECT_EQ(window->statusBox()->geometry(), statusPlace);
-    EXPECT_EQ(window->commandsBox()->geometry(), helpPlace);
+    // Narrower than the design, the status keeps its place at x 600 and is
+    // cut off at the right; the help keeps its corner.
+    const auto inBox = [&](const QWidget* box, int x, int y) {
+        const QWidget* under = window->childAt(x, y);
+        return under && (under == box || box->isAncestorOf(under));
+    };
+    EXPECT_FALSE(inBox(statusBoxOf(*window), 599, 10));
+    EXPECT_TRUE(inBox(statusBoxOf(*window), 600, 10));
+    EXPECT_TRUE(inBox(statusBoxOf(*window), 799, 10));
+    EXPECT_TRUE(inBox(helpBoxOf(*window), 152, 168));
+    EXPECT_FALSE(inBox(helpBoxOf(*window), 153, 100));
+    EXPECT_FALSE(inBox(helpBoxOf(*window), 60, 169));
 }
 
 // The boxes show their whole text from its start: measured in the fonts they
@@ -224,7 +242,7 @@ TEST_F(WindowTest, OpensWithDesignLayoutFirstStatusAndRunningTimers)
 TEST_F(WindowTest, StatusAndHelpShowTheirWholeTextFromTheStart)
 {
     startWithDevice();
-    QLineEdit* box = window->statusBox();
+    QLineEdit* box = statusBoxOf(*window);
     const auto showStatus = [&](float angle, double zoom, std::int32_t count) {
         state().rotation = {angle, angle, angle, 0};
         state().zoom = zoom;
@@ -250,7 +268,7 @@ TEST_F(WindowTest, StatusAndHelpShowTheirWholeTextFromTheStart)
     const int startWidth = int(QFontMetricsF(box->font(), box).horizontalAdvance(box->text()));
     EXPECT_EQ(overlong.copy(0, 0, startWidth, overlong.height()), start.copy(0, 0, startWidth, start.height()));
 
-    QPlainTextEdit* help = window->commandsBox();
+    QPlainTextEdit* help = helpBoxOf(*window);
     const QFontMetricsF metrics(help->font(), help->viewport());
     const double margin = 2 * help->document()->documentMargin();
     const QStringList lines = help->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -415,7 +433,7 @@ TEST_F(WindowTest, ScreenShowsTheLiveSurfaceThroughKeysResizesAndExposures)
     // The hill framed for the window's size, with help and status readable over it.
     const auto boxesShown = [&](const QImage& shown, const std::string& when, bool report) {
         bool all = true;
-        for (QWidget* box : {static_cast<QWidget*>(window->statusBox()), static_cast<QWidget*>(window->commandsBox())})
+        for (QWidget* box : {static_cast<QWidget*>(statusBoxOf(*window)), static_cast<QWidget*>(helpBoxOf(*window))})
             if (window->rect().contains(box->geometry())) { // the status keeps its place at x 600
                 const bool bright = brightPixels(shown.copy(box->geometry())) > 100;
                 if (report) {
@@ -535,7 +553,7 @@ TEST_F(WindowTest, SavedAndCopiedPicturesAndGridAreWhatIsShownAndKeysKeepTheirSt
     const auto kept = [&] {
         return std::make_tuple(state().rotation[0], state().rotation[1], state().rotation[2], state().zoom,
                                state().shininess, state().colorMode, state().interpCount, state().okCount,
-                               window->pollTimer().isActive());
+                               window->session().pollTimer().isActive());
     };
     const auto before = kept();
     const QDir dir(scratch->path());
@@ -701,9 +719,9 @@ TEST_F(WindowTest, SavedAndCopiedPicturesAndGridAreWhatIsShownAndKeysKeepTheirSt
 
     // Resume and pause as the space key does, and read the data file as f does.
     choose(QStringLiteral("Resume the line"), QStringLiteral("Space"));
-    EXPECT_TRUE(window->pollTimer().isActive());
+    EXPECT_TRUE(window->session().pollTimer().isActive());
     choose(QStringLiteral("Pause the line"), QStringLiteral("Space"));
-    EXPECT_FALSE(window->pollTimer().isActive());
+    EXPECT_FALSE(window->session().pollTimer().isActive());
     scratch->writeDataFile(hillFile());
     choose(QStringLiteral("Read the data file again"), QStringLiteral("f")); // the key as typed
     EXPECT_FLOAT_EQ(state().rawHeights[20][20], 55);
@@ -727,22 +745,6 @@ TEST_F(WindowTest, SavedAndCopiedPicturesAndGridAreWhatIsShownAndKeysKeepTheirSt
     const bool bothSaved = waitFor([&] { return oddFiles().size() == 2; });
     ASSERT_EQ(::chdir(QFile::encodeName(scratch->path()).constData()), 0);
     EXPECT_TRUE(bothSaved) << oddFiles().size() << " files: " << errors.text();
-}
-
-TEST_F(WindowTest, SceneSetupKeepsTheAnimationCountdownAndFramesNeverHoldItOff)
-{
-    startWithDevice();
-    QTest::qWait(100);
-    const int before = window->animationTimer().remainingTime();
-    window->sceneSetup();
-    EXPECT_LE(window->animationTimer().remainingTime(), before);
-
-    // The last complete frame is taken again every 10 ms tick, and each take
-    // runs the scene set-up; the view must still spin.
-    device.send(referenceFrame);
-    type('x');
-    ASSERT_TRUE(waitFor([&] { return state().rotation[0] >= 38; }));
-    EXPECT_GT(state().interpCount, 3);
 }
 
 TEST_F(WindowTest, ReferenceFrameIsCountedAndShowsThePeakInItsColour)
@@ -802,7 +804,7 @@ TEST_F(WindowTest, LivePicturesFollowTheStreamAndTheDefaultTheAnimationTicks)
     // Frames shown and animation ticks over 1.5 s of the stream.
     const auto countShown = [&] {
         QSignalSpy presented(window->viewport(), &VornCtl::framePresented);
-        QSignalSpy ticks(&window->animationTimer(), &QTimer::timeout);
+        QSignalSpy ticks(&window->session(), &meshscope::ViewerSession::animationTicked);
         const std::int32_t accepted = state().interpCount;
         QTest::qWait(1500);
         EXPECT_GT(state().interpCount - accepted, (kAddressSanitizer ? 1 : 4) * ticks.count())
@@ -819,14 +821,15 @@ TEST_F(WindowTest, LivePicturesFollowTheStreamAndTheDefaultTheAnimationTicks)
     int livePresents = 0, presentedByLastPoll = 0, taken = 0, takenUnshown = 0;
     std::uint64_t grid = state().gridRevision;
     const auto countPresents = QObject::connect(window->viewport(), &VornCtl::framePresented, [&] { ++livePresents; });
-    const auto afterPoll = QObject::connect(&window->pollTimer(), &QTimer::timeout, [&] { // after the window's own
-        if (state().gridRevision != grid) {
-            ++taken;
-            takenUnshown += livePresents == presentedByLastPoll;
-        }
-        grid = state().gridRevision;
-        presentedByLastPoll = livePresents;
-    });
+    const auto afterPoll
+        = QObject::connect(&window->session().pollTimer(), &QTimer::timeout, [&] { // after the window's own
+              if (state().gridRevision != grid) {
+                  ++taken;
+                  takenUnshown += livePresents == presentedByLastPoll;
+              }
+              grid = state().gridRevision;
+              presentedByLastPoll = livePresents;
+          });
     const auto [liveShown, liveTicks] = countShown();
     QObject::disconnect(afterPoll);
     QObject::disconnect(countPresents);
@@ -865,19 +868,6 @@ TEST_F(WindowTest, ReTakenFramesKeepTheProjectionAndZoomStillChangesIt)
     EXPECT_NEAR(horizontalScale(), before * 1.5, before * 1e-6); // GL keeps floats
     QTest::qWait(50);                                            // more takes of the same frame
     EXPECT_NEAR(horizontalScale(), before * 1.5, before * 1e-6);
-}
-
-TEST_F(WindowTest, FrameSplitOverTwoWritesIsAssembled)
-{
-    startWithDevice();
-    device.send(referenceFrame.substr(0, 20));
-    ASSERT_TRUE(waitFor([&] { return !state().rxBuffer.empty(); })); // the first part is read
-    EXPECT_EQ(state().interpCount, 0);
-    device.send(referenceFrame.substr(20));
-    ASSERT_TRUE(waitFor([&] { return state().okCount >= 1; }));
-    EXPECT_EQ(state().lastPoint, 4);
-    EXPECT_EQ(state().ptX[2], 1);
-    EXPECT_EQ(state().ptZ[0], 70);
 }
 
 TEST_F(WindowTest, KeysChangeThePicture)
@@ -936,31 +926,9 @@ TEST_F(WindowTest, EveryControlPassesEachKeyOnceToTheCommands)
 {
     startWithDevice();
     type('+', window.get());
-    type('+', window->commandsBox());
+    type('+', helpBoxOf(*window));
     type('+', window->viewport());
     EXPECT_DOUBLE_EQ(state().zoom, 1.5 * 1.5 * 1.5 * 1.5);
-}
-
-TEST_F(WindowTest, SpaceStopsTheLineAndRResetsTheCounters)
-{
-    startWithDevice();
-    device.send(referenceFrame);
-    ASSERT_TRUE(waitFor([&] { return state().interpCount >= 3; }));
-
-    type(' ');
-    EXPECT_FALSE(window->pollTimer().isActive());
-    EXPECT_TRUE(state().rxBuffer.empty());
-    type('r');
-    ASSERT_TRUE(waitFor([&] { return status().find("[Interp. Count= 0; OK= 0]") != std::string::npos; }));
-    device.send(referenceFrame);
-    QTest::qWait(100);
-    EXPECT_EQ(state().interpCount, 0);
-
-    type(' ');
-    EXPECT_TRUE(window->pollTimer().isActive());
-    EXPECT_TRUE(state().rxBuffer.empty()); // what arrived while stopped was thrown away
-    device.send(referenceFrame);
-    ASSERT_TRUE(waitFor([&] { return state().okCount >= 1; }));
 }
 
 std::string fileContent(const QString& path)
@@ -1036,12 +1004,12 @@ QImage withoutStatusLine(frmVimo& window, QImage image)
     const qreal ratio = image.devicePixelRatio();
     // The lines that say the moment, the source, its problems and the pointer's cell, not the surface.
     for (const QWidget* box :
-         {static_cast<QWidget*>(window.statusBox()), static_cast<QWidget*>(window.lookBackBar().sliderPanel()),
+         {static_cast<QWidget*>(statusBoxOf(window)), static_cast<QWidget*>(window.lookBackBar().sliderPanel()),
           static_cast<QWidget*>(window.measure().healthBox()), static_cast<QWidget*>(window.measure().noteBox()),
-          static_cast<QWidget*>(window.measure().readoutBox()), static_cast<QWidget*>(window.problemBox())}) {
+          static_cast<QWidget*>(window.measure().readoutBox()), static_cast<QWidget*>(problemBoxOf(window))}) {
         // The problem box keeps its place while hidden: one window may show
         // it where another does not. A hidden note has no place.
-        if (!box->isVisible() && box != window.problemBox())
+        if (!box->isVisible() && box != problemBoxOf(window))
             continue;
         const QRect area(box->mapTo(&window, QPoint(0, 0)), box->size());
         for (int y = int(area.top() * ratio); y < std::min(image.height(), int((area.bottom() + 1) * ratio)); ++y)
@@ -1065,7 +1033,7 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
     recordFile = recordDir.filePath(QStringLiteral("session.txt"));
     startWithDevice(std::string());
     meshscope::LookBackBar& bar = window->lookBackBar();
-    const meshscope::FrameHistory& history = bar.lookBack().history();
+    const meshscope::FrameHistory& history = window->session().lookBack().history();
     std::vector<std::string> sent;
     const auto sendFrame = [&](int n) {
         sent.push_back(distinctFrame(n));
@@ -1077,7 +1045,7 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
     EXPECT_FALSE(bar.sliderPanel()->isVisible());
 
     QTest::keyClick(window->viewport(), Qt::Key_Space, Qt::ControlModifier);
-    ASSERT_TRUE(bar.lookBack().frozen());
+    ASSERT_TRUE(window->session().lookBack().frozen());
     EXPECT_TRUE(bar.sliderPanel()->isVisible());
     const QImage frozen = withoutStatusLine(*window, picture());
     const int sliderTop = bar.sliderPanel()->mapTo(window.get(), QPoint(0, 0)).y();
@@ -1173,7 +1141,7 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
     std::string cut;
     for (int n = 0; n < 6 - k; ++n)
         cut += sent[static_cast<std::size_t>(n)];
-    EXPECT_EQ(drawnGridText(bar.lookBack().shownState(state())), meshgridOf(cut));
+    EXPECT_EQ(drawnGridText(window->session().lookBack().shownState(state())), meshgridOf(cut));
     EXPECT_EQ(bar.slider()->value(), 6 - k - 1);
     EXPECT_TRUE(bar.sliderLabel()->text().endsWith(QStringLiteral(" s ago")))
         << bar.sliderLabel()->text().toStdString();
@@ -1181,7 +1149,7 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
     // Its sample marks and the read-out's nearest point and unsmoothed height
     // are that frame's (the third sent), not the line's newest.
     {
-        const meshscope::ViewerState& shown = bar.lookBack().shownState(state());
+        const meshscope::ViewerState& shown = window->session().lookBack().shownState(state());
         const int points[4][3] = {{24, 20, 10}, {70, 38, 40}, {50, 90, 14}, {25, 60, 15}};
         ASSERT_TRUE(shown.interpolated.valid);
         ASSERT_EQ(shown.interpolated.lastPoint, 3);
@@ -1198,14 +1166,15 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
 
     // The slider scrubs; Ctrl+Home is the oldest frame, Ctrl+End live.
     bar.slider()->setValue(7);
-    EXPECT_EQ(drawnGridText(bar.lookBack().shownState(state())), meshgridOf(stream.substr(0, stream.rfind('<'))));
+    EXPECT_EQ(drawnGridText(window->session().lookBack().shownState(state())),
+              meshgridOf(stream.substr(0, stream.rfind('<'))));
     QTest::keyClick(window->viewport(), Qt::Key_Home, Qt::ControlModifier);
-    EXPECT_EQ(drawnGridText(bar.lookBack().shownState(state())), meshgridOf(sent[0]));
+    EXPECT_EQ(drawnGridText(window->session().lookBack().shownState(state())), meshgridOf(sent[0]));
     QTest::keyClick(window->viewport(), Qt::Key_End, Qt::ControlModifier);
-    EXPECT_FALSE(bar.lookBack().frozen());
+    EXPECT_FALSE(window->session().lookBack().frozen());
     EXPECT_FALSE(bar.sliderPanel()->isVisible());
     EXPECT_EQ(drawnGridText(state()), meshgridOf(stream));
-    EXPECT_EQ(&bar.lookBack().shownState(state()), &state());
+    EXPECT_EQ(&window->session().lookBack().shownState(state()), &state());
 
     // The menu's baseline: the live surface less itself is flat at 0.
     const auto item = [&](const QString& text) {
@@ -1220,7 +1189,7 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
     ASSERT_TRUE(nextFrame());
     EXPECT_FALSE(differenceLine->isVisible());
     item(QStringLiteral("Show difference"))->trigger();
-    meshscope::ViewerState& difference = bar.lookBack().shownState(state());
+    meshscope::ViewerState& difference = window->session().lookBack().shownState(state());
     for (int x = difference.drawMinX; x <= difference.drawMaxX; ++x)
         for (int y = difference.drawMinY; y <= difference.drawMaxY; ++y)
             ASSERT_EQ(difference.heights[x][y], 0.0f) << x << ' ' << y;
@@ -1254,13 +1223,13 @@ TEST_F(WindowTest, FrozenPictureStepsBackThroughTheHistoryWhileTheLineGoesOn)
             lettering += lineShown.pixelColor(x, y) != ground;
     EXPECT_GT(lettering, 100);
     FakeDevice other;
-    window->switchSource(QString::fromStdString(other.path()));
+    window->session().switchSource(QString::fromStdString(other.path()));
     sent.push_back(distinctFrame(9));
     stream += sent.back();
     other.send(sent.back());
     ASSERT_TRUE(waitFor([&] { return history.size() == sent.size(); }));
     ASSERT_TRUE(nextFrame());
-    EXPECT_TRUE(bar.lookBack().differenceShown());
+    EXPECT_TRUE(window->session().lookBack().differenceShown());
     EXPECT_TRUE(meshscope::MeasureView::lineText(differenceLine).startsWith(said))
         << differenceLine->text().toStdString();
 
@@ -1287,7 +1256,7 @@ TEST_F(WindowTest, StatisticsPanelShowsMeshgridsNumbersOfWhatIsShown)
     for (int n = 0; n < 3; ++n) {
         stream += distinctFrame(n);
         device.send(distinctFrame(n));
-        ASSERT_TRUE(waitFor([&] { return window->lookBackBar().lookBack().history().size() == std::size_t(n + 1); }));
+        ASSERT_TRUE(waitFor([&] { return window->session().lookBack().history().size() == std::size_t(n + 1); }));
     }
     ASSERT_TRUE(nextFrame());
     const auto item = [&](QMenu& menu, const QString& text) {
@@ -1392,7 +1361,7 @@ TEST_F(WindowTest, StatisticsPanelShowsMeshgridsNumbersOfWhatIsShown)
     const auto cellAt = [&](QPointF at) {
         const auto& matrices = *window->measure().lastView();
         const double ratio = view->devicePixelRatioF();
-        return meshscope::pickAt(window->lookBackBar().lookBack().shownState(state()), matrices, at.x() * ratio,
+        return meshscope::pickAt(window->session().shownState(), matrices, at.x() * ratio,
                                  matrices.viewport[3] - at.y() * ratio);
     };
     // Three points well inside their cells, far apart and off one line.
@@ -1440,7 +1409,7 @@ TEST_F(WindowTest, StatisticsPanelShowsMeshgridsNumbersOfWhatIsShown)
     throughThree->trigger();
     ASSERT_TRUE(nextFrame());
     for (const meshscope::GridCell& cell : cells) {
-        const auto read = meshscope::readCell(window->lookBackBar().lookBack().shownState(state()), cell.x, cell.y);
+        const auto read = meshscope::readCell(window->session().shownState(), cell.x, cell.y);
         ASSERT_TRUE(read);
         EXPECT_NEAR(read->drawnHeight, 0.0, 1e-3) << cell.x << ", " << cell.y;
     }
@@ -1453,7 +1422,7 @@ TEST_F(WindowTest, StatisticsPanelShowsMeshgridsNumbersOfWhatIsShown)
         return meshscope::MeasureView::lineText(levelLine).startsWith(QStringLiteral("not levelled: "));
     })) << meshscope::MeasureView::lineText(levelLine).toStdString();
     EXPECT_FALSE(window->statisticsPanel().text().contains(QStringLiteral("levelled: plane")));
-    EXPECT_EQ(meshscope::drawnSurface(window->lookBackBar().lookBack().shownState(state())),
+    EXPECT_EQ(meshscope::drawnSurface(window->session().shownState()),
               meshscope::drawnSurface(state()));
 
     item(*level, QStringLiteral("No levelling"))->trigger();
@@ -1476,7 +1445,7 @@ TEST_F(WindowTest, ReplayedCaptureEndsOnTheSamePictureAsTheLine)
     startWithDevice(std::string());
     for (int n = 0; n < 5; ++n) {
         device.send(distinctFrame(n) + "\r\n");
-        ASSERT_TRUE(waitFor([&] { return window->lookBackBar().lookBack().history().size() == std::size_t(n + 1); }));
+        ASSERT_TRUE(waitFor([&] { return window->session().lookBack().history().size() == std::size_t(n + 1); }));
     }
     ASSERT_TRUE(nextFrame());
     const QImage fromLine = withoutStatus(serverPixels(*window));
@@ -1486,11 +1455,11 @@ TEST_F(WindowTest, ReplayedCaptureEndsOnTheSamePictureAsTheLine)
     const QString path = dir.filePath(QStringLiteral("capture.txt"));
     std::ofstream(path.toStdString(), std::ios::binary) << capture;
     window = std::make_unique<frmVimo>(2);
-    window->inputLine().playCapture(path, 50);
+    window->session().inputLine().playCapture(path, 50);
     window->load();
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    ASSERT_TRUE(waitFor([&] { return window->lookBackBar().lookBack().history().size() == 5; }, 20000));
+    ASSERT_TRUE(waitFor([&] { return window->session().lookBack().history().size() == 5; }, 20000));
     ASSERT_TRUE(nextFrame());
     const QImage replayed = withoutStatus(serverPixels(*window));
     EXPECT_EQ(windowtest::changedShare(fromLine, replayed), 0.0);
@@ -1500,60 +1469,12 @@ TEST_F(WindowTest, ReplayedCaptureEndsOnTheSamePictureAsTheLine)
     meshgrid.start(QStringLiteral(MESHGRID_PATH), {path});
     ASSERT_TRUE(meshgrid.waitForFinished(30000));
     EXPECT_TRUE(meshgrid.readAllStandardError().trimmed().endsWith("frames in the stream 5"));
-    EXPECT_EQ(window->lookBackBar().lookBack().history().size(), 5u);
+    EXPECT_EQ(window->session().lookBack().history().size(), 5u);
 }
 
 // A capture played to its end says so once and in a note that stays; its last
 // frame is not taken again at every poll, and the quiet line is no problem.
 // A capture without a frame says that.
-TEST_F(WindowTest, ReplayedCaptureThatEndsIsSaidOnceAndCountsNoMoreTakes)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("capture.txt"));
-    std::ofstream(path.toStdString(), std::ios::binary) << distinctFrame(0) << "\r\n" << distinctFrame(1) << "\r\n";
-    const QString empty = dir.filePath(QStringLiteral("empty.txt"));
-    std::ofstream(empty.toStdString(), std::ios::binary) << "no frame here\r\n";
-    windowtest::app();
-    StderrCapture errors;
-    ScratchDir noDataFile;
-    window = std::make_unique<frmVimo>(2);
-    window->inputLine().playCapture(path, 50);
-    window->load();
-    window->show();
-    const QLabel* note = window->measure().noteBox();
-    const QString ended = QStringLiteral("the capture ended after 2 frames (0:00)");
-    ASSERT_TRUE(waitFor([&] { return note->text() == ended; }, 20000)) << errors.text();
-    ASSERT_TRUE(waitFor([&] { return state().interpCount > 0 && window->inputLine().ended(); }));
-    QTest::qWait(100);
-    const auto takes = state().interpCount;
-    QTest::qWait(int(meshscope::kQuietLimitSeconds * 1000) + 1000);
-    EXPECT_EQ(state().interpCount, takes);
-    EXPECT_TRUE(note->isVisible());
-    EXPECT_EQ(note->text(), ended);
-    EXPECT_FALSE(window->problemBox()->isVisible()) << window->problemBox()->toPlainText().toStdString();
-
-    window = std::make_unique<frmVimo>(2);
-    window->inputLine().playCapture(empty, 50);
-    window->load();
-    window->show();
-    const QString none = QStringLiteral("the capture %1 holds no frame (nothing from \"<\" to \">\")").arg(empty);
-    ASSERT_TRUE(waitFor([&] { return window->measure().noteBox()->text() == none; }, 20000));
-    window.reset();
-    const std::string said = errors.text();
-    errors.restore();
-    const auto linesWith = [](const std::string& text, const std::string& part) {
-        int lines = 0;
-        for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-            ++lines;
-        return lines;
-    };
-    EXPECT_EQ(linesWith(said, ended.toStdString()), 1) << said;
-    EXPECT_EQ(linesWith(said, none.toStdString()), 1) << said;
-    EXPECT_EQ(said.find("no data"), std::string::npos) << said;
-    // Frames come from the capture: the missing data file is said, never kept in the box.
-    EXPECT_EQ(linesWith(said, "datafile.dat"), 2) << said;
-}
-
 TEST_F(WindowTest, ErrorInsidePaintIsReportedAndThatFrameIsNotPresented)
 {
     startWithDevice();
@@ -1561,7 +1482,7 @@ TEST_F(WindowTest, ErrorInsidePaintIsReportedAndThatFrameIsNotPresented)
     state().drawMaxX = 250;
     meshscope::markSetupChanged(state());
     QSignalSpy presented(window->viewport(), &VornCtl::framePresented);
-    window->RequestRedraw();
+    window->session().RequestRedraw();
     QTest::qWait(400);
     EXPECT_EQ(presented.count(), 0);
     EXPECT_NE(errors.text().find("paint"), std::string::npos);
@@ -1579,7 +1500,7 @@ TEST_F(WindowTest, MissingPortAndDataFileAreReportedAndThePortIsOpenedWhenItAppe
     const QString later = devices.filePath(QStringLiteral("ttyLater"));
     StderrCapture errors;
     start(std::string(), later);
-    EXPECT_FALSE(window->inputLine().PortOpen());
+    EXPECT_FALSE(window->session().inputLine().PortOpen());
 
     type('+');
     EXPECT_DOUBLE_EQ(state().zoom, 2.25);
@@ -1589,19 +1510,19 @@ TEST_F(WindowTest, MissingPortAndDataFileAreReportedAndThePortIsOpenedWhenItAppe
 
     // Both problems show in the window too, the port's while it stands.
     const std::string path = later.toStdString();
-    const auto boxText = [&] { return window->problemBox()->toPlainText().toStdString(); };
-    EXPECT_TRUE(window->problemBox()->isVisible());
+    const auto boxText = [&] { return problemBoxOf(*window)->toPlainText().toStdString(); };
+    EXPECT_TRUE(problemBoxOf(*window)->isVisible());
     EXPECT_NE(boxText().find("cannot open " + path + ": "), std::string::npos) << boxText();
     EXPECT_NE(boxText().find("datafile.dat"), std::string::npos) << boxText();
     // With nothing to draw, the box names the example and how to open it.
     EXPECT_NE(boxText().find(" --replay "), std::string::npos) << boxText();
     EXPECT_NE(boxText().find("wave-capture.txt"), std::string::npos) << boxText();
     // All wholly inside the box, none cut off at its edge.
-    EXPECT_EQ(window->problemBox()->verticalScrollBar()->maximum(), 0) << boxText();
-    EXPECT_EQ(window->problemBox()->horizontalScrollBar()->maximum(), 0) << boxText();
+    EXPECT_EQ(problemBoxOf(*window)->verticalScrollBar()->maximum(), 0) << boxText();
+    EXPECT_EQ(problemBoxOf(*window)->horizontalScrollBar()->maximum(), 0) << boxText();
 
     ASSERT_TRUE(QFile::link(QString::fromStdString(device.path()), later));
-    ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); }));
+    ASSERT_TRUE(waitFor([&] { return window->session().inputLine().PortOpen(); }));
     device.send(referenceFrame);
     ASSERT_TRUE(waitFor([&] { return state().okCount >= 2; }));
     EXPECT_EQ(state().drawMaxX, 98);
@@ -1645,8 +1566,8 @@ TEST_F(WindowTest, ProblemBoxStandsOverTheViewWhileTheProblemDoes)
             < 12;
     };
     const std::string path = later.toStdString();
-    ASSERT_TRUE(window->problemBox()->isVisible());
-    EXPECT_NE(window->problemBox()->toPlainText().toStdString().find("cannot open " + path), std::string::npos);
+    ASSERT_TRUE(problemBoxOf(*window)->isVisible());
+    EXPECT_NE(problemBoxOf(*window)->toPlainText().toStdString().find("cannot open " + path), std::string::npos);
     EXPECT_TRUE(waitFor(boxOnScreen));
     // A smaller window (as on a small screen, where it opens fitted) still shows it.
     window->resize(640, 480);
@@ -1655,13 +1576,13 @@ TEST_F(WindowTest, ProblemBoxStandsOverTheViewWhileTheProblemDoes)
     EXPECT_TRUE(waitFor(boxOnScreen));
 
     ASSERT_TRUE(QFile::link(QString::fromStdString(device.path()), later));
-    ASSERT_TRUE(waitFor([&] { return window->inputLine().PortOpen(); }));
-    EXPECT_FALSE(window->problemBox()->isVisible());
+    ASSERT_TRUE(waitFor([&] { return window->session().inputLine().PortOpen(); }));
+    EXPECT_FALSE(problemBoxOf(*window)->isVisible());
     EXPECT_TRUE(waitFor([&] { return !boxOnScreen(); }));
 
     QFile::remove(QDir(scratch->path()).filePath(QStringLiteral("datafile.dat")));
     type('f');
-    EXPECT_NE(window->problemBox()->toPlainText().toStdString().find("datafile.dat"), std::string::npos);
+    EXPECT_NE(problemBoxOf(*window)->toPlainText().toStdString().find("datafile.dat"), std::string::npos);
     EXPECT_TRUE(waitFor(boxOnScreen));
     const std::string said = errors.text();
     EXPECT_NE(said.find("meshscope: cannot open " + path), std::string::npos) << said;
@@ -1671,9 +1592,9 @@ TEST_F(WindowTest, ProblemBoxStandsOverTheViewWhileTheProblemDoes)
 TEST_F(WindowTest, ClosingTheWindowClosesAnOpenPortOnly)
 {
     startWithDevice();
-    ASSERT_TRUE(window->inputLine().PortOpen());
+    ASSERT_TRUE(window->session().inputLine().PortOpen());
     window->close();
-    EXPECT_FALSE(window->inputLine().PortOpen());
+    EXPECT_FALSE(window->session().inputLine().PortOpen());
 
     // Closed again with the port already closed: the window goes quietly,
     // the port is not reopened and no retry is left running.
@@ -1681,8 +1602,8 @@ TEST_F(WindowTest, ClosingTheWindowClosesAnOpenPortOnly)
     StderrCapture errors;
     EXPECT_TRUE(window->close());
     EXPECT_TRUE(window->isHidden());
-    EXPECT_FALSE(window->inputLine().PortOpen());
-    EXPECT_FALSE(window->reopenTimer().isActive());
+    EXPECT_FALSE(window->session().inputLine().PortOpen());
+    EXPECT_FALSE(window->session().inputLine().retryTimer().isActive());
     QTest::qWait(100);
     const std::string said = errors.text();
     errors.restore();
@@ -1771,7 +1692,7 @@ TEST_F(WindowTest, ReadoutNamesTheCellGlDrewUnderThePointer)
         EXPECT_TRUE(waitFor([&] { return readout().isEmpty(); })) << readout().toStdString();
         xPointer(view, *peak);
         EXPECT_TRUE(says(QStringLiteral("cell 66, 66: "))) << readout().toStdString();
-        const QPointF overHelp = view->mapFromGlobal(window->commandsBox()->mapToGlobal(QPointF(60, 80)));
+        const QPointF overHelp = view->mapFromGlobal(helpBoxOf(*window)->mapToGlobal(QPointF(60, 80)));
         xPointer(view, overHelp);
         EXPECT_TRUE(waitFor([&] { return readout().isEmpty(); })) << readout().toStdString();
         // A click pins the peak; the next, elsewhere, lets it go and the read-out
@@ -1884,7 +1805,7 @@ TEST_F(WindowTest, ReadoutNamesTheCellGlDrewUnderThePointer)
     // itself is 0 at the pinned peak.
     hover(view, *peak, QEvent::MouseButtonPress, Qt::LeftButton);
     hover(view, *peak, QEvent::MouseButtonRelease, Qt::LeftButton);
-    meshscope::LookBack& look = window->lookBackBar().lookBack();
+    meshscope::LookBack& look = window->session().lookBack();
     look.setBaseline(state());
     look.setDifferenceShown(true);
     hover(view, elsewhere);
@@ -1986,7 +1907,7 @@ TEST_F(WindowTest, ColorScaleShowsTheMappingsColoursAndFollowsC)
     ASSERT_NE(level, nullptr);
     item(*level, QStringLiteral("Zero at the mean"))->trigger();
     ASSERT_TRUE(nextFrame());
-    const auto levelled = meshscope::fittedColoursOf(window->lookBackBar().lookBack().shownState(state()), true);
+    const auto levelled = meshscope::fittedColoursOf(window->session().lookBack().shownState(state()), true);
     ASSERT_TRUE(levelled);
     EXPECT_EQ(levelled->low, -levelled->high);
     expectStripColours(3, levelled);
@@ -2011,7 +1932,7 @@ TEST_F(WindowTest, HealthLineSaysTheRateRefusalsAndAQuietLine)
         EXPECT_NE(health().find(device.path() + " at 115200: 0.0 frames/s, 0 B/s, waiting for the first frame"),
                   std::string::npos)
             << health();
-        QTest::qWait(2 * meshscope::MeasureView::refreshMs);
+        QTest::qWait(2 * meshscope::ViewerSession::healthRefreshMs);
     }
     std::atomic<bool> stop{false};
     std::thread sender([&] {
@@ -2038,8 +1959,8 @@ TEST_F(WindowTest, HealthLineSaysTheRateRefusalsAndAQuietLine)
 
     const std::string problem = "no data on " + device.path() + " for 5 s";
     const auto standing = [&] {
-        return window->problemBox()->isVisible()
-            && window->problemBox()->toPlainText().toStdString().find(problem) != std::string::npos;
+        return problemBoxOf(*window)->isVisible()
+            && problemBoxOf(*window)->toPlainText().toStdString().find(problem) != std::string::npos;
     };
     EXPECT_FALSE(standing());
     ASSERT_TRUE(waitFor(standing, 10000)) << health();

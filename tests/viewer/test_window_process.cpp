@@ -437,12 +437,17 @@ TEST(ViewerProgram, ScreenshotWritesTheWindowAndExits)
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     viewer.setProcessEnvironment(env);
     // A line that stays silent gives up after its 30 s, writes nothing and
-    // says why; it waits beside the cases below.
+    // says why; it waits beside the cases below, on an X server of its own
+    // so its window covers none of theirs.
     FakeDevice silentDevice;
     const QString notWritten = dir.path() + QStringLiteral("/silent.png");
+    const OwnXServer silentServer
+        = startXServer({QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x1024x24")});
+    QProcessEnvironment silentEnv = env;
+    silentEnv.insert(QStringLiteral("DISPLAY"), silentServer.display);
     QProcess silent;
     silent.setWorkingDirectory(dir.path());
-    silent.setProcessEnvironment(env);
+    silent.setProcessEnvironment(silentEnv);
     silent.start(meshscope,
                  {QStringLiteral("--port"), QString::fromStdString(silentDevice.path()), QStringLiteral("--screenshot"),
                   notWritten});

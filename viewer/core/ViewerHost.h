@@ -1,4 +1,4 @@
-// What the core needs from the window: its viewport, serial control and timers.
+// What the core needs from the viewer: its viewport, serial control and timers.
 #pragma once
 
 #include <string>

@@ -4,7 +4,7 @@
 #include "MSComm.h"
 #include "MqttComm.h"
 #include "NetComm.h"
-#include "ProgramStart.h"
+#include "HandlerReport.h"
 #include "ReplayComm.h"
 
 #include <QCoreApplication>

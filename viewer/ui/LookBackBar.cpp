@@ -2,6 +2,7 @@
 
 #include "StatisticsPanel.h"
 #include "SurfaceExport.h"
+#include "ViewerSession.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QSlider>
 #include <QWidget>
 
+
 namespace meshscope {
 
 namespace {
@@ -22,9 +24,9 @@ constexpr int labelWidth = 150;
 
 } // namespace
 
-LookBackBar::LookBackBar(QWidget& window, ViewerState& live) : QObject(&window), window_(window), live_(live)
+LookBackBar::LookBackBar(QWidget& window, ViewerSession& session)
+    : QObject(&window), window_(window), session_(session), live_(session.state()), lookBack_(session.lookBack())
 {
-    clock_.start();
     // A native window of its own over the viewport's GL window, as the text boxes are.
     panel_ = new QWidget(&window);
     panel_->setObjectName(QStringLiteral("historyPanel"));
@@ -49,21 +51,14 @@ LookBackBar::LookBackBar(QWidget& window, ViewerState& live) : QObject(&window),
     layout->addWidget(frameLabel_);
     layout->addWidget(label_);
     panel_->hide();
+    // Frozen, the slider follows the history as it grows.
+    connect(&session_, &ViewerSession::historyGrew, this, &LookBackBar::updateSlider);
     connect(slider_, &QSlider::valueChanged, this, [this](int value) {
         if (updatingSlider_ || lookBack_.history().empty())
             return;
         lookBack_.showFrame(live_, lookBack_.history().oldest() + static_cast<std::uint64_t>(value));
         showChange();
     });
-}
-
-void LookBackBar::afterTick()
-{
-    const std::size_t held = lookBack_.history().size();
-    const std::uint64_t newest = lookBack_.history().newest();
-    lookBack_.afterTick(live_, nowMs());
-    if (lookBack_.frozen() && (lookBack_.history().size() != held || lookBack_.history().newest() != newest))
-        updateSlider();
 }
 
 bool LookBackBar::handleChord(const QKeyEvent& key)
@@ -168,13 +163,13 @@ void LookBackBar::refreshAge()
     }
     const double since = static_cast<double>(history.at(*shown).arrivalMs - history.startMs()) / 1000.0;
     frameLabel_->setText(tr("frame %1 at %2 s").arg(*shown).arg(since, 0, 'f', 2));
-    label_->setText(QString::fromStdString(agoText(nowMs() - history.at(*shown).arrivalMs)));
+    label_->setText(QString::fromStdString(agoText(session_.nowMs() - history.at(*shown).arrivalMs)));
 }
 
 void LookBackBar::setBaseline()
 {
     lookBack_.setBaseline(live_);
-    baselineSource_ = sourceName_ ? sourceName_() : QString();
+    baselineSource_ = QString::fromStdString(session_.health().port);
     baselineTime_ = QTime::currentTime();
     showChange();
 }

@@ -1,21 +1,17 @@
 #pragma once
 
-// The window's look-back controls: Freeze and its steps (for the menu and the
-// Ctrl chords), the history slider along the view's lower edge while frozen, the
-// baseline items and the surface export. The rules are the core's LookBack;
-// this routes the controls to it and says what changed.
+// The window's look-back controls: Freeze and its steps (menu and Ctrl
+// chords), the history slider along the view's lower edge while frozen, the
+// baseline items and the surface export. The rules are the core's LookBack,
+// which the session keeps; this routes the controls to it and says what changed.
 
 #include "LookBack.h"
 #include "ViewerState.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QRect>
 #include <QString>
 #include <QTime>
-
-#include <functional>
-#include <utility>
 
 class QKeyEvent;
 class QLabel;
@@ -24,25 +20,21 @@ class QWidget;
 
 namespace meshscope {
 
+class ViewerSession;
+
 class LookBackBar : public QObject {
     Q_OBJECT
 public:
-    LookBackBar(QWidget& window, ViewerState& live);
+    LookBackBar(QWidget& window, ViewerSession& session);
 
-    LookBack& lookBack() { return lookBack_; }
-    // Milliseconds on the clock the history's arrival times are read from.
-    std::int64_t nowMs() const { return clock_.elapsed(); }
-
-    // After each poll tick: the history takes a new frame, the slider follows.
-    void afterTick();
+    // What the slider and the menu's items read.
+    const LookBack& lookBack() const { return lookBack_; }
     // Ctrl+Space, Ctrl+Left, Ctrl+Right, Ctrl+Home, Ctrl+End; false for any other.
     bool handleChord(const QKeyEvent& key);
     // The slider's place: along the lower edge of the window's area bottom up.
     void place(int left, int bottom, int width);
     // The slider's label, said again as time goes by.
     void refreshAge();
-    // How the source is named when a baseline is taken from it.
-    void setSourceName(std::function<QString()> name) { sourceName_ = std::move(name); }
     // What a difference is from and how a levelled surface is levelled; empty when neither.
     QString differenceText() const;
 
@@ -79,16 +71,15 @@ private:
     void updateSlider();
 
     QWidget& window_;
+    ViewerSession& session_;
     ViewerState& live_;
-    LookBack lookBack_;
-    QElapsedTimer clock_;
+    LookBack& lookBack_;
     QWidget* panel_ = nullptr;
     QSlider* slider_ = nullptr;
     QLabel* label_ = nullptr;
     QLabel* frameLabel_ = nullptr;
     bool updatingSlider_ = false;
     QRect place_;
-    std::function<QString()> sourceName_;
     QString baselineSource_; // where the baseline was taken, and when
     QTime baselineTime_;
 };

@@ -1,15 +1,12 @@
 #include "MeasureView.h"
 
+#include "TextBoxes.h"
+#include "ViewerSession.h"
 #include "VornCtl.h"
 
 #include <QApplication>
 #include <QFontMetrics>
-#include <QMouseEvent>
-#include <QPainter>
 
-#include <GL/gl.h>
-
-#include <cmath>
 #include <utility>
 
 namespace meshscope {
@@ -21,20 +18,13 @@ constexpr int boxWidth = 560;
 constexpr int lineMargin = 6;       // left and right, inside each line
 constexpr int narrowestLines = 150; // beside the help box; narrower, they go under it
 
-QFont boxFont()
-{
-    QFont font(QStringLiteral("Liberation Sans Narrow"));
-    font.setPixelSize(12);
-    return font;
-}
-
 // A line of the box: the status line's colours, native so it stays above the
 // viewport's window.
 QLabel* boxLine(QWidget* window, const QString& name)
 {
     auto* label = new QLabel(window);
     label->setObjectName(name);
-    label->setFont(boxFont());
+    label->setFont(statusFont());
     label->setContentsMargins(lineMargin, 0, lineMargin, 0);
     const QPalette system = QApplication::palette();
     QPalette palette = label->palette();
@@ -49,99 +39,19 @@ QLabel* boxLine(QWidget* window, const QString& name)
 
 } // namespace
 
-ColorScaleStrip::ColorScaleStrip(QWidget* parent) : QWidget(parent)
+MeasureView::MeasureView(QWidget* window, VornCtl* viewport, ViewerSession& session)
+    : QObject(window), window_(window), viewport_(viewport), session_(session),
+      readout_(boxLine(window, QStringLiteral("readout"))), health_(boxLine(window, QStringLiteral("health"))),
+      note_(boxLine(window, QStringLiteral("note"))), difference_(boxLine(window, QStringLiteral("difference"))),
+      scale_(new ColorScaleStrip(window)), readoutTracker_(new Readout(*viewport, session, this))
 {
-    setObjectName(QStringLiteral("colorScale"));
-    setAttribute(Qt::WA_NativeWindow);
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    setFont(boxFont());
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    palette.setColor(QPalette::WindowText, Qt::white);
-    setPalette(palette);
-    setAutoFillBackground(true);
-}
-
-bool ColorScaleStrip::showRange(const HeightRange& drawn, std::int16_t colorMode,
-                                const std::optional<FittedColours>& fit)
-{
-    // Fitted colours about zero reach as far below it as above.
-    const HeightRange shown = fit ? HeightRange{static_cast<float>(fit->low), static_cast<float>(fit->high)} : drawn;
-    const HeightRange range = scaleRange(shown);
-    if (mode_ == colorMode && fit_ == fit && range.low == range_.low && range.high == range_.high)
-        return false;
-    range_ = range;
-    mode_ = colorMode;
-    fit_ = fit;
-    ticks_ = niceTicks(shown.low, shown.high);
-    update();
-    return true;
-}
-
-void ColorScaleStrip::setUnits(const SurfaceUnits& units)
-{
-    units_ = units;
-    update();
-}
-
-QRect ColorScaleStrip::stripRect() const
-{
-    const int margin = fontMetrics().height() / 2 + 2;
-    return {width() - stripWidth - 4, margin, stripWidth, std::max(height() - 2 * margin, 1)};
-}
-
-double ColorScaleStrip::yFor(double height) const
-{
-    const QRect strip = stripRect();
-    const double span = range_.high - range_.low;
-    const double share = span > 0 ? (range_.high - height) / span : 0.5;
-    return strip.top() + share * (strip.height() - 1) + 0.5;
-}
-
-void ColorScaleStrip::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    const QRect strip = stripRect();
-    const double span = range_.high - range_.low;
-    // One row at a time at the height that row stands for, so a tick's row
-    // shows exactly the colour of the tick's height.
-    const double ratio = devicePixelRatioF();
-    const int rows = static_cast<int>(std::lround(strip.height() * ratio));
-    for (int r = 0; r < rows; ++r) {
-        const double y = strip.top() + (r + 0.5) / ratio;
-        const double share = strip.height() > 1 ? (y - strip.top() - 0.5) / (strip.height() - 1) : 0.5;
-        const double z = range_.high - std::clamp(share, 0.0, 1.0) * span;
-        const auto c = scaleColor(z, mode_, fit_);
-        painter.fillRect(QRectF(strip.left(), strip.top() + r / ratio, strip.width(), 1 / ratio),
-                         QColor(c[0], c[1], c[2]));
-    }
-    painter.setPen(palette().color(QPalette::WindowText));
-    const QFontMetrics metrics = fontMetrics();
-    for (const double tick : ticks_) {
-        const double y = yFor(tick);
-        painter.drawLine(QPointF(strip.left() - 5, y), QPointF(strip.left() - 1, y));
-        const QString label
-            = units_.heightUnit ? QString::fromStdString(units_.height(tick)) : QString::number(tick, 'g', 6);
-        const QRectF box(0, y - metrics.height() / 2.0, strip.left() - 7, metrics.height());
-        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, label);
-    }
-}
-
-MeasureView::MeasureView(QWidget* window, VornCtl* viewport, std::function<const ViewerState&()> shown,
-                         std::function<bool()> lineOpen, std::function<bool()> paused)
-    : QObject(window), window_(window), viewport_(viewport), shown_(std::move(shown)), lineOpen_(std::move(lineOpen)),
-      paused_(std::move(paused)), readout_(boxLine(window, QStringLiteral("readout"))),
-      health_(boxLine(window, QStringLiteral("health"))), note_(boxLine(window, QStringLiteral("note"))),
-      difference_(boxLine(window, QStringLiteral("difference"))), scale_(new ColorScaleStrip(window))
-{
-    clock_.start();
     scale_->hide();
     note_->hide();
     difference_->hide();
-    viewport_->setMouseTracking(true);
-    refresh_.setInterval(refreshMs);
-    connect(&refresh_, &QTimer::timeout, this, &MeasureView::refresh);
-    refresh_.start();
+    connect(readoutTracker_, &Readout::textChanged, this, [this](const QString& text) { setLine(readout_, text); });
+    connect(&session_, &ViewerSession::healthChanged, this, [this](const QString& text) { setLine(health_, text); });
+    connect(&session_, &ViewerSession::lineOpened, this, &MeasureView::lineOpened);
+    connect(&session_, &ViewerSession::noteShown, this, &MeasureView::say);
     noteTimer_.setSingleShot(true);
     noteTimer_.setInterval(noteMs);
     connect(&noteTimer_, &QTimer::timeout, this, [this] {
@@ -152,9 +62,9 @@ MeasureView::MeasureView(QWidget* window, VornCtl* viewport, std::function<const
 
 MeasureView::~MeasureView() = default;
 
-double MeasureView::now() const
+const ViewerState& MeasureView::shown() const
 {
-    return static_cast<double>(clock_.nsecsElapsed()) / 1e9;
+    return session_.shownState();
 }
 
 void MeasureView::place(const QRect& statusBox, const QRect& helpBox, const QSize& window)
@@ -249,23 +159,17 @@ void MeasureView::showDifference(const QString& text)
 
 void MeasureView::afterPaint()
 {
-    ViewMatrices view;
-    viewport_->glGetDoublev(GL_PROJECTION_MATRIX, view.projection.data());
-    viewport_->glGetDoublev(GL_MODELVIEW_MATRIX, view.modelview.data());
-    viewport_->glGetIntegerv(GL_VIEWPORT, view.viewport.data());
-    view_ = view;
-    readOut();
+    readoutTracker_->afterPaint();
     if (scale_->isVisible()) {
-        if (const ViewerState& state = shown_(); const auto drawn = drawnHeightRange(state))
+        if (const ViewerState& state = shown(); const auto drawn = drawnHeightRange(state))
             scale_->showRange(*drawn, state.colorMode, state.fittedColours);
     }
 }
 
 void MeasureView::setUnits(const SurfaceUnits& units)
 {
-    units_ = units;
     scale_->setUnits(units);
-    readOut();
+    readoutTracker_->setUnits(units);
 }
 
 void MeasureView::setScaleShown(bool shown)
@@ -275,94 +179,18 @@ void MeasureView::setScaleShown(bool shown)
         // A widget shown for the first time takes its own size; it gets its place again.
         scale_->setGeometry(scaleGeometry_);
         scale_->raise();
-        if (const ViewerState& state = shown_(); const auto drawn = drawnHeightRange(state))
+        if (const ViewerState& state = this->shown(); const auto drawn = drawnHeightRange(state))
             scale_->showRange(*drawn, state.colorMode, state.fittedColours);
     }
 }
 
-void MeasureView::followPointer(const QEvent& event)
+// A standing note (a replay's end) is over when another line opens.
+void MeasureView::lineOpened()
 {
-    const auto toGl = [this](const QPointF& at) {
-        const double ratio = viewport_->devicePixelRatioF();
-        const double height = view_ ? view_->viewport[3] : viewport_->Height();
-        return QPointF(at.x() * ratio, height - at.y() * ratio);
-    };
-    switch (event.type()) {
-    case QEvent::MouseMove: {
-        const auto* mouse = static_cast<const QMouseEvent*>(&event);
-        pointer_ = toGl(mouse->position());
-        if (pressedAt_ && (mouse->position() - *pressedAt_).manhattanLength() > 3)
-            pressedAt_.reset(); // a drag, not a click
-        readOut();
-        break;
-    }
-    case QEvent::MouseButtonPress: {
-        const auto* mouse = static_cast<const QMouseEvent*>(&event);
-        if (mouse->button() == Qt::LeftButton)
-            pressedAt_ = mouse->position();
-        break;
-    }
-    case QEvent::MouseButtonRelease: {
-        const auto* mouse = static_cast<const QMouseEvent*>(&event);
-        if (mouse->button() != Qt::LeftButton || !pressedAt_)
-            break;
-        pressedAt_.reset();
-        pointer_ = toGl(mouse->position());
-        // A click pins the cell under it; the next click lets it go.
-        if (pinned_) {
-            pinned_.reset();
-        } else if (view_) {
-            if (const auto cell = pickAt(shown_(), *view_, pointer_->x(), pointer_->y())) {
-                pinned_ = std::make_pair(cell->column, cell->row);
-                rememberPin({cell->column, cell->row});
-            }
-        }
-        readOut();
-        break;
-    }
-    case QEvent::Leave:
-        pointer_.reset();
-        readOut();
-        break;
-    default: break;
-    }
-}
-
-void MeasureView::rememberPin(const GridCell& cell)
-{
-    std::erase(lastPinned_, cell);
-    lastPinned_.push_back(cell);
-    if (lastPinned_.size() > 3)
-        lastPinned_.erase(lastPinned_.begin());
-    emit cellsPinned(lastPinned_);
-}
-
-void MeasureView::readOut()
-{
-    std::optional<PickedCell> cell;
-    if (pinned_)
-        cell = readCell(shown_(), pinned_->first, pinned_->second);
-    else if (pointer_ && view_)
-        cell = pickAt(shown_(), *view_, pointer_->x(), pointer_->y());
-    QString text;
-    if (cell)
-        text = (pinned_ ? QStringLiteral("pinned ") : QString()) + QString::fromStdString(readoutText(*cell, units_));
-    setLine(readout_, text);
-}
-
-void MeasureView::notePoll(const PollTick& tick)
-{
-    notePollTick(healthState_, tick, now());
-}
-
-void MeasureView::lineOpened(const QString& port, int baudRate)
-{
-    meshscope::lineOpened(healthState_, port.toStdString(), baudRate, now());
     if (noteStands_) {
         noteStands_ = false;
         note_->hide();
     }
-    refresh();
 }
 
 void MeasureView::say(const QString& text, bool standing)
@@ -376,23 +204,6 @@ void MeasureView::say(const QString& text, bool standing)
         noteTimer_.stop();
     else
         noteTimer_.start();
-}
-
-// Four times a second: the health line and the no-data rule.
-void MeasureView::refresh()
-{
-    const double t = now();
-    const bool open = lineOpen_();
-    linePaused(healthState_, paused_(), t);
-    lineStandsOpen(healthState_, open);
-    const QString text = QString::fromStdString(healthText(healthState_, t));
-    setLine(health_, text);
-    const auto quiet = meshscope::quietProblem(healthState_, open, t);
-    const QString said = quiet ? QString::fromStdString(*quiet) : QString();
-    if (said != quietSaid_) {
-        quietSaid_ = said;
-        emit quietProblem(said);
-    }
 }
 
 } // namespace meshscope

@@ -5,71 +5,30 @@
 // (what a save did), and the colour scale at the view's right edge. Each is a
 // native box of its own stacked over the viewport, never drawn into it.
 
-#include "ColorScale.h"
-#include "LineHealth.h"
-#include "Pick.h"
-#include "SurfaceStatistics.h"
+#include "ColorScaleStrip.h"
+#include "Readout.h"
 #include "Units.h"
 #include "ViewerState.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
-#include <QPointF>
 #include <QTimer>
 #include <QWidget>
 
-#include <functional>
 #include <optional>
 #include <vector>
 
-class QEvent;
 class VornCtl;
 
 namespace meshscope {
 
-// A vertical strip of the colour mapping over the drawn heights (or over the
-// fitted colours' range), high at the top, with its ticks labelled to the left.
-class ColorScaleStrip : public QWidget {
-    Q_OBJECT
-public:
-    explicit ColorScaleStrip(QWidget* parent = nullptr);
-
-    // True when anything shown changed.
-    bool showRange(const HeightRange& drawn, std::int16_t colorMode,
-                   const std::optional<FittedColours>& fit = std::nullopt);
-
-    const std::vector<double>& ticks() const { return ticks_; }
-    std::int16_t colorMode() const { return mode_; }
-    const std::optional<FittedColours>& fittedColours() const { return fit_; }
-    // Where a height stands in the strip, in the widget's own coordinates.
-    double yFor(double height) const;
-    QRect stripRect() const;
-
-    // Tick labels carry the height unit when one is set.
-    void setUnits(const SurfaceUnits& units);
-
-    static constexpr int stripWidth = 18;
-    static constexpr int boxWidth = 78;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    HeightRange range_;
-    std::vector<double> ticks_;
-    std::int16_t mode_ = -1;
-    std::optional<FittedColours> fit_;
-    SurfaceUnits units_;
-};
+class ViewerSession;
 
 class MeasureView : public QObject {
     Q_OBJECT
 public:
-    // window: the boxes' parent; shown gives the state the paint draws (the
-    // live one, a frozen frame or a difference); lineOpen and paused say how
-    // the line stands.
-    MeasureView(QWidget* window, VornCtl* viewport, std::function<const ViewerState&()> shown,
-                std::function<bool()> lineOpen, std::function<bool()> paused);
+    // window: the boxes' parent; the session gives the state the paint
+    // draws (the live one, a frozen frame or a difference) and the line's health.
+    MeasureView(QWidget* window, VornCtl* viewport, ViewerSession& session);
 
     // After every paint: the matrices it used, and whatever follows the picture.
     void afterPaint();
@@ -78,12 +37,6 @@ public:
     // the help box and inside the window; the scale at the view's right edge.
     void place(const QRect& statusBox, const QRect& helpBox, const QSize& window);
 
-    // Each of the viewport's events, handed on by the window's input before
-    // the view acts on it: hovering reads out, a click without a drag pins.
-    void followPointer(const QEvent& event);
-
-    void notePoll(const PollTick& tick);
-    void lineOpened(const QString& port, int baudRate);
     // A note in the box for a few seconds (what Ctrl+S did, say); a standing
     // one stays until the line changes.
     void say(const QString& text, bool standing = false);
@@ -103,54 +56,34 @@ public:
     // A line's whole text, also when the line shows it shortened.
     static QString lineText(const QLabel* line);
     ColorScaleStrip* colorScale() const { return scale_; }
-    const std::optional<ViewMatrices>& lastView() const { return view_; }
-    const LineHealth& health() const { return healthState_; }
-    // Seconds on the window's steady clock.
-    double now() const;
+    const std::optional<ViewMatrices>& lastView() const { return readoutTracker_->lastView(); }
+    // What follows the pointer over the viewport and the cells it pins.
+    Readout& readout() const { return *readoutTracker_; }
 
     static constexpr int noteMs = 5000;
-    static constexpr int refreshMs = 250;
-
-signals:
-    // The no-data problem started (text) or ended (empty).
-    void quietProblem(const QString& text);
-    // A click pinned a cell: the last three cells pinned, oldest first.
-    void cellsPinned(const std::vector<meshscope::GridCell>& cells);
 
 private:
-    void readOut();
-    void rememberPin(const GridCell& cell);
-    void refresh();
+    void lineOpened();
+    const ViewerState& shown() const;
     void setLine(QLabel* line, const QString& text);
     // The lines wrapped to the room they have, one under the other, then the scale below them.
     void placeLines();
 
     QWidget* window_;
     VornCtl* viewport_;
-    std::function<const ViewerState&()> shown_;
-    std::function<bool()> lineOpen_;
-    std::function<bool()> paused_;
+    ViewerSession& session_;
     QLabel* readout_;
     QLabel* health_;
     QLabel* note_;
     QLabel* difference_;
     ColorScaleStrip* scale_;
-    QTimer refresh_;
+    Readout* readoutTracker_;
     QTimer noteTimer_;
-    QElapsedTimer clock_;
-    LineHealth healthState_;
-    QString quietSaid_;
     bool noteStands_ = false;
     QRect scaleGeometry_;
     QRect statusBox_;
     QRect helpBox_;
     QSize windowSize_;
-    std::optional<ViewMatrices> view_;
-    std::optional<QPointF> pointer_; // device pixels in the viewport, GL's y upwards
-    std::optional<QPointF> pressedAt_;
-    std::optional<std::pair<int, int>> pinned_;
-    std::vector<GridCell> lastPinned_; // distinct cells, the latest last
-    SurfaceUnits units_;
 };
 
 } // namespace meshscope

@@ -57,8 +57,9 @@ void takeScreenshotWhenShown(frmVimo& window, const QString& path, int delayMs, 
     QObject::connect(check, &QTimer::timeout, &window, [&window, check, limit, path, delayMs] {
         // A line that could not open (missing, busy) brings no frame: the
         // picture shows the window with its problem instead.
-        const bool lineFailed = window.inputLine().retryTimer().isActive() && !window.inputLine().PortOpen();
-        if (window.state().interpCount > 0 || lineFailed) {
+        const bool lineFailed
+            = window.session().inputLine().retryTimer().isActive() && !window.session().inputLine().PortOpen();
+        if (window.session().state().interpCount > 0 || lineFailed) {
             check->deleteLater();
             check->stop();
             grabAfterDelay(window, path, delayMs);
@@ -67,7 +68,7 @@ void takeScreenshotWhenShown(frmVimo& window, const QString& path, int delayMs, 
             check->stop();
             vorn::reportError(QStringLiteral("no frame came from %1 within %2 s, so %3 was not written (check the "
                                              "line)")
-                                  .arg(window.inputLine().name())
+                                  .arg(window.session().inputLine().name())
                                   .arg(vorn::kFrameWaitMs / 1000)
                                   .arg(path));
             QCoreApplication::exit(1);

@@ -48,17 +48,17 @@ int main(int argc, char* argv[])
 
     meshscope::frmVimo window(build.commPort, options.port);
     shown = &window;
-    window.inputLine().setBaudRate(options.baud);
-    window.inputLine().setCaFile(options.caFile);
+    window.session().inputLine().setBaudRate(options.baud);
+    window.session().inputLine().setCaFile(options.caFile);
     if (options.replay)
-        window.inputLine().playCapture(*options.replay, options.replayRate);
+        window.session().inputLine().playCapture(*options.replay, options.replayRate);
     if (options.recordFile) {
         // A recording pipe whose reader has gone then fails with EPIPE, which
         // stops the recording, instead of ending the viewer.
         std::signal(SIGPIPE, SIG_IGN);
         window.recordTo(*options.recordFile);
     }
-    window.state().dataFile = QFile::encodeName(options.dataFile).toStdString();
+    window.session().state().dataFile = QFile::encodeName(options.dataFile).toStdString();
     window.setLive(options.live);
     window.setSaveDir(options.saveDir);
     window.load();
