@@ -1,6 +1,7 @@
 #include "LookBackBar.h"
 
 #include "StatisticsPanel.h"
+#include "HandlerReport.h"
 #include "SurfaceExport.h"
 #include "ViewerSession.h"
 
@@ -13,7 +14,6 @@
 #include <QLabel>
 #include <QSlider>
 #include <QWidget>
-
 
 namespace meshscope {
 
@@ -204,9 +204,10 @@ void LookBackBar::exportTo(const QString& path)
 {
     const auto failure = exportSurface(lookBack_.shownSurface(live_), QFile::encodeName(path).toStdString());
     if (failure)
-        emit problem(tr("cannot export the surface to %1: %2").arg(path, QString::fromStdString(*failure)));
+        session_.reportProblem(
+            tr("cannot export the surface to %1: %2").arg(path, QString::fromStdString(*failure)).toStdString());
     else
-        emit remark(tr("exported the surface to %1").arg(path));
+        vorn::reportNotice(tr("exported the surface to %1").arg(path));
 }
 
 void LookBackBar::chooseExportFile()

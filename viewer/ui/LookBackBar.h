@@ -62,9 +62,6 @@ public:
 signals:
     // What the view shows changed; the window repaints.
     void shownChanged();
-    // A one-line problem (an export that failed) and a remark for standard error.
-    void problem(const QString& text);
-    void remark(const QString& text);
 
 private:
     void showChange();

@@ -64,6 +64,17 @@ StatisticsPanel::StatisticsPanel(QWidget* window) : QLabel(window)
     hide();
 }
 
+void StatisticsPanel::follow(LookBack& lookBack, ViewerState& live)
+{
+    PointStatistics points;
+    if (const auto frame = lookBack.shownFrame())
+        points = pointStatistics(lookBack.history().at(*frame).lastPoint, lookBack.history().at(*frame).ptZ);
+    else if (live.newFrameCount > 0)
+        points = pointStatistics(live.lastPoint, live.ptZ);
+    const ViewerState& shown = lookBack.shownState(live);
+    follow(shown, points, lookBack.levellingApplied() ? lookBack.levelling() : Levelling{});
+}
+
 void StatisticsPanel::follow(const ViewerState& shown, const PointStatistics& points, const Levelling& levelling)
 {
     const SurfaceStatistics stats = surfaceStatistics(drawnSurface(shown));

@@ -5,6 +5,7 @@
 // difference, a levelling), and the Level submenu that sets the levelling.
 
 #include "Levelling.h"
+#include "LookBack.h"
 #include "SurfaceStatistics.h"
 #include "Units.h"
 #include "ViewerState.h"
@@ -29,6 +30,9 @@ public:
     const SurfaceUnits& units() const { return units_; }
     // Shows the numbers of what the paint drew and of the shown frame's points.
     void follow(const ViewerState& shown, const PointStatistics& points, const Levelling& levelling);
+    // The same for what the look-back shows over live: the frozen history
+    // frame's own points, or the last frame's.
+    void follow(LookBack& lookBack, ViewerState& live);
     // Its place: under the help box at the window's top left.
     void place(const QRect& helpBox);
 

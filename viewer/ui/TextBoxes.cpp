@@ -83,4 +83,18 @@ void paintProblemBox(QWidget& box)
                  systemColour(QPalette::Active, QPalette::ToolTipText));
 }
 
+void stackOverViewport(std::initializer_list<QWidget*> boxes)
+{
+    for (QWidget* box : boxes) {
+        box->setAttribute(Qt::WA_NativeWindow);
+        box->raise();
+    }
+}
+
+void showStatus(QLineEdit& box, const QString& text)
+{
+    box.setText(text);
+    box.setCursorPosition(0);
+}
+
 } // namespace meshscope

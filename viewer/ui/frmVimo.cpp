@@ -1,6 +1,5 @@
 #include "frmVimo.h"
 
-#include "HandlerReport.h"
 #include "MeasureView.h"
 #include "PaintGate.h"
 #include "ProgramStart.h"
@@ -14,7 +13,6 @@
 #include "WindowMenu.h"
 
 #include <QAction>
-
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -34,9 +32,6 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
     saving_ = std::make_unique<Saving>(*this, *VornCtl1, state_, session_);
     lookBackBar_ = new LookBackBar(*this, session_);
     connect(lookBackBar_, &LookBackBar::shownChanged, this, [this] { paintGate_->requestRedraw(false); });
-    connect(lookBackBar_, &LookBackBar::problem, this,
-            [this](const QString& text) { session_.reportProblem(text.toStdString()); });
-    connect(lookBackBar_, &LookBackBar::remark, this, [](const QString& text) { vorn::reportNotice(text); });
     const WindowCommands commands{
         .key = [this](QChar key) { session_.key(key); },
         .savePicture = [this] { saving_->savePicture(); },
@@ -44,15 +39,11 @@ frmVimo::frmVimo(int commPort, const QString& devicePath, QWidget* parent)
         .copyPicture = [this] { saving_->copyPicture(); },
         .lineRunning = [this] { return session_.pollTimerEnabled(); },
         .openMenu = [this](const QPoint& at) { menu_->menu()->popup(at); },
-        .watchViewport =
-            [this](const QEvent& event) {
-                if (measure_) // the viewport has events while the window is built
-                    measure_->readout().followPointer(event);
-            },
+        .watchViewport = [this](const QEvent& event) { measure_->readout().followPointer(event); },
         .otherChord = [this](const QKeyEvent& key) { return lookBackBar_->handleChord(key); },
     };
+    measure_ = new MeasureView(this, VornCtl1, session_); // before the input hands it the viewport's events
     input_ = std::make_unique<WindowInput>(*this, *VornCtl1, state_, session_, commands);
-    measure_ = new MeasureView(this, VornCtl1, session_);
     saving_->setOnDone([this](const QString& said) { measure_->say(said); });
     createPanels(commands);
     showSession();
@@ -68,7 +59,8 @@ void frmVimo::showSession()
         if (live_) // the poll that took a new frame paints it
             paintGate_->paintNowIfChanged();
     });
-    connect(&session_, &ViewerSession::statusChanged, this, &frmVimo::showStatus);
+    connect(&session_, &ViewerSession::statusChanged, this,
+            [this](const QString& text) { showStatus(*txtStatus, text); });
     connect(&session_, &ViewerSession::problemShown, txtOut, &ProblemBox::showProblem);
     connect(&session_, &ViewerSession::problemCleared, txtOut, &ProblemBox::clearStanding);
     connect(&session_, &ViewerSession::adviceShown, txtOut, &ProblemBox::setAdvice);
@@ -102,11 +94,6 @@ void frmVimo::createPanels(const WindowCommands& commands)
         *choices.units, this, [this] { return statistics_->units(); }, [this](const SurfaceUnits& u) { setUnits(u); });
 }
 
-QMenu* frmVimo::viewMenu() const
-{
-    return menu_->menu();
-}
-
 void frmVimo::setTrendShown(bool shown)
 {
     WindowMenu::check(*menu_->choices().trend, shown);
@@ -124,7 +111,7 @@ void frmVimo::setStatisticsShown(bool shown)
     statistics_->setVisible(shown);
     if (shown) {
         statistics_->place(txtCommands->geometry());
-        followStatistics();
+        statistics_->follow(session_.lookBack(), state_);
     }
 }
 
@@ -134,7 +121,7 @@ void frmVimo::setUnits(const SurfaceUnits& units)
     measure().setUnits(units);
     trend_->setUnits(units);
     if (statistics_->isVisible())
-        followStatistics();
+        statistics_->follow(session_.lookBack(), state_);
 }
 
 void frmVimo::setLevelling(const Levelling& levelling)
@@ -142,19 +129,6 @@ void frmVimo::setLevelling(const Levelling& levelling)
     levelMenu_->showLevelling(levelling);
     session_.lookBack().setLevelling(levelling);
     paintGate_->requestRedraw(false);
-}
-
-// The shown frame's own points: the frozen history frame's, or the last frame's.
-void frmVimo::followStatistics()
-{
-    LookBack& lookBack = session_.lookBack();
-    PointStatistics points;
-    if (const auto frame = lookBack.shownFrame())
-        points = pointStatistics(lookBack.history().at(*frame).lastPoint, lookBack.history().at(*frame).ptZ);
-    else if (state_.newFrameCount > 0)
-        points = pointStatistics(state_.lastPoint, state_.ptZ);
-    const ViewerState& shown = lookBack.shownState(state_);
-    statistics_->follow(shown, points, lookBack.levellingApplied() ? lookBack.levelling() : Levelling{});
 }
 
 void frmVimo::setScaleShown(bool shown)
@@ -205,7 +179,10 @@ void frmVimo::createControls()
     VornCtl1 = new VornCtl(this);
     VornCtl1->setObjectName(QStringLiteral("VornCtl1"));
     paintGate_ = std::make_unique<PaintGate>(*VornCtl1, session_);
-    connect(VornCtl1, &VornCtl::initialization, this, &frmVimo::onInitialization);
+    connect(VornCtl1, &VornCtl::initialization, this, [this] {
+        paintGate_->forget();
+        session_.sceneSetup();
+    });
     connect(VornCtl1, &VornCtl::paint, this, &frmVimo::onPaint);
     if (session_.frameTimes().on())
         connect(VornCtl1, &VornCtl::framePresented, this, [this] { session_.frameTimes().swapped(); });
@@ -216,13 +193,7 @@ void frmVimo::createControls()
     txtStatus = makeStatusBox(*this);
     txtCommands = makeHelpBox(*this);
 
-    // The help and the status stay readable above the full-window viewport,
-    // whose picture is a native window: they are native windows stacked over it.
-    for (QWidget* box :
-         {static_cast<QWidget*>(txtStatus), static_cast<QWidget*>(txtCommands), static_cast<QWidget*>(txtOut)}) {
-        box->setAttribute(Qt::WA_NativeWindow);
-        box->raise();
-    }
+    stackOverViewport({txtStatus, txtCommands, txtOut});
 }
 
 void frmVimo::placeBoxes()
@@ -251,19 +222,6 @@ void frmVimo::load()
     session_.load();
 }
 
-void frmVimo::onInitialization()
-{
-    paintGate_->forget();
-    session_.sceneSetup();
-}
-
-void frmVimo::showStatus(const QString& text)
-{
-    txtStatus->setText(text);
-    // A line wider than the box shows its start, the angles, not its end.
-    txtStatus->setCursorPosition(0);
-}
-
 // An error inside the paint ends the frame before PresentFrame, so a broken
 // frame is never shown; the viewport reports it and keeps running.
 // The viewport paints on its own when it is resized, before the window's
@@ -286,7 +244,7 @@ void frmVimo::onPaint()
     paintGate_->painted();
     measure_->afterPaint();
     if (statistics_->isVisible())
-        followStatistics();
+        statistics_->follow(session_.lookBack(), state_);
     if (trend_->isVisible()) {
         placeHistoryPanel();
         trend_->follow(state_.smoothLevel);

@@ -13,6 +13,7 @@
 #include "ViewerSession.h"
 #include "ViewerState.h"
 #include "WindowInput.h"
+#include "WindowMenu.h"
 
 #include <QString>
 #include <QWidget>
@@ -33,7 +34,6 @@ class MeasureView;
 class SourceMenu;
 class StatisticsPanel;
 class TrendChart;
-class WindowMenu;
 
 class frmVimo : public QWidget {
     Q_OBJECT
@@ -80,7 +80,7 @@ public:
     ViewerSession& session() { return session_; }
     VornCtl* viewport() const { return VornCtl1; }
     LookBackBar& lookBackBar() { return *lookBackBar_; }
-    QMenu* viewMenu() const;
+    QMenu* viewMenu() const { return menu_->menu(); }
     MeasureView& measure() const { return *measure_; }
     SourceMenu* sourceMenu() const { return sourceMenu_; }
 
@@ -95,12 +95,9 @@ protected:
 private:
     void createControls();
     void showSession();
-    void onInitialization();
     void onPaint();
-    void showStatus(const QString& text);
     void createPanels(const WindowCommands& commands);
     void setPictureChoice(QAction& item, bool& choice, bool on);
-    void followStatistics();
 
     // The view over the whole window and every box over it, for the window's
     // size and device pixel ratio: at start, on each resize, on a new screen.
