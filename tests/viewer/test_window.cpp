@@ -1422,8 +1422,7 @@ TEST_F(WindowTest, StatisticsPanelShowsMeshgridsNumbersOfWhatIsShown)
         return meshscope::MeasureView::lineText(levelLine).startsWith(QStringLiteral("not levelled: "));
     })) << meshscope::MeasureView::lineText(levelLine).toStdString();
     EXPECT_FALSE(window->statisticsPanel().text().contains(QStringLiteral("levelled: plane")));
-    EXPECT_EQ(meshscope::drawnSurface(window->session().shownState()),
-              meshscope::drawnSurface(state()));
+    EXPECT_EQ(meshscope::drawnSurface(window->session().shownState()), meshscope::drawnSurface(state()));
 
     item(*level, QStringLiteral("No levelling"))->trigger();
     EXPECT_TRUE(waitFor([&] { return !levelLine->isVisible(); }));
