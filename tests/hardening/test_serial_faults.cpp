@@ -2,6 +2,7 @@
 // pseudo-terminals: floods of noise, frames mixed with noise, a device that
 // hangs up and returns, and a port that another viewer holds.
 
+#include "FrameNoise.h"
 #include "HardeningSupport.h"
 
 #include "SerialInput.h"
@@ -22,19 +23,6 @@ using meshscope::frmVimo;
 namespace {
 
 const std::string referenceFrame(meshscope::kReferenceFrame);
-
-// Random bytes of which about half are "<" and ">", the characters that make
-// the parser cut frames.
-std::string noise(std::mt19937& random, std::size_t length)
-{
-    std::string text(length, '\0');
-    std::uniform_int_distribution<int> byte(0, 255);
-    for (char& c : text) {
-        const int b = byte(random);
-        c = b < 64 ? '<' : b < 128 ? '>' : static_cast<char>(byte(random));
-    }
-    return text;
-}
 
 // Well-formed frames, the reference and one other in turn, about 4 KiB.
 std::string frames(std::mt19937&, std::size_t length)
@@ -90,7 +78,7 @@ TEST_F(SerialFaults, FullSpeedFloodsLeaveTheWindowTakingFramesWithMemoryBounded)
     auto window = openWindow<frmVimo>(device.path());
     QTest::keyClick(window->viewport(), 'z'); // spin, so the status line moves
 
-    auto flood = std::make_unique<Flood>(device, noise);
+    auto flood = std::make_unique<Flood>(device, frameNoise);
     QTest::qWait(1000);
     const long startKb = residentKb(::getpid());
     long peakKb = startKb;
@@ -186,7 +174,7 @@ TEST_F(SerialFaults, NoiseFloodedProgramKeepsItsMemoryAndExitsCleanly)
     // A frame after each block of noise: the screenshot's delay counts from
     // the line's first frame.
     Flood flood(device,
-                [](std::mt19937& random, std::size_t length) { return noise(random, length) + referenceFrame; });
+                [](std::mt19937& random, std::size_t length) { return frameNoise(random, length) + referenceFrame; });
     QThread::sleep(2);
     const long startKb = residentKb(pid);
     long peakKb = startKb;

@@ -1,6 +1,7 @@
 // The viewer session without a window: real pseudo-terminals and replays
 // through the session's own timers, read back through its state and what it says.
 
+#include "FrameNoise.h"
 #include "PtyDevice.h"
 #include "ScratchDir.h"
 #include "StderrCapture.h"
@@ -52,19 +53,6 @@ protected:
 
     ScratchDir scratch;
 };
-
-// Random bytes of which about half are "<" and ">", the characters that make
-// the parser cut frames.
-std::string noise(std::mt19937& random, std::size_t length)
-{
-    std::string text(length, '\0');
-    std::uniform_int_distribution<int> byte(0, 255);
-    for (char& c : text) {
-        const int b = byte(random);
-        c = b < 64 ? '<' : b < 128 ? '>' : static_cast<char>(byte(random));
-    }
-    return text;
-}
 
 } // namespace
 
@@ -347,7 +335,7 @@ TEST_F(ViewerSessionTest, FramesAmongNoiseAreTakenAsTheCoreTakesThem)
     std::string previous;
     constexpr int rounds = 120;
     for (int round = 0; round < rounds; ++round) {
-        const std::string junk = noise(random, random() % 400);
+        const std::string junk = frameNoise(random, random() % 400);
         Frame frame = randomFrame(random);
         while (frame.text == previous) // so the last frame's re-takes cannot pass for this one
             frame = randomFrame(random);
